@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tagsmith {
+
+// The pages of a folder: its regular files (links followed) whose name ends in ".htm" or ".html" in
+// any case, without hidden dot-files and subfolders, in case-insensitive name order. Bare file names.
+// The chooser's file list and the run both use this one enumeration.
+// A folder that cannot be read gives an empty list; *error (when given) then holds the run-time
+// error number (76 for a folder that does not exist), else 0.
+QStringList listPages(const QString &folder, int *error = nullptr);
+
+} // namespace tagsmith

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+class QWidget;
+
+namespace tagsmith {
+
+class FrmMdiTs;
+class FrmTsTop;
+class FrmTsMain;
+class FrmTsDir;
+class FrmTsSet;
+class FrmTsInfo;
+
+// The state and routines that more than one screen uses. What only a run uses lives in the run
+// (meta/Run.h), not here.
+namespace Module1 {
+
+// Language selector added to every base resource id: 0 Dutch, 100 English. English at every start.
+extern int LangOffset;
+// The separator that joins the program's folder and a file name: "/" unless the folder is the root.
+extern QString AppDir;
+// The program's folder as the system reports it (no trailing separator unless it is the root).
+extern QString AppPath;
+// Base resource ids of the message popup's title and text.
+extern int PopTitleId;
+extern int PopTextId;
+// Which field of the main options screen the folder chooser fills: 0 the HTML folder, 1 the main page.
+extern int BrowseTarget;
+// Turns a check box value (0 clear, 1 ticked) into an enabled state.
+inline constexpr std::array<bool, 2> CheckToBool{false, true};
+
+// The single instance of every screen, created by Main in this order.
+struct Screens
+{
+    FrmMdiTs *mdi = nullptr;
+    FrmTsTop *top = nullptr;
+    FrmTsMain *main = nullptr;
+    FrmTsDir *dir = nullptr;
+    FrmTsSet *set = nullptr;
+    FrmTsInfo *info = nullptr;
+};
+Screens &screens();
+
+// Path of a file beside the program: AppPath, AppDir, name.
+QString appFile(const QString &name);
+
+// Start-up: compacts the database in appFolder, builds and shows the frame with every screen, in English.
+// Returns false (after telling the user why) when the program cannot start.
+bool Main(const QString &appFolder);
+
+// Hides the four content screens, in the order FrmTsMain, FrmTsDir, FrmTsSet, FrmTsInfo.
+void HideChildForms();
+
+// Applies LangOffset to every screen: SeedToolTips, then LocaliseForm on each screen.
+void LocaliseAll();
+void SeedToolTips();
+void LocaliseForm(QWidget *form);
+
+// Raises a message: sets PopTitleId and PopTextId, disables the frame and shows the popup without
+// waiting. An open popup is only brought to the front and keeps its first text. The detail line (the
+// page a file error is about) is shown under the text.
+void showMessage(int titleId, int textId, const QString &detail = QString());
+
+} // namespace Module1
+
+// Screen geometry is given in twips; 15 twips make one pixel at 96 dpi.
+constexpr int twipsToPixels(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+} // namespace tagsmith

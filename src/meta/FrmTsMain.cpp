@@ -1,0 +1,10 @@
+#include "meta/FrmTsMain.h"
+
+namespace tagsmith {
+
+FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("FrmTsMain"));
+}
+
+} // namespace tagsmith

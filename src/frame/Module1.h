@@ -9,6 +9,7 @@ class QWidget;
 namespace tagsmith {
 
 class FrmMdiTs;
+class FrmPopUpOK;
 class FrmTsTop;
 class FrmTsMain;
 class FrmTsDir;
@@ -64,6 +65,13 @@ void LocaliseForm(QWidget *form);
 // waiting. An open popup is only brought to the front and keeps its first text. The detail line (the
 // page a file error is about) is shown under the text.
 void showMessage(int titleId, int textId, const QString &detail = QString());
+
+// The open message popup, or nullptr when none is open.
+FrmPopUpOK *popup();
+
+// Destroys every screen, in the order FrmPopUpOK, FrmTsDir, FrmTsSet, FrmTsMain, FrmTsTop, FrmMdiTs,
+// and forgets them. Ending the program does this; so do tests between two starts.
+void destroyScreens();
 
 } // namespace Module1
 

@@ -30,11 +30,6 @@ FrmMdiTs::FrmMdiTs(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("FrmMdiTs"));
     setWindowIcon(programIcon());
-    // The frame behind the screens, as an MDI frame shows it.
-    setAutoFillBackground(true);
-    QPalette frame = palette();
-    frame.setColor(QPalette::Window, frame.color(QPalette::Dark));
-    setPalette(frame);
 }
 
 void FrmMdiTs::closeEvent(QCloseEvent *event)

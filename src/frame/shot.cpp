@@ -1,10 +1,12 @@
 // tagsmith-shot: starts Tagsmith in a scratch folder and saves a picture of its frame (or of a
 // message popup) as PNG, for the documentation.
 //
-//   tagsmith-shot OUTPUT.png [--dutch] [--screen FrmTsSet] [--message TITLEID,TEXTID]
+//   tagsmith-shot OUTPUT.png [--dutch] [--screen FrmTsSet] [--message TITLEID,TEXTID] [--window-frame]
 //
 // --dutch switches the language as the navigation bar does; --screen shows that content screen in
-// place of the main options screen; --message raises a message and pictures the popup.
+// place of the main options screen; --message raises a message and pictures the popup;
+// --window-frame takes the picture from the screen, with the title bar a window manager draws
+// (scripts/screenshot.sh runs one under Xvfb).
 
 #include "frame/FrmMdiTs.h"
 #include "frame/FrmPopUpOK.h"
@@ -15,6 +17,7 @@
 #include <QCommandLineParser>
 #include <QEventLoop>
 #include <QPixmap>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -24,10 +27,10 @@ namespace {
 
 using namespace tagsmith;
 
-void settle()
+void settle(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
@@ -54,7 +57,9 @@ int main(int argc, char *argv[])
                                     QStringLiteral("name"));
     const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("Raise a message and picture it."),
                                      QStringLiteral("titleid,textid"));
-    parser.addOptions({dutch, screen, message});
+    const QCommandLineOption windowFrame(QStringLiteral("window-frame"),
+                                         QStringLiteral("Picture the window with its title bar, from the screen."));
+    parser.addOptions({dutch, screen, message, windowFrame});
     parser.addHelpOption();
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
@@ -86,8 +91,17 @@ int main(int argc, char *argv[])
         Module1::showMessage(ids[0].toInt(), ids[1].toInt());
         subject = Module1::popup();
     }
-    settle();
-    const bool saved = subject->grab().save(output, "PNG");
+    QPixmap picture;
+    if (parser.isSet(windowFrame)) {
+        // The window manager needs a moment to frame and draw the window.
+        settle(1500);
+        picture = subject->screen()->grabWindow(0, subject->frameGeometry().x(), subject->frameGeometry().y(),
+                                                subject->frameGeometry().width(), subject->frameGeometry().height());
+    } else {
+        settle(300);
+        picture = subject->grab();
+    }
+    const bool saved = !picture.isNull() && picture.save(output, "PNG");
     Module1::destroyScreens();
     return saved ? 0 : fail(QStringLiteral("cannot write %1").arg(output));
 }

@@ -14,11 +14,6 @@
 namespace tagsmith {
 namespace {
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
-}
-
 QPixmap messageIcon()
 {
     QPixmap pixmap(32, 32);

@@ -30,16 +30,10 @@ namespace {
 
 QPointer<FrmPopUpOK> openPopup;
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
-}
-
 // Every content screen shares the rectangle below the navigation bar.
 const QRect ContentRect = twipsRect(0, 800, 6490, 4690);
 
-template <typename Screen>
-Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
+template <typename Screen> Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
 {
     auto *screen = new Screen(frame);
     markAsScreen(screen);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -79,6 +80,12 @@ void destroyScreens();
 constexpr int twipsToPixels(int twips)
 {
     return (twips + 7) / 15;
+}
+
+// A rectangle given as Left, Top, Width, Height in twips.
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
 } // namespace tagsmith

@@ -14,9 +14,9 @@ QString versionCaption();
 // The three database files beside the program.
 struct DatabaseFiles
 {
-    QString database; // Tagsmith.mdb
+    QString database;  // Tagsmith.mdb
     QString temporary; // Tagsmith.tmp, exists only while the program starts
-    QString backup; // Tagsmith.bak, the database as the previous use left it
+    QString backup;    // Tagsmith.bak, the database as the previous use left it
 
     static DatabaseFiles in(const QString &folder);
 };

@@ -43,6 +43,7 @@ private slots:
     void everyCloseEnablesFrame_data();
     void everyCloseEnablesFrame();
     void openPopupKeepsItsLanguage();
+    void closingFrameTakesPopupAlong();
 
 private:
     QTemporaryDir m_folder;
@@ -67,6 +68,7 @@ void TestFrmPopUpOK::cleanup()
     QVERIFY(frame()->isEnabled());
 }
 
+// clang-format off
 void TestFrmPopUpOK::texts_data()
 {
     QTest::addColumn<int>("language");
@@ -92,6 +94,7 @@ void TestFrmPopUpOK::texts_data()
     QTest::newRow("text id past 16 bits") << EnglishOffset << 1030 << 40000 << "Tagsmith Error:" << "";
     QTest::newRow("title id without text") << EnglishOffset << 999 << 1033 << "" << "No file selected.";
 }
+// clang-format on
 
 void TestFrmPopUpOK::texts()
 {
@@ -158,6 +161,7 @@ void TestFrmPopUpOK::secondMessageKeepsFirst()
     QVERIFY(!frame()->isEnabled());
 }
 
+// clang-format off
 void TestFrmPopUpOK::everyCloseEnablesFrame_data()
 {
     QTest::addColumn<QString>("how");
@@ -166,6 +170,7 @@ void TestFrmPopUpOK::everyCloseEnablesFrame_data()
     QTest::newRow("Escape") << "escape";
     QTest::newRow("Enter on OK") << "enter";
 }
+// clang-format on
 
 void TestFrmPopUpOK::everyCloseEnablesFrame()
 {
@@ -209,6 +214,15 @@ void TestFrmPopUpOK::openPopupKeepsItsLanguage()
     Module1::showMessage(1030, 1032);
     QCOMPARE(Module1::popup()->windowTitle(), QStringLiteral("Tagsmith Foutmelding:"));
     QCOMPARE(Module1::popup()->LblVeld->text(), QStringLiteral("Er is geen map geselecteerd"));
+}
+
+void TestFrmPopUpOK::closingFrameTakesPopupAlong()
+{
+    // Otherwise the popup would keep the program alive with its frame gone.
+    Module1::showMessage(1030, 1032);
+    frame()->close();
+    QVERIFY(!Module1::popup());
+    frame()->show();
 }
 
 QTEST_MAIN(TestFrmPopUpOK)

@@ -19,11 +19,6 @@ using namespace tagsmith;
 
 namespace {
 
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
-}
-
 QWidget *screenNamed(const QString &name)
 {
     const Module1::Screens &s = Module1::screens();
@@ -91,11 +86,13 @@ void TestModule1::frameAfterStart()
 
 void TestModule1::captionShowsVersion()
 {
-    QCOMPARE(Module1::screens().mdi->windowTitle(), QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
+    QCOMPARE(Module1::screens().mdi->windowTitle(),
+             QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
     // No screen has a title id of its own, so a language switch keeps the caption.
     Module1::LangOffset = DutchOffset;
     Module1::LocaliseAll();
-    QCOMPARE(Module1::screens().mdi->windowTitle(), QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
+    QCOMPARE(Module1::screens().mdi->windowTitle(),
+             QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
 }
 
 void TestModule1::screensOnceInOrder()
@@ -112,18 +109,20 @@ void TestModule1::screensOnceInOrder()
     QCOMPARE(s.mdi->findChildren<FrmTsMain *>().size(), 1);
 }
 
+// clang-format off
 void TestModule1::screenGeometry_data()
 {
     QTest::addColumn<QString>("screen");
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<bool>("visible");
 
-    QTest::newRow("navigation bar") << "FrmTsTop" << twips(0, 0, 6490, 790) << true;
-    QTest::newRow("main options") << "FrmTsMain" << twips(0, 800, 6490, 4690) << true;
-    QTest::newRow("chooser") << "FrmTsDir" << twips(0, 800, 6490, 4690) << false;
-    QTest::newRow("meta tag format") << "FrmTsSet" << twips(0, 800, 6490, 4690) << false;
-    QTest::newRow("about") << "FrmTsInfo" << twips(0, 800, 6490, 4690) << false;
+    QTest::newRow("navigation bar") << "FrmTsTop" << twipsRect(0, 0, 6490, 790) << true;
+    QTest::newRow("main options") << "FrmTsMain" << twipsRect(0, 800, 6490, 4690) << true;
+    QTest::newRow("chooser") << "FrmTsDir" << twipsRect(0, 800, 6490, 4690) << false;
+    QTest::newRow("meta tag format") << "FrmTsSet" << twipsRect(0, 800, 6490, 4690) << false;
+    QTest::newRow("about") << "FrmTsInfo" << twipsRect(0, 800, 6490, 4690) << false;
 }
+// clang-format on
 
 void TestModule1::screenGeometry()
 {
@@ -161,6 +160,7 @@ void TestModule1::hideChildForms()
     QCOMPARE(s.mdi->findChildren<FrmTsSet *>().size(), 1);
 }
 
+// clang-format off
 void TestModule1::seededToolTipsFollowLanguage_data()
 {
     QTest::addColumn<QString>("screen");
@@ -184,6 +184,7 @@ void TestModule1::seededToolTipsFollowLanguage_data()
                               << "Standaard instellingen laden.";
     QTest::newRow("format 1") << "FrmTsSet" << "CmdKnop_1" << "Change settings." << "Instellingen wijzigen .";
 }
+// clang-format on
 
 void TestModule1::seededToolTipsFollowLanguage()
 {

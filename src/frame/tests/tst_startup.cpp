@@ -116,7 +116,7 @@ ReadOnlyRun runWithoutWriteAccess(const QString &folder)
     QFile::setPermissions(folder, open);
     for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
         QFile::setPermissions(folder + QLatin1Char('/') + name, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                   QFileDevice::ReadGroup | QFileDevice::ReadOther);
+                                                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -151,6 +151,7 @@ private slots:
     void folderWithoutWriteAccess();
 };
 
+// clang-format off
 void TestStartup::appDir_data()
 {
     QTest::addColumn<QString>("folder");
@@ -161,6 +162,7 @@ void TestStartup::appDir_data()
     QTest::newRow("folder") << "/opt/tagsmith" << "/" << "/opt/tagsmith/Tagsmith.mdb";
     QTest::newRow("folder with separator") << "/opt/tagsmith/" << "" << "/opt/tagsmith/Tagsmith.mdb";
 }
+// clang-format on
 
 void TestStartup::appDir()
 {
@@ -241,6 +243,7 @@ void TestStartup::missingDatabaseStartsFromBackup()
     QCOMPARE(settings(at(dir, Mdb)), defaultRows());
 }
 
+// clang-format off
 void TestStartup::failureChangesNoFile_data()
 {
     QTest::addColumn<QByteArray>("database");
@@ -253,6 +256,7 @@ void TestStartup::failureChangesNoFile_data()
     QTest::newRow("backup not a database") << QByteArray() << garbage << "file is not a database";
     QTest::newRow("database is a folder") << QByteArray("<folder>") << QByteArray() << "Cannot compact";
 }
+// clang-format on
 
 void TestStartup::failureChangesNoFile()
 {
@@ -275,6 +279,7 @@ void TestStartup::failureChangesNoFile()
     QCOMPARE(snapshot(dir.path()), before);
 }
 
+// clang-format off
 void TestStartup::folderWithoutWriteAccess_data()
 {
     QTest::addColumn<bool>("database");
@@ -288,6 +293,7 @@ void TestStartup::folderWithoutWriteAccess_data()
     QTest::newRow("backup only") << false << true << false << "Permission denied.";
     QTest::newRow("stale copy") << true << true << true << "Permission denied.";
 }
+// clang-format on
 
 void TestStartup::folderWithoutWriteAccess()
 {

@@ -17,6 +17,7 @@ private slots:
     void localString();
 };
 
+// clang-format off
 void TestIdConversion::strict_data()
 {
     QTest::addColumn<QString>("text");
@@ -50,6 +51,7 @@ void TestIdConversion::strict_data()
     QTest::newRow("very long") << "123456789012345678901234567890" << false << 0;
     QTest::newRow("two points") << "1.2.3" << false << 0;
 }
+// clang-format on
 
 void TestIdConversion::strict()
 {
@@ -62,6 +64,7 @@ void TestIdConversion::strict()
         QCOMPARE(*result, id);
 }
 
+// clang-format off
 void TestIdConversion::lenient_data()
 {
     QTest::addColumn<QString>("text");
@@ -92,6 +95,7 @@ void TestIdConversion::lenient_data()
     QTest::newRow("words only") << "Browse" << 0;
     QTest::newRow("sign then blank") << "- 7" << -7;
 }
+// clang-format on
 
 void TestIdConversion::lenient()
 {
@@ -100,6 +104,7 @@ void TestIdConversion::lenient()
     QCOMPARE(lenientId(text), id);
 }
 
+// clang-format off
 void TestIdConversion::localString_data()
 {
     QTest::addColumn<int>("baseId");
@@ -119,6 +124,7 @@ void TestIdConversion::localString_data()
     QTest::newRow("past 16 bits") << 32700 << EnglishOffset << false << "";
     QTest::newRow("far past 16 bits") << 2147483600 << EnglishOffset << false << "";
 }
+// clang-format on
 
 void TestIdConversion::localString()
 {

@@ -180,6 +180,7 @@ private slots:
     void typedTextSurvivesOnceTagCleared();
 };
 
+// clang-format off
 void TestLocalise::texts_data()
 {
     QTest::addColumn<QString>("name");
@@ -223,6 +224,7 @@ void TestLocalise::texts_data()
     QTest::newRow("menu entry, replaced once") << "Menu_1" << "" << "Index File" << "Index File";
     QTest::newRow("screen inside is left alone") << "LblVeld_9" << "" << "caption" << "caption";
 }
+// clang-format on
 
 void TestLocalise::texts()
 {

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -85,6 +86,23 @@ QString quoted(const QString &text)
     return QLatin1Char('\'') + result + QLatin1Char('\'');
 }
 
+// The first of the program's tables that the database lacks, or nothing when it has them all.
+QString missingTable(const QString &path)
+{
+    QString error;
+    auto db = Database::open(path, Database::Mode::ReadOnly, &error);
+    std::vector<QString> tables;
+    if (!db || !db->queryColumn(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), &tables, &error))
+        return QStringLiteral("(unreadable: %1)").arg(error);
+    for (const char *name : {"PageWords", "SiteWords", "Settings"}) {
+        const QString wanted = QString::fromLatin1(name);
+        if (std::find_if(tables.begin(), tables.end(),
+                         [&](const QString &t) { return t.compare(wanted, Qt::CaseInsensitive) == 0; }) == tables.end())
+            return wanted;
+    }
+    return QString();
+}
+
 // Writes a compacted copy of source to destination and checks that the copy is sound.
 StartupResult compact(const QString &source, const QString &destination)
 {
@@ -110,6 +128,11 @@ StartupResult compact(const QString &source, const QString &destination)
     if (check.size() != 1 || check.front() != QLatin1String("ok")) {
         discard(destination);
         return failure(QStringLiteral("%1: the copy is damaged").arg(what));
+    }
+    // The screens read these tables as soon as they are created; a file without them is not ours.
+    if (const QString missing = missingTable(destination); !missing.isEmpty()) {
+        discard(destination);
+        return failure(QStringLiteral("%1: the database has no table %2").arg(what, missing));
     }
     std::error_code ec;
     if (!syncPath(destination, O_RDONLY, &ec)) {

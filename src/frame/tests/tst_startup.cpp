@@ -254,6 +254,7 @@ void TestStartup::failureChangesNoFile_data()
     QTest::newRow("not a database") << garbage << QByteArray() << "file is not a database";
     QTest::newRow("not a database, with backup") << garbage << QByteArray("old backup") << "file is not a database";
     QTest::newRow("backup not a database") << QByteArray() << garbage << "file is not a database";
+    QTest::newRow("empty file") << QByteArray("<empty>") << QByteArray() << "has no table PageWords";
     QTest::newRow("database is a folder") << QByteArray("<folder>") << QByteArray() << "Cannot compact";
 }
 // clang-format on
@@ -267,6 +268,8 @@ void TestStartup::failureChangesNoFile()
     QTemporaryDir dir;
     if (database == "<folder>")
         QVERIFY(QDir(dir.path()).mkdir(Mdb));
+    else if (database == "<empty>")
+        QVERIFY(writeFile(at(dir, Mdb), QByteArray()));
     else if (!database.isEmpty())
         QVERIFY(writeFile(at(dir, Mdb), database));
     if (!backup.isEmpty())

@@ -48,8 +48,14 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0)
             out += ", ";
+        const std::string_view word = words.row(i);
+        if (isAscii(word)) {
+            // ASCII is the same bytes in every encoding a page may have.
+            appendCaseConverted(out, word, m_case, encoding);
+            continue;
+        }
         m_word.clear();
-        appendCaseConverted(m_word, words.row(i), m_case, encoding);
+        appendCaseConverted(m_word, word, m_case, encoding);
         appendEncoded(out, m_word, encoding);
     }
     appendEncoded(out, m_templates[3], encoding);

@@ -48,10 +48,16 @@ MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimi
 
 void MetaRun::AddWord(std::string_view CurrentWord)
 {
-    if (m_minLengthOn && m_minimumLength > static_cast<double>(characterCount(CurrentWord)))
+    // A word has at most as many characters as bytes, so most short words need no count.
+    if (m_minLengthOn
+        && (m_minimumLength > static_cast<double>(CurrentWord.size())
+            || m_minimumLength > static_cast<double>(characterCount(CurrentWord))))
         return;
-    PageWords.insert(CurrentWord);
-    SiteWords.insert(CurrentWord);
+    m_key.clear();
+    appendCaseFolded(m_key, CurrentWord);
+    PageWords.insert(CurrentWord, m_key, WordTable::hashOf(m_key));
+    // SiteWords takes the page's new words when its scan ends, in the order they were found (see
+    // scanPage): a word PageWords holds already is in SiteWords then too.
 }
 
 RunResult MetaRun::run()
@@ -203,6 +209,7 @@ int MetaRun::scanPage(WordScanner &scanner)
     }
     m_size = ReadPos;
     m_marks = m_markScanner.finish();
+    SiteWords.insertAll(PageWords);
     return 0;
 }
 

@@ -24,8 +24,8 @@ public:
 
     RunResult run();
 
-    // Stores the word in PageWords and SiteWords, each unless there already, when the minimum
-    // length option admits it.
+    // Stores the word in PageWords unless there already, when the minimum length option admits
+    // it. The page's words go on to SiteWords when the scan of the page ends.
     void AddWord(std::string_view CurrentWord);
 
     WordTable PageWords;
@@ -67,6 +67,7 @@ private:
     std::vector<char> m_buffer;
     PageMarks m_marks;
     std::string m_blockBytes;
+    std::string m_key; // the case-folded form of the word being added
 };
 
 } // namespace tagsmith

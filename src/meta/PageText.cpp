@@ -9,6 +9,8 @@ namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
+} // namespace
+
 bool isAscii(std::string_view text)
 {
     for (const char ch : text)
@@ -16,8 +18,6 @@ bool isAscii(std::string_view text)
             return false;
     return true;
 }
-
-} // namespace
 
 void appendUtf8(std::string &out, char32_t c)
 {
@@ -92,6 +92,14 @@ std::size_t characterCount(std::string_view utf8)
 
 void appendCaseFolded(std::string &out, std::string_view utf8)
 {
+    if (isAscii(utf8)) {
+        const std::size_t start = out.size();
+        out.append(utf8);
+        for (std::size_t i = start; i < out.size(); ++i)
+            if (out[i] >= 'A' && out[i] <= 'Z')
+                out[i] = static_cast<char>(out[i] + 32);
+        return;
+    }
     for (std::size_t i = 0; i < utf8.size();) {
         const auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
@@ -111,6 +119,15 @@ void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion
         return;
     }
     const bool upper = conversion == CaseConversion::Upper;
+    if (isAscii(utf8)) {
+        const std::size_t start = out.size();
+        out.append(utf8);
+        const char from = upper ? 'a' : 'A';
+        for (std::size_t i = start; i < out.size(); ++i)
+            if (out[i] >= from && out[i] <= from + 25)
+                out[i] = static_cast<char>(upper ? out[i] - 32 : out[i] + 32);
+        return;
+    }
     for (std::size_t i = 0; i < utf8.size();) {
         const auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {

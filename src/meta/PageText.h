@@ -26,6 +26,8 @@ void appendUtf8(std::string &out, char32_t c);
 // and moves one byte on.
 char32_t nextCharacter(std::string_view text, std::size_t *pos);
 
+bool isAscii(std::string_view text);
+
 // Number of characters of a UTF-8 text.
 std::size_t characterCount(std::string_view utf8);
 

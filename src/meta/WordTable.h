@@ -21,6 +21,16 @@ public:
     bool insert(std::string_view word);
     bool contains(std::string_view word) const;
 
+    // The same with the word's key given: its case-folded form (appendCaseFolded) and hashOf() it,
+    // for a caller that has the key already.
+    bool insert(std::string_view word, std::string_view key, std::size_t hash);
+    static std::size_t hashOf(std::string_view key);
+
+    // Adds every row of the other table that this one lacks, in the other table's order: the same
+    // rows as adding them one by one, but the lookups of a large table overlap instead of waiting
+    // for memory one at a time.
+    void insertAll(const WordTable &other);
+
     // Deletes every row.
     void ClearWordTable();
 
@@ -30,24 +40,28 @@ public:
     std::string_view row(std::size_t i) const;
 
 private:
-    struct Row
+    // Each row stands in m_text as its key length, its form length, the key and the form.
+    static constexpr std::size_t HeaderSize = 2 * sizeof(std::size_t);
+    static constexpr std::size_t Empty = static_cast<std::size_t>(-1);
+
+    struct Slot
     {
-        std::size_t formOffset;
-        std::size_t formLength;
-        std::size_t keyOffset;
-        std::size_t keyLength;
         std::size_t hash;
+        std::size_t offset; // of the row in m_text, Empty for an empty slot
     };
 
+    std::string_view keyAt(std::size_t offset) const;
+    std::string_view formAt(std::size_t offset) const;
     // The slot that holds the key, or the empty slot where it belongs.
     std::size_t findSlot(std::string_view key, std::size_t hash) const;
-    void grow();
+    // Enough slots for this many rows at a load of at most one half.
+    void reserve(std::size_t rows);
 
-    std::string m_forms; // every row's first form, one after the other
-    std::string m_keys;  // every row's folded form, one after the other
-    std::vector<Row> m_rows;
-    std::vector<std::size_t> m_slots; // row number + 1, 0 for an empty slot; a power of two long
-    mutable std::string m_scratch;    // the folded form of the word being looked up
+    std::string m_text;
+    std::vector<std::size_t> m_rows;   // offsets in m_text, in first-added order
+    std::vector<std::size_t> m_hashes; // the hash of each row's key
+    std::vector<Slot> m_slots;         // a power of two long
+    mutable std::string m_scratch;     // the folded form of the word being looked up
 };
 
 // The minimum word length as the run compares it: the number at the start of the text, read as a

@@ -32,6 +32,7 @@ private slots:
     void matching();
     void manyWordsKeepOrder();
     void clearAndReuse();
+    void insertAllKeepsOrder();
     void leadingNumber_data();
     void leadingNumber();
     void minimumLength_data();
@@ -92,6 +93,24 @@ void TestWordTable::clearAndReuse()
     QCOMPARE(rows(table), QStringList{QStringLiteral("Big1")});
 }
 
+void TestWordTable::insertAllKeepsOrder()
+{
+    WordTable site;
+    WordTable page;
+    QStringList expected;
+    for (int p = 0; p < 50; ++p) {
+        page.ClearWordTable();
+        for (int i = 0; i < 300; ++i) {
+            const std::string word = (i % 2 ? "Word" : "WORD") + std::to_string((p * 131 + i * 7) % 4000);
+            page.insert(word);
+            if (!site.contains(word) && !expected.contains(QString::fromStdString(word), Qt::CaseInsensitive))
+                expected << QString::fromStdString(word);
+        }
+        site.insertAll(page);
+    }
+    QCOMPARE(rows(site), expected);
+}
+
 void TestWordTable::leadingNumber_data()
 {
     QTest::addColumn<QString>("text");
@@ -141,6 +160,7 @@ void TestWordTable::minimumLength()
     for (const char *word : {"website", "pages", "four", "\xC3\xA9t\xC3\xA9s"})
         run.AddWord(word);
     QCOMPARE(rows(run.PageWords), stored);
+    run.SiteWords.insertAll(run.PageWords);
     QCOMPARE(rows(run.SiteWords), stored);
 }
 

@@ -128,16 +128,14 @@ int MetaRun::openPage()
 {
     m_target = m_nativePath;
     m_pageExists = true;
-    // Opened for writing as well: a page that may not be changed is refused here, before anything
-    // is written, even though the new page goes in by renaming.
-    m_fd = ::open(m_target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    m_fd = ::open(m_target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0 && errno == ELOOP) {
         // A linked page is rewritten where the link points; the link stays.
         char resolved[PATH_MAX];
         if (!::realpath(m_nativePath.c_str(), resolved))
             return errno;
         m_target = resolved;
-        m_fd = ::open(m_target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        m_fd = ::open(m_target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
     if (m_fd < 0) {
         const int err = errno;
@@ -158,6 +156,11 @@ int MetaRun::openPage()
         return errno;
     if (!S_ISREG(st.st_mode))
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    // A page that may not be changed is refused before anything is written, although the new page
+    // goes in by renaming. (Not by opening it for writing: on some file systems that makes
+    // replacing the file wait for the journal.)
+    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+        return errno;
     m_mode = st.st_mode;
     m_owner = st.st_uid;
     m_group = st.st_gid;

@@ -114,12 +114,13 @@ int PageReplacement::create(mode_t mode, uid_t owner, gid_t group, std::size_t b
         }
     }
     m_writer = std::make_unique<Writer>(fd, bufferSize);
-    if ((owner != ::geteuid() || group != ::getegid()) && ::fchown(fd, owner, group) != 0) {
+    const bool ownerChanged = owner != ::geteuid() || group != ::getegid();
+    if (ownerChanged && ::fchown(fd, owner, group) != 0) {
         // Only the superuser may give a file away; the page then belongs to whoever rewrote it.
     }
     // The creation mask may have taken bits away (and a change of owner the set-id bits); the new
     // page keeps the old one's bits.
-    if (::fchmod(fd, mode & 07777) != 0)
+    if (((mode & creationMask() & 07777) != 0 || ownerChanged) && ::fchmod(fd, mode & 07777) != 0)
         return errno;
     return 0;
 }

@@ -18,9 +18,8 @@ namespace {
 
 bool isPageName(const QString &name)
 {
-    return !name.startsWith(QLatin1Char('.'))
-           && (name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive)
-               || name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive));
+    return !name.startsWith(QLatin1Char('.')) && (name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+                                                  name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive));
 }
 
 } // namespace

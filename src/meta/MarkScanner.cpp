@@ -231,8 +231,7 @@ PageMarks MarkScanner::finish()
     for (Candidate &candidate : m_pending) {
         if (candidate.phase == Candidate::Phase::Quoted || candidate.phase == Candidate::Phase::Unquoted)
             endName(candidate);
-        else if (candidate.phase == Candidate::Phase::BeforeEquals
-                 || candidate.phase == Candidate::Phase::BeforeValue)
+        else if (candidate.phase == Candidate::Phase::BeforeEquals || candidate.phase == Candidate::Phase::BeforeValue)
             candidate.phase = Candidate::Phase::Rejected;
     }
     settle();

@@ -84,10 +84,10 @@ private:
     // When set, every name read is kept here and no name is too long (reading a template's names).
     std::optional<std::vector<std::string>> m_collected;
     PageMarks m_marks;
-    std::int64_t m_position = 0;   // offset of the next byte
-    std::int64_t m_openAt = -1;    // offset of the last "<"
-    int m_metaMatched = -1;        // characters of "METANAME" matched after the "<", -1 when not on
-    int m_headMatched = -1;        // characters of "/HEAD" matched after the "<", -1 when not on
+    std::int64_t m_position = 0; // offset of the next byte
+    std::int64_t m_openAt = -1;  // offset of the last "<"
+    int m_metaMatched = -1;      // characters of "METANAME" matched after the "<", -1 when not on
+    int m_headMatched = -1;      // characters of "/HEAD" matched after the "<", -1 when not on
     std::vector<Candidate> m_pending;
     std::int64_t m_tagsSeen = 0;
 };

@@ -16,11 +16,8 @@ std::string utf8(const QString &text)
 } // namespace
 
 MetaBlock::MetaBlock(const RunOptions &options)
-    : m_description(utf8(escapeAttributeQuotes(options.siteDescription))),
-      m_revisitMonths(utf8(options.revisitMonths)),
-      m_descriptionLine(options.description),
-      m_generatorLine(options.generator),
-      m_robotsLine(options.robots),
+    : m_description(utf8(escapeAttributeQuotes(options.siteDescription))), m_revisitMonths(utf8(options.revisitMonths)),
+      m_descriptionLine(options.description), m_generatorLine(options.generator), m_robotsLine(options.robots),
       m_revisitLine(options.revisit),
       m_case(!options.caseConversion ? CaseConversion::Keep
              : options.lowerCase     ? CaseConversion::Lower // lower case wins when both are on

@@ -32,15 +32,10 @@ std::string nativePath(const QString &path)
 } // namespace
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
-    : m_options(options),
-      m_observer(observer),
-      m_limits(limits),
-      m_block(options),
-      m_names(m_block.metaNames(Encoding)),
-      m_minLengthOn(options.minLength),
+    : m_options(options), m_observer(observer), m_limits(limits), m_block(options),
+      m_names(m_block.metaNames(Encoding)), m_minLengthOn(options.minLength),
       m_minimumLength(leadingNumber(options.minLengthText.toStdString())),
-      m_folderScanner(WordScanner::PageKind::Folder, Encoding),
-      m_mainScanner(WordScanner::PageKind::Main, Encoding),
+      m_folderScanner(WordScanner::PageKind::Folder, Encoding), m_mainScanner(WordScanner::PageKind::Main, Encoding),
       m_markScanner(m_names)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
@@ -49,9 +44,8 @@ MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimi
 void MetaRun::AddWord(std::string_view CurrentWord)
 {
     // A word has at most as many characters as bytes, so most short words need no count.
-    if (m_minLengthOn
-        && (m_minimumLength > static_cast<double>(CurrentWord.size())
-            || m_minimumLength > static_cast<double>(characterCount(CurrentWord))))
+    if (m_minLengthOn && (m_minimumLength > static_cast<double>(CurrentWord.size()) ||
+                          m_minimumLength > static_cast<double>(characterCount(CurrentWord))))
         return;
     m_key.clear();
     appendCaseFolded(m_key, CurrentWord);
@@ -172,7 +166,8 @@ int MetaRun::readAt(std::int64_t offset, std::size_t length, std::size_t *got)
 {
     *got = 0;
     while (*got < length) {
-        const ssize_t n = ::pread(m_fd, m_buffer.data() + *got, length - *got, static_cast<off_t>(offset) + static_cast<off_t>(*got));
+        const ssize_t n =
+            ::pread(m_fd, m_buffer.data() + *got, length - *got, static_cast<off_t>(offset) + static_cast<off_t>(*got));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -199,7 +194,8 @@ int MetaRun::scanPage(WordScanner &scanner)
     // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
     std::int64_t ReadPos = 0;
     while (ReadPos < m_size) {
-        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), m_size - ReadPos));
+        const auto length =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), m_size - ReadPos));
         std::size_t got = 0;
         if (const int err = readAt(ReadPos, length, &got); err != 0)
             return err;
@@ -236,7 +232,8 @@ int MetaRun::RewritePage()
         splicer.feed(std::string_view(m_buffer.data(), static_cast<std::size_t>(m_size)));
     } else {
         for (std::int64_t offset = 0; offset < m_size;) {
-            const auto length = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), m_size - offset));
+            const auto length = static_cast<std::size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), m_size - offset));
             std::size_t got = 0;
             if (const int err = readAt(offset, length, &got); err != 0)
                 return err;

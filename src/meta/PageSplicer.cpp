@@ -39,10 +39,10 @@ void PageSplicer::feed(std::string_view bytes)
     const std::int64_t endMark = m_marks.endMark();
     while (!bytes.empty() && m_position < endMark) {
         // Bytes up to the next mark (or the end mark) belong to the current stretch.
-        const std::int64_t limit = m_inPrefix ? (m_marks.MarkCount > 0 ? m_marks.Marks[0] : endMark)
-                                              : m_marks.Marks[m_segment + 1];
-        const auto take = static_cast<std::size_t>(std::min<std::int64_t>(limit - m_position,
-                                                                          static_cast<std::int64_t>(bytes.size())));
+        const std::int64_t limit =
+            m_inPrefix ? (m_marks.MarkCount > 0 ? m_marks.Marks[0] : endMark) : m_marks.Marks[m_segment + 1];
+        const auto take = static_cast<std::size_t>(
+            std::min<std::int64_t>(limit - m_position, static_cast<std::int64_t>(bytes.size())));
         std::string_view piece = bytes.substr(0, take);
         if (m_dropping) {
             const void *close = std::memchr(piece.data(), '>', piece.size());

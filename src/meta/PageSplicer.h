@@ -36,9 +36,9 @@ private:
     std::string_view m_block;
     ByteSink &m_sink;
     std::int64_t m_position = 0;
-    std::size_t m_segment = 0;  // number of the mark that starts the current segment
-    bool m_inPrefix = true;     // before the first mark
-    bool m_dropping = false;    // inside a marked tag, up to its ">"
+    std::size_t m_segment = 0; // number of the mark that starts the current segment
+    bool m_inPrefix = true;    // before the first mark
+    bool m_dropping = false;   // inside a marked tag, up to its ">"
 };
 
 // The whole rewrite in memory: the new page for the old page's bytes, its marks and the META block.

@@ -111,8 +111,7 @@ void appendCaseFolded(std::string &out, std::string_view utf8)
     }
 }
 
-void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion conversion,
-                         PageEncoding encoding)
+void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion conversion, PageEncoding encoding)
 {
     if (conversion == CaseConversion::Keep) {
         out.append(utf8);
@@ -142,8 +141,8 @@ void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion
         }
         const char32_t c = nextCharacter(utf8, &i);
         char32_t mapped = upper ? QChar::toUpper(c) : QChar::toLower(c);
-        if (encoding == PageEncoding::Windows1252 && windows1252::fromUnicode(c) >= 0
-            && windows1252::fromUnicode(mapped) < 0)
+        if (encoding == PageEncoding::Windows1252 && windows1252::fromUnicode(c) >= 0 &&
+            windows1252::fromUnicode(mapped) < 0)
             mapped = c;
         appendUtf8(out, mapped);
     }

@@ -37,8 +37,7 @@ void appendCaseFolded(std::string &out, std::string_view utf8);
 
 // The text in upper or lower case by the Unicode simple case mapping. A character that the page's
 // encoding can write but whose other case it cannot stays as it is (micro sign, sharp s).
-void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion conversion,
-                         PageEncoding encoding);
+void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion conversion, PageEncoding encoding);
 
 // Every text written into a page goes through here. In Windows-1252 a character without a byte of
 // its own is written as a numeric character reference ("&#1046;").

@@ -153,8 +153,8 @@ double leadingNumber(std::string_view text)
     if (i >= text.size() || !((text[i] >= '0' && text[i] <= '9') || text[i] == '.'))
         return 0;
     double value = 0;
-    const auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + text.size(), value,
-                                           std::chars_format::general);
+    const auto [ptr, ec] =
+        std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::general);
     (void)ptr;
     if (ec == std::errc::invalid_argument)
         return 0;

@@ -21,8 +21,8 @@ public:
     void message(const Message &msg) override
     {
         const QString title = loadString(msg.titleId + m_langOffset).value_or(QString());
-        const QString text = loadString(msg.textId + m_langOffset)
-                                 .value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
+        const QString text =
+            loadString(msg.textId + m_langOffset).value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
         if (!msg.page.isEmpty())
             m_err << msg.page << QStringLiteral(": ");
         m_err << title << QLatin1Char(' ') << text << Qt::endl;
@@ -90,8 +90,8 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
     };
 
     const QStringList valueOptions = {
-        QStringLiteral("--main"),           QStringLiteral("--description"), QStringLiteral("--revisit-months"),
-        QStringLiteral("--min-length"),     QStringLiteral("--case"),        QStringLiteral("--language"),
+        QStringLiteral("--main"),       QStringLiteral("--description"), QStringLiteral("--revisit-months"),
+        QStringLiteral("--min-length"), QStringLiteral("--case"),        QStringLiteral("--language"),
         QStringLiteral("--database"),
     };
 

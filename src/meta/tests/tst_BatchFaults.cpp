@@ -69,8 +69,9 @@ QProcess *startBatch(const QStringList &arguments, bool asNobody, rlim_t fileSiz
     QString program = QStringLiteral(TAGSMITH_BATCH);
     QStringList args = arguments;
     if (asNobody && ::geteuid() == 0) {
-        args = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                           program} + arguments;
+        args = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                           QStringLiteral("--clear-groups"), program} +
+               arguments;
         program = QStringLiteral("setpriv");
     }
     if (fileSizeLimit != RLIM_INFINITY) {
@@ -113,13 +114,15 @@ void TestBatchFaults::smokeRun()
     QTemporaryDir dir;
     const QString site = dir.filePath(QStringLiteral("site"));
     makeSite(site, 3);
-    const Result result = runBatch({site, QStringLiteral("--main"), site + QStringLiteral("/p0000.htm"),
-                                    QStringLiteral("--backup"), QStringLiteral("--description"), QStringLiteral("Keepers")});
+    const Result result =
+        runBatch({site, QStringLiteral("--main"), site + QStringLiteral("/p0000.htm"), QStringLiteral("--backup"),
+                  QStringLiteral("--description"), QStringLiteral("Keepers")});
     QCOMPARE(result.status, 0);
     QCOMPARE(result.err, QString());
-    QCOMPARE(filesIn(site), (QStringList{QStringLiteral("p0000.bak"), QStringLiteral("p0000.bak1"), QStringLiteral("p0000.htm"),
-                                         QStringLiteral("p0001.bak"), QStringLiteral("p0001.htm"), QStringLiteral("p0002.bak"),
-                                         QStringLiteral("p0002.htm")}));
+    QCOMPARE(filesIn(site),
+             (QStringList{QStringLiteral("p0000.bak"), QStringLiteral("p0000.bak1"), QStringLiteral("p0000.htm"),
+                          QStringLiteral("p0001.bak"), QStringLiteral("p0001.htm"), QStringLiteral("p0002.bak"),
+                          QStringLiteral("p0002.htm")}));
     QVERIFY(readFile(site + QStringLiteral("/p0000.htm")).contains("<META NAME=\"description\" CONTENT=\"Keepers\">"));
 }
 
@@ -196,7 +199,9 @@ void TestBatchFaults::killedHalfWay()
     const QStringList mainPage = {QStringLiteral("--main"), QStringLiteral("p0000.htm")};
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(runBatch(QStringList{done} + QStringList{QStringLiteral("--main"), done + QStringLiteral("/p0000.htm")}).status, 0);
+    QCOMPARE(
+        runBatch(QStringList{done} + QStringList{QStringLiteral("--main"), done + QStringLiteral("/p0000.htm")}).status,
+        0);
     const qint64 fullRun = std::max<qint64>(timer.elapsed(), 20);
     const auto oldPages = contents(pristine);
     const auto newPages = contents(done);
@@ -217,9 +222,11 @@ void TestBatchFaults::killedHalfWay()
         for (auto it = oldPages.cbegin(); it != oldPages.cend(); ++it) {
             const QByteArray now = readFile(site + QLatin1Char('/') + it.key());
             // The main page may also stand as it was after its first rewrite.
-            const bool whole = now == it.value() || now == newPages[it.key()]
-                               || (it.key() == QLatin1String("p0000.htm") && now.startsWith("<html><head><title>Page 0</title>\n<META"));
-            QVERIFY2(whole, qPrintable(QStringLiteral("seed %1 round %2: %3 is broken").arg(seed).arg(round).arg(it.key())));
+            const bool whole =
+                now == it.value() || now == newPages[it.key()] ||
+                (it.key() == QLatin1String("p0000.htm") && now.startsWith("<html><head><title>Page 0</title>\n<META"));
+            QVERIFY2(whole,
+                     qPrintable(QStringLiteral("seed %1 round %2: %3 is broken").arg(seed).arg(round).arg(it.key())));
             rewritten += now != it.value();
         }
         qInfo("round %d: %d pages rewritten when killed", round, rewritten);

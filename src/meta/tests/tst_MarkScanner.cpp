@@ -66,8 +66,8 @@ void TestMarkScanner::marks_data()
     QTest::newRow("http-equiv is no mark") << QByteArray("<meta http-equiv=\"x\"></head>") << Positions{21} << true;
     QTest::newRow("other names stay") << QByteArray("<meta name=\"viewport\"><meta name=\"author\"></head>")
                                       << Positions{42} << true;
-    QTest::newRow("name in any case") << QByteArray("<meta name=\"KeyWords\"><meta name=ROBOTS>")
-                                      << Positions{0, 22} << false;
+    QTest::newRow("name in any case") << QByteArray("<meta name=\"KeyWords\"><meta name=ROBOTS>") << Positions{0, 22}
+                                      << false;
     QTest::newRow("white space around =") << QByteArray("<meta name \t\r\n=\f \"robots\">") << Positions{0} << false;
     QTest::newRow("no = is no mark") << QByteArray("<meta name \"robots\"></head>") << Positions{20} << true;
     QTest::newRow("single quotes") << QByteArray("<meta name='revisit-after' content='3'>") << Positions{0} << false;
@@ -103,7 +103,8 @@ void TestMarkScanner::marks()
 void TestMarkScanner::templateNames()
 {
     RunOptions options;
-    options.templates[4] = QStringLiteral("<meta name=\"Robots\" content=\"all\"><META NAME = 'theme-color' content=x>");
+    options.templates[4] =
+        QStringLiteral("<meta name=\"Robots\" content=\"all\"><META NAME = 'theme-color' content=x>");
     options.templates[7] = QStringLiteral("<meta name=\"my-generator\" content=\"me\">");
     const MetaNames names = MetaBlock(options).metaNames(PageEncoding::Windows1252);
     QVERIFY(names.contains("THEME-COLOR"));

@@ -78,8 +78,8 @@ void TestMetaRun::golden()
     const QString page = dir.filePath(QStringLiteral("page.htm"));
     const QByteArray source = readFile(goldenDir() + QLatin1Char('/') + name + QStringLiteral(".src.htm"));
     writeFile(page, source);
-    RunOptions options =
-        optionsFromJson(QJsonDocument::fromJson(readFile(goldenDir() + QLatin1Char('/') + name + QStringLiteral(".json"))).object());
+    RunOptions options = optionsFromJson(
+        QJsonDocument::fromJson(readFile(goldenDir() + QLatin1Char('/') + name + QStringLiteral(".json"))).object());
     options.folder = dir.path();
 
     RunLimits limits;
@@ -108,22 +108,23 @@ void TestMetaRun::backups_data()
     const QString bak1 = QStringLiteral("index.bak1");
     const QString bak2 = QStringLiteral("index.bak2");
     QTest::newRow("first backup") << QStringLiteral("index.htm") << FileMap{} << true << FileMap{{bak, old}};
-    QTest::newRow("older backup pushes to 1") << QStringLiteral("index.htm") << FileMap{{bak, "older"}} << true
-                                              << FileMap{{bak, "older"}, {bak1, old}};
+    QTest::newRow("older backup pushes to 1")
+        << QStringLiteral("index.htm") << FileMap{{bak, "older"}} << true << FileMap{{bak, "older"}, {bak1, old}};
     QTest::newRow("two older backups") << QStringLiteral("index.htm") << FileMap{{bak, "a"}, {bak1, "b"}} << true
                                        << FileMap{{bak, "a"}, {bak1, "b"}, {bak2, old}};
-    QTest::newRow("empty file taken over") << QStringLiteral("index.htm") << FileMap{{bak, ""}} << true
-                                           << FileMap{{bak, old}};
+    QTest::newRow("empty file taken over")
+        << QStringLiteral("index.htm") << FileMap{{bak, ""}} << true << FileMap{{bak, old}};
     QTest::newRow("html page") << QStringLiteral("index.html") << FileMap{} << true
                                << FileMap{{QStringLiteral("index.hbak"), old}};
     QTest::newRow("backup off") << QStringLiteral("index.htm") << FileMap{} << false << FileMap{};
-    QTest::newRow("backup off keeps older backups") << QStringLiteral("index.htm") << FileMap{{bak, "older"}}
-                                                    << false << FileMap{{bak, "older"}};
-    QTest::newRow("backup off leaves no empty file") << QStringLiteral("index.htm") << FileMap{{bak, ""}} << false
-                                                     << FileMap{};
+    QTest::newRow("backup off keeps older backups")
+        << QStringLiteral("index.htm") << FileMap{{bak, "older"}} << false << FileMap{{bak, "older"}};
+    QTest::newRow("backup off leaves no empty file")
+        << QStringLiteral("index.htm") << FileMap{{bak, ""}} << false << FileMap{};
     QTest::newRow("a file of the user under a temporary name")
-        << QStringLiteral("index.htm") << FileMap{{QStringLiteral("index.tmp"), "mine"}, {QStringLiteral("index.btmp"), "too"}}
-        << true << FileMap{{QStringLiteral("index.tmp"), "mine"}, {QStringLiteral("index.btmp"), "too"}, {bak, old}};
+        << QStringLiteral("index.htm")
+        << FileMap{{QStringLiteral("index.tmp"), "mine"}, {QStringLiteral("index.btmp"), "too"}} << true
+        << FileMap{{QStringLiteral("index.tmp"), "mine"}, {QStringLiteral("index.btmp"), "too"}, {bak, old}};
 }
 
 void TestMetaRun::backups()

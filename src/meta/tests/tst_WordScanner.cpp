@@ -89,7 +89,10 @@ void TestWordScanner::scanRules_data()
         {QStringLiteral("A"), QStringLiteral("amp"), QStringLiteral("B")});
     row("reference on the main page", "<p>A&amp;B </p>", true, {QStringLiteral("Aamp"), QStringLiteral("B")});
     row("numeric reference", "<p>&#233; </p>", false, {QStringLiteral("233")});
-    row("nbsp joins", "<p>a\xA0" "b </p>", false, {QStringLiteral("ab")});
+    row("nbsp joins",
+        "<p>a\xA0"
+        "b </p>",
+        false, {QStringLiteral("ab")});
     row("y diaeresis is a letter", "<p>\xFF\x9F </p>", false, {QStringLiteral("\u00FF\u0178")});
     row("circumflex is no letter", cp1252("<p>hôtel </p>"), false, {QStringLiteral("htel")});
     row("script text is scanned", "<script>var a = b;</script>", false,
@@ -115,11 +118,11 @@ void TestWordScanner::wordCharacters_data()
     QTest::addColumn<int>("byte");
     QTest::addColumn<bool>("word");
     const std::vector<std::pair<int, bool>> cases = {
-        {'0', true},  {'9', true},  {'a', true},  {'Z', true},  {0xC3, true},  {0xE3, true}, {0xC9, true},
-        {0xE9, true}, {0xD1, true}, {0xF1, true}, {0x9F, true}, {0xFF, true},  {0xDD, true}, {0xFD, true},
-        {0xC2, false}, {0xE2, false}, {0xC5, false}, {0xC6, false}, {0xC7, false}, {0xE7, false},
-        {0xD8, false}, {0xDF, false}, {0xB5, false}, {0x8A, false}, {0x9A, false}, {'_', false},
-        {0xA0, false}, {0x81, false}, {0xD0, false}, {0xDE, false},
+        {'0', true},   {'9', true},   {'a', true},   {'Z', true},   {0xC3, true},  {0xE3, true},
+        {0xC9, true},  {0xE9, true},  {0xD1, true},  {0xF1, true},  {0x9F, true},  {0xFF, true},
+        {0xDD, true},  {0xFD, true},  {0xC2, false}, {0xE2, false}, {0xC5, false}, {0xC6, false},
+        {0xC7, false}, {0xE7, false}, {0xD8, false}, {0xDF, false}, {0xB5, false}, {0x8A, false},
+        {0x9A, false}, {'_', false},  {0xA0, false}, {0x81, false}, {0xD0, false}, {0xDE, false},
     };
     for (const auto &[byte, word] : cases)
         QTest::addRow("0x%02X", byte) << byte << word;
@@ -163,8 +166,8 @@ void TestWordScanner::caseOfBytes()
 void TestWordScanner::stateCarriesAcrossBlocks()
 {
     const std::string page = cp1252("<html><head><title>Tést page</title></head><body>x > y <b>bold</b> "
-                                     "A&amp;B don't 3.5 e-mail café\nfoo <!-- c --> zzz<p>end")
-                             + std::string("\xFF\x9F\x81\x8D  <a <b> c> d e>f g");
+                                    "A&amp;B don't 3.5 e-mail café\nfoo <!-- c --> zzz<p>end") +
+                             std::string("\xFF\x9F\x81\x8D  <a <b> c> d e>f g");
     for (const auto kind : {WordScanner::PageKind::Folder, WordScanner::PageKind::Main}) {
         const auto whole = scan(page, kind);
         for (int round = 0; round < 50; ++round) {

@@ -43,15 +43,19 @@ void TestWordTable::matching_data()
 {
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("stored");
-    QTest::newRow("first form stays") << QStringList{QStringLiteral("Web"), QStringLiteral("WEB"), QStringLiteral("web")}
+    QTest::newRow("first form stays") << QStringList{QStringLiteral("Web"), QStringLiteral("WEB"),
+                                                     QStringLiteral("web")}
                                       << QStringList{QStringLiteral("Web")};
-    QTest::newRow("accents ignore case") << QStringList{QStringLiteral("\u00C9t\u00E9"), QStringLiteral("\u00E9T\u00C9")}
+    QTest::newRow("accents ignore case") << QStringList{QStringLiteral("\u00C9t\u00E9"),
+                                                        QStringLiteral("\u00E9T\u00C9")}
                                          << QStringList{QStringLiteral("\u00C9t\u00E9")};
-    QTest::newRow("accents are not dropped") << QStringList{QStringLiteral("\u00E9"), QStringLiteral("e"), QStringLiteral("E")}
-                                             << QStringList{QStringLiteral("\u00E9"), QStringLiteral("e")};
+    QTest::newRow("accents are not dropped")
+        << QStringList{QStringLiteral("\u00E9"), QStringLiteral("e"), QStringLiteral("E")}
+        << QStringList{QStringLiteral("\u00E9"), QStringLiteral("e")};
     QTest::newRow("y diaeresis pair") << QStringList{QStringLiteral("\u00FF"), QStringLiteral("\u0178")}
                                       << QStringList{QStringLiteral("\u00FF")};
-    QTest::newRow("first-added order") << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha"), QStringLiteral("BETA")}
+    QTest::newRow("first-added order") << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha"),
+                                                      QStringLiteral("BETA")}
                                        << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha")};
 }
 
@@ -142,8 +146,8 @@ void TestWordTable::minimumLength_data()
                             QStringLiteral("\u00E9t\u00E9s")};
     QTest::newRow("default 6") << true << QStringLiteral("6") << QStringList{QStringLiteral("website")};
     QTest::newRow("off") << false << QStringLiteral("6") << words;
-    QTest::newRow("4.5 rejects four letters") << true << QStringLiteral("4.5")
-                                              << QStringList{QStringLiteral("website"), QStringLiteral("pages")};
+    QTest::newRow("4.5 rejects four letters")
+        << true << QStringLiteral("4.5") << QStringList{QStringLiteral("website"), QStringLiteral("pages")};
     QTest::newRow("characters, not bytes") << true << QStringLiteral(" 4") << words;
 }
 

@@ -42,9 +42,12 @@ void TestFuzzReplay::goldenPages()
 
 void TestFuzzReplay::randomPages()
 {
-    const char *pieces[] = {"<", ">", "<meta name=", "< META  NAME", "=", "\"", "'", "keywords", "robots",
-                            "viewport", "</head>", "</ HEAD", " ", "\t", "\r\n", "caf\xe9", "A&amp;B", "x",
-                            "\xff", "\x9f", "-", ".", "<!--", "-->", "revisit-after", "description"};
+    const char *pieces[] = {"<",          ">",       "<meta name=", "< META  NAME", "=",
+                            "\"",         "'",       "keywords",    "robots",       "viewport",
+                            "</head>",    "</ HEAD", " ",           "\t",           "\r\n",
+                            "caf\xe9",    "A&amp;B", "x",           "\xff",         "\x9f",
+                            "-",          ".",       "<!--",        "-->",          "revisit-after",
+                            "description"};
     const quint32 seed = QRandomGenerator::global()->generate();
     qInfo("seed %u", seed);
     QRandomGenerator random(seed);

@@ -1,5 +1,6 @@
 #include "meta/MetaBlock.h"
 
+#include "meta/AsciiText.h"
 #include "meta/WordTable.h"
 
 namespace tagsmith {
@@ -42,18 +43,31 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
         out += LineEnd;
     }
     appendEncoded(out, m_templates[2], encoding);
+    std::string converted; // a word in the case it is written in
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0)
             out += ", ";
         const std::string_view word = words.row(i);
-        if (isAscii(word)) {
-            // ASCII is the same bytes in every encoding a page may have.
-            appendCaseConverted(out, word, m_case, encoding);
+        // ASCII is the same bytes in every encoding a page may have.
+        if (m_case != CaseConversion::Keep && word.size() <= ascii::ShortText) {
+            char buffer[ascii::ShortText];
+            if (m_case == CaseConversion::Lower ? ascii::convertShort(word, buffer, ascii::lower)
+                                                : ascii::convertShort(word, buffer, ascii::upper)) {
+                out.append(buffer, word.size());
+                continue;
+            }
+        } else if (ascii::isAscii(word)) {
+            if (m_case == CaseConversion::Keep)
+                out += word;
+            else if (m_case == CaseConversion::Lower)
+                ascii::appendConverted(out, word, ascii::lower);
+            else
+                ascii::appendConverted(out, word, ascii::upper);
             continue;
         }
-        m_word.clear();
-        appendCaseConverted(m_word, word, m_case, encoding);
-        appendEncoded(out, m_word, encoding);
+        converted.clear();
+        appendCaseConverted(converted, word, m_case, encoding);
+        appendEncoded(out, converted, encoding);
     }
     appendEncoded(out, m_templates[3], encoding);
     out += LineEnd;

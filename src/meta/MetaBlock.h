@@ -21,6 +21,7 @@ public:
     explicit MetaBlock(const RunOptions &options);
 
     // The block for a page in the given encoding, with the words in table order joined by ", ".
+    // Safe to call from several threads at once.
     void build(const WordTable &words, PageEncoding encoding, std::string &out) const;
     std::string build(const WordTable &words, PageEncoding encoding) const;
 
@@ -37,7 +38,6 @@ private:
     bool m_robotsLine;
     bool m_revisitLine;
     CaseConversion m_case;
-    mutable std::string m_word; // the word being written, in the case it is written in
 };
 
 } // namespace tagsmith

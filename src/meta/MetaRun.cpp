@@ -33,8 +33,7 @@ std::string nativePath(const QString &path)
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
     : m_options(options), m_observer(observer), m_limits(limits), m_block(options),
-      m_names(m_block.metaNames(Encoding)), m_minLengthOn(options.minLength),
-      m_minimumLength(leadingNumber(options.minLengthText.toStdString())),
+      m_names(m_block.metaNames(Encoding)), m_minimumLength(options.minLength, options.minLengthText.toStdString()),
       m_folderScanner(WordScanner::PageKind::Folder, Encoding), m_mainScanner(WordScanner::PageKind::Main, Encoding),
       m_markScanner(m_names)
 {
@@ -43,13 +42,8 @@ MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimi
 
 void MetaRun::AddWord(std::string_view CurrentWord)
 {
-    // A word has at most as many characters as bytes, so most short words need no count.
-    if (m_minLengthOn && (m_minimumLength > static_cast<double>(CurrentWord.size()) ||
-                          m_minimumLength > static_cast<double>(characterCount(CurrentWord))))
-        return;
-    m_key.clear();
-    appendCaseFolded(m_key, CurrentWord);
-    PageWords.insert(CurrentWord, m_key, WordTable::hashOf(m_key));
+    if (m_minimumLength.admits(CurrentWord))
+        PageWords.insert(CurrentWord);
     // SiteWords takes the page's new words when its scan ends, in the order they were found (see
     // scanPage): a word PageWords holds already is in SiteWords then too.
 }

@@ -2,6 +2,7 @@
 
 #include "meta/MarkScanner.h"
 #include "meta/MetaBlock.h"
+#include "meta/MinimumWordLength.h"
 #include "meta/PageMarks.h"
 #include "meta/Run.h"
 #include "meta/WordScanner.h"
@@ -46,8 +47,7 @@ private:
     RunLimits m_limits;
     MetaBlock m_block;
     MetaNames m_names;
-    bool m_minLengthOn;
-    double m_minimumLength;
+    MinimumWordLength m_minimumLength;
     WordScanner m_folderScanner;
     WordScanner m_mainScanner;
     MarkScanner m_markScanner;
@@ -67,7 +67,6 @@ private:
     std::vector<char> m_buffer;
     PageMarks m_marks;
     std::string m_blockBytes;
-    std::string m_key; // the case-folded form of the word being added
 };
 
 } // namespace tagsmith

@@ -1,11 +1,17 @@
 #pragma once
 
+#include "meta/AsciiText.h"
 #include "meta/PageText.h"
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tagsmith {
 
@@ -60,6 +66,45 @@ private:
     std::array<std::array<char, 4>, 256> m_utf8{};
 };
 
+// The first "<" or ">" from p on, or end.
+inline const unsigned char *findBracket(const unsigned char *p, const unsigned char *end)
+{
+#if defined(__SSE2__)
+    const __m128i open = _mm_set1_epi8('<');
+    const __m128i close = _mm_set1_epi8('>');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const auto found = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close))));
+        if (found != 0)
+            return p + __builtin_ctz(found);
+    }
+#endif
+    while (p != end && *p != '<' && *p != '>')
+        ++p;
+    return p;
+}
+
+// The end of the run of ASCII digits and letters (the ASCII word characters) from p on.
+inline const unsigned char *skipAsciiWord(const unsigned char *p, const unsigned char *end)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);
+        const std::uint64_t low = v & ~ascii::HighBits; // no byte above 0x7F, so no carries
+        const std::uint64_t word =
+            (ascii::inRange(low | (ascii::Ones * 0x20), 'a', 'z') | ascii::inRange(low, '0', '9')) & ~v &
+            ascii::HighBits;
+        if (word != ascii::HighBits)
+            return p + __builtin_ctzll(~word & ascii::HighBits) / 8;
+    }
+#endif
+    while (p != end && ((*p >= '0' && *p <= '9') || ((*p | 0x20) >= 'a' && (*p | 0x20) <= 'z')))
+        ++p;
+    return p;
+}
+
 template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWord &&addWord)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -67,8 +112,7 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
     while (p != end) {
         if (TagDepth != 0) {
             // Inside markup only the brackets count.
-            while (p != end && (m_classes[*p] & (OpenTag | CloseTag)) == 0)
-                ++p;
+            p = findBracket(p, end);
             if (p == end)
                 break;
         }
@@ -87,9 +131,16 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
                 InWord = true;
                 if (c < 0x80) {
                     // Take the whole run of ASCII word characters at once.
-                    const auto *runEnd = p;
-                    while (runEnd != end && *runEnd < 0x80 && (m_classes[*runEnd] & Word))
-                        ++runEnd;
+                    const auto *runEnd = skipAsciiWord(p, end);
+                    if (CurrentWord.empty() && runEnd != end && (m_classes[*runEnd] & (Separator | OpenTag))) {
+                        // The word starts here and the next byte ends it: it stands in the page as
+                        // it is. That byte is taken next as usual and finds no word open.
+                        InWord = false;
+                        addWord(std::string_view(reinterpret_cast<const char *>(p - 1),
+                                                 static_cast<std::size_t>(runEnd - (p - 1))));
+                        p = runEnd;
+                        continue;
+                    }
                     CurrentWord.push_back(static_cast<char>(c));
                     CurrentWord.append(reinterpret_cast<const char *>(p), static_cast<std::size_t>(runEnd - p));
                     p = runEnd;

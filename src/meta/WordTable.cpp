@@ -1,11 +1,11 @@
 #include "meta/WordTable.h"
 
+#include "meta/AsciiText.h"
 #include "meta/PageText.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <functional>
 
 namespace tagsmith {
 namespace {
@@ -16,9 +16,43 @@ constexpr std::size_t InitialSlots = 256;
 
 WordTable::WordTable() : m_slots(InitialSlots, Slot{0, Empty}) {}
 
+namespace {
+
+// The hash of a key, eight bytes a step, each step mixed well enough that the low bits pick a slot.
+std::uint64_t hashStart(std::size_t length)
+{
+    return length * 0x9E3779B97F4A7C15ULL;
+}
+
+std::uint64_t hashStep(std::uint64_t h, std::uint64_t eightBytes)
+{
+    h = (h ^ eightBytes) * 0xBF58476D1CE4E5B9ULL;
+    return h ^ (h >> 29);
+}
+
+std::size_t hashEnd(std::uint64_t h)
+{
+    h *= 0x94D049BB133111EBULL;
+    return static_cast<std::size_t>(h ^ (h >> 32));
+}
+
+} // namespace
+
 std::size_t WordTable::hashOf(std::string_view key)
 {
-    return std::hash<std::string_view>{}(key);
+    std::uint64_t h = hashStart(key.size());
+    for (std::size_t i = 0; i < key.size(); i += 8)
+        h = hashStep(h, ascii::load(key.data() + i, key.size() - i));
+    return hashEnd(h);
+}
+
+void WordTable::foldKey(std::string_view word) const
+{
+    m_scratch.clear();
+    if (ascii::isAscii(word))
+        ascii::appendConverted(m_scratch, word, ascii::lower);
+    else
+        appendCaseFolded(m_scratch, word);
 }
 
 std::string_view WordTable::keyAt(std::size_t offset) const
@@ -47,17 +81,27 @@ std::size_t WordTable::findSlot(std::string_view key, std::size_t hash) const
 
 bool WordTable::contains(std::string_view word) const
 {
-    m_scratch.clear();
-    appendCaseFolded(m_scratch, word);
+    foldKey(word);
     return m_slots[findSlot(m_scratch, hashOf(m_scratch))].offset != Empty;
 }
 
 bool WordTable::insert(std::string_view word)
 {
-    m_scratch.clear();
-    appendCaseFolded(m_scratch, word);
-    const std::string key = m_scratch;
-    return insert(word, key, hashOf(key));
+    if (word.size() <= ascii::ShortText) {
+        // Most words: an ASCII key folded and hashed on the stack in one go.
+        char key[ascii::ShortText];
+        if (ascii::convertShort(word, key, ascii::lower)) {
+            std::uint64_t h = hashStart(word.size());
+            for (std::size_t i = 0; i < word.size(); i += 8) {
+                std::uint64_t eightBytes;
+                std::memcpy(&eightBytes, key + i, 8);
+                h = hashStep(h, eightBytes);
+            }
+            return insert(word, std::string_view(key, word.size()), hashEnd(h));
+        }
+    }
+    foldKey(word);
+    return insert(word, m_scratch, hashOf(m_scratch));
 }
 
 bool WordTable::insert(std::string_view word, std::string_view key, std::size_t hash)
@@ -67,9 +111,11 @@ bool WordTable::insert(std::string_view word, std::string_view key, std::size_t 
         return false;
     const std::size_t offset = m_text.size();
     const std::size_t lengths[2] = {key.size(), word.size()};
-    m_text.append(reinterpret_cast<const char *>(lengths), sizeof lengths);
-    m_text.append(key);
-    m_text.append(word);
+    m_text.resize(offset + HeaderSize + key.size() + word.size());
+    char *row = m_text.data() + offset;
+    std::memcpy(row, lengths, HeaderSize);
+    std::memcpy(row + HeaderSize, key.data(), key.size());
+    std::memcpy(row + HeaderSize + key.size(), word.data(), word.size());
     m_rows.push_back(offset);
     m_hashes.push_back(hash);
     m_slots[slot] = {hash, offset};

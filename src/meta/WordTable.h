@@ -50,6 +50,8 @@ private:
         std::size_t offset; // of the row in m_text, Empty for an empty slot
     };
 
+    // The key of the word into m_scratch.
+    void foldKey(std::string_view word) const;
     std::string_view keyAt(std::size_t offset) const;
     std::string_view formAt(std::size_t offset) const;
     // The slot that holds the key, or the empty slot where it belongs.

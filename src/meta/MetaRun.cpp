@@ -3,6 +3,7 @@
 #include "chooser/PageList.h"
 #include "frame/FileError.h"
 #include "meta/PageBackup.h"
+#include "meta/PageReadAhead.h"
 #include "meta/PageReplacement.h"
 #include "meta/PageSplicer.h"
 #include "text/StringTable.h"
@@ -10,13 +11,9 @@
 #include <QFile>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <memory>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
+#include <utility>
 
 namespace tagsmith {
 namespace {
@@ -24,18 +21,12 @@ namespace {
 // Every page is Windows-1252 so far.
 constexpr PageEncoding Encoding = PageEncoding::Windows1252;
 
-std::string nativePath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
 } // namespace
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
     : m_options(options), m_observer(observer), m_limits(limits), m_block(options),
       m_names(m_block.metaNames(Encoding)), m_minimumLength(options.minLength, options.minLengthText.toStdString()),
-      m_folderScanner(WordScanner::PageKind::Folder, Encoding), m_mainScanner(WordScanner::PageKind::Main, Encoding),
-      m_markScanner(m_names)
+      m_reader(m_block, m_names, m_minimumLength, limits), m_aheadReader(m_block, m_names, m_minimumLength, limits)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
 }
@@ -44,8 +35,6 @@ void MetaRun::AddWord(std::string_view CurrentWord)
 {
     if (m_minimumLength.admits(CurrentWord))
         PageWords.insert(CurrentWord);
-    // SiteWords takes the page's new words when its scan ends, in the order they were found (see
-    // scanPage): a word PageWords holds already is in SiteWords then too.
 }
 
 RunResult MetaRun::run()
@@ -72,164 +61,99 @@ RunResult MetaRun::run()
     QString folder = m_options.folder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
+    QStringList paths;
+    paths.reserve(pages.size());
+    for (const QString &page : pages)
+        paths << folder + page;
 
     std::int64_t index = 0;
-    OnMainPage = false;
-    for (const QString &page : pages) {
-        PagePath = folder + page;
-        m_observer.pageStarted(PagePath, index++, count);
-        if (const int err = processPage(m_folderScanner); err != 0) {
-            m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, PagePath});
-            return RunResult::Failed;
+    {
+        std::optional<PageReadAhead> ahead;
+        if (m_limits.readAheadBudget > 0)
+            ahead.emplace(m_aheadReader, paths, m_limits.readAheadBudget);
+        ScannedPage own; // a page read here
+        for (const QString &PagePath : std::as_const(paths)) {
+            m_observer.pageStarted(PagePath, index++, count);
+            std::unique_ptr<ScannedPage> page = ahead ? ahead->next() : nullptr;
+            if (page && (page->error != 0 || page->throughLink || ahead->replacedSince(*page))) {
+                // Read it again now, as it stands after the pages before it: a failure may have been
+                // passing, and a linked page may be one of the pages rewritten since.
+                m_reader.read(*page);
+            }
+            if (!page) {
+                own.PagePath = PagePath;
+                m_reader.read(own);
+            }
+            const int err = processPage(page ? *page : own);
+            if (page) {
+                if (err == 0)
+                    ahead->pageReplaced(*page);
+                ahead->done(std::move(page));
+            }
+            if (err != 0) {
+                m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, PagePath});
+                return RunResult::Failed;
+            }
         }
-        PageWords.ClearWordTable();
     }
     // NOTE: the main page comes after all pages of the folder, also when it is one of them; it is
     // then rewritten a second time, now with the words of the whole site.
     if (hasMainPage) {
-        OnMainPage = true;
-        PagePath = m_options.mainPage;
-        m_observer.pageStarted(PagePath, index++, count);
-        if (const int err = processPage(m_mainScanner); err != 0) {
-            m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, PagePath});
+        ScannedPage page;
+        page.PagePath = m_options.mainPage;
+        page.OnMainPage = true;
+        m_observer.pageStarted(page.PagePath, index++, count);
+        m_reader.read(page);
+        if (const int err = processPage(page); err != 0) {
+            m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, page.PagePath});
             return RunResult::Failed;
         }
-        PageWords.ClearWordTable();
     }
     SiteWords.ClearWordTable();
     return RunResult::Completed;
 }
 
-int MetaRun::processPage(WordScanner &scanner)
+int MetaRun::processPage(ScannedPage &page)
 {
-    m_nativePath = nativePath(PagePath);
-    int err = openPage();
-    if (err == 0)
-        err = scanPage(scanner);
-    if (err == 0)
-        err = RewritePage();
-    closePage();
+    int err = page.error;
+    if (err == 0) {
+        // PageWords holds the words of the page under work.
+        std::swap(PageWords, page.PageWords);
+        SiteWords.insertAll(PageWords);
+        err = RewritePage(page);
+        std::swap(PageWords, page.PageWords);
+    }
+    page.close();
     return err == 0 ? 0 : fileErrorFromErrno(err);
 }
 
-int MetaRun::openPage()
-{
-    m_target = m_nativePath;
-    m_pageExists = true;
-    m_fd = ::open(m_target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0 && errno == ELOOP) {
-        // A linked page is rewritten where the link points; the link stays.
-        char resolved[PATH_MAX];
-        if (!::realpath(m_nativePath.c_str(), resolved))
-            return errno;
-        m_target = resolved;
-        m_fd = ::open(m_target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    }
-    if (m_fd < 0) {
-        const int err = errno;
-        struct stat st;
-        // A main page that does not exist is made: it gets the block alone.
-        if (err == ENOENT && OnMainPage && ::lstat(m_nativePath.c_str(), &st) != 0) {
-            m_pageExists = false;
-            m_mode = 0666 & ~creationMask();
-            m_owner = ::geteuid();
-            m_group = ::getegid();
-            m_size = 0;
-            return 0;
-        }
-        return err;
-    }
-    struct stat st;
-    if (::fstat(m_fd, &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    // A page that may not be changed is refused before anything is written, although the new page
-    // goes in by renaming. (Not by opening it for writing: on some file systems that makes
-    // replacing the file wait for the journal.)
-    if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
-        return errno;
-    m_mode = st.st_mode;
-    m_owner = st.st_uid;
-    m_group = st.st_gid;
-    m_size = st.st_size;
-    return 0;
-}
-
-int MetaRun::readAt(std::int64_t offset, std::size_t length, std::size_t *got)
-{
-    *got = 0;
-    while (*got < length) {
-        const ssize_t n =
-            ::pread(m_fd, m_buffer.data() + *got, length - *got, static_cast<off_t>(offset) + static_cast<off_t>(*got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            break;
-        *got += static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-int MetaRun::scanPage(WordScanner &scanner)
-{
-    scanner.reset();
-    m_markScanner.reset();
-    auto addWord = [this](std::string_view word) { AddWord(word); };
-
-    m_wholePage = m_size <= m_limits.wholePageLimit;
-    const std::size_t blockSize = m_wholePage ? static_cast<std::size_t>(m_size) : m_limits.blockSize;
-    if (m_buffer.size() < blockSize)
-        m_buffer.resize(blockSize);
-
-    // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
-    std::int64_t ReadPos = 0;
-    while (ReadPos < m_size) {
-        const auto length =
-            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), m_size - ReadPos));
-        std::size_t got = 0;
-        if (const int err = readAt(ReadPos, length, &got); err != 0)
-            return err;
-        const std::string_view bytes(m_buffer.data(), got);
-        scanner.feed(bytes, addWord);
-        m_markScanner.feed(bytes);
-        ReadPos += static_cast<std::int64_t>(got);
-        if (got < length)
-            break; // the page became shorter
-    }
-    m_size = ReadPos;
-    m_marks = m_markScanner.finish();
-    SiteWords.insertAll(PageWords);
-    return 0;
-}
-
-int MetaRun::RewritePage()
+int MetaRun::RewritePage(ScannedPage &page)
 {
     PageBackup backup;
-    if (const int err = backup.choose(m_nativePath); err != 0)
+    if (const int err = backup.choose(page.nativePath); err != 0)
         return err;
     if (m_options.backup)
         m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
 
-    m_block.build(OnMainPage ? SiteWords : PageWords, Encoding, m_blockBytes);
-    if (m_marks.MarkCount == 0)
-        m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, PagePath});
+    if (page.OnMainPage)
+        m_block.build(SiteWords, Encoding, page.block);
+    if (page.marks.MarkCount == 0)
+        m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, page.PagePath});
 
-    PageReplacement replacement(m_target);
-    if (const int err = replacement.create(m_mode, m_owner, m_group, m_limits.blockSize); err != 0)
+    PageReplacement replacement(page.target);
+    if (const int err = replacement.create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0)
         return err;
-    PageSplicer splicer(m_marks, m_blockBytes, replacement.sink());
-    if (m_wholePage) {
-        splicer.feed(std::string_view(m_buffer.data(), static_cast<std::size_t>(m_size)));
+    PageSplicer splicer(page.marks, page.block, replacement.sink());
+    if (page.whole) {
+        splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
     } else {
-        for (std::int64_t offset = 0; offset < m_size;) {
+        if (m_buffer.size() < m_limits.blockSize)
+            m_buffer.resize(m_limits.blockSize);
+        for (std::int64_t offset = 0; offset < page.size;) {
             const auto length = static_cast<std::size_t>(
-                std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), m_size - offset));
+                std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), page.size - offset));
             std::size_t got = 0;
-            if (const int err = readAt(offset, length, &got); err != 0)
+            if (const int err = PageReader::readAt(page.fd, m_buffer.data(), offset, length, &got); err != 0)
                 return err;
             if (got == 0)
                 break;
@@ -243,7 +167,7 @@ int MetaRun::RewritePage()
         return err;
 
     if (m_options.backup) {
-        if (const int err = backup.make(m_target, m_fd, m_pageExists, m_mode); err != 0)
+        if (const int err = backup.make(page.target, page.fd, page.exists, page.mode); err != 0)
             return err;
     }
     if (const int err = replacement.commit(); err != 0) {
@@ -254,13 +178,6 @@ int MetaRun::RewritePage()
     if (!m_options.backup)
         return backup.releaseTakenOver();
     return 0;
-}
-
-void MetaRun::closePage()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
 }
 
 } // namespace tagsmith

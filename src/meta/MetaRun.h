@@ -3,21 +3,25 @@
 #include "meta/MarkScanner.h"
 #include "meta/MetaBlock.h"
 #include "meta/MinimumWordLength.h"
-#include "meta/PageMarks.h"
+#include "meta/PageReader.h"
 #include "meta/Run.h"
-#include "meta/WordScanner.h"
+#include "meta/ScannedPage.h"
 #include "meta/WordTable.h"
-
-#include <sys/types.h>
 
 #include <string>
 #include <vector>
 
 namespace tagsmith {
 
-// One generation run and everything it keeps while it goes: the word tables, the scanners and the
-// page under work. Every page of the folder in page-list order gets its own words, then the main
-// page gets the words of the whole site.
+class PageReadAhead;
+
+// One generation run and everything it keeps while it goes: the word tables and the page under
+// work. Every page of the folder in page-list order gets its own words, then the main page gets the
+// words of the whole site.
+//
+// The pages of the folder are read and scanned ahead on a second thread (PageReadAhead) while this
+// one writes them; what the run does on disk and tells the observer happens here, page by page in
+// order, as if each page were read just before it is written.
 class MetaRun
 {
 public:
@@ -33,14 +37,10 @@ public:
     WordTable SiteWords;
 
 private:
-    // Scans and rewrites the page PagePath. Returns 0 or the run-time error number of the file
-    // operation that failed; the page is then as it was.
-    int processPage(WordScanner &scanner);
-    int openPage();
-    int scanPage(WordScanner &scanner);
-    int RewritePage();
-    void closePage();
-    int readAt(std::int64_t offset, std::size_t length, std::size_t *got);
+    // Takes the page's words into SiteWords and rewrites it. Returns 0 or the run-time error number
+    // of the file operation that failed; the page is then as it was.
+    int processPage(ScannedPage &page);
+    int RewritePage(ScannedPage &page);
 
     const RunOptions &m_options;
     RunObserver &m_observer;
@@ -48,25 +48,9 @@ private:
     MetaBlock m_block;
     MetaNames m_names;
     MinimumWordLength m_minimumLength;
-    WordScanner m_folderScanner;
-    WordScanner m_mainScanner;
-    MarkScanner m_markScanner;
-
-    // The page under work.
-    QString PagePath;
-    bool OnMainPage = false;
-    std::string m_nativePath; // PagePath as the file system spells it
-    std::string m_target;     // the file the page is: PagePath, or where a link points to
-    int m_fd = -1;
-    bool m_pageExists = false;
-    mode_t m_mode = 0;
-    uid_t m_owner = 0;
-    gid_t m_group = 0;
-    std::int64_t m_size = 0;
-    bool m_wholePage = false; // the page's bytes are all in m_buffer
-    std::vector<char> m_buffer;
-    PageMarks m_marks;
-    std::string m_blockBytes;
+    PageReader m_reader;        // pages read on this thread: the main page, pages read again
+    PageReader m_aheadReader;   // pages read ahead
+    std::vector<char> m_buffer; // a page rewritten in blocks
 };
 
 } // namespace tagsmith

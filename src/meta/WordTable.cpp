@@ -180,6 +180,12 @@ void WordTable::ClearWordTable()
     m_text.clear();
 }
 
+std::size_t WordTable::memoryUse() const
+{
+    return m_text.capacity() + (m_rows.capacity() + m_hashes.capacity()) * sizeof(std::size_t) +
+           m_slots.capacity() * sizeof(Slot) + m_scratch.capacity();
+}
+
 std::string_view WordTable::row(std::size_t i) const
 {
     return formAt(m_rows[i]);

@@ -36,6 +36,8 @@ public:
 
     std::size_t size() const { return m_rows.size(); }
     bool empty() const { return m_rows.empty(); }
+    // Bytes held, for keeping memory bounded.
+    std::size_t memoryUse() const;
     // Row i (from 0) in first-added order.
     std::string_view row(std::size_t i) const;
 

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tagsmith;
 using namespace tagsmith::test;
@@ -21,6 +22,41 @@ namespace {
 
 const QByteArray OldPage = "<html><head><title>Sailing boats</title>\r\n<meta name=\"keywords\" content=\"x\">\r\n"
                            "</head><body>Harbour</body></html>";
+
+// A site from lines "name text" (a page), "name" (an empty file), "name -> target" (a symbolic link),
+// "name = other" (a hard link to another file of the site).
+void makeSite(const QString &folder, const QStringList &lines)
+{
+    QDir().mkpath(folder);
+    for (const QString &line : lines) {
+        const QString name = line.section(QLatin1Char(' '), 0, 0);
+        const QString rest = line.section(QLatin1Char(' '), 1);
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        if (rest.startsWith(QLatin1String("-> ")))
+            QVERIFY(::symlink(rest.mid(3).toUtf8().constData(), path.constData()) == 0);
+        else if (rest.startsWith(QLatin1String("= ")))
+            QVERIFY(::link(QFile::encodeName(folder + QLatin1Char('/') + rest.mid(2)).constData(), path.constData()) ==
+                    0);
+        else if (rest.isEmpty())
+            writeFile(folder + QLatin1Char('/') + name, QByteArray());
+        else
+            writeFile(folder + QLatin1Char('/') + name,
+                      "<html><head>\n<meta name=\"keywords\" content=\"old\">\n</head><body>" + rest.toUtf8() +
+                          " </body></html>\n");
+    }
+}
+
+// Every file of the folder: its content, or where it links to.
+FileMap siteState(const QString &folder)
+{
+    FileMap state;
+    for (const QString &name : filesIn(folder)) {
+        const QFileInfo info(folder + QLatin1Char('/') + name);
+        state[name] = info.isSymLink() ? "-> " + QDir(folder).relativeFilePath(info.symLinkTarget()).toUtf8()
+                                       : readFile(info.filePath());
+    }
+    return state;
+}
 
 RunOptions plainOptions(const QString &folder)
 {
@@ -52,6 +88,8 @@ private slots:
     void permissionBitsStay();
     void linkedPageIsRewrittenWhereItPoints();
     void largePageInBlocks();
+    void readAheadSameAsPageByPage_data();
+    void readAheadSameAsPageByPage();
 
 private:
     QString goldenDir() const { return QStringLiteral(TAGSMITH_TEST_DATA "/golden"); }
@@ -341,6 +379,68 @@ void TestMetaRun::largePageInBlocks()
     QCOMPARE(readFile(blocks.filePath(QStringLiteral("big.htm"))), result);
     QVERIFY(result.contains("lighthouses, harbours"));
     QVERIFY(!result.contains("content=\"late\""));
+}
+
+void TestMetaRun::readAheadSameAsPageByPage_data()
+{
+    QTest::addColumn<QStringList>("site");
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<QString>("mainPage");
+    const QStringList plain{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm boats ashore"),
+                            QStringLiteral("c.htm coastal charts")};
+    QTest::newRow("plain pages, main page among them") << plain << true << QStringLiteral("b.htm");
+    QTest::newRow("link to a later page")
+        << QStringList{QStringLiteral("a.htm -> c.htm"), QStringLiteral("b.htm boats ashore"),
+                       QStringLiteral("c.htm coastal charts")}
+        << false << QString();
+    QTest::newRow("link to an earlier page")
+        << QStringList{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm boats ashore"),
+                       QStringLiteral("c.htm -> a.htm")}
+        << true << QStringLiteral("a.htm");
+    QTest::newRow("two links to one file")
+        << QStringList{QStringLiteral("real.txt <meta name=\"description\" content=\"x\"> lighthouse"),
+                       QStringLiteral("a.htm -> real.txt"), QStringLiteral("b.htm -> real.txt")}
+        << false << QString();
+    QTest::newRow("hard links") << QStringList{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm = a.htm"),
+                                               QStringLiteral("c.htm coastal charts")}
+                                << true << QString();
+    // The backup of a.htm appears only when a.htm is done; b.htm reads it then.
+    QTest::newRow("link to the backup of an earlier page")
+        << QStringList{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm -> a.bak")} << true << QString();
+    // The empty file taken over for a.htm goes when a.htm is done, so b.htm then fails.
+    QTest::newRow("link to a file taken over") << QStringList{QStringLiteral("a.htm anchors aweigh"),
+                                                              QStringLiteral("a.bak"), QStringLiteral("b.htm -> a.bak")}
+                                               << false << QString();
+}
+
+void TestMetaRun::readAheadSameAsPageByPage()
+{
+    QFETCH(QStringList, site);
+    QFETCH(bool, backup);
+    QFETCH(QString, mainPage);
+    QTemporaryDir dir;
+    std::vector<std::pair<RunResult, QStringList>> outcomes;
+    std::vector<FileMap> states;
+    // Page by page, reading far ahead, and one page ahead at a time.
+    for (const std::size_t budget : {std::size_t(0), std::size_t(8) << 20, std::size_t(1)}) {
+        const QString folder = dir.filePath(QStringLiteral("site%1").arg(budget));
+        makeSite(folder, site);
+        RunOptions options = plainOptions(folder);
+        options.backup = backup;
+        if (!mainPage.isEmpty())
+            options.mainPage = folder + QLatin1Char('/') + mainPage;
+        RunLimits limits;
+        limits.readAheadBudget = budget;
+        RecordingObserver observer;
+        const RunResult result = runMeta(options, observer, limits);
+        outcomes.push_back({result, observer.messageList().replaceInStrings(folder, QStringLiteral("SITE"))});
+        states.push_back(siteState(folder));
+    }
+    for (std::size_t i = 1; i < outcomes.size(); ++i) {
+        QCOMPARE(outcomes[i].first, outcomes[0].first);
+        QCOMPARE(outcomes[i].second, outcomes[0].second);
+        QCOMPARE(states[i], states[0]);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMetaRun)

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "meta/MarkScanner.h"
+#include "meta/MetaBlock.h"
+#include "meta/MinimumWordLength.h"
+#include "meta/Run.h"
+#include "meta/ScannedPage.h"
+#include "meta/WordScanner.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tagsmith {
+
+// The reading half of a page's work: opens the page, reads it, scans it for words and marks and, for
+// a page of the folder, builds its META block. Touches nothing on disk, so it may run ahead of the
+// writing on a thread of its own; each thread has its own reader.
+//
+// Failing operations return the errno of the failure, 0 on success.
+class PageReader
+{
+public:
+    PageReader(const MetaBlock &block, const MetaNames &names, const MinimumWordLength &minimumLength,
+               const RunLimits &limits);
+
+    // open() and scan(); the errno also goes to page.error.
+    int read(ScannedPage &page);
+    // Opens page.PagePath (a main page that does not exist is made later and counts as empty).
+    int open(ScannedPage &page);
+    // Reads the open page and finds its words and marks.
+    int scan(ScannedPage &page);
+
+    // Reads up to length bytes at offset; fewer only at the end of the file.
+    static int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got);
+
+private:
+    const MetaBlock &m_block;
+    const MinimumWordLength &m_minimumLength;
+    RunLimits m_limits;
+    WordScanner m_folderScanner;
+    WordScanner m_mainScanner;
+    MarkScanner m_markScanner;
+    std::vector<char> m_blocks; // for a page read in blocks
+};
+
+} // namespace tagsmith

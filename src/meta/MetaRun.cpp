@@ -167,7 +167,9 @@ int MetaRun::RewritePage(ScannedPage &page)
         return err;
 
     if (m_options.backup) {
-        if (const int err = backup.make(page.target, page.fd, page.exists, page.mode); err != 0)
+        const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
+        if (const int err = backup.make(page.target, page.fd, page.whole ? &bytes : nullptr, page.exists, page.mode);
+            err != 0)
             return err;
     }
     if (const int err = replacement.commit(); err != 0) {

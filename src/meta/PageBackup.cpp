@@ -1,6 +1,7 @@
 #include "meta/PageBackup.h"
 
 #include <cerrno>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -40,7 +41,8 @@ int PageBackup::choose(const std::string &PagePath)
     }
 }
 
-int PageBackup::make(const std::string &targetPath, int pageFd, bool pageExists, mode_t mode)
+int PageBackup::make(const std::string &targetPath, int pageFd, const std::string_view *wholePage, bool pageExists,
+                     mode_t mode)
 {
     if (m_takenOver) {
         if (!pageExists)
@@ -65,36 +67,49 @@ int PageBackup::make(const std::string &targetPath, int pageFd, bool pageExists,
     // file of someone else: a copy does the same.
     if (err != EXDEV && err != EPERM && err != EMLINK && err != ENOTSUP && err != EOPNOTSUPP)
         return err;
-    return copy(pageFd, mode);
+    return copy(pageFd, wholePage, mode);
 }
 
-int PageBackup::copy(int pageFd, mode_t mode)
+namespace {
+
+int writeAll(int fd, const char *bytes, std::size_t length)
+{
+    for (std::size_t done = 0; done < length;) {
+        const ssize_t n = ::write(fd, bytes + done, length - done);
+        if (n < 0) {
+            if (errno != EINTR)
+                return errno;
+            continue;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+} // namespace
+
+int PageBackup::copy(int pageFd, const std::string_view *wholePage, mode_t mode)
 {
     const int fd = ::open(m_BackupPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return errno;
     m_made = true;
-    std::vector<char> buffer(1 << 20);
-    off_t offset = 0;
     int err = 0;
-    while (err == 0) {
-        const ssize_t got = ::pread(pageFd, buffer.data(), buffer.size(), offset);
-        if (got < 0) {
-            if (errno != EINTR)
-                err = errno;
-            continue;
-        }
-        if (got == 0)
-            break;
-        offset += got;
-        for (ssize_t done = 0; done < got && err == 0;) {
-            const ssize_t n = ::write(fd, buffer.data() + done, static_cast<std::size_t>(got - done));
-            if (n < 0) {
+    if (wholePage) {
+        err = writeAll(fd, wholePage->data(), wholePage->size());
+    } else {
+        std::vector<char> buffer(1 << 20);
+        for (off_t offset = 0; err == 0;) {
+            const ssize_t got = ::pread(pageFd, buffer.data(), buffer.size(), offset);
+            if (got < 0) {
                 if (errno != EINTR)
                     err = errno;
                 continue;
             }
-            done += n;
+            if (got == 0)
+                break;
+            offset += got;
+            err = writeAll(fd, buffer.data(), static_cast<std::size_t>(got));
         }
     }
     if (err == 0 && ::fchmod(fd, mode & 07777) != 0)

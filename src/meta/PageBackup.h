@@ -23,9 +23,10 @@ public:
     int choose(const std::string &PagePath);
 
     // Keeps the page as it is now under BackupPath: a hard link to targetPath (the file the page
-    // is), or a copy read from pageFd where no link can be made. A page that does not exist yet
-    // leaves an empty backup.
-    int make(const std::string &targetPath, int pageFd, bool pageExists, mode_t mode);
+    // is), or where no link can be made a copy of wholePage (the page's bytes, when they were read
+    // whole) or else read from pageFd. A page that does not exist yet leaves an empty backup.
+    int make(const std::string &targetPath, int pageFd, const std::string_view *wholePage, bool pageExists,
+             mode_t mode);
     // The page could not be replaced after make(): the backup goes again, the taken-over empty file
     // comes back.
     void undo();
@@ -37,7 +38,7 @@ public:
     bool takenOver() const { return m_takenOver; }
 
 private:
-    int copy(int pageFd, mode_t mode);
+    int copy(int pageFd, const std::string_view *wholePage, mode_t mode);
 
     std::string m_BackupPath;
     bool m_takenOver = false;

@@ -146,6 +146,9 @@ int PageReader::scan(ScannedPage &page)
             break; // the page became shorter
     }
     page.size = ReadPos;
+    // A page read whole needs its file no more (and a page waiting to be written keeps no file open).
+    if (page.whole)
+        page.close();
     page.marks = m_markScanner.finish();
     // The main page's block has the words of the whole site, known only when it is written.
     if (!page.OnMainPage)

@@ -23,7 +23,7 @@ struct ScannedPage
     std::string nativePath; // PagePath as the file system spells it
     std::string target;     // the file the page is: PagePath, or where a link points to
     bool throughLink = false;
-    int fd = -1;        // the page, open for reading
+    int fd = -1;        // the page, open for reading until it is read whole
     bool exists = true; // false for a main page that is made by the run
     mode_t mode = 0;
     uid_t owner = 0;

@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -20,6 +21,23 @@ namespace {
 
 // Every page is Windows-1252 so far.
 constexpr PageEncoding Encoding = PageEncoding::Windows1252;
+
+// Whether two reads of a page gave the same bytes, and so the same words and marks.
+bool sameBytes(const ScannedPage &a, const ScannedPage &b)
+{
+    return a.error == 0 && b.error == 0 && a.whole && b.whole && a.size == b.size &&
+           std::memcmp(a.bytes.data(), b.bytes.data(), static_cast<std::size_t>(a.size)) == 0;
+}
+
+// Stops the reading ahead; the site words of the pages before the one whose site words started at
+// row number rows.
+WordTable siteWordsBefore(PageReadAhead &ahead, std::size_t rows)
+{
+    ahead.stop();
+    WordTable words = ahead.takeSiteWords();
+    words.truncate(rows);
+    return words;
+}
 
 } // namespace
 
@@ -75,26 +93,41 @@ RunResult MetaRun::run()
         for (const QString &PagePath : std::as_const(paths)) {
             m_observer.pageStarted(PagePath, index++, count);
             std::unique_ptr<ScannedPage> page = ahead ? ahead->next() : nullptr;
+            ScannedPage *current = page.get();
             if (page && (page->error != 0 || page->throughLink || ahead->replacedSince(*page))) {
                 // Read it again now, as it stands after the pages before it: a failure may have been
                 // passing, and a linked page may be one of the pages rewritten since.
-                m_reader.read(*page);
-            }
-            if (!page) {
                 own.PagePath = PagePath;
                 m_reader.read(own);
+                current = &own;
+                if (!sameBytes(own, *page)) {
+                    // Its words are not those the site words took: from here on page by page.
+                    SiteWords = siteWordsBefore(*ahead, page->siteRowsBefore);
+                    page.reset();
+                    ahead.reset();
+                }
+            } else if (!page) {
+                if (ahead) {
+                    // The reading ahead gave up (out of memory) after the page before this one.
+                    SiteWords = siteWordsBefore(*ahead, static_cast<std::size_t>(-1));
+                    ahead.reset();
+                }
+                own.PagePath = PagePath;
+                m_reader.read(own);
+                current = &own;
             }
-            const int err = processPage(page ? *page : own);
-            if (page) {
-                if (err == 0)
-                    ahead->pageReplaced(*page);
+            const int err = processPage(*current, !ahead);
+            if (ahead && err == 0)
+                ahead->pageReplaced(*current);
+            if (page)
                 ahead->done(std::move(page));
-            }
             if (err != 0) {
                 m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, PagePath});
                 return RunResult::Failed;
             }
         }
+        if (ahead)
+            SiteWords = siteWordsBefore(*ahead, static_cast<std::size_t>(-1));
     }
     // NOTE: the main page comes after all pages of the folder, also when it is one of them; it is
     // then rewritten a second time, now with the words of the whole site.
@@ -104,7 +137,7 @@ RunResult MetaRun::run()
         page.OnMainPage = true;
         m_observer.pageStarted(page.PagePath, index++, count);
         m_reader.read(page);
-        if (const int err = processPage(page); err != 0) {
+        if (const int err = processPage(page, true); err != 0) {
             m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, page.PagePath});
             return RunResult::Failed;
         }
@@ -113,13 +146,14 @@ RunResult MetaRun::run()
     return RunResult::Completed;
 }
 
-int MetaRun::processPage(ScannedPage &page)
+int MetaRun::processPage(ScannedPage &page, bool addToSiteWords)
 {
     int err = page.error;
     if (err == 0) {
         // PageWords holds the words of the page under work.
         std::swap(PageWords, page.PageWords);
-        SiteWords.insertAll(PageWords);
+        if (addToSiteWords)
+            SiteWords.insertAll(PageWords);
         err = RewritePage(page);
         std::swap(PageWords, page.PageWords);
     }

@@ -37,9 +37,10 @@ public:
     WordTable SiteWords;
 
 private:
-    // Takes the page's words into SiteWords and rewrites it. Returns 0 or the run-time error number
-    // of the file operation that failed; the page is then as it was.
-    int processPage(ScannedPage &page);
+    // Rewrites the page, its words taken into SiteWords first unless the reading ahead took them.
+    // Returns 0 or the run-time error number of the file operation that failed; the page is then as
+    // it was.
+    int processPage(ScannedPage &page, bool addToSiteWords);
     int RewritePage(ScannedPage &page);
 
     const RunOptions &m_options;

@@ -18,12 +18,26 @@ PageReadAhead::PageReadAhead(PageReader &reader, QStringList paths, std::size_t 
 
 PageReadAhead::~PageReadAhead()
 {
+    stop();
+}
+
+void PageReadAhead::stop()
+{
+    if (!m_thread.joinable())
+        return;
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
-    m_changed.notify_all();
+    m_room.notify_all();
     m_thread.join();
+    m_ready.clear();
+    m_free.clear();
+}
+
+WordTable PageReadAhead::takeSiteWords()
+{
+    return std::move(m_siteWords);
 }
 
 void PageReadAhead::readPages()
@@ -38,11 +52,14 @@ void PageReadAhead::readPages()
     } catch (...) {
         // Out of memory: the pages from here on are read by the caller, one at a time.
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_finished = true;
-    }
-    m_changed.notify_all();
+    std::lock_guard lock(m_mutex);
+    m_finished = true;
+    m_pageReady.notify_all();
+}
+
+bool PageReadAhead::roomFor(std::size_t incoming, std::size_t budget) const
+{
+    return m_pagesOut == 0 || (m_pagesOut < MaxPagesOut * budget / m_budget && m_memoryOut + incoming <= budget);
 }
 
 void PageReadAhead::readPage(const QString &path)
@@ -63,31 +80,40 @@ void PageReadAhead::readPage(const QString &path)
     page->replacedBefore = m_replacedCount.load(std::memory_order_acquire);
     page->error = m_reader.open(*page);
     if (page->error == 0) {
-        // Its bytes come on top of what is out already.
+        // Its bytes come on top of what is out already. When there is no room, wait until half the
+        // budget is free again rather than wake for every page written.
         const auto incoming = static_cast<std::size_t>(page->size) + page->memoryUse();
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] {
-            return m_stop || m_pagesOut == 0 || (m_pagesOut < MaxPagesOut && m_memoryOut + incoming <= m_budget);
-        });
+        if (!roomFor(incoming, m_budget)) {
+            m_threadWaiting = true;
+            m_room.wait(lock, [&] { return m_stop || roomFor(incoming, m_budget / 2); });
+            m_threadWaiting = false;
+        }
         if (m_stop)
             return;
         lock.unlock();
         page->error = m_reader.scan(*page);
     }
+    page->siteRowsBefore = m_siteWords.size();
+    if (page->error == 0)
+        m_siteWords.insertAll(page->PageWords);
     page->memory = page->memoryUse();
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_pagesOut;
-        m_memoryOut += page->memory;
-        m_ready.push_back(std::move(page));
-    }
-    m_changed.notify_all();
+    std::lock_guard lock(m_mutex);
+    ++m_pagesOut;
+    m_memoryOut += page->memory;
+    m_ready.push_back(std::move(page));
+    if (m_callerWaiting)
+        m_pageReady.notify_one();
 }
 
 std::unique_ptr<ScannedPage> PageReadAhead::next()
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+    if (m_ready.empty() && !m_finished) {
+        m_callerWaiting = true;
+        m_pageReady.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+        m_callerWaiting = false;
+    }
     if (m_ready.empty())
         return nullptr;
     auto page = std::move(m_ready.front());
@@ -99,18 +125,16 @@ void PageReadAhead::done(std::unique_ptr<ScannedPage> page)
 {
     page->close();
     const std::size_t kept = page->memoryUse();
-    {
-        std::lock_guard lock(m_mutex);
-        --m_pagesOut;
-        m_memoryOut -= std::min(m_memoryOut, page->memory);
-        if (m_memoryFree + kept <= m_budget / 2) {
-            page->memory = kept;
-            m_memoryFree += kept;
-            m_free.push_back(std::move(page));
-        }
+    std::lock_guard lock(m_mutex);
+    --m_pagesOut;
+    m_memoryOut -= std::min(m_memoryOut, page->memory);
+    if (m_memoryOut + m_memoryFree + kept <= m_budget) {
+        page->memory = kept;
+        m_memoryFree += kept;
+        m_free.push_back(std::move(page));
     }
-    m_changed.notify_all();
-    // A page not kept is freed here, outside the lock.
+    if (m_threadWaiting && (m_pagesOut == 0 || m_memoryOut <= m_budget / 2))
+        m_room.notify_one();
 }
 
 void PageReadAhead::pageReplaced(const ScannedPage &page)

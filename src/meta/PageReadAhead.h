@@ -2,6 +2,7 @@
 
 #include "meta/PageReader.h"
 #include "meta/ScannedPage.h"
+#include "meta/WordTable.h"
 
 #include <QStringList>
 
@@ -21,18 +22,19 @@ namespace tagsmith {
 
 // Reads and scans the pages of the folder on a thread of its own, in page order, while the run writes
 // the pages before them: the processor works on the next pages while the disk takes the new ones.
-// The reading changes nothing on disk; everything that does (and every message) stays with the
-// caller, page by page in order.
+// The thread also adds each page's words to the site words, in page order. The reading changes
+// nothing on disk; everything that does (and every message) stays with the caller, page by page in
+// order.
 //
 // Memory stays bounded: pages are read ahead only while those read and not yet handed back stay
-// within a budget of bytes (a single page of any size is always allowed), and pages handed back
-// keep their buffers for the next ones only within half that budget.
+// within a budget of bytes (a single page of any size is always allowed); pages handed back keep
+// their buffers for the next ones within the same budget.
 class PageReadAhead
 {
 public:
     // reader is used only by the thread from now on; paths are the pages in run order.
     PageReadAhead(PageReader &reader, QStringList paths, std::size_t budget);
-    // Stops reading and waits for the thread.
+    // stop().
     ~PageReadAhead();
 
     PageReadAhead(const PageReadAhead &) = delete;
@@ -50,21 +52,32 @@ public:
     // or it was a link to this one). The page must then be read again, as it is now.
     bool replacedSince(const ScannedPage &page);
 
+    // Stops reading and waits for the thread.
+    void stop();
+    // After stop(): the site words of every page read, in page order. The pages handed out (from
+    // next()) each know how many rows there were before their words.
+    WordTable takeSiteWords();
+
 private:
     void readPages();
     void readPage(const QString &path);
+    bool roomFor(std::size_t incoming, std::size_t budget) const;
 
     PageReader &m_reader;
     const QStringList m_paths;
     const std::size_t m_budget;
+    WordTable m_siteWords; // the thread's until stop()
 
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_pageReady; // the caller waits here for a page
+    std::condition_variable m_room;      // the thread waits here for memory
     std::deque<std::unique_ptr<ScannedPage>> m_ready;
     std::vector<std::unique_ptr<ScannedPage>> m_free; // handed back, kept for their buffers
     std::size_t m_pagesOut = 0;                       // read and not handed back
     std::size_t m_memoryOut = 0;                      // their memory
     std::size_t m_memoryFree = 0;                     // the memory of m_free
+    bool m_callerWaiting = false;
+    bool m_threadWaiting = false;
     bool m_stop = false;
     bool m_finished = false; // the thread reads no more pages
 

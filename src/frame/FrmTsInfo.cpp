@@ -1,10 +1,70 @@
 #include "frame/FrmTsInfo.h"
 
+#include "frame/ScreenControls.h"
+#include "frame/Version.h"
+
+#include <QLabel>
+
 namespace tagsmith {
+
+QString FrmTsInfo::versionLine()
+{
+    return QStringLiteral("%1 V%2.%3.%4")
+        .arg(QString::fromUtf8(version::Title))
+        .arg(version::Major)
+        .arg(version::Minor)
+        .arg(version::Revision);
+}
 
 FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
 {
+    using controls::create;
     setObjectName(QStringLiteral("FrmTsInfo"));
+    resize(twipsToPixels(6490), twipsToPixels(4690));
+
+    const QString versionTexts[] = {versionLine(), QString::fromUtf8(version::Comments),
+                                    QString::fromUtf8(version::CompanyName),
+                                    QString::fromUtf8(version::LegalCopyright)};
+    for (int i = 0; i < 4; ++i) {
+        auto *label = create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575, 255);
+        label->setTextFormat(Qt::PlainText);
+        label->setText(versionTexts[i]);
+        LblVeld[i] = label;
+    }
+    // The maker's texts: a caption and its text on each line, the last line on its own.
+    struct Place
+    {
+        int index, left, top, width;
+    };
+    static constexpr Place makers[] = {
+        {4, 1800, 1440, 1815}, {5, 3660, 1440, 2715}, {6, 1800, 1740, 1815}, {7, 3660, 1740, 2715},
+        {8, 1800, 2040, 1815}, {9, 3660, 2040, 2715}, {10, 1800, 2340, 3495},
+    };
+    for (const Place &place : makers) {
+        auto *label = create<QLabel>(this, controls::elementName("LblVeld", place.index), place.left, place.top,
+                                     place.width, 255);
+        label->setTextFormat(Qt::PlainText);
+        controls::setTag(label, 1001 + place.index - 4);
+        LblVeld[place.index] = label;
+    }
+
+    struct Picture
+    {
+        int left, top, width, height;
+        const char *name;
+    };
+    static constexpr Picture pictures[] = {
+        {5400, 2400, 480, 480, "info-mail"},
+        {1320, 2640, 4140, 645, "info-banner"},
+        {360, 2640, 780, 1515, "info-stripes"},
+        {120, 0, 1500, 1590, "tagsmith"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const Picture &p = pictures[i];
+        auto *image = create<QLabel>(this, QStringLiteral("Image%1").arg(i + 1), p.left, p.top, p.width, p.height);
+        image->setPixmap(controls::picture(QString::fromLatin1(p.name), image->size()));
+        Image[i] = image;
+    }
 }
 
 } // namespace tagsmith

@@ -1,0 +1,53 @@
+#include "frame/ScreenControls.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QVariant>
+
+// The pictures are compiled into the GUI library; a static library needs its resources registered by hand.
+static void registerScreenPictures()
+{
+    Q_INIT_RESOURCE(screens);
+}
+
+namespace tagsmith::controls {
+
+QString elementName(const char *array, int index)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index);
+}
+
+void setTag(QWidget *control, int id)
+{
+    control->setProperty("Tag", QString::number(id));
+}
+
+void clearTag(QWidget *control)
+{
+    control->setProperty("Tag", QString());
+}
+
+void setToolTipId(QWidget *control, int id)
+{
+    control->setToolTip(QString::number(id));
+}
+
+QPixmap picture(const QString &name, const QSize &size)
+{
+    static const bool registered = (registerScreenPictures(), true);
+    (void)registered;
+
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(QStringLiteral(":/screens/%1.svg").arg(name));
+    if (renderer.isValid()) {
+        QPainter painter(&pixmap);
+        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    return pixmap;
+}
+
+} // namespace tagsmith::controls

@@ -37,8 +37,7 @@ QString cleanFolder(const QString &folder)
 FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
-    setObjectName(QStringLiteral("FrmTsDir"));
-    resize(twipsToPixels(6490), twipsToPixels(4690));
+    controls::prepareScreen(this, QStringLiteral("FrmTsDir"), 6490, 4690);
 
     Drive = create<QComboBox>(this, QStringLiteral("Drive"), 960, 120, 4095, 315);
     Dir = create<QListWidget>(this, QStringLiteral("Dir"), 960, 480, 1815, 1665);

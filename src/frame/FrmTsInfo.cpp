@@ -19,15 +19,17 @@ QString FrmTsInfo::versionLine()
 FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
-    setObjectName(QStringLiteral("FrmTsInfo"));
-    resize(twipsToPixels(6490), twipsToPixels(4690));
+    controls::prepareScreen(this, QStringLiteral("FrmTsInfo"), 6490, 4690);
 
     const QString versionTexts[] = {versionLine(), QString::fromUtf8(version::Comments),
                                     QString::fromUtf8(version::CompanyName),
                                     QString::fromUtf8(version::LegalCopyright)};
     for (int i = 0; i < 4; ++i) {
-        auto *label = create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575, 255);
+        // Wide, and the legal notice on two lines: the version texts are longer than a name.
+        auto *label = create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575, i == 3 ? 480 : 255);
         label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(i == 3);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setText(versionTexts[i]);
         LblVeld[i] = label;
     }
@@ -37,8 +39,8 @@ FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
         int index, left, top, width;
     };
     static constexpr Place makers[] = {
-        {4, 1800, 1440, 1815}, {5, 3660, 1440, 2715}, {6, 1800, 1740, 1815}, {7, 3660, 1740, 2715},
-        {8, 1800, 2040, 1815}, {9, 3660, 2040, 2715}, {10, 1800, 2340, 3495},
+        {4, 1800, 1560, 2040}, {5, 3900, 1560, 2590}, {6, 1800, 1820, 2040}, {7, 3900, 1820, 2590},
+        {8, 1800, 2080, 2040}, {9, 3900, 2080, 2590}, {10, 1800, 2340, 3495},
     };
     for (const Place &place : makers) {
         auto *label = create<QLabel>(this, controls::elementName("LblVeld", place.index), place.left, place.top,

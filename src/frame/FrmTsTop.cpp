@@ -35,8 +35,7 @@ void showScreen(QWidget *screen)
 FrmTsTop::FrmTsTop(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
-    setObjectName(QStringLiteral("FrmTsTop"));
-    resize(twipsToPixels(6490), twipsToPixels(790));
+    controls::prepareScreen(this, QStringLiteral("FrmTsTop"), 6490, 790);
 
     struct ButtonSpec
     {

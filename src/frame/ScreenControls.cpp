@@ -13,6 +13,20 @@ static void registerScreenPictures()
 
 namespace tagsmith::controls {
 
+void prepareScreen(QWidget *screen, const QString &name, int widthTwips, int heightTwips)
+{
+    screen->setObjectName(name);
+    screen->resize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
+    // The frame behind the screens is darker; a screen has the ordinary window colours of its own.
+    QPalette own = screen->palette();
+    own.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Window));
+    screen->setPalette(own);
+    screen->setAutoFillBackground(true);
+    QFont font = screen->font();
+    font.setPointSizeF(8);
+    screen->setFont(font);
+}
+
 QString elementName(const char *array, int index)
 {
     return QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index);

@@ -16,6 +16,10 @@ inline QRect twipsRect(int left, int top, int width, int height)
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
+// Gives a screen its name, its size in twips, its own background and the small font its geometry was laid
+// out for.
+void prepareScreen(QWidget *screen, const QString &name, int widthTwips, int heightTwips);
+
 // The object name of element index of a control array: "CmdKnop_2". The localisation and the tests find
 // the elements by it.
 QString elementName(const char *array, int index);

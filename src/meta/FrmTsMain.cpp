@@ -127,8 +127,7 @@ private:
 
 FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("FrmTsMain"));
-    resize(twipsToPixels(6490), twipsToPixels(4690));
+    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), 6490, 4690);
 
     struct LabelSpec
     {

@@ -17,8 +17,7 @@ FrmTsSet::FrmTsSet(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
     using controls::elementName;
-    setObjectName(QStringLiteral("FrmTsSet"));
-    resize(twipsToPixels(6490), twipsToPixels(4690));
+    controls::prepareScreen(this, QStringLiteral("FrmTsSet"), 6490, 4690);
 
     struct Place
     {
@@ -29,8 +28,9 @@ FrmTsSet::FrmTsSet(QWidget *parent) : QWidget(parent)
         {2, 120, 1440, 1455, 1021}, {3, 120, 1800, 1455, 1022},
     };
     for (const Place &place : labels) {
-        auto *label = create<QLabel>(this, elementName("LblVeld", place.index), place.left, place.top, place.width,
-                                     255);
+        // A little wider than laid out, so that "Meta ReVisit after:" shows whole.
+        auto *label = create<QLabel>(this, elementName("LblVeld", place.index), place.left, place.top,
+                                     place.width + 90, 255);
         label->setTextFormat(Qt::PlainText);
         controls::setTag(label, place.id);
         LblVeld[place.index] = label;
@@ -79,8 +79,10 @@ void FrmTsSet::Inlezen()
     }
     // Fewer than eight rows leave the remaining fields empty; rows past the eighth have no field.
     const Templates texts = templatesFromRows(*rows);
-    for (int i = 0; i < TemplateCount; ++i)
+    for (int i = 0; i < TemplateCount; ++i) {
         TxtVeld[i]->setText(texts[i]);
+        TxtVeld[i]->setCursorPosition(0); // show where the line starts
+    }
 }
 
 Templates FrmTsSet::templates() const

@@ -61,7 +61,8 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
     // The folder is opened once the double click is over: the list it was made in is filled anew.
     connect(Dir, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         const QString folder = item->data(Qt::UserRole).toString();
-        QMetaObject::invokeMethod(this, [this, folder] { openFolder(folder); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, folder] { openFolder(folder); }, Qt::QueuedConnection);
     });
     connect(File, &QListWidget::itemSelectionChanged, this, &FrmTsDir::UpdateSelection);
 

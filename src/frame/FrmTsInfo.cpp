@@ -26,7 +26,8 @@ FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
                                     QString::fromUtf8(version::LegalCopyright)};
     for (int i = 0; i < 4; ++i) {
         // Wide, and the legal notice on two lines: the version texts are longer than a name.
-        auto *label = create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575, i == 3 ? 480 : 255);
+        auto *label =
+            create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575, i == 3 ? 480 : 255);
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(i == 3);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -39,7 +40,7 @@ FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
         int index, left, top, width;
     };
     static constexpr Place makers[] = {
-        {4, 1800, 1560, 2040}, {5, 3900, 1560, 2590}, {6, 1800, 1820, 2040}, {7, 3900, 1820, 2590},
+        {4, 1800, 1560, 2040}, {5, 3900, 1560, 2590}, {6, 1800, 1820, 2040},  {7, 3900, 1820, 2590},
         {8, 1800, 2080, 2040}, {9, 3900, 2080, 2590}, {10, 1800, 2340, 3495},
     };
     for (const Place &place : makers) {

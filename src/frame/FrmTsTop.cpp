@@ -46,9 +46,9 @@ FrmTsTop::FrmTsTop(QWidget *parent) : QWidget(parent)
     };
     // The stored tooltips; the seeding before every localisation gives buttons 0 to 4 their own.
     static constexpr ButtonSpec specs[] = {
-        {1560, 1040, "bar-options", nullptr},     {2160, 1041, "bar-format", nullptr},
-        {2760, 1042, "bar-start", nullptr},       {3600, 1039, "bar-lang-nl", "bar-lang-en"},
-        {4200, 1039, "bar-info", nullptr},        {5040, ExitToolTipId, "bar-exit", nullptr},
+        {1560, 1040, "bar-options", nullptr}, {2160, 1041, "bar-format", nullptr},
+        {2760, 1042, "bar-start", nullptr},   {3600, 1039, "bar-lang-nl", "bar-lang-en"},
+        {4200, 1039, "bar-info", nullptr},    {5040, ExitToolTipId, "bar-exit", nullptr},
     };
     auto *group = new QButtonGroup(this);
     const QSize iconSize(32, 32);
@@ -125,13 +125,15 @@ void FrmTsTop::switchLanguage()
 
 void FrmTsTop::quitProgram()
 {
-    // Nothing is saved and nothing is asked. An open message goes with the program.
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QStringLiteral("FrmPopUpOK"))
-            window->hide();
-    }
-    window()->hide();
-    QCoreApplication::exit(0);
+    // Nothing is saved and nothing is asked. The screens go once this click is over, the bar being one
+    // of them; the frame stays disabled until then.
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            Module1::destroyScreens();
+            QCoreApplication::exit(0);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace tagsmith

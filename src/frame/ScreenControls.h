@@ -35,8 +35,7 @@ void clearTag(QWidget *control);
 void setToolTipId(QWidget *control, int id);
 
 // Creates a control of a screen with its object name at a position given in twips.
-template <class Control>
-Control *create(QWidget *parent, const QString &name, int left, int top, int width, int height)
+template <class Control> Control *create(QWidget *parent, const QString &name, int left, int top, int width, int height)
 {
     auto *control = new Control(parent);
     control->setObjectName(name);

@@ -26,7 +26,6 @@
 namespace tagsmith {
 namespace {
 
-
 using controls::elementName;
 
 // Lets the window paint during a run but throws away everything the user does to it meanwhile, so that
@@ -142,8 +141,8 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         {12, 1680, 3840, 4455, 255, 0},
     };
     for (const LabelSpec &spec : labels) {
-        auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top, spec.width,
-                                     spec.height);
+        auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
+                                               spec.width, spec.height);
         label->setTextFormat(Qt::PlainText);
         if (spec.tag)
             controls::setTag(label, spec.tag);
@@ -156,8 +155,8 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     };
     static constexpr BoxSpec boxes[] = {{2040, 120, 4095, 1043}, {2040, 540, 4095, 1044}, {2280, 960, 3855, 1045}};
     for (int i = 0; i < 3; ++i) {
-        auto *box = controls::create<QLineEdit>(this, elementName("TxtVeld", i), boxes[i].left, boxes[i].top, boxes[i].width,
-                                      285);
+        auto *box = controls::create<QLineEdit>(this, elementName("TxtVeld", i), boxes[i].left, boxes[i].top,
+                                                boxes[i].width, 285);
         controls::setToolTipId(box, boxes[i].toolTip);
         box->installEventFilter(this);
         TxtVeld[i] = box;
@@ -170,7 +169,8 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     static constexpr int browseTops[] = {75, 495};
     static constexpr int browseHeights[] = {330, 375};
     for (int i = 0; i < 2; ++i) {
-        auto *button = controls::create<QPushButton>(this, elementName("CmdKnop", i), 1560, browseTops[i], 375, browseHeights[i]);
+        auto *button =
+            controls::create<QPushButton>(this, elementName("CmdKnop", i), 1560, browseTops[i], 375, browseHeights[i]);
         button->setIcon(QIcon(controls::picture(QStringLiteral("browse"), QSize(16, 16))));
         button->setIconSize(QSize(16, 16));
         // NOTE: the stored tooltip "Browse" is not seeded again, so after start-up it stays in English.
@@ -180,13 +180,13 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     }
     connect(m_buttonGroup, &QButtonGroup::idClicked, this, &FrmTsMain::cmdKnopClick);
 
-    static constexpr QPoint checkPositions[] = {{240, 960},  {240, 1320},  {240, 1680}, {240, 2040}, {240, 2400},
+    static constexpr QPoint checkPositions[] = {{240, 960},   {240, 1320},  {240, 1680}, {240, 2040}, {240, 2400},
                                                 {2280, 2400}, {2280, 2760}, {240, 3120}, {2280, 1320}};
     m_checkGroup = new QButtonGroup(this);
     m_checkGroup->setExclusive(false);
     for (int i = 0; i < 9; ++i) {
-        auto *box = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(), checkPositions[i].y(),
-                                      255, 255);
+        auto *box = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
+                                                checkPositions[i].y(), 255, 255);
         m_checkGroup->addButton(box, i);
         ChkVeld[i] = box;
     }

@@ -24,13 +24,13 @@ FrmTsSet::FrmTsSet(QWidget *parent) : QWidget(parent)
         int index, left, top, width, id;
     };
     static constexpr Place labels[] = {
-        {4, 120, 360, 1455, 1055}, {0, 120, 720, 1455, 1019},  {1, 120, 1080, 1455, 1020},
+        {4, 120, 360, 1455, 1055},  {0, 120, 720, 1455, 1019},  {1, 120, 1080, 1455, 1020},
         {2, 120, 1440, 1455, 1021}, {3, 120, 1800, 1455, 1022},
     };
     for (const Place &place : labels) {
         // A little wider than laid out, so that "Meta ReVisit after:" shows whole.
-        auto *label = create<QLabel>(this, elementName("LblVeld", place.index), place.left, place.top,
-                                     place.width + 90, 255);
+        auto *label =
+            create<QLabel>(this, elementName("LblVeld", place.index), place.left, place.top, place.width + 90, 255);
         label->setTextFormat(Qt::PlainText);
         controls::setTag(label, place.id);
         LblVeld[place.index] = label;

@@ -7,6 +7,7 @@
 #include "frame/FrmTsInfo.h"
 #include "frame/FrmTsTop.h"
 #include "frame/Module1.h"
+#include "frame/PictureButton.h"
 #include "meta/FrmTsMain.h"
 #include "metaformat/FrmTsSet.h"
 
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,8 +77,7 @@ inline void closePopup()
     QCoreApplication::processEvents();
 }
 
-template <class Control>
-Control *control(QWidget *screen, const char *name)
+template <class Control> Control *control(QWidget *screen, const char *name)
 {
     return screen->findChild<Control *>(QString::fromLatin1(name));
 }
@@ -84,6 +85,24 @@ Control *control(QWidget *screen, const char *name)
 inline void click(QAbstractButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Clicks (or double-clicks) the entry of a list that shows text, or whose data is that text.
+inline bool clickEntry(QListWidget *list, const QString &text, bool twice = false)
+{
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem *item = list->item(i);
+        if (item->text().trimmed() != text && item->data(Qt::UserRole).toString() != text)
+            continue;
+        list->scrollToItem(item);
+        const QPoint at = list->visualItemRect(item).center();
+        // A double click is the first click followed by the second one.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        if (twice)
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        return true;
+    }
+    return false;
 }
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)

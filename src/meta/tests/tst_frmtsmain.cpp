@@ -117,21 +117,36 @@ void TestFrmTsMain::checkBoxRules_data()
     QTest::addColumn<QString>("ticked");  // ChkVeld 0..8
     QTest::addColumn<QString>("enabled"); // TxtVeld2 ChkVeld2 CmbSel0 CmbSel1 ChkVeld5 ChkVeld6
 
-    QTest::newRow("defaults") << QList<int>{} << "111110101" << "111111";
-    QTest::newRow("description off") << QList<int>{0} << "011110101" << "011111";
-    QTest::newRow("robots off keeps revisit ticked") << QList<int>{8} << "111110100" << "100111";
-    QTest::newRow("robots off and on") << QList<int>{8, 8} << "111110101" << "111111";
-    QTest::newRow("revisit off") << QList<int>{2} << "110110101" << "110111";
-    QTest::newRow("revisit off then robots off") << QList<int>{2, 8} << "110110100" << "100111";
-    QTest::newRow("minimum length off") << QList<int>{3} << "111010101" << "111011";
-    QTest::newRow("upper ticks clears lower") << QList<int>{5} << "111111001" << "111111";
-    QTest::newRow("upper cleared ticks lower") << QList<int>{5, 5} << "111110101" << "111111";
-    QTest::newRow("lower cleared ticks upper") << QList<int>{6} << "111111001" << "111111";
-    QTest::newRow("lower ticked clears upper") << QList<int>{6, 6} << "111110101" << "111111";
-    QTest::newRow("case off keeps both values") << QList<int>{4} << "111100101" << "111100";
-    QTest::newRow("case off after upper") << QList<int>{5, 4} << "111101001" << "111100";
-    QTest::newRow("case off and on") << QList<int>{4, 4} << "111110101" << "111111";
-    QTest::newRow("generator off changes nothing else") << QList<int>{1} << "101110101" << "111111";
+    QTest::newRow("defaults") << QList<int>{} << "111110101"
+                              << "111111";
+    QTest::newRow("description off") << QList<int>{0} << "011110101"
+                                     << "011111";
+    QTest::newRow("robots off keeps revisit ticked") << QList<int>{8} << "111110100"
+                                                     << "100111";
+    QTest::newRow("robots off and on") << QList<int>{8, 8} << "111110101"
+                                       << "111111";
+    QTest::newRow("revisit off") << QList<int>{2} << "110110101"
+                                 << "110111";
+    QTest::newRow("revisit off then robots off") << QList<int>{2, 8} << "110110100"
+                                                 << "100111";
+    QTest::newRow("minimum length off") << QList<int>{3} << "111010101"
+                                        << "111011";
+    QTest::newRow("upper ticks clears lower") << QList<int>{5} << "111111001"
+                                              << "111111";
+    QTest::newRow("upper cleared ticks lower") << QList<int>{5, 5} << "111110101"
+                                               << "111111";
+    QTest::newRow("lower cleared ticks upper") << QList<int>{6} << "111111001"
+                                               << "111111";
+    QTest::newRow("lower ticked clears upper") << QList<int>{6, 6} << "111110101"
+                                               << "111111";
+    QTest::newRow("case off keeps both values") << QList<int>{4} << "111100101"
+                                                << "111100";
+    QTest::newRow("case off after upper") << QList<int>{5, 4} << "111101001"
+                                          << "111100";
+    QTest::newRow("case off and on") << QList<int>{4, 4} << "111110101"
+                                     << "111111";
+    QTest::newRow("generator off changes nothing else") << QList<int>{1} << "101110101"
+                                                        << "111111";
 }
 
 void TestFrmTsMain::checkBoxRules()
@@ -188,7 +203,7 @@ void TestFrmTsMain::backupWarning()
 
 void TestFrmTsMain::descriptionPrompt_data()
 {
-    QTest::addColumn<int>("box");   // the box touched, -1 none
+    QTest::addColumn<int>("box");    // the box touched, -1 none
     QTest::addColumn<bool>("typed"); // a key instead of a click
     QTest::addColumn<QString>("dutch");
 
@@ -311,10 +326,14 @@ void TestFrmTsMain::runRefused_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("no folder") << "-" << "Tagsmith Error:" << "No directory selected.";
-    QTest::newRow("folder without pages") << "nopages" << "Tagsmith Error:"
+    QTest::newRow("no folder") << "-"
+                               << "Tagsmith Error:"
+                               << "No directory selected.";
+    QTest::newRow("folder without pages") << "nopages"
+                                          << "Tagsmith Error:"
                                           << "Selected dir contains no htm / html files.";
-    QTest::newRow("folder that does not exist") << "missing" << "Tagsmith Error:"
+    QTest::newRow("folder that does not exist") << "missing"
+                                                << "Tagsmith Error:"
                                                 << "Selected drive or directory is invalid.";
 }
 
@@ -361,8 +380,8 @@ protected:
             if (pages.isEmpty() || pages.last() != m_screen.LblVeld[11]->text())
                 pages << m_screen.LblVeld[11]->text();
             progressShown = progressShown || m_screen.Progress->isVisible();
-            busy = busy || (QApplication::overrideCursor() &&
-                            QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+            busy =
+                busy || (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         }
         return false;
     }

@@ -93,7 +93,7 @@ public:
     void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
     {
         m_page = pagePath;
-        m_screen.LblVeld[11]->setText(pagePath);
+        m_screen.LblVeld[11]->setText(shortened(m_screen.LblVeld[11], pagePath));
         m_screen.LblVeld[12]->clear();
         const int pages = int(std::clamp<std::int64_t>(count, 1, INT_MAX));
         m_screen.Progress->setRange(0, pages);
@@ -101,11 +101,20 @@ public:
         keepPainting(index == 0);
     }
 
-    void backupChosen(const QString &backupPath) override { m_screen.LblVeld[12]->setText(backupPath); }
+    void backupChosen(const QString &backupPath) override
+    {
+        m_screen.LblVeld[12]->setText(shortened(m_screen.LblVeld[12], backupPath));
+    }
 
     QString page() const { return m_page; }
 
 private:
+    // A long path loses its middle, not the page's name at its end.
+    static QString shortened(const QLabel *label, const QString &path)
+    {
+        return label->fontMetrics().elidedText(path, Qt::ElideMiddle, label->width());
+    }
+
     // The labels change for every page; painting them more often than the eye can follow would only
     // slow a run of many small pages down.
     void keepPainting(bool now)

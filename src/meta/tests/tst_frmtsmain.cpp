@@ -405,7 +405,10 @@ void TestFrmTsMain::runShowsProgress()
     screen.LblVeld[11]->removeEventFilter(&recorder);
 
     QVERIFY(!popup());
-    QVERIFY(recorder.pages.contains(site + QStringLiteral("/a.htm")));
+    // The page by its path, shortened in the middle where the label is too narrow. Later pages of a quick
+    // run may go by unpainted; the first is always shown.
+    QVERIFY(!recorder.pages.isEmpty());
+    QVERIFY(recorder.pages.first().endsWith(QStringLiteral("/a.htm")));
     QVERIFY(recorder.progressShown);
     QVERIFY(recorder.busy);
     // Afterwards: labels cleared and hidden, cursor and frame back.

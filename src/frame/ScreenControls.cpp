@@ -5,12 +5,6 @@
 #include <QSvgRenderer>
 #include <QVariant>
 
-// The pictures are compiled into the GUI library; a static library needs its resources registered by hand.
-static void registerScreenPictures()
-{
-    Q_INIT_RESOURCE(screens);
-}
-
 namespace tagsmith::controls {
 
 void prepareScreen(QWidget *screen, const QString &name, int widthTwips, int heightTwips)
@@ -49,18 +43,15 @@ void setToolTipId(QWidget *control, int id)
 
 QPixmap picture(const QString &name, const QSize &size)
 {
-    static const bool registered = (registerScreenPictures(), true);
-    (void)registered;
-
+    QSvgRenderer renderer(QStringLiteral(":/screens/%1.svg").arg(name));
+    if (!renderer.isValid())
+        return {};
     const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
     QPixmap pixmap(size * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(QStringLiteral(":/screens/%1.svg").arg(name));
-    if (renderer.isValid()) {
-        QPainter painter(&pixmap);
-        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    }
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
 }
 

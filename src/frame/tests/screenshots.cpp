@@ -47,7 +47,7 @@ protected:
         if (event->type() == QEvent::Paint && !m_taken && label->isVisible() && !label->text().isEmpty()) {
             m_taken = true;
             // Not inside a paint: the run lets the window paint again right after.
-            QMetaObject::invokeMethod(this, [] { save(frame(), "tagsmith-run-en.png"); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [] { save(frame(), "screen-run-en.png"); }, Qt::QueuedConnection);
         }
         return false;
     }
@@ -91,7 +91,7 @@ int main(int argc, char *argv[])
     click(main.CmdKnop[1]);
     clickEntry(chooser.File, QStringLiteral("index.htm"));
     settle();
-    save(frame(), "tagsmith-chooser-en.png");
+    save(frame(), "screen-chooser-en.png");
     click(chooser.CmdKnop[0]);
 
     QTest::mouseClick(main.TxtVeld[2], Qt::LeftButton);
@@ -99,8 +99,8 @@ int main(int argc, char *argv[])
     QTest::keyClicks(main.TxtVeld[2], QStringLiteral("Handmade furniture from our workshop"));
     main.TxtVeld[2]->setCursorPosition(0);
     settle();
-    save(frame(), "tagsmith-main-en.png");
-    save(screens().top, "tagsmith-bar-en.png");
+    save(frame(), "screen-main-en.png");
+    save(screens().top, "screen-bar-en.png");
 
     RunPicture runPicture;
     main.LblVeld[11]->installEventFilter(&runPicture);
@@ -111,15 +111,15 @@ int main(int argc, char *argv[])
 
     click(bar.CmdKnop[1]);
     settle();
-    save(frame(), "tagsmith-format-en.png");
+    save(frame(), "screen-format-en.png");
     click(bar.CmdKnop[4]);
     settle();
-    save(frame(), "tagsmith-about-en.png");
+    save(frame(), "screen-about-en.png");
 
     click(bar.CmdKnop[0]);
     click(bar.CmdKnop[3]);
     settle();
-    save(frame(), "tagsmith-main-nl.png");
+    save(frame(), "screen-main-nl.png");
 
     Module1::destroyScreens();
     return g_ok ? 0 : 1;

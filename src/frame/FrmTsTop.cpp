@@ -107,6 +107,8 @@ void FrmTsTop::cmdKnopClick(int index)
         }
     } catch (const std::exception &e) {
         qWarning("Navigation bar: %s", e.what());
+    } catch (...) {
+        qWarning("Navigation bar: action failed");
     }
     frame->setEnabled(true);
 }

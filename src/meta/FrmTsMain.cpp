@@ -330,7 +330,10 @@ void FrmTsMain::StartMeta()
         return;
     }
 
-    const RunOptions options = runOptions();
+    RunOptions options = runOptions();
+    // The pages are named after the folder as the chooser's lists report it: absolute, no "." or "..",
+    // no trailing separator.
+    options.folder = chooser->path();
     {
         BusyCursor busy;
         RunInputBlocker blocker;

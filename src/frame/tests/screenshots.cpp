@@ -47,7 +47,8 @@ protected:
         if (event->type() == QEvent::Paint && !m_taken && label->isVisible() && !label->text().isEmpty()) {
             m_taken = true;
             // Not inside a paint: the run lets the window paint again right after.
-            QMetaObject::invokeMethod(this, [] { save(frame(), "screen-run-en.png"); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [] { save(frame(), "screen-run-en.png"); }, Qt::QueuedConnection);
         }
         return false;
     }

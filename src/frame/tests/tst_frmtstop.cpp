@@ -80,6 +80,8 @@ private slots:
     void languageButton();
     void twoSwitchesGiveTheStartTexts();
     void runFromAnotherScreen();
+    void focusOrder_data();
+    void focusOrder();
     void aboutScreen_data();
     void aboutScreen();
     void exitEndsTheProgram();
@@ -245,6 +247,42 @@ void TestFrmTsTop::runFromAnotherScreen()
     QCOMPARE(popupText(), QStringLiteral("No directory selected."));
     // NOTE: when its action is over the bar takes input again, even with the message still open.
     QVERIFY(frame()->isEnabled());
+}
+
+void TestFrmTsTop::focusOrder_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QStringList>("order");
+
+    QTest::newRow("options") << "FrmTsMain"
+                             << QString::fromLatin1("TxtVeld_0 TxtVeld_1 CmdKnop_0 ChkVeld_0 ChkVeld_1 ChkVeld_2 "
+                                                    "TxtVeld_2 CmbSel_0 CmdKnop_1 ChkVeld_3 ChkVeld_4 ChkVeld_5 "
+                                                    "ChkVeld_6 ChkVeld_7 CmbSel_1 ChkVeld_8")
+                                    .split(QLatin1Char(' '));
+    QTest::newRow("meta tag format") << "FrmTsSet"
+                                     << QString::fromLatin1("TxtVeld_0 TxtVeld_2 TxtVeld_4 TxtVeld_5 CmdKnop_0 "
+                                                            "CmdKnop_1 TxtVeld_1 TxtVeld_3 TxtVeld_6 TxtVeld_7")
+                                            .split(QLatin1Char(' '));
+    QTest::newRow("chooser") << "FrmTsDir"
+                             << QString::fromLatin1("Drive Dir File TxtVeld_0 CmdKnop_0").split(QLatin1Char(' '));
+}
+
+void TestFrmTsTop::focusOrder()
+{
+    QFETCH(QString, screen);
+    QFETCH(QStringList, order);
+
+    QWidget *form = frame()->findChild<QWidget *>(screen, Qt::FindDirectChildrenOnly);
+    QVERIFY(form);
+    QWidget *first = form->findChild<QWidget *>(order.first());
+    QStringList seen;
+    QWidget *w = first;
+    do {
+        if (w->parentWidget() == form && order.contains(w->objectName()) && !seen.contains(w->objectName()))
+            seen << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != first);
+    QCOMPARE(seen, order);
 }
 
 void TestFrmTsTop::aboutScreen_data()

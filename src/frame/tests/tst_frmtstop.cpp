@@ -73,8 +73,6 @@ private slots:
     void initTestCase();
     void cleanup();
     void barAfterStart();
-    void switchesScreens_data();
-    void switchesScreens();
     void screensKeepTheirContents();
     void languageButton_data();
     void languageButton();
@@ -125,26 +123,6 @@ void TestFrmTsTop::barAfterStart()
     QCOMPARE(visibleContentScreen(), screens().main);
 }
 
-void TestFrmTsTop::switchesScreens_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<QString>("screen");
-    QTest::newRow("meta tag format") << 1 << "FrmTsSet";
-    QTest::newRow("about") << 4 << "FrmTsInfo";
-    QTest::newRow("options") << 0 << "FrmTsMain";
-    QTest::newRow("options again") << 0 << "FrmTsMain";
-}
-
-void TestFrmTsTop::switchesScreens()
-{
-    QFETCH(int, button);
-    QFETCH(QString, screen);
-    click(screens().top->CmdKnop[button]);
-    QVERIFY(visibleContentScreen());
-    QCOMPARE(visibleContentScreen()->objectName(), screen);
-    QVERIFY(frame()->isEnabled());
-}
-
 void TestFrmTsTop::screensKeepTheirContents()
 {
     FrmTsMain &main = *screens().main;
@@ -163,10 +141,13 @@ void TestFrmTsTop::screensKeepTheirContents()
     click(bar.CmdKnop[4]);
     QCOMPARE(Module1::BrowseTarget, 1);
 
+    QCOMPARE(visibleContentScreen(), screens().info);
     click(bar.CmdKnop[0]);
+    QCOMPARE(visibleContentScreen(), screens().main);
     QCOMPARE(main.TxtVeld[1]->text(), QStringLiteral("/srv/www/index.htm"));
     QVERIFY(!main.ChkVeld[1]->isChecked());
     click(bar.CmdKnop[1]);
+    QCOMPARE(visibleContentScreen(), screens().set);
     QCOMPARE(format.TxtVeld[7]->text(), QStringLiteral("<META NAME=\"generator\" CONTENT=\"mine\">"));
     QVERIFY(format.TxtVeld[7]->isEnabled());
 

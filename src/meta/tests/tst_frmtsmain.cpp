@@ -63,8 +63,6 @@ private slots:
     void descriptionPrompt();
     void runOptionsFollowTheBoxes_data();
     void runOptionsFollowTheBoxes();
-    void browseOpensTheChooser_data();
-    void browseOpensTheChooser();
     void runRefused_data();
     void runRefused();
     void runShowsProgress();
@@ -296,28 +294,6 @@ void TestFrmTsMain::runOptionsFollowTheBoxes()
     QCOMPARE(options.folder, QStringLiteral("/srv/site"));
     QCOMPARE(options.mainPage, QStringLiteral("/srv/site/index.htm"));
     QCOMPARE(options.templates, screens().set->templates());
-}
-
-void TestFrmTsMain::browseOpensTheChooser_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::newRow("folder") << 0;
-    QTest::newRow("main page") << 1;
-}
-
-void TestFrmTsMain::browseOpensTheChooser()
-{
-    QFETCH(int, button);
-    const QString before = screens().dir->TxtVeld[0]->text();
-    click(screens().main->CmdKnop[button]);
-    QCOMPARE(Module1::BrowseTarget, button);
-    QVERIFY(screens().dir->isVisible());
-    QVERIFY(!screens().main->isVisible());
-    // Opening does not recompute the selection text.
-    QCOMPARE(screens().dir->TxtVeld[0]->text(), before);
-    Module1::BrowseTarget = 0;
-    Module1::HideChildForms();
-    screens().main->show();
 }
 
 void TestFrmTsMain::runRefused_data()

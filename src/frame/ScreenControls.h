@@ -10,12 +10,6 @@
 
 namespace tagsmith::controls {
 
-// A rectangle given in twips (left, top, width, height), in pixels.
-inline QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
-}
-
 // Gives a screen its name, its size in twips, its own background and the small font its geometry was laid
 // out for.
 void prepareScreen(QWidget *screen, const QString &name, int widthTwips, int heightTwips);

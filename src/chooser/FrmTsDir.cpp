@@ -64,6 +64,9 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
         QMetaObject::invokeMethod(
             this, [this, folder] { openFolder(folder); }, Qt::QueuedConnection);
     });
+    // Every click counts, also one on the page that is selected already (it may have been selected while
+    // the folder was chosen); moving with the keys selects as well.
+    connect(File, &QListWidget::itemClicked, this, &FrmTsDir::UpdateSelection);
     connect(File, &QListWidget::itemSelectionChanged, this, &FrmTsDir::UpdateSelection);
 
     // Start on the root of the program's own volume.

@@ -205,8 +205,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         auto *list = controls::create<QComboBox>(this, elementName("CmbSel", i), 2280, listTops[i], 735, 315);
         list->setEditable(true);
         list->setInsertPolicy(QComboBox::NoInsert);
+        // Each number with a blank before it, where a sign would stand: " 1" to " 12".
         for (int n = 1; n <= 12; ++n)
-            list->addItem(QStringLiteral("%1").arg(n, 2));
+            list->addItem(QLatin1Char(' ') + QString::number(n));
         CmbSel[i] = list;
     }
 

@@ -193,6 +193,10 @@ void TestFrmTsDir::okAnswers_data()
     QTest::newRow("main page right after a dotted folder") << 1 << "my.site"
                                                            << "" << true << "No file selected."
                                                            << "";
+    // The page clicked while choosing the folder is still selected; clicking it again picks it.
+    QTest::newRow("main page, the page clicked again") << 1 << "site"
+                                                       << "a.htm" << true << ""
+                                                       << "%1/site/a.htm";
 }
 
 void TestFrmTsDir::okAnswers()
@@ -209,6 +213,8 @@ void TestFrmTsDir::okAnswers()
     if (folderFirst) {
         openFor(0);
         QCOMPARE(chooser.setPath(site(folder)), 0);
+        if (!clicked.isEmpty())
+            QVERIFY(clickEntry(chooser.File, clicked));
         click(chooser.CmdKnop[0]);
         QVERIFY(!popup());
     }

@@ -95,7 +95,8 @@ void TestFrmTsMain::defaultsAfterStart()
     for (const QComboBox *list : screen.CmbSel) {
         QCOMPARE(list->count(), 12);
         QCOMPARE(list->itemText(0), QStringLiteral(" 1"));
-        QCOMPARE(list->itemText(11), QStringLiteral("12"));
+        QCOMPARE(list->itemText(9), QStringLiteral(" 10"));
+        QCOMPARE(list->itemText(11), QStringLiteral(" 12"));
         QVERIFY(list->isEditable());
     }
     for (const QWidget *w : screen.findChildren<QWidget *>())

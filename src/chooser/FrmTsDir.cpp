@@ -269,11 +269,7 @@ void FrmTsDir::cmdKnopClick(int index)
         main->TxtVeld[target]->setText(text);
     Module1::BrowseTarget = 0;
     UpdateSelection();
-    Module1::HideChildForms();
-    if (main) {
-        main->show();
-        main->raise();
-    }
+    Module1::showChildForm(main);
 }
 
 } // namespace tagsmith

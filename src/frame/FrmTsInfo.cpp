@@ -1,27 +1,20 @@
 #include "frame/FrmTsInfo.h"
 
 #include "frame/ScreenControls.h"
+#include "frame/Startup.h"
 #include "frame/Version.h"
 
 #include <QLabel>
 
 namespace tagsmith {
 
-QString FrmTsInfo::versionLine()
-{
-    return QStringLiteral("%1 V%2.%3.%4")
-        .arg(QString::fromUtf8(version::Title))
-        .arg(version::Major)
-        .arg(version::Minor)
-        .arg(version::Revision);
-}
-
 FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
     controls::prepareScreen(this, QStringLiteral("FrmTsInfo"), 6490, 4690);
 
-    const QString versionTexts[] = {versionLine(), QString::fromUtf8(version::Comments),
+    // The name and version line is the frame's caption.
+    const QString versionTexts[] = {versionCaption(), QString::fromUtf8(version::Comments),
                                     QString::fromUtf8(version::CompanyName),
                                     QString::fromUtf8(version::LegalCopyright)};
     for (int i = 0; i < 4; ++i) {

@@ -20,9 +20,6 @@ public:
     // 4 to 10 the maker's texts by their Tag ids 1001 to 1007.
     std::array<QLabel *, 11> LblVeld{};
     std::array<QLabel *, 4> Image{};
-
-    // "Tagsmith V1.0.0": the program's title and version, as the frame's caption shows them.
-    static QString versionLine();
 };
 
 } // namespace tagsmith

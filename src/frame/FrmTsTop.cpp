@@ -15,22 +15,6 @@
 #include <exception>
 
 namespace tagsmith {
-namespace {
-
-// The exit button's tooltip. It is not among the seeded tooltips, so the bar writes it back itself before
-// every language switch, and it follows the language like the others.
-constexpr int ExitToolTipId = 1051;
-
-void showScreen(QWidget *screen)
-{
-    Module1::HideChildForms();
-    if (screen) {
-        screen->show();
-        screen->raise();
-    }
-}
-
-} // namespace
 
 FrmTsTop::FrmTsTop(QWidget *parent) : QWidget(parent)
 {
@@ -44,11 +28,11 @@ FrmTsTop::FrmTsTop(QWidget *parent) : QWidget(parent)
         const char *face;
         const char *pressed;
     };
-    // The stored tooltips; the seeding before every localisation gives buttons 0 to 4 their own.
+    // The stored tooltips; the seeding before every localisation gives every button its own.
     static constexpr ButtonSpec specs[] = {
         {1560, 1040, "bar-options", nullptr}, {2160, 1041, "bar-format", nullptr},
         {2760, 1042, "bar-start", nullptr},   {3600, 1039, "bar-lang-nl", "bar-lang-en"},
-        {4200, 1039, "bar-info", nullptr},    {5040, ExitToolTipId, "bar-exit", nullptr},
+        {4200, 1039, "bar-info", nullptr},    {5040, 1039, "bar-exit", nullptr},
     };
     auto *group = new QButtonGroup(this);
     const QSize iconSize(32, 32);
@@ -83,13 +67,13 @@ void FrmTsTop::cmdKnopClick(int index)
     try {
         switch (index) {
         case 0:
-            showScreen(screens.main);
+            Module1::showChildForm(screens.main);
             break;
         case 1:
-            showScreen(screens.set);
+            Module1::showChildForm(screens.set);
             break;
         case 2:
-            showScreen(screens.main);
+            Module1::showChildForm(screens.main);
             if (screens.main)
                 screens.main->StartMeta();
             break;
@@ -97,7 +81,7 @@ void FrmTsTop::cmdKnopClick(int index)
             switchLanguage();
             break;
         case 4:
-            showScreen(screens.info);
+            Module1::showChildForm(screens.info);
             break;
         case 5:
             quitProgram();
@@ -121,7 +105,6 @@ void FrmTsTop::switchLanguage()
     button->setDisabledPicture(button->pressedPicture());
     button->setPressedPicture(button->facePicture());
     button->setFacePicture(button->disabledPicture());
-    controls::setToolTipId(CmdKnop[5], ExitToolTipId);
     Module1::LocaliseAll();
 }
 

@@ -1,5 +1,7 @@
 #include "frame/ScreenControls.h"
 
+#include "text/Localise.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -28,12 +30,12 @@ QString elementName(const char *array, int index)
 
 void setTag(QWidget *control, int id)
 {
-    control->setProperty("Tag", QString::number(id));
+    control->setProperty(TagProperty, QString::number(id));
 }
 
 void clearTag(QWidget *control)
 {
-    control->setProperty("Tag", QString());
+    control->setProperty(TagProperty, QString());
 }
 
 void setToolTipId(QWidget *control, int id)
@@ -41,9 +43,9 @@ void setToolTipId(QWidget *control, int id)
     control->setToolTip(QString::number(id));
 }
 
-QPixmap picture(const QString &name, const QSize &size)
+QPixmap svgPicture(const QString &resource, const QSize &size)
 {
-    QSvgRenderer renderer(QStringLiteral(":/screens/%1.svg").arg(name));
+    QSvgRenderer renderer(resource);
     if (!renderer.isValid())
         return {};
     const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;

@@ -37,7 +37,14 @@ template <class Control> Control *create(QWidget *parent, const QString &name, i
     return control;
 }
 
-// One of the program's pictures (resources/*.svg), drawn at the given size in device-independent pixels.
-QPixmap picture(const QString &name, const QSize &size);
+// A picture among the program's resources (":/frame/popup.svg"), drawn at the given size in
+// device-independent pixels.
+QPixmap svgPicture(const QString &resource, const QSize &size);
+
+// One of the screens' pictures (resources/screens/NAME.svg).
+inline QPixmap picture(const QString &name, const QSize &size)
+{
+    return svgPicture(QStringLiteral(":/screens/%1.svg").arg(name), size);
+}
 
 } // namespace tagsmith::controls

@@ -257,11 +257,7 @@ void FrmTsMain::chkVeldClick(int index)
 void FrmTsMain::cmdKnopClick(int index)
 {
     Module1::BrowseTarget = index;
-    Module1::HideChildForms();
-    if (FrmTsDir *chooser = Module1::screens().dir) {
-        chooser->show();
-        chooser->raise();
-    }
+    Module1::showChildForm(Module1::screens().dir);
 }
 
 bool FrmTsMain::eventFilter(QObject *watched, QEvent *event)

@@ -1,14 +1,24 @@
 // tagsmith-screenshots: starts Tagsmith in a scratch folder with a small example site, uses it as a user
-// would (the chooser, the options, a run, the language button) and saves a picture of every screen as
-// PNG into the folder given, for the documentation. Run it under Xvfb:
+// would (a run without a folder, the chooser, the options, a run, the screens of the bar, the language
+// button) and saves every picture of the documentation as PNG into the folder given:
 //
-//   xvfb-run -a build/tests/tagsmith-screenshots docs
+//   frame.png              the frame right after start        popup.png           a message
+//   screen-bar-en.png      the navigation bar                 screen-main-en.png  the options, filled in
+//   screen-chooser-en.png  choosing the main page             screen-run-en.png   a run under way
+//   screen-format-en.png   the meta tag format screen         screen-about-en.png the about screen
+//   screen-main-nl.png     the options after the language button
+//
+// Windows are taken from the screen with the title bar a window manager gives them; scripts/screenshot.sh
+// runs the tool under Xvfb with one:
+//
+//   scripts/screenshot.sh            (writes into docs/)
 
 #include "frame/tests/ProgramUnderTest.h"
 
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -21,17 +31,26 @@ namespace {
 QString g_output;
 bool g_ok = true;
 
-void settle()
+void settle(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(200, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
+// A window as the screen shows it, title bar included; any other widget as it paints itself.
 void save(QWidget *subject, const char *name)
 {
+    QPixmap picture;
+    if (subject->isWindow()) {
+        settle(400); // the window manager frames and draws the window
+        const QRect frame = subject->frameGeometry();
+        picture = subject->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    } else {
+        picture = subject->grab();
+    }
     const QString path = g_output + QLatin1Char('/') + QLatin1String(name);
-    if (!subject->grab().save(path, "PNG")) {
+    if (picture.isNull() || !picture.save(path, "PNG")) {
         std::fprintf(stderr, "tagsmith-screenshots: cannot write %s\n", qPrintable(path));
         g_ok = false;
     }
@@ -40,6 +59,9 @@ void save(QWidget *subject, const char *name)
 // Pictures the frame once, at the first page a run shows.
 class RunPicture : public QObject
 {
+public:
+    bool taken() const { return m_taken; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -70,8 +92,9 @@ int main(int argc, char *argv[])
     QDir().mkpath(g_output);
 
     QTemporaryDir program;
-    QTemporaryDir sites;
-    const QString site = sites.filePath(QStringLiteral("www.example.org"));
+    // Short names, so that the paths show whole in the fields and lists.
+    QTemporaryDir sites(QDir::tempPath() + QStringLiteral("/web-XXXXXX"));
+    const QString site = sites.filePath(QStringLiteral("www"));
     const QByteArray head = "<html><head><title>Example</title></head>";
     writeFile(site + QStringLiteral("/index.htm"), head + "<body>Welcome to our workshop!</body></html>");
     writeFile(site + QStringLiteral("/about.htm"), head + "<body>Carpenters since 1921.</body></html>");
@@ -85,13 +108,22 @@ int main(int argc, char *argv[])
     FrmTsDir &chooser = *screens().dir;
     FrmTsTop &bar = *screens().top;
 
+    settle(1000); // the window manager's first frame takes a moment longer
+    save(frame(), "frame.png");
+    save(&bar, "screen-bar-en.png");
+
+    // A run before any folder is chosen answers with a message.
+    click(bar.CmdKnop[2]);
+    if (popup())
+        save(popup(), "popup.png");
+    closePopup();
+
     // The folder, then the main page, through the chooser.
     click(main.CmdKnop[0]);
     chooser.setPath(site);
     click(chooser.CmdKnop[0]);
     click(main.CmdKnop[1]);
     clickEntry(chooser.File, QStringLiteral("index.htm"));
-    settle();
     save(frame(), "screen-chooser-en.png");
     click(chooser.CmdKnop[0]);
 
@@ -99,27 +131,27 @@ int main(int argc, char *argv[])
     main.TxtVeld[2]->selectAll();
     QTest::keyClicks(main.TxtVeld[2], QStringLiteral("Handmade furniture from our workshop"));
     main.TxtVeld[2]->setCursorPosition(0);
-    settle();
     save(frame(), "screen-main-en.png");
-    save(screens().top, "screen-bar-en.png");
 
     RunPicture runPicture;
     main.LblVeld[11]->installEventFilter(&runPicture);
     click(bar.CmdKnop[2]);
     main.LblVeld[11]->removeEventFilter(&runPicture);
+    if (!runPicture.taken()) {
+        std::fprintf(stderr, "tagsmith-screenshots: the run showed no page\n");
+        g_ok = false;
+    }
     while (popup())
         closePopup();
 
     click(bar.CmdKnop[1]);
-    settle();
     save(frame(), "screen-format-en.png");
     click(bar.CmdKnop[4]);
-    settle();
     save(frame(), "screen-about-en.png");
 
+    // Dutch through the language button, as a user switches: the button's picture changes with it.
     click(bar.CmdKnop[0]);
     click(bar.CmdKnop[3]);
-    settle();
     save(frame(), "screen-main-nl.png");
 
     Module1::destroyScreens();

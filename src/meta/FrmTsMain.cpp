@@ -28,8 +28,9 @@ namespace {
 
 using controls::elementName;
 
-// Lets the window paint during a run but throws away everything the user does to it meanwhile, so that
-// nothing typed or clicked during a run is acted on when it ends.
+// Lets the windows paint during a run but throws away everything the user does to them meanwhile: nothing
+// typed or clicked is acted on when the run ends, and a message the run raised cannot be closed before it
+// ends, which would give the frame its input back half-way through the run.
 class RunInputBlocker : public QObject
 {
 public:

@@ -66,6 +66,7 @@ private slots:
     void runRefused_data();
     void runRefused();
     void runShowsProgress();
+    void runDiscardsInput();
 
 private:
     QTemporaryDir m_program;
@@ -399,6 +400,68 @@ void TestFrmTsMain::runShowsProgress()
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(frame()->isEnabled());
     QVERIFY(readFile(site + QStringLiteral("/a.htm")).contains("CONTENT=\"keyboard, monitor\""));
+    screen.TxtVeld[0]->clear();
+}
+
+// What the user does while a run is under way, done once, when the run's first message is open.
+class InputDuringRun : public QObject
+{
+public:
+    explicit InputDuringRun(FrmTsMain &screen) : m_screen(screen) {}
+    bool tried = false;
+    bool frameEnabledAfter = true;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !tried && popup()) {
+            tried = true;
+            // Not inside a paint: the run lets events through right after.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    QWidget *open = popup();
+                    click(open->findChild<QPushButton *>(QStringLiteral("OKButton")));
+                    QTest::keyClick(open, Qt::Key_Escape);
+                    QTest::keyClicks(m_screen.TxtVeld[0], QStringLiteral("typed"));
+                    click(m_screen.ChkVeld[7]);
+                    frameEnabledAfter = frame()->isEnabled();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    FrmTsMain &m_screen;
+};
+
+void TestFrmTsMain::runDiscardsInput()
+{
+    const QString site = m_sites.filePath(QStringLiteral("input"));
+    // The first page has no head end tag: its message opens while the run goes on.
+    QVERIFY(writeFile(site + QStringLiteral("/a.htm"), "Keyboard Monitor"));
+    QVERIFY(writeFile(site + QStringLiteral("/b.htm"), "<html><head></head><body>Printer Scanner</body></html>"));
+
+    FrmTsMain &screen = *screens().main;
+    screen.TxtVeld[0]->setText(site);
+    screen.TxtVeld[1]->clear();
+    InputDuringRun user(screen);
+    screen.LblVeld[11]->installEventFilter(&user);
+    screen.StartMeta();
+    screen.LblVeld[11]->removeEventFilter(&user);
+
+    // NOTE: nothing the user does during a run reaches the program: the message stays open, the frame
+    // stays disabled until the run is over, no box changes.
+    QVERIFY(user.tried);
+    QVERIFY(!user.frameEnabledAfter);
+    QCOMPARE(popupText().section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("No <Meta Name or </Head tag found, appending to end of file. "));
+    QCOMPARE(screen.TxtVeld[0]->text(), site);
+    QVERIFY(!screen.ChkVeld[7]->isChecked());
+    QVERIFY(readFile(site + QStringLiteral("/b.htm")).contains("CONTENT=\"printer, scanner\""));
+    closePopup();
+    QVERIFY(frame()->isEnabled());
     screen.TxtVeld[0]->clear();
 }
 

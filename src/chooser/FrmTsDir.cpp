@@ -74,6 +74,9 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
     const QString programFolder =
         Module1::AppPath.isEmpty() ? QCoreApplication::applicationDirPath() : Module1::AppPath;
     const int start = driveIndexOf(cleanFolder(programFolder));
+    // NOTE: that root is also the current folder of the program, so a folder or main page typed without
+    // its full path is found from there, whatever folder the program was started in.
+    QDir::setCurrent(Drive->itemData(start).toString());
     {
         const QSignalBlocker quiet(Drive);
         Drive->setCurrentIndex(start);

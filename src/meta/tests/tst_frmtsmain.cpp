@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStorageInfo>
 
 #include <memory>
 
@@ -67,6 +68,7 @@ private slots:
     void runRefused();
     void runShowsProgress();
     void runDiscardsInput();
+    void pathsFromTheVolumeRoot();
 
 private:
     QTemporaryDir m_program;
@@ -463,6 +465,26 @@ void TestFrmTsMain::runDiscardsInput()
     closePopup();
     QVERIFY(frame()->isEnabled());
     screen.TxtVeld[0]->clear();
+}
+
+void TestFrmTsMain::pathsFromTheVolumeRoot()
+{
+    const QString site = m_sites.filePath(QStringLiteral("relative"));
+    QVERIFY(writeFile(site + QStringLiteral("/a.htm"), "<html><head></head><body>Keyboard Monitor</body></html>"));
+    QVERIFY(writeFile(site + QStringLiteral("/index.htm"), "<html><head></head><body>Home</body></html>"));
+    // The root of the volume the program lies on.
+    const QDir root(QStorageInfo(m_program.path()).rootPath());
+
+    FrmTsMain &screen = *screens().main;
+    screen.TxtVeld[0]->setText(root.relativeFilePath(site));
+    screen.TxtVeld[1]->setText(root.relativeFilePath(site + QStringLiteral("/index.htm")));
+    screen.StartMeta();
+
+    QVERIFY(!popup());
+    QVERIFY(readFile(site + QStringLiteral("/a.htm")).contains("CONTENT=\"keyboard, monitor\""));
+    QVERIFY(readFile(site + QStringLiteral("/index.htm")).contains("CONTENT=\"keyboard, monitor\""));
+    screen.TxtVeld[0]->clear();
+    screen.TxtVeld[1]->clear();
 }
 
 QTEST_MAIN(TestFrmTsMain)

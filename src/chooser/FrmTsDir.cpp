@@ -141,15 +141,6 @@ int FrmTsDir::driveIndexOf(const QString &folder) const
     return best;
 }
 
-bool FrmTsDir::setDrive(const QString &root)
-{
-    const int index = Drive->findData(root);
-    if (index < 0)
-        return false;
-    Drive->setCurrentIndex(index);
-    return Drive->currentIndex() == index;
-}
-
 void FrmTsDir::driveChange(int index)
 {
     if (index < 0)
@@ -158,6 +149,8 @@ void FrmTsDir::driveChange(int index)
     if (error == 0)
         return;
     // The volume cannot be read: say why, and go back to the drive of the folder the lists still show.
+    // NOTE: the lists stay on that folder rather than on the root of its drive, so neither the user's place
+    // nor a run that was pointing them elsewhere lands on a folder nobody chose.
     Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + error);
     {
         const QSignalBlocker quiet(Drive);
@@ -261,7 +254,8 @@ void FrmTsDir::cmdKnopClick(int index)
         Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
         return;
     }
-    // A main page is a page: a folder (with or without a dot in its name) is no answer here.
+    // NOTE: a main page is a page that exists; a folder is no answer here, even one with a dot in its name
+    // (a run would otherwise stop at it after rewriting every other page).
     const int target = Module1::BrowseTarget == 1 ? 1 : 0;
     if (target == 1 && !QFileInfo(text).isFile()) {
         Module1::showMessage(ids::ErrorTitle, ids::NoFile);

@@ -40,9 +40,6 @@ public:
     // The pages in the file list, bare names in list order.
     QStringList fileList() const;
 
-    // Selects a volume as the user would; a volume that cannot be read is reported with its file-error
-    // text and the drive list goes back to the drive of the current folder. False then.
-    bool setDrive(const QString &root);
     // Moves the directory and file lists to folder, as a double click does. Returns 0, or the run-time
     // error number when the folder cannot be read; the lists then stay where they were.
     int setPath(const QString &folder);

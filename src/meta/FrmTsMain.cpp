@@ -175,7 +175,7 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     // types into any of the three boxes; a run started before that writes the prompt as the description.
     controls::setTag(TxtVeld[2], ids::SitePrompt);
 
-    m_buttonGroup = new QButtonGroup(this);
+    auto *buttonGroup = new QButtonGroup(this);
     static constexpr int browseTops[] = {75, 495};
     static constexpr int browseHeights[] = {330, 375};
     for (int i = 0; i < 2; ++i) {
@@ -185,19 +185,19 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         button->setIconSize(QSize(16, 16));
         // NOTE: the stored tooltip "Browse" is not seeded again, so after start-up it stays in English.
         controls::setToolTipId(button, 1018);
-        m_buttonGroup->addButton(button, i);
+        buttonGroup->addButton(button, i);
         CmdKnop[i] = button;
     }
-    connect(m_buttonGroup, &QButtonGroup::idClicked, this, &FrmTsMain::cmdKnopClick);
+    connect(buttonGroup, &QButtonGroup::idClicked, this, &FrmTsMain::cmdKnopClick);
 
     static constexpr QPoint checkPositions[] = {{240, 960},   {240, 1320},  {240, 1680}, {240, 2040}, {240, 2400},
                                                 {2280, 2400}, {2280, 2760}, {240, 3120}, {2280, 1320}};
-    m_checkGroup = new QButtonGroup(this);
-    m_checkGroup->setExclusive(false);
+    auto *checkGroup = new QButtonGroup(this);
+    checkGroup->setExclusive(false);
     for (int i = 0; i < 9; ++i) {
         auto *box = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
                                                 checkPositions[i].y(), 255, 255);
-        m_checkGroup->addButton(box, i);
+        checkGroup->addButton(box, i);
         ChkVeld[i] = box;
     }
 
@@ -227,7 +227,7 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
 
     // The defaults. Every tick runs the check-box rules as a click on that box would.
-    connect(m_checkGroup, &QButtonGroup::idToggled, this, [this](int id, bool) { chkVeldClick(id); });
+    connect(checkGroup, &QButtonGroup::idToggled, this, [this](int id, bool) { chkVeldClick(id); });
     CmbSel[0]->setEditText(QStringLiteral("3"));
     CmbSel[1]->setEditText(QStringLiteral("6"));
     for (int i : {0, 1, 2, 3, 4, 6, 8})

@@ -6,7 +6,6 @@
 
 #include <array>
 
-class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -54,9 +53,6 @@ private:
     void chkVeldClick(int index);
     void cmdKnopClick(int index);
     void showRunLabels(bool visible);
-
-    QButtonGroup *m_checkGroup = nullptr;
-    QButtonGroup *m_buttonGroup = nullptr;
 };
 
 } // namespace tagsmith

@@ -255,7 +255,7 @@ void FrmTsDir::cmdKnopClick(int index)
         return;
     }
     // NOTE: a main page is a page that exists; a folder is no answer here, even one with a dot in its name
-    // (a run would otherwise stop at it after rewriting every other page).
+    // (a run could not write its META lines into it).
     const int target = Module1::BrowseTarget == 1 ? 1 : 0;
     if (target == 1 && !QFileInfo(text).isFile()) {
         Module1::showMessage(ids::ErrorTitle, ids::NoFile);

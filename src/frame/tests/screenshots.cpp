@@ -88,13 +88,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: tagsmith-screenshots OUTPUT-FOLDER\n");
         return 2;
     }
-    g_output = QString::fromLocal8Bit(argv[1]);
+    // Absolute: the program makes the root of its volume the current folder.
+    g_output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(g_output);
 
     QTemporaryDir program;
-    // Short names, so that the paths show whole in the fields and lists.
-    QTemporaryDir sites(QDir::tempPath() + QStringLiteral("/web-XXXXXX"));
-    const QString site = sites.filePath(QStringLiteral("www"));
+    // A short path that is the same at every run, so that it shows whole in the fields and lists and the
+    // pictures change only when the screens do. Somebody else's folder of that name is left alone.
+    const QString site = QDir::tempPath() + QStringLiteral("/example.org");
+    if (QFileInfo::exists(site)) {
+        std::fprintf(stderr, "tagsmith-screenshots: %s is in the way\n", qPrintable(site));
+        return 1;
+    }
     const QByteArray head = "<html><head><title>Example</title></head>";
     writeFile(site + QStringLiteral("/index.htm"), head + "<body>Welcome to our workshop!</body></html>");
     writeFile(site + QStringLiteral("/about.htm"), head + "<body>Carpenters since 1921.</body></html>");
@@ -155,5 +160,6 @@ int main(int argc, char *argv[])
     save(frame(), "screen-main-nl.png");
 
     Module1::destroyScreens();
+    QDir(site).removeRecursively();
     return g_ok ? 0 : 1;
 }

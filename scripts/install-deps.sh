@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what Tagsmith needs to build and test on Debian 12, when it is not there yet.
+# Extra package names given as arguments are installed too (the screenshot script adds its own).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     libsqlite3-dev
     python3
     xvfb xauth
+    "$@"
 )
 
 missing=()

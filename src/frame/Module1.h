@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -9,6 +10,7 @@ class QWidget;
 namespace tagsmith {
 
 class FrmMdiTs;
+class FrmPopUpOK;
 class FrmTsTop;
 class FrmTsMain;
 class FrmTsDir;
@@ -65,12 +67,25 @@ void LocaliseForm(QWidget *form);
 // page a file error is about) is shown under the text.
 void showMessage(int titleId, int textId, const QString &detail = QString());
 
+// The open message popup, or nullptr when none is open.
+FrmPopUpOK *popup();
+
+// Destroys every screen, in the order FrmPopUpOK, FrmTsDir, FrmTsSet, FrmTsMain, FrmTsTop, FrmMdiTs,
+// and forgets them. Ending the program does this; so do tests between two starts.
+void destroyScreens();
+
 } // namespace Module1
 
 // Screen geometry is given in twips; 15 twips make one pixel at 96 dpi.
 constexpr int twipsToPixels(int twips)
 {
     return (twips + 7) / 15;
+}
+
+// A rectangle given as Left, Top, Width, Height in twips.
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
 } // namespace tagsmith

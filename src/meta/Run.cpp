@@ -1,10 +1,18 @@
 #include "meta/Run.h"
 
+#include "meta/MetaRun.h"
+
 namespace tagsmith {
 
-RunResult runMeta(const RunOptions &, RunObserver &)
+RunResult runMeta(const RunOptions &options, RunObserver &observer)
 {
-    return RunResult::NotStarted;
+    return runMeta(options, observer, RunLimits());
+}
+
+RunResult runMeta(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
+{
+    MetaRun run(options, observer, limits);
+    return run.run();
 }
 
 } // namespace tagsmith

@@ -3,6 +3,9 @@
 #include "meta/RunObserver.h"
 #include "meta/RunOptions.h"
 
+#include <cstddef>
+#include <cstdint>
+
 namespace tagsmith {
 
 enum class RunResult {
@@ -14,5 +17,16 @@ enum class RunResult {
 // One generation run: every page of options.folder in page-list order with its own words, then the
 // main page with the words of the whole site. Messages and progress go to the observer.
 RunResult runMeta(const RunOptions &options, RunObserver &observer);
+
+// How a run reads and writes pages. A page up to wholePageLimit bytes is read once and kept in
+// memory for both the scan and the rewrite; a larger page is read in blocks twice, so memory stays
+// the same whatever the size of the page.
+struct RunLimits
+{
+    std::int64_t wholePageLimit = std::int64_t(16) << 20;
+    std::size_t blockSize = std::size_t(1) << 20;
+};
+
+RunResult runMeta(const RunOptions &options, RunObserver &observer, const RunLimits &limits);
 
 } // namespace tagsmith

@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Times a whole tagsmith-batch run against the floor of an in-place page rewriter.
+
+Makes a site with ../shared/bench/gen_site.py, then on fresh copies of it in the same run times
+`tagsmith-batch SITE --main SITE/index.htm` and `floor_rewrite SITE --main SITE/index.htm`
+(the least work that still replaces every page atomically), alternating the two. Prints pages/s,
+MB/s, the ratio to the floor and the peak memory (maximum resident set) of each run.
+
+    bench/run_bench.py --build-dir build-release            # 20,000 pages, 3 rounds
+    bench/run_bench.py --build-dir build-release --pages 100000 --rounds 1
+
+Build tagsmith-batch as Release first:
+    cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
+    cmake --build build-release --target tagsmith-batch
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SHARED_BENCH = os.path.normpath(os.path.join(REPO, "..", "shared", "bench"))
+
+
+def run_timed(argv, work):
+    """Runs a program; returns (seconds, peak resident memory in MB).
+
+    The peak is measured by /usr/bin/time: a child forked from Python would count Python's own
+    memory up to the exec.
+    """
+    report = os.path.join(work, "maxrss")
+    start = time.perf_counter()
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    elapsed = time.perf_counter() - start
+    if result.returncode != 0:
+        sys.exit(f"{argv[0]} failed with {result.returncode}:\n{result.stderr.decode(errors='replace')}")
+    with open(report) as f:
+        peak_kb = int(f.read().split()[-1])
+    return elapsed, peak_kb / 1024.0
+
+
+def site_size(folder):
+    pages = 0
+    size = 0
+    for name in os.listdir(folder):
+        path = os.path.join(folder, name)
+        if not name.startswith(".") and name.lower().endswith((".htm", ".html")) and os.path.isfile(path):
+            pages += 1
+            size += os.path.getsize(path)
+    return pages, size
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build-dir", default=os.path.join(REPO, "build-release"))
+    parser.add_argument("--pages", type=int, default=20000)
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--encoding", default="windows-1252")
+    parser.add_argument("--work-dir", help="where the sites go (default: BUILD_DIR/bench-work)")
+    args = parser.parse_args()
+
+    build = os.path.abspath(args.build_dir)
+    batch = os.path.join(build, "tagsmith-batch")
+    if not os.access(batch, os.X_OK):
+        sys.exit(f"no {batch}: build tagsmith-batch first")
+    floor = os.path.join(build, "floor_rewrite")
+    subprocess.run(["g++", "-O2", "-std=c++17", "-o", floor, os.path.join(SHARED_BENCH, "floor_rewrite.cpp")],
+                   check=True)
+
+    work = os.path.abspath(args.work_dir or os.path.join(build, "bench-work"))
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    site = os.path.join(work, "site")
+    subprocess.run([sys.executable, os.path.join(SHARED_BENCH, "gen_site.py"), "--pages", str(args.pages),
+                    "--encoding", args.encoding, "--quiet", site], check=True)
+    pages, size = site_size(site)
+    main_size = os.path.getsize(os.path.join(site, "index.htm"))
+    pages += 1  # the main page is processed a second time
+    size += main_size
+    print(f"site: {pages - 1} pages and the main page again, {size / 1e6:.1f} MB")
+
+    tools = {
+        "tagsmith-batch": lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm")],
+        "floor_rewrite": lambda copy: [floor, copy, "--main", os.path.join(copy, "index.htm")],
+    }
+    results = {name: [] for name in tools}
+    for round_number in range(args.rounds):
+        for name, argv in tools.items():
+            copy = os.path.join(work, f"copy-{name}")
+            shutil.rmtree(copy, ignore_errors=True)
+            shutil.copytree(site, copy)
+            subprocess.run(["sync"], check=True)
+            seconds, peak = run_timed(argv(copy), work)
+            results[name].append((seconds, peak))
+            print(f"round {round_number + 1}: {name:15s} {seconds:7.3f} s  peak {peak:6.1f} MB")
+            shutil.rmtree(copy)
+
+    print()
+    floor_time = statistics.median(s for s, _ in results["floor_rewrite"])
+    for name, runs in results.items():
+        seconds = statistics.median(s for s, _ in runs)
+        peak = max(p for _, p in runs)
+        print(f"{name:15s} median {seconds:7.3f} s  {pages / seconds:9.0f} pages/s  {size / 1e6 / seconds:7.1f} MB/s  "
+              f"ratio {seconds / floor_time:5.2f}  peak memory {peak:6.1f} MB")
+    shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

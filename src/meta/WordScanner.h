@@ -1,0 +1,111 @@
+#pragma once
+
+#include "meta/PageText.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tagsmith {
+
+// The characters of a word, in their upper-case form: digits, Latin capitals and twenty accented
+// capitals. A character is a word character when its upper case is one of these.
+inline constexpr std::string_view WordChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "\u00C3\u00C0\u00C4\u00C1\u00C8\u00CB\u00C9\u00CC\u00CF\u00CD"
+                                              "\u00D5\u00D2\u00D6\u00D3\u00D9\u00DC\u00DA\u0178\u00DD\u00D1";
+// What ends a word on a page of the folder, and on the main page.
+// NOTE: the main page has no ampersand here, so there a character reference's name is appended to
+// the word before it ("A&amp;B" gives "Aamp" and "B"); sites' keyword lines rely on it.
+inline constexpr std::string_view PageSeparators = " -.,:;!/\\&";
+inline constexpr std::string_view MainPageSeparators = " -.,:;!/\\";
+
+// The word character test for one character, by the rule above.
+bool isWordCharacter(char32_t c);
+
+// The word scan of one page: a run of word characters outside markup, ended by a separator or by
+// the start of a tag, is a word. Fed the page's bytes in blocks of any size, in order; each word
+// goes to the addWord callable as UTF-8 text. A word still open when the page ends is not a word.
+class WordScanner
+{
+public:
+    enum class PageKind {
+        Folder,
+        Main,
+    };
+
+    explicit WordScanner(PageKind kind, PageEncoding encoding = PageEncoding::Windows1252);
+
+    // Starts a new page: no tag open, no word open.
+    void reset();
+
+    template <typename AddWord> void feed(std::string_view bytes, AddWord &&addWord);
+
+    // Number of "<" minus number of ">" read so far in the page; never clamped.
+    std::int64_t TagDepth = 0;
+    bool InWord = false;
+    // The word being collected, as UTF-8.
+    std::string CurrentWord;
+
+private:
+    enum : std::uint8_t {
+        OpenTag = 1,
+        CloseTag = 2,
+        Word = 4,
+        Separator = 8,
+    };
+
+    std::array<std::uint8_t, 256> m_classes{};
+    // Each byte as UTF-8, for appending a word character to CurrentWord.
+    std::array<std::array<char, 4>, 256> m_utf8{};
+};
+
+template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWord &&addWord)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p != end) {
+        if (TagDepth != 0) {
+            // Inside markup only the brackets count.
+            while (p != end && (m_classes[*p] & (OpenTag | CloseTag)) == 0)
+                ++p;
+            if (p == end)
+                break;
+        }
+        const unsigned char c = *p++;
+        const std::uint8_t cls = m_classes[c];
+        if (cls & OpenTag) {
+            ++TagDepth;
+            if (InWord) {
+                InWord = false;
+                addWord(std::string_view(CurrentWord));
+                CurrentWord.clear();
+            }
+        }
+        if (TagDepth == 0) {
+            if (cls & Word) {
+                InWord = true;
+                if (c < 0x80) {
+                    // Take the whole run of ASCII word characters at once.
+                    const auto *runEnd = p;
+                    while (runEnd != end && *runEnd < 0x80 && (m_classes[*runEnd] & Word))
+                        ++runEnd;
+                    CurrentWord.push_back(static_cast<char>(c));
+                    CurrentWord.append(reinterpret_cast<const char *>(p), static_cast<std::size_t>(runEnd - p));
+                    p = runEnd;
+                } else {
+                    const auto &utf8 = m_utf8[c];
+                    CurrentWord.append(utf8.data() + 1, static_cast<std::size_t>(utf8[0]));
+                }
+            } else if ((cls & Separator) && InWord) {
+                InWord = false;
+                addWord(std::string_view(CurrentWord));
+                CurrentWord.clear();
+            }
+        }
+        if (cls & CloseTag)
+            --TagDepth;
+    }
+}
+
+} // namespace tagsmith

@@ -1,0 +1,164 @@
+#include "meta/WordTable.h"
+
+#include "meta/PageText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <functional>
+
+namespace tagsmith {
+namespace {
+
+constexpr std::size_t InitialSlots = 256;
+
+} // namespace
+
+WordTable::WordTable() : m_slots(InitialSlots, Slot{0, Empty}) {}
+
+std::size_t WordTable::hashOf(std::string_view key)
+{
+    return std::hash<std::string_view>{}(key);
+}
+
+std::string_view WordTable::keyAt(std::size_t offset) const
+{
+    std::size_t keyLength;
+    std::memcpy(&keyLength, m_text.data() + offset, sizeof keyLength);
+    return std::string_view(m_text).substr(offset + HeaderSize, keyLength);
+}
+
+std::string_view WordTable::formAt(std::size_t offset) const
+{
+    std::size_t lengths[2];
+    std::memcpy(lengths, m_text.data() + offset, sizeof lengths);
+    return std::string_view(m_text).substr(offset + HeaderSize + lengths[0], lengths[1]);
+}
+
+std::size_t WordTable::findSlot(std::string_view key, std::size_t hash) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot &entry = m_slots[slot];
+        if (entry.offset == Empty || (entry.hash == hash && keyAt(entry.offset) == key))
+            return slot;
+    }
+}
+
+bool WordTable::contains(std::string_view word) const
+{
+    m_scratch.clear();
+    appendCaseFolded(m_scratch, word);
+    return m_slots[findSlot(m_scratch, hashOf(m_scratch))].offset != Empty;
+}
+
+bool WordTable::insert(std::string_view word)
+{
+    m_scratch.clear();
+    appendCaseFolded(m_scratch, word);
+    const std::string key = m_scratch;
+    return insert(word, key, hashOf(key));
+}
+
+bool WordTable::insert(std::string_view word, std::string_view key, std::size_t hash)
+{
+    std::size_t slot = findSlot(key, hash);
+    if (m_slots[slot].offset != Empty)
+        return false;
+    const std::size_t offset = m_text.size();
+    const std::size_t lengths[2] = {key.size(), word.size()};
+    m_text.append(reinterpret_cast<const char *>(lengths), sizeof lengths);
+    m_text.append(key);
+    m_text.append(word);
+    m_rows.push_back(offset);
+    m_hashes.push_back(hash);
+    m_slots[slot] = {hash, offset};
+    if (m_rows.size() * 2 > m_slots.size())
+        reserve(m_rows.size());
+    return true;
+}
+
+void WordTable::insertAll(const WordTable &other)
+{
+    reserve(m_rows.size() + other.size());
+    const std::size_t mask = m_slots.size() - 1;
+    const std::size_t n = other.size();
+    // Three steps apart: fetch the slot, then the row it points to, then compare and add.
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t i = 0; i < n + 2 * Ahead; ++i) {
+        if (i < n)
+            __builtin_prefetch(&m_slots[other.m_hashes[i] & mask]);
+        if (i >= Ahead && i - Ahead < n) {
+            const Slot &slot = m_slots[other.m_hashes[i - Ahead] & mask];
+            if (slot.offset != Empty)
+                __builtin_prefetch(m_text.data() + slot.offset);
+        }
+        if (i >= 2 * Ahead && i - 2 * Ahead < n) {
+            const std::size_t k = i - 2 * Ahead;
+            insert(other.formAt(other.m_rows[k]), other.keyAt(other.m_rows[k]), other.m_hashes[k]);
+        }
+    }
+}
+
+void WordTable::reserve(std::size_t rows)
+{
+    // At most half the slots are used, so a probe ends soon.
+    std::size_t size = m_slots.size();
+    while (rows * 2 > size)
+        size *= 2;
+    if (size == m_slots.size())
+        return;
+    std::vector<Slot> old(size, Slot{0, Empty});
+    old.swap(m_slots);
+    const std::size_t mask = size - 1;
+    for (const Slot &entry : old) {
+        if (entry.offset == Empty)
+            continue;
+        std::size_t slot = entry.hash & mask;
+        while (m_slots[slot].offset != Empty)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = entry;
+    }
+}
+
+void WordTable::ClearWordTable()
+{
+    // A table that once held a very large page keeps no more slots than the next pages need.
+    const std::size_t wanted = std::max(InitialSlots, m_rows.size() * 4);
+    if (m_slots.size() > wanted * 4)
+        m_slots.assign(InitialSlots, Slot{0, Empty});
+    else
+        std::fill(m_slots.begin(), m_slots.end(), Slot{0, Empty});
+    m_rows.clear();
+    m_hashes.clear();
+    m_text.clear();
+}
+
+std::string_view WordTable::row(std::size_t i) const
+{
+    return formAt(m_rows[i]);
+}
+
+double leadingNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Only digits or a decimal point may start the number ("inf" and "nan" are no numbers here).
+    if (i >= text.size() || !((text[i] >= '0' && text[i] <= '9') || text[i] == '.'))
+        return 0;
+    double value = 0;
+    const auto [ptr, ec] =
+        std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::general);
+    (void)ptr;
+    if (ec == std::errc::invalid_argument)
+        return 0;
+    return negative ? -value : value;
+}
+
+} // namespace tagsmith

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tagsmith {
+
+// One word table (PageWords or SiteWords): the distinct words in the order they were first added,
+// each in the form it was first met. Words match when they are equal ignoring case by Unicode simple
+// case folding, as the database's text comparison ignores case ("Web", "WEB" and "web" are one word;
+// "É" matches "é" but not "E"). Words are UTF-8 text.
+class WordTable
+{
+public:
+    WordTable();
+
+    // Adds the word unless the table holds it already; true when it was added.
+    bool insert(std::string_view word);
+    bool contains(std::string_view word) const;
+
+    // The same with the word's key given: its case-folded form (appendCaseFolded) and hashOf() it,
+    // for a caller that has the key already.
+    bool insert(std::string_view word, std::string_view key, std::size_t hash);
+    static std::size_t hashOf(std::string_view key);
+
+    // Adds every row of the other table that this one lacks, in the other table's order: the same
+    // rows as adding them one by one, but the lookups of a large table overlap instead of waiting
+    // for memory one at a time.
+    void insertAll(const WordTable &other);
+
+    // Deletes every row.
+    void ClearWordTable();
+
+    std::size_t size() const { return m_rows.size(); }
+    bool empty() const { return m_rows.empty(); }
+    // Row i (from 0) in first-added order.
+    std::string_view row(std::size_t i) const;
+
+private:
+    // Each row stands in m_text as its key length, its form length, the key and the form.
+    static constexpr std::size_t HeaderSize = 2 * sizeof(std::size_t);
+    static constexpr std::size_t Empty = static_cast<std::size_t>(-1);
+
+    struct Slot
+    {
+        std::size_t hash;
+        std::size_t offset; // of the row in m_text, Empty for an empty slot
+    };
+
+    std::string_view keyAt(std::size_t offset) const;
+    std::string_view formAt(std::size_t offset) const;
+    // The slot that holds the key, or the empty slot where it belongs.
+    std::size_t findSlot(std::string_view key, std::size_t hash) const;
+    // Enough slots for this many rows at a load of at most one half.
+    void reserve(std::size_t rows);
+
+    std::string m_text;
+    std::vector<std::size_t> m_rows;   // offsets in m_text, in first-added order
+    std::vector<std::size_t> m_hashes; // the hash of each row's key
+    std::vector<Slot> m_slots;         // a power of two long
+    mutable std::string m_scratch;     // the folded form of the word being looked up
+};
+
+// The minimum word length as the run compares it: the number at the start of the text, read as a
+// decimal number (leading blanks skipped, reading stops at the first character that cannot continue
+// it, no number gives 0). " 4" gives 4 and "4.5" gives 4.5.
+double leadingNumber(std::string_view text);
+
+} // namespace tagsmith

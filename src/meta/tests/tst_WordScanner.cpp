@@ -1,0 +1,181 @@
+#include "meta/Windows1252.h"
+#include "meta/WordScanner.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+using namespace tagsmith;
+
+namespace {
+
+std::vector<std::string> scan(std::string_view page, WordScanner::PageKind kind, QRandomGenerator *chunks = nullptr)
+{
+    WordScanner scanner(kind);
+    std::vector<std::string> words;
+    auto add = [&words](std::string_view w) { words.emplace_back(w); };
+    while (!page.empty()) {
+        const std::size_t n = chunks ? std::min<std::size_t>(page.size(), chunks->bounded(1, 8)) : page.size();
+        scanner.feed(page.substr(0, n), add);
+        page.remove_prefix(n);
+    }
+    return words;
+}
+
+QStringList toList(const std::vector<std::string> &words)
+{
+    QStringList list;
+    for (const std::string &w : words)
+        list << QString::fromStdString(w);
+    return list;
+}
+
+// A Windows-1252 page from Latin-1 text written in the source as UTF-8.
+std::string cp1252(const char *utf8)
+{
+    std::string out;
+    const std::string_view text(utf8);
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = nextCharacter(text, &i);
+        out.push_back(static_cast<char>(windows1252::fromUnicode(c)));
+    }
+    return out;
+}
+
+} // namespace
+
+class TestWordScanner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanRules_data();
+    void scanRules();
+    void wordCharacters_data();
+    void wordCharacters();
+    void caseOfBytes_data();
+    void caseOfBytes();
+    void stateCarriesAcrossBlocks();
+};
+
+void TestWordScanner::scanRules_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<bool>("mainPage");
+    QTest::addColumn<QStringList>("words");
+
+    auto row = [](const char *name, const std::string &page, bool main, const QStringList &words) {
+        QTest::newRow(name) << QByteArray::fromStdString(page) << main << words;
+    };
+    const QStringList none;
+    row("text between tags", "<p>Hello, World!</p>", false, {QStringLiteral("Hello"), QStringLiteral("World")});
+    row("lt ends a word", "<p>Hello<br>World </p>", false, {QStringLiteral("Hello"), QStringLiteral("World")});
+    row("bare line break joins", "<p>foo\nbar </p>", false, {QStringLiteral("foobar")});
+    row("blank before line break", "<p>foo \nbar </p>", false, {QStringLiteral("foo"), QStringLiteral("bar")});
+    row("tab joins", "<p>foo\tbar </p>", false, {QStringLiteral("foobar")});
+    row("apostrophe skipped", "<p>don't </p>", false, {QStringLiteral("dont")});
+    row("hyphen separates", "<p>e-mail </p>", false, {QStringLiteral("e"), QStringLiteral("mail")});
+    row("full stop separates", "<p>3.5 </p>", false, {QStringLiteral("3"), QStringLiteral("5")});
+    row("accented letters", cp1252("<p>café garçon fête </p>"), false,
+        {QStringLiteral("caf\u00E9"), QStringLiteral("garon"), QStringLiteral("fte")});
+    row("word open at the end is lost", "<p>one two", false, {QStringLiteral("one")});
+    row("empty page", "", false, none);
+    row("attributes skipped", "<a href=\"x.htm\" title=\"Skip me\">Link</a>", false, {QStringLiteral("Link")});
+    row("nesting brackets", "<a title=\"<b>\">in</a> out ", false, {QStringLiteral("in"), QStringLiteral("out")});
+    row("stray gt", "x > y <b>bold</b> z", false, {QStringLiteral("x"), QStringLiteral("b")});
+    row("reference on a folder page", "<p>A&amp;B </p>", false,
+        {QStringLiteral("A"), QStringLiteral("amp"), QStringLiteral("B")});
+    row("reference on the main page", "<p>A&amp;B </p>", true, {QStringLiteral("Aamp"), QStringLiteral("B")});
+    row("numeric reference", "<p>&#233; </p>", false, {QStringLiteral("233")});
+    row("nbsp joins",
+        "<p>a\xA0"
+        "b </p>",
+        false, {QStringLiteral("ab")});
+    row("y diaeresis is a letter", "<p>\xFF\x9F </p>", false, {QStringLiteral("\u00FF\u0178")});
+    row("circumflex is no letter", cp1252("<p>hôtel </p>"), false, {QStringLiteral("htel")});
+    row("script text is scanned", "<script>var a = b;</script>", false,
+        {QStringLiteral("var"), QStringLiteral("a"), QStringLiteral("b")});
+    row("every separator", "a b-c.d,e:f;g!h/i\\j&k<", false,
+        {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"), QStringLiteral("e"),
+         QStringLiteral("f"), QStringLiteral("g"), QStringLiteral("h"), QStringLiteral("i"), QStringLiteral("j"),
+         QStringLiteral("k")});
+}
+
+void TestWordScanner::scanRules()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(bool, mainPage);
+    QFETCH(QStringList, words);
+    const auto kind = mainPage ? WordScanner::PageKind::Main : WordScanner::PageKind::Folder;
+    const std::string_view bytes(page.constData(), static_cast<std::size_t>(page.size()));
+    QCOMPARE(toList(scan(bytes, kind)), words);
+}
+
+void TestWordScanner::wordCharacters_data()
+{
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<bool>("word");
+    const std::vector<std::pair<int, bool>> cases = {
+        {'0', true},   {'9', true},   {'a', true},   {'Z', true},   {0xC3, true},  {0xE3, true},
+        {0xC9, true},  {0xE9, true},  {0xD1, true},  {0xF1, true},  {0x9F, true},  {0xFF, true},
+        {0xDD, true},  {0xFD, true},  {0xC2, false}, {0xE2, false}, {0xC5, false}, {0xC6, false},
+        {0xC7, false}, {0xE7, false}, {0xD8, false}, {0xDF, false}, {0xB5, false}, {0x8A, false},
+        {0x9A, false}, {'_', false},  {0xA0, false}, {0x81, false}, {0xD0, false}, {0xDE, false},
+    };
+    for (const auto &[byte, word] : cases)
+        QTest::addRow("0x%02X", byte) << byte << word;
+}
+
+void TestWordScanner::wordCharacters()
+{
+    QFETCH(int, byte);
+    QFETCH(bool, word);
+    QCOMPARE(isWordCharacter(windows1252::toUnicode(static_cast<unsigned char>(byte))), word);
+}
+
+void TestWordScanner::caseOfBytes_data()
+{
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("upper");
+    QTest::addColumn<int>("lower");
+    QTest::newRow("ascii") << int('a') << int('A') << int('a');
+    QTest::newRow("e acute") << 0xE9 << 0xC9 << 0xE9;
+    QTest::newRow("E acute") << 0xC9 << 0xC9 << 0xE9;
+    QTest::newRow("y diaeresis") << 0xFF << 0x9F << 0xFF;
+    QTest::newRow("Y diaeresis") << 0x9F << 0x9F << 0xFF;
+    QTest::newRow("s caron") << 0x9A << 0x8A << 0x9A;
+    QTest::newRow("oe") << 0x9C << 0x8C << 0x9C;
+    QTest::newRow("micro sign stays") << 0xB5 << 0xB5 << 0xB5;
+    QTest::newRow("sharp s stays") << 0xDF << 0xDF << 0xDF;
+    QTest::newRow("undefined byte") << 0x81 << 0x81 << 0x81;
+}
+
+void TestWordScanner::caseOfBytes()
+{
+    QFETCH(int, byte);
+    QFETCH(int, upper);
+    QFETCH(int, lower);
+    QCOMPARE(int(windows1252::toUpper(static_cast<unsigned char>(byte))), upper);
+    QCOMPARE(int(windows1252::toLower(static_cast<unsigned char>(byte))), lower);
+    // Every byte has a character and back.
+    QCOMPARE(windows1252::fromUnicode(windows1252::toUnicode(static_cast<unsigned char>(byte))), byte);
+}
+
+void TestWordScanner::stateCarriesAcrossBlocks()
+{
+    const std::string page = cp1252("<html><head><title>Tést page</title></head><body>x > y <b>bold</b> "
+                                    "A&amp;B don't 3.5 e-mail café\nfoo <!-- c --> zzz<p>end") +
+                             std::string("\xFF\x9F\x81\x8D  <a <b> c> d e>f g");
+    for (const auto kind : {WordScanner::PageKind::Folder, WordScanner::PageKind::Main}) {
+        const auto whole = scan(page, kind);
+        for (int round = 0; round < 50; ++round) {
+            QRandomGenerator chunks(static_cast<quint32>(round));
+            QVERIFY2(scan(page, kind, &chunks) == whole, qPrintable(QStringLiteral("seed %1").arg(round)));
+        }
+    }
+}
+
+QTEST_APPLESS_MAIN(TestWordScanner)
+#include "tst_WordScanner.moc"

@@ -106,7 +106,7 @@ void TestMarkScanner::templateNames()
     options.templates[4] =
         QStringLiteral("<meta name=\"Robots\" content=\"all\"><META NAME = 'theme-color' content=x>");
     options.templates[7] = QStringLiteral("<meta name=\"my-generator\" content=\"me\">");
-    const MetaNames names = MetaBlock(options).metaNames(PageEncoding::Windows1252);
+    const MetaNames names = MetaBlock(options).metaNames();
     QVERIFY(names.contains("THEME-COLOR"));
     QVERIFY(names.contains("my-generator"));
     QVERIFY(names.contains("keywords"));

@@ -1,39 +1,9 @@
-#include "meta/PageEncoding.h"
+#include "meta/EncodingDetection.h"
 
-#include <cstring>
 #include <string>
 
 namespace tagsmith {
 namespace {
-
-// Leading byte of a multi-byte sequence: how many continuation bytes follow and the range the first
-// of them must lie in (which rules out overlong forms, surrogates and code points above U+10FFFF).
-struct Lead
-{
-    int continuations; // 0: not a lead byte
-    unsigned char lower;
-    unsigned char upper;
-    unsigned char payloadMask;
-};
-
-constexpr Lead leadOf(unsigned char b)
-{
-    if (b >= 0xC2 && b <= 0xDF)
-        return {1, 0x80, 0xBF, 0x1F};
-    if (b == 0xE0)
-        return {2, 0xA0, 0xBF, 0x0F};
-    if (b == 0xED)
-        return {2, 0x80, 0x9F, 0x0F};
-    if (b >= 0xE1 && b <= 0xEF)
-        return {2, 0x80, 0xBF, 0x0F};
-    if (b == 0xF0)
-        return {3, 0x90, 0xBF, 0x07};
-    if (b >= 0xF1 && b <= 0xF3)
-        return {3, 0x80, 0xBF, 0x07};
-    if (b == 0xF4)
-        return {3, 0x80, 0x8F, 0x07};
-    return {0, 0, 0, 0};
-}
 
 constexpr char asciiLower(char c)
 {
@@ -112,64 +82,11 @@ std::optional<PageEncoding> declaredEncoding(std::string_view pageStart)
     return std::nullopt;
 }
 
-void Utf8Check::feed(std::string_view bytes)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = p + bytes.size();
-    while (m_valid && p < end) {
-        if (m_pending == 0) {
-            // Skip plain ASCII eight bytes at a time.
-            while (end - p >= 8) {
-                std::uint64_t word;
-                std::memcpy(&word, p, 8);
-                if (word & 0x8080808080808080ull)
-                    break;
-                p += 8;
-            }
-            if (p == end)
-                break;
-            const unsigned char b = *p++;
-            if (b < 0x80)
-                continue;
-            const Lead lead = leadOf(b);
-            if (lead.continuations == 0) {
-                m_valid = false;
-                break;
-            }
-            m_pending = lead.continuations;
-            m_lower = lead.lower;
-            m_upper = lead.upper;
-            m_sawMultiByte = true;
-        } else {
-            const unsigned char b = *p++;
-            if (b < m_lower || b > m_upper) {
-                m_valid = false;
-                break;
-            }
-            m_lower = 0x80;
-            m_upper = 0xBF;
-            --m_pending;
-        }
-    }
-}
-
 PageEncoding decideEncoding(std::optional<PageEncoding> declared, const Utf8Check &check)
 {
     if (declared)
         return *declared;
     return check.isUtf8() ? PageEncoding::Utf8 : PageEncoding::Windows1252;
-}
-
-char32_t Utf8Decoder::start(unsigned char byte)
-{
-    const Lead lead = leadOf(byte);
-    if (lead.continuations == 0)
-        return None;
-    m_pending = lead.continuations;
-    m_lower = lead.lower;
-    m_upper = lead.upper;
-    m_codePoint = byte & lead.payloadMask;
-    return None;
 }
 
 } // namespace tagsmith

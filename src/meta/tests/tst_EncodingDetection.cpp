@@ -1,4 +1,4 @@
-#include "meta/PageEncoding.h"
+#include "meta/EncodingDetection.h"
 
 #include <QTest>
 
@@ -25,7 +25,7 @@ std::string decodeAll(const std::string &bytes, std::size_t blockSize)
 
 } // namespace
 
-class TestPageEncoding : public QObject
+class TestEncodingDetection : public QObject
 {
     Q_OBJECT
 
@@ -92,5 +92,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestPageEncoding)
-#include "tst_pageencoding.moc"
+QTEST_APPLESS_MAIN(TestEncodingDetection)
+#include "tst_EncodingDetection.moc"

@@ -40,6 +40,8 @@ class TestMetaRun : public QObject
 private slots:
     void golden_data();
     void golden();
+    void goldenSites_data();
+    void goldenSites();
     void backups_data();
     void backups();
     void backupsAccumulate();
@@ -55,6 +57,7 @@ private slots:
 
 private:
     QString goldenDir() const { return QStringLiteral(TAGSMITH_TEST_DATA "/golden"); }
+    QString sitesDir() const { return QStringLiteral(TAGSMITH_TEST_DATA "/sites"); }
 };
 
 void TestMetaRun::golden_data()
@@ -94,6 +97,46 @@ void TestMetaRun::golden()
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("page.htm")});
     const bool warned = !observer.messages.empty();
     QCOMPARE(warned, !source.contains("<META") && !source.contains("<meta") && !source.toLower().contains("</head"));
+}
+
+void TestMetaRun::goldenSites_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inBlocks");
+    const QStringList sites = QDir(sitesDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QVERIFY(!sites.isEmpty());
+    for (const QString &site : sites) {
+        QTest::newRow(qPrintable(site)) << site << false;
+        QTest::newRow(qPrintable(site + QStringLiteral(" in blocks"))) << site << true;
+    }
+}
+
+// A whole site: the pages of src/ become those of expected/, the main page named by "main" in
+// site.json last with the words of every page.
+void TestMetaRun::goldenSites()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, inBlocks);
+    const QDir site(sitesDir() + QLatin1Char('/') + name);
+    QTemporaryDir dir;
+    const QStringList pages = QDir(site.filePath(QStringLiteral("src"))).entryList(QDir::Files, QDir::Name);
+    for (const QString &page : pages)
+        writeFile(dir.filePath(page), readFile(site.filePath(QStringLiteral("src/") + page)));
+    const QJsonObject json = QJsonDocument::fromJson(readFile(site.filePath(QStringLiteral("site.json")))).object();
+    RunOptions options = optionsFromJson(json);
+    options.folder = dir.path();
+    options.mainPage = dir.filePath(json.value(QLatin1String("main")).toString());
+
+    RunLimits limits;
+    if (inBlocks) {
+        limits.wholePageLimit = 0;
+        limits.blockSize = 5;
+    }
+    RecordingObserver observer;
+    QCOMPARE(runMeta(options, observer, limits), RunResult::Completed);
+    QCOMPARE(filesIn(dir.path()), pages);
+    for (const QString &page : pages)
+        QCOMPARE(readFile(dir.filePath(page)), readFile(site.filePath(QStringLiteral("expected/") + page)));
 }
 
 void TestMetaRun::backups_data()

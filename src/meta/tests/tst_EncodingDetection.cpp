@@ -55,6 +55,12 @@ private slots:
         QTest::newRow("declaration past 1024 bytes") << std::string(1100, ' ') + "<meta charset=utf-8>" << 0;
         QTest::newRow("word charset in a description")
             << std::string("<meta name=description content=\"charset talk\">") + cafe << 1;
+        QTest::newRow("byte-order mark before a windows-1252 declaration")
+            << std::string("\xEF\xBB\xBF<meta charset=windows-1252>") << 1;
+        QTest::newRow("declared utf-8, bytes not") << std::string("<meta charset=utf-8><p>caf\xE9</p>") << 1;
+        QTest::newRow("declared in capitals")
+            << std::string("<META HTTP-EQUIV=CONTENT-TYPE CONTENT=\"TEXT/HTML; CHARSET=UTF-8\">") << 1;
+        QTest::newRow("other charset") << std::string("<meta charset=\"koi8-r\">") + cafe << 0;
     }
 
     void detection()
@@ -69,6 +75,27 @@ private slots:
             const PageEncoding got = decideEncoding(declaredEncoding(page), check);
             QCOMPARE(static_cast<int>(got), expected);
         }
+    }
+
+    void nextCharacter_data()
+    {
+        QTest::addColumn<std::string>("text");
+        QTest::addColumn<QList<uint>>("characters");
+        QTest::newRow("ascii and sequences") << std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")
+                                             << QList<uint>{'a', 0xE9, 0x20AC, 0x1F600};
+        QTest::newRow("broken sequences one byte each")
+            << std::string("\xC3z\xE2\x82\xC0\xAF") << QList<uint>{0xFFFD, 'z', 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD};
+        QTest::newRow("cut at the end") << std::string("x\xF0\x9F\x98") << QList<uint>{'x', 0xFFFD, 0xFFFD, 0xFFFD};
+    }
+
+    void nextCharacter()
+    {
+        QFETCH(std::string, text);
+        QFETCH(QList<uint>, characters);
+        QList<uint> got;
+        for (std::size_t i = 0; i < text.size();)
+            got << tagsmith::nextCharacter(text, &i);
+        QCOMPARE(got, characters);
     }
 
     void decoding_data()

@@ -18,9 +18,15 @@ bool isSpace(char c)
 // Position of needle (lower-case ASCII) in text from pos on, ignoring ASCII case; npos when absent.
 std::size_t findNoCase(std::string_view text, std::string_view needle, std::size_t pos)
 {
-    if (needle.size() > text.size())
-        return std::string_view::npos;
+    const char first = needle[0];
+    const bool letter = first >= 'a' && first <= 'z';
     for (std::size_t i = pos; i + needle.size() <= text.size(); ++i) {
+        if (!letter) {
+            // Most bytes are no candidate: let find() skip them.
+            i = text.find(first, i);
+            if (i == std::string_view::npos || i + needle.size() > text.size())
+                return std::string_view::npos;
+        }
         std::size_t k = 0;
         while (k < needle.size() && asciiLower(text[i + k]) == needle[k])
             ++k;

@@ -30,11 +30,9 @@ std::string nativePath(const QString &path)
 } // namespace
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
-    : m_options(options), m_observer(observer), m_limits(limits), m_block(options),
-      m_names(m_block.metaNames()), m_minLengthOn(options.minLength),
-      m_minimumLength(leadingNumber(options.minLengthText.toStdString())),
-      m_folderScanner(WordScanner::PageKind::Folder), m_mainScanner(WordScanner::PageKind::Main),
-      m_markScanner(m_names)
+    : m_options(options), m_observer(observer), m_limits(limits), m_block(options), m_names(m_block.metaNames()),
+      m_minLengthOn(options.minLength), m_minimumLength(leadingNumber(options.minLengthText.toStdString())),
+      m_folderScanner(WordScanner::PageKind::Folder), m_mainScanner(WordScanner::PageKind::Main), m_markScanner(m_names)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
 }

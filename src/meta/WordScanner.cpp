@@ -71,11 +71,13 @@ bool isWordCharacter(char32_t c)
     // micro sign has none).
     if (windows1252::fromUnicode(upper) < 0)
         upper = c;
-    for (std::size_t i = 0; i < WordChars.size();) {
-        if (nextCharacter(WordChars, &i) == upper)
-            return true;
-    }
-    return false;
+    static const std::u32string wordChars = [] {
+        std::u32string characters;
+        for (std::size_t i = 0; i < WordChars.size();)
+            characters.push_back(nextCharacter(WordChars, &i));
+        return characters;
+    }();
+    return wordChars.find(upper) != std::u32string::npos;
 }
 
 bool isCombiningMark(char32_t c)

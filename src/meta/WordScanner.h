@@ -74,7 +74,7 @@ private:
     const unsigned char *takeSequences(const unsigned char *p, const unsigned char *end);
     void takeCharacter(char32_t c);
 
-    std::array<std::uint8_t, 256> m_classes{};           // of the page's encoding
+    std::array<std::uint8_t, 256> m_classes{};            // of the page's encoding
     std::array<std::uint8_t, 256> m_windows1252Classes{}; // each byte as a Windows-1252 character
     // Each byte as UTF-8, for appending a word character of a Windows-1252 page to CurrentWord.
     std::array<std::array<char, 4>, 256> m_utf8{};

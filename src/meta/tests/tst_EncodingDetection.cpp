@@ -81,8 +81,8 @@ private slots:
     {
         QTest::addColumn<std::string>("text");
         QTest::addColumn<QList<uint>>("characters");
-        QTest::newRow("ascii and sequences") << std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")
-                                             << QList<uint>{'a', 0xE9, 0x20AC, 0x1F600};
+        QTest::newRow("ascii and sequences")
+            << std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80") << QList<uint>{'a', 0xE9, 0x20AC, 0x1F600};
         QTest::newRow("broken sequences one byte each")
             << std::string("\xC3z\xE2\x82\xC0\xAF") << QList<uint>{0xFFFD, 'z', 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD};
         QTest::newRow("cut at the end") << std::string("x\xF0\x9F\x98") << QList<uint>{'x', 0xFFFD, 0xFFFD, 0xFFFD};
@@ -102,8 +102,8 @@ private slots:
     {
         QTest::addColumn<std::string>("bytes");
         QTest::addColumn<std::string>("expected");
-        QTest::newRow("two, three and four bytes")
-            << std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z") << std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z");
+        QTest::newRow("two, three and four bytes") << std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z")
+                                                   << std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z");
         QTest::newRow("lone continuation skipped") << std::string("a\x80z") << std::string("az");
         QTest::newRow("cut sequence dropped, next byte kept") << std::string("a\xC3z") << std::string("az");
         QTest::newRow("cut sequence before a lead byte") << std::string("\xE2\x82\xC3\xA9") << std::string("\xC3\xA9");

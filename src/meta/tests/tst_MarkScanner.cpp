@@ -87,13 +87,13 @@ void TestMarkScanner::marks_data()
     QTest::newRow("name quote holds the next tag")
         << QByteArray("<meta name=\"<meta name=\"keywords\">") << Positions{12} << false;
     // UTF-8 pages: no byte of a multi-byte sequence is ASCII, so the marks stay at their bytes.
-    QTest::newRow("after UTF-8 text") << QByteArray("\xEF\xBB\xBF\xCE\x9A\xCE\xB1<meta name=robots>")
-                                      << Positions{7} << false;
+    QTest::newRow("after UTF-8 text") << QByteArray("\xEF\xBB\xBF\xCE\x9A\xCE\xB1<meta name=robots>") << Positions{7}
+                                      << false;
     QTest::newRow("UTF-8 inside the tag")
         << QByteArray("<meta name=\"\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\"><meta name=keywords content=\"\xCE\xA9\">")
         << Positions{22} << false;
-    QTest::newRow("UTF-8 before the closing head") << QByteArray("<title>\xE6\x97\xA5</title></head>")
-                                                   << Positions{18} << true;
+    QTest::newRow("UTF-8 before the closing head")
+        << QByteArray("<title>\xE6\x97\xA5</title></head>") << Positions{18} << true;
 }
 
 void TestMarkScanner::marks()

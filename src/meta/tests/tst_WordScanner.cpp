@@ -197,8 +197,7 @@ void TestWordScanner::utf8Scan_data()
         {QStringLiteral("caf\u00E9"), QStringLiteral("garon"), QStringLiteral("fte")});
     row("y diaeresis pair", "<p>ÿŸ </p>", {QStringLiteral("\u00FF\u0178")});
     row("no-break space joins", "<p>a\u00A0b </p>", {QStringLiteral("ab")});
-    row("sharp s and micro sign are no letters", "<p>Straße µm </p>",
-        {QStringLiteral("Strae"), QStringLiteral("m")});
+    row("sharp s and micro sign are no letters", "<p>Straße µm </p>", {QStringLiteral("Strae"), QStringLiteral("m")});
     row("Greek", "<p>Καλημέρα κόσμε, μm</p>",
         {QStringLiteral("\u039A\u03B1\u03BB\u03B7\u03BC\u03AD\u03C1\u03B1"),
          QStringLiteral("\u03BA\u03CC\u03C3\u03BC\u03B5"), QStringLiteral("\u03BCm")});
@@ -207,14 +206,25 @@ void TestWordScanner::utf8Scan_data()
     row("letters beyond the Basic Plane", "<p>x\U00010400y </p>", {QStringLiteral("x\U00010400y")});
     row("other digits", "<p>٣٤ </p>", {QStringLiteral("\u0663\u0664")});
     row("punctuation is neither", "<p>a—b€c™d“e” f</p>", {QStringLiteral("abcde"), QStringLiteral("f")});
-    row("CJK punctuation is neither", "<p>日本、語。 x</p>", {QStringLiteral("\u65E5\u672C\u8A9E"), QStringLiteral("x")});
+    row("CJK punctuation is neither", "<p>日本、語。 x</p>",
+        {QStringLiteral("\u65E5\u672C\u8A9E"), QStringLiteral("x")});
     row("emoji is neither", "<p>a\U0001F600b </p>", {QStringLiteral("ab")});
-    row("byte-order mark is neither", "\xEF\xBB\xBF" "ab <p>", {QStringLiteral("ab")});
-    row("invalid bytes end nothing", "<p>ab\xFF\x80" "c\xC0\xAF" "d </p>", {QStringLiteral("abcd")});
+    row("byte-order mark is neither",
+        "\xEF\xBB\xBF"
+        "ab <p>",
+        {QStringLiteral("ab")});
+    row("invalid bytes end nothing",
+        "<p>ab\xFF\x80"
+        "c\xC0\xAF"
+        "d </p>",
+        {QStringLiteral("abcd")});
     row("sequence cut by a letter", "<p>ab\xC3z </p>", {QStringLiteral("abz")});
     row("sequence cut by a lead byte", "<p>\xE2\x82é </p>", {QStringLiteral("\u00E9")});
     row("sequence cut by lt", "<p>caf\xC3<b>x </b>", {QStringLiteral("caf"), QStringLiteral("x")});
-    row("surrogate skipped", "<p>a\xED\xA0\x80" "b </p>", {QStringLiteral("ab")});
+    row("surrogate skipped",
+        "<p>a\xED\xA0\x80"
+        "b </p>",
+        {QStringLiteral("ab")});
     row("letters inside tags skipped", "<a title=\"Ωμέγα\">Ω</a> ", {QStringLiteral("\u03A9")});
     row("vowel signs stay with their letter", "<p>हिन्दी </p>",
         {QStringLiteral("\u0939\u093F\u0928\u094D\u0926\u0940")});

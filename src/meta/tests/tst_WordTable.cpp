@@ -57,10 +57,10 @@ void TestWordTable::matching_data()
     QTest::newRow("first-added order") << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha"),
                                                       QStringLiteral("BETA")}
                                        << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha")};
-    QTest::newRow("Greek, final sigma too")
-        << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2"), QStringLiteral("\u039B\u038C\u0393\u039F\u03A3"),
-                       QStringLiteral("\u03BB\u03CC\u03B3\u03BF\u03C3")}
-        << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2")};
+    QTest::newRow("Greek, final sigma too") << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2"),
+                                                           QStringLiteral("\u039B\u038C\u0393\u039F\u03A3"),
+                                                           QStringLiteral("\u03BB\u03CC\u03B3\u03BF\u03C3")}
+                                            << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2")};
     QTest::newRow("Cyrillic") << QStringList{QStringLiteral("\u041C\u043E\u0441\u043A\u0432\u0430"),
                                              QStringLiteral("\u041C\u041E\u0421\u041A\u0412\u0410"),
                                              QStringLiteral("\u043C\u043E\u0441\u043A\u0432\u0430")}

@@ -31,6 +31,17 @@ RunOptions plainOptions(const QString &folder)
     return options;
 }
 
+// With inBlocks every page is read in blocks of three bytes, twice: the same bytes must come out.
+RunLimits goldenLimits(bool inBlocks)
+{
+    RunLimits limits;
+    if (inBlocks) {
+        limits.wholePageLimit = 0;
+        limits.blockSize = 3;
+    }
+    return limits;
+}
+
 } // namespace
 
 class TestMetaRun : public QObject
@@ -85,14 +96,8 @@ void TestMetaRun::golden()
         QJsonDocument::fromJson(readFile(goldenDir() + QLatin1Char('/') + name + QStringLiteral(".json"))).object());
     options.folder = dir.path();
 
-    RunLimits limits;
-    if (inBlocks) {
-        // Every page read in blocks of three bytes, twice: the same bytes must come out.
-        limits.wholePageLimit = 0;
-        limits.blockSize = 3;
-    }
     RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer, limits), RunResult::Completed);
+    QCOMPARE(runMeta(options, observer, goldenLimits(inBlocks)), RunResult::Completed);
     QCOMPARE(readFile(page), readFile(goldenDir() + QLatin1Char('/') + name + QStringLiteral(".expected.htm")));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("page.htm")});
     const bool warned = !observer.messages.empty();
@@ -127,13 +132,8 @@ void TestMetaRun::goldenSites()
     options.folder = dir.path();
     options.mainPage = dir.filePath(json.value(QLatin1String("main")).toString());
 
-    RunLimits limits;
-    if (inBlocks) {
-        limits.wholePageLimit = 0;
-        limits.blockSize = 5;
-    }
     RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer, limits), RunResult::Completed);
+    QCOMPARE(runMeta(options, observer, goldenLimits(inBlocks)), RunResult::Completed);
     QCOMPARE(filesIn(dir.path()), pages);
     for (const QString &page : pages)
         QCOMPARE(readFile(dir.filePath(page)), readFile(site.filePath(QStringLiteral("expected/") + page)));

@@ -15,8 +15,6 @@ class TestPageText : public QObject
 private slots:
     void writing_data();
     void writing();
-    void caseFolding_data();
-    void caseFolding();
 };
 
 void TestPageText::writing_data()
@@ -66,34 +64,6 @@ void TestPageText::writing()
         appendEncoded(written, converted, encoding);
         QCOMPARE(written, expected);
     }
-}
-
-void TestPageText::caseFolding_data()
-{
-    QTest::addColumn<QString>("a");
-    QTest::addColumn<QString>("b");
-    QTest::addColumn<bool>("same");
-    QTest::newRow("ascii") << QStringLiteral("Web") << QStringLiteral("wEB") << true;
-    QTest::newRow("accents") << QStringLiteral("\u00C9T\u00C9") << QStringLiteral("\u00E9t\u00E9") << true;
-    QTest::newRow("accents count") << QStringLiteral("\u00E9") << QStringLiteral("e") << false;
-    QTest::newRow("Greek final sigma") << QStringLiteral("\u039B\u039F\u0393\u039F\u03A3")
-                                       << QStringLiteral("\u03BB\u03BF\u03B3\u03BF\u03C2") << true;
-    QTest::newRow("Cyrillic") << QStringLiteral("\u041C\u041E\u0421\u041A\u0412\u0410")
-                              << QStringLiteral("\u043C\u043E\u0441\u043A\u0432\u0430") << true;
-    QTest::newRow("Deseret") << QStringLiteral("\U00010400") << QStringLiteral("\U00010428") << true;
-    QTest::newRow("Latin e and Cyrillic ie") << QStringLiteral("e") << QStringLiteral("\u0435") << false;
-}
-
-void TestPageText::caseFolding()
-{
-    QFETCH(QString, a);
-    QFETCH(QString, b);
-    QFETCH(bool, same);
-    std::string foldedA;
-    std::string foldedB;
-    appendCaseFolded(foldedA, a.toStdString());
-    appendCaseFolded(foldedB, b.toStdString());
-    QCOMPARE(foldedA == foldedB, same);
 }
 
 QTEST_APPLESS_MAIN(TestPageText)

@@ -2,6 +2,7 @@
 
 #include "chooser/PageList.h"
 #include "frame/FileError.h"
+#include "meta/EncodingDetection.h"
 #include "meta/PageBackup.h"
 #include "meta/PageReplacement.h"
 #include "meta/PageSplicer.h"
@@ -21,9 +22,6 @@
 namespace tagsmith {
 namespace {
 
-// Every page is Windows-1252 so far.
-constexpr PageEncoding Encoding = PageEncoding::Windows1252;
-
 std::string nativePath(const QString &path)
 {
     return QFile::encodeName(path).toStdString();
@@ -32,11 +30,9 @@ std::string nativePath(const QString &path)
 } // namespace
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
-    : m_options(options), m_observer(observer), m_limits(limits), m_block(options),
-      m_names(m_block.metaNames(Encoding)), m_minLengthOn(options.minLength),
-      m_minimumLength(leadingNumber(options.minLengthText.toStdString())),
-      m_folderScanner(WordScanner::PageKind::Folder, Encoding), m_mainScanner(WordScanner::PageKind::Main, Encoding),
-      m_markScanner(m_names)
+    : m_options(options), m_observer(observer), m_limits(limits), m_block(options), m_names(m_block.metaNames()),
+      m_minLengthOn(options.minLength), m_minimumLength(leadingNumber(options.minLengthText.toStdString())),
+      m_folderScanner(WordScanner::PageKind::Folder), m_mainScanner(WordScanner::PageKind::Main), m_markScanner(m_names)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
 }
@@ -182,23 +178,25 @@ int MetaRun::readAt(std::int64_t offset, std::size_t length, std::size_t *got)
 
 int MetaRun::scanPage(WordScanner &scanner)
 {
-    scanner.reset();
-    m_markScanner.reset();
-    auto addWord = [this](std::string_view word) { AddWord(word); };
-
     m_wholePage = m_size <= m_limits.wholePageLimit;
     const std::size_t blockSize = m_wholePage ? static_cast<std::size_t>(m_size) : m_limits.blockSize;
     if (m_buffer.size() < blockSize)
         m_buffer.resize(blockSize);
+    if (const int err = readEncoding(); err != 0)
+        return err;
+    scanner.reset(m_encoding);
+    m_markScanner.reset();
+    auto addWord = [this](std::string_view word) { AddWord(word); };
 
     // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
     std::int64_t ReadPos = 0;
     while (ReadPos < m_size) {
         const auto length =
             static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), m_size - ReadPos));
-        std::size_t got = 0;
-        if (const int err = readAt(ReadPos, length, &got); err != 0)
-            return err;
+        std::size_t got = length;
+        if (!m_wholePage) // a whole page is in m_buffer already
+            if (const int err = readAt(ReadPos, length, &got); err != 0)
+                return err;
         const std::string_view bytes(m_buffer.data(), got);
         scanner.feed(bytes, addWord);
         m_markScanner.feed(bytes);
@@ -212,6 +210,45 @@ int MetaRun::scanPage(WordScanner &scanner)
     return 0;
 }
 
+int MetaRun::readEncoding()
+{
+    std::optional<PageEncoding> declared;
+    Utf8Check check;
+    if (m_wholePage) {
+        // The page is read whole here, once, for the scan and the rewrite as well.
+        std::size_t got = 0;
+        if (const int err = readAt(0, static_cast<std::size_t>(m_size), &got); err != 0)
+            return err;
+        m_size = static_cast<std::int64_t>(got);
+        const std::string_view page(m_buffer.data(), got);
+        declared = declaredEncoding(page);
+        if (!declared)
+            check.feed(page);
+    } else {
+        // A large page: its start for a declaration, and without one a pass of its own for the check,
+        // which stops at the first byte that is not UTF-8.
+        const auto window = static_cast<std::size_t>(std::min<std::int64_t>(DeclarationWindow, m_size));
+        if (m_buffer.size() < window)
+            m_buffer.resize(window);
+        std::size_t got = 0;
+        if (const int err = readAt(0, window, &got); err != 0)
+            return err;
+        declared = declaredEncoding(std::string_view(m_buffer.data(), got));
+        for (std::int64_t offset = 0; !declared && check.stillValid() && offset < m_size;) {
+            const auto length = static_cast<std::size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), m_size - offset));
+            if (const int err = readAt(offset, length, &got); err != 0)
+                return err;
+            if (got == 0)
+                break;
+            check.feed(std::string_view(m_buffer.data(), got));
+            offset += static_cast<std::int64_t>(got);
+        }
+    }
+    m_encoding = decideEncoding(declared, check);
+    return 0;
+}
+
 int MetaRun::RewritePage()
 {
     PageBackup backup;
@@ -220,7 +257,7 @@ int MetaRun::RewritePage()
     if (m_options.backup)
         m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
 
-    m_block.build(OnMainPage ? SiteWords : PageWords, Encoding, m_blockBytes);
+    m_block.build(OnMainPage ? SiteWords : PageWords, m_encoding, m_blockBytes);
     if (m_marks.MarkCount == 0)
         m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, PagePath});
 

@@ -37,6 +37,8 @@ private:
     int processPage(WordScanner &scanner);
     int openPage();
     int scanPage(WordScanner &scanner);
+    // Decides m_encoding; reads a page that is kept whole into m_buffer.
+    int readEncoding();
     int RewritePage();
     void closePage();
     int readAt(std::int64_t offset, std::size_t length, std::size_t *got);
@@ -65,6 +67,7 @@ private:
     std::int64_t m_size = 0;
     bool m_wholePage = false; // the page's bytes are all in m_buffer
     std::vector<char> m_buffer;
+    PageEncoding m_encoding = PageEncoding::Windows1252;
     PageMarks m_marks;
     std::string m_blockBytes;
     std::string m_key; // the case-folded form of the word being added

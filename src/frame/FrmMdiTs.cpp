@@ -1,26 +1,18 @@
 #include "frame/FrmMdiTs.h"
 
+#include "frame/ScreenControls.h"
+
 #include <QCloseEvent>
 #include <QIcon>
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
 
 namespace tagsmith {
 namespace {
 
 QIcon programIcon()
 {
-    QSvgRenderer renderer(QStringLiteral(":/frame/tagsmith.svg"));
     QIcon icon;
-    for (const int size : {16, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
+    for (const int size : {16, 32, 48})
+        icon.addPixmap(controls::svgPicture(QStringLiteral(":/frame/tagsmith.svg"), QSize(size, size)));
     return icon;
 }
 

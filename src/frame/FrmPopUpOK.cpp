@@ -1,30 +1,15 @@
 #include "frame/FrmPopUpOK.h"
 
 #include "frame/Module1.h"
+#include "frame/ScreenControls.h"
 #include "text/Localise.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
-#include <QSvgRenderer>
 
 namespace tagsmith {
-namespace {
-
-QPixmap messageIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(QStringLiteral(":/frame/popup.svg"));
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    return pixmap;
-}
-
-} // namespace
 
 FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -51,7 +36,7 @@ FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twipsRect(360, 480, 480, 480));
-    Image1->setPixmap(messageIcon());
+    Image1->setPixmap(controls::svgPicture(QStringLiteral(":/frame/popup.svg"), QSize(32, 32)));
 
     // Load step: the ids become Tags, and the localisation turns them into the title and the message.
     setProperty(TagProperty, QString::number(Module1::PopTitleId));

@@ -5,6 +5,7 @@
 #include "frame/FrmPopUpOK.h"
 #include "frame/FrmTsInfo.h"
 #include "frame/FrmTsTop.h"
+#include "frame/ScreenControls.h"
 #include "frame/Startup.h"
 #include "frame/Version.h"
 #include "meta/FrmTsMain.h"
@@ -47,9 +48,8 @@ void seedToolTip(QWidget *screen, const char *array, int index, int id)
 {
     if (!screen)
         return;
-    const QString name = QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index);
-    if (auto *control = screen->findChild<QWidget *>(name))
-        control->setToolTip(QString::number(id));
+    if (auto *control = screen->findChild<QWidget *>(controls::elementName(array, index)))
+        controls::setToolTipId(control, id);
 }
 
 void hideScreen(QWidget *screen)
@@ -123,6 +123,15 @@ void HideChildForms()
     hideScreen(s.info);
 }
 
+void showChildForm(QWidget *screen)
+{
+    HideChildForms();
+    if (screen) {
+        screen->show();
+        screen->raise();
+    }
+}
+
 void LocaliseAll()
 {
     SeedToolTips();
@@ -140,6 +149,9 @@ void SeedToolTips()
     const Screens &s = screens();
     for (int i = 0; i <= 4; ++i)
         seedToolTip(s.top, "CmdKnop", i, 1038 + i);
+    // NOTE: the exit button says "Exit Tagsmith" / "Sluit Tagsmith"; seeded with the others, it follows
+    // every language switch as they do.
+    seedToolTip(s.top, "CmdKnop", 5, 1051);
     for (int i = 0; i <= 2; ++i)
         seedToolTip(s.main, "TxtVeld", i, 1043 + i);
     for (int i = 0; i <= 1; ++i)

@@ -56,9 +56,12 @@ bool Main(const QString &appFolder);
 
 // Hides the four content screens, in the order FrmTsMain, FrmTsDir, FrmTsSet, FrmTsInfo.
 void HideChildForms();
+// Switches the content screen: HideChildForms, then shows screen in front.
+void showChildForm(QWidget *screen);
 
 // Applies LangOffset to every screen: SeedToolTips, then LocaliseForm on each screen.
 void LocaliseAll();
+// Writes the tooltip ids that must follow every language switch back into their controls.
 void SeedToolTips();
 void LocaliseForm(QWidget *form);
 

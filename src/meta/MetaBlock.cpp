@@ -90,13 +90,15 @@ std::string MetaBlock::build(const WordTable &words, PageEncoding encoding) cons
     return out;
 }
 
-MetaNames MetaBlock::metaNames(PageEncoding encoding) const
+MetaNames MetaBlock::metaNames() const
 {
     MetaNames names;
     for (const std::string &text : m_templates) {
-        std::string bytes;
-        appendEncoded(bytes, text, encoding);
-        names.addNamesFrom(bytes);
+        for (const PageEncoding encoding : {PageEncoding::Windows1252, PageEncoding::Utf8}) {
+            std::string bytes;
+            appendEncoded(bytes, text, encoding);
+            names.addNamesFrom(bytes);
+        }
     }
     return names;
 }

@@ -26,8 +26,8 @@ public:
     std::string build(const WordTable &words, PageEncoding encoding) const;
 
     // The names of the META NAME tags this block writes: the usual five and those of the template
-    // texts. Only tags with these names are replaced in a page.
-    MetaNames metaNames(PageEncoding encoding) const;
+    // texts, as either encoding writes them. Only tags with these names are replaced in a page.
+    MetaNames metaNames() const;
 
 private:
     std::array<std::string, TemplateCount> m_templates; // UTF-8

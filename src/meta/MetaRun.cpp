@@ -19,9 +19,6 @@
 namespace tagsmith {
 namespace {
 
-// Every page is Windows-1252 so far.
-constexpr PageEncoding Encoding = PageEncoding::Windows1252;
-
 // Whether two reads of a page gave the same bytes, and so the same words and marks.
 bool sameBytes(const ScannedPage &a, const ScannedPage &b)
 {
@@ -42,8 +39,8 @@ WordTable siteWordsBefore(PageReadAhead &ahead, std::size_t rows)
 } // namespace
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
-    : m_options(options), m_observer(observer), m_limits(limits), m_block(options),
-      m_names(m_block.metaNames(Encoding)), m_minimumLength(options.minLength, options.minLengthText.toStdString()),
+    : m_options(options), m_observer(observer), m_limits(limits), m_block(options), m_names(m_block.metaNames()),
+      m_minimumLength(options.minLength, options.minLengthText.toStdString()),
       m_reader(m_block, m_names, m_minimumLength, limits), m_aheadReader(m_block, m_names, m_minimumLength, limits)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
@@ -170,7 +167,7 @@ int MetaRun::RewritePage(ScannedPage &page)
         m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
 
     if (page.OnMainPage)
-        m_block.build(SiteWords, Encoding, page.block);
+        m_block.build(SiteWords, page.encoding, page.block);
     if (page.marks.MarkCount == 0)
         m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, page.PagePath});
 

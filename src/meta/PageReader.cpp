@@ -1,5 +1,6 @@
 #include "meta/PageReader.h"
 
+#include "meta/EncodingDetection.h"
 #include "meta/PageReplacement.h"
 
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,9 +16,6 @@
 
 namespace tagsmith {
 namespace {
-
-// Every page is Windows-1252 so far.
-constexpr PageEncoding Encoding = PageEncoding::Windows1252;
 
 } // namespace
 
@@ -29,9 +28,8 @@ void ScannedPage::close()
 
 PageReader::PageReader(const MetaBlock &block, const MetaNames &names, const MinimumWordLength &minimumLength,
                        const RunLimits &limits)
-    : m_block(block), m_minimumLength(minimumLength), m_limits(limits),
-      m_folderScanner(WordScanner::PageKind::Folder, Encoding), m_mainScanner(WordScanner::PageKind::Main, Encoding),
-      m_markScanner(names)
+    : m_block(block), m_minimumLength(minimumLength), m_limits(limits), m_folderScanner(WordScanner::PageKind::Folder),
+      m_mainScanner(WordScanner::PageKind::Main), m_markScanner(names)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
 }
@@ -115,8 +113,15 @@ int PageReader::readAt(int fd, char *to, std::int64_t offset, std::size_t length
 
 int PageReader::scan(ScannedPage &page)
 {
+    page.whole = page.size <= m_limits.wholePageLimit;
+    std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
+    const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
+    if (buffer.size() < blockSize)
+        buffer.resize(blockSize);
+    if (const int err = readEncoding(page); err != 0)
+        return err;
     WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
-    scanner.reset();
+    scanner.reset(page.encoding);
     m_markScanner.reset();
     page.PageWords.ClearWordTable();
     auto addWord = [this, &page](std::string_view CurrentWord) {
@@ -124,20 +129,15 @@ int PageReader::scan(ScannedPage &page)
             page.PageWords.insert(CurrentWord);
     };
 
-    page.whole = page.size <= m_limits.wholePageLimit;
-    std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
-    const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
-    if (buffer.size() < blockSize)
-        buffer.resize(blockSize);
-
     // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
     std::int64_t ReadPos = 0;
     while (ReadPos < page.size) {
         const auto length =
             static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
-        std::size_t got = 0;
-        if (const int err = readAt(page.fd, buffer.data(), ReadPos, length, &got); err != 0)
-            return err;
+        std::size_t got = length;
+        if (!page.whole) // a whole page is in page.bytes already
+            if (const int err = readAt(page.fd, buffer.data(), ReadPos, length, &got); err != 0)
+                return err;
         const std::string_view bytes(buffer.data(), got);
         scanner.feed(bytes, addWord);
         m_markScanner.feed(bytes);
@@ -152,7 +152,46 @@ int PageReader::scan(ScannedPage &page)
     page.marks = m_markScanner.finish();
     // The main page's block has the words of the whole site, known only when it is written.
     if (!page.OnMainPage)
-        m_block.build(page.PageWords, Encoding, page.block);
+        m_block.build(page.PageWords, page.encoding, page.block);
+    return 0;
+}
+
+int PageReader::readEncoding(ScannedPage &page)
+{
+    std::optional<PageEncoding> declared;
+    Utf8Check check;
+    if (page.whole) {
+        // The page is read whole here, once, for the scan and the rewrite as well.
+        std::size_t got = 0;
+        if (const int err = readAt(page.fd, page.bytes.data(), 0, static_cast<std::size_t>(page.size), &got); err != 0)
+            return err;
+        page.size = static_cast<std::int64_t>(got);
+        const std::string_view bytes(page.bytes.data(), got);
+        declared = declaredEncoding(bytes);
+        if (!declared)
+            check.feed(bytes);
+    } else {
+        // A large page: its start for a declaration, and without one a pass of its own for the check,
+        // which stops at the first byte that is not UTF-8.
+        const auto window = static_cast<std::size_t>(std::min<std::int64_t>(DeclarationWindow, page.size));
+        if (m_blocks.size() < window)
+            m_blocks.resize(window);
+        std::size_t got = 0;
+        if (const int err = readAt(page.fd, m_blocks.data(), 0, window, &got); err != 0)
+            return err;
+        declared = declaredEncoding(std::string_view(m_blocks.data(), got));
+        for (std::int64_t offset = 0; !declared && check.stillValid() && offset < page.size;) {
+            const auto length = static_cast<std::size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), page.size - offset));
+            if (const int err = readAt(page.fd, m_blocks.data(), offset, length, &got); err != 0)
+                return err;
+            if (got == 0)
+                break;
+            check.feed(std::string_view(m_blocks.data(), got));
+            offset += static_cast<std::int64_t>(got);
+        }
+    }
+    page.encoding = decideEncoding(declared, check);
     return 0;
 }
 

@@ -27,13 +27,16 @@ public:
     int read(ScannedPage &page);
     // Opens page.PagePath (a main page that does not exist is made later and counts as empty).
     int open(ScannedPage &page);
-    // Reads the open page and finds its words and marks.
+    // Reads the open page, decides its encoding and finds its words and marks.
     int scan(ScannedPage &page);
 
     // Reads up to length bytes at offset; fewer only at the end of the file.
     static int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got);
 
 private:
+    // Decides page.encoding; reads a page that is kept whole into page.bytes.
+    int readEncoding(ScannedPage &page);
+
     const MetaBlock &m_block;
     const MinimumWordLength &m_minimumLength;
     RunLimits m_limits;

@@ -5,11 +5,6 @@
 #include <QChar>
 
 namespace tagsmith {
-namespace {
-
-constexpr char32_t Replacement = 0xFFFD;
-
-} // namespace
 
 bool isAscii(std::string_view text)
 {
@@ -17,77 +12,6 @@ bool isAscii(std::string_view text)
         if (static_cast<unsigned char>(ch) >= 0x80)
             return false;
     return true;
-}
-
-void appendUtf8(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
-char32_t nextCharacter(std::string_view text, std::size_t *pos)
-{
-    const std::size_t i = *pos;
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    if (b0 < 0x80) {
-        *pos = i + 1;
-        return b0;
-    }
-    int length = 0;
-    char32_t c = 0;
-    char32_t least = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        c = b0 & 0x1F;
-        least = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        c = b0 & 0x0F;
-        least = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        c = b0 & 0x07;
-        least = 0x10000;
-    }
-    if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) {
-        *pos = i + 1;
-        return Replacement;
-    }
-    for (int k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-        if ((b & 0xC0) != 0x80) {
-            *pos = i + 1;
-            return Replacement;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        *pos = i + 1;
-        return Replacement;
-    }
-    *pos = i + static_cast<std::size_t>(length);
-    return c;
-}
-
-std::size_t characterCount(std::string_view utf8)
-{
-    std::size_t count = 0;
-    for (const char ch : utf8)
-        count += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-    return count;
 }
 
 void appendCaseFolded(std::string &out, std::string_view utf8)
@@ -151,6 +75,9 @@ void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion
 void appendEncoded(std::string &out, std::string_view utf8, PageEncoding encoding)
 {
     switch (encoding) {
+    case PageEncoding::Utf8:
+        out.append(utf8);
+        return;
     case PageEncoding::Windows1252:
         if (isAscii(utf8)) {
             out.append(utf8);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "meta/PageMarks.h"
+#include "meta/PageText.h"
 #include "meta/WordTable.h"
 
 #include <QString>
@@ -32,8 +33,9 @@ struct ScannedPage
     ino_t inode = 0;
     std::int64_t size = 0;
 
-    bool whole = false;      // all of the page's bytes are in bytes
-    std::vector<char> bytes; // may be longer than the page
+    PageEncoding encoding = PageEncoding::Windows1252; // how its bytes stand for characters
+    bool whole = false;                                // all of the page's bytes are in bytes
+    std::vector<char> bytes;                           // may be longer than the page
     PageMarks marks;
     WordTable PageWords;
     std::string block;

@@ -50,6 +50,8 @@ int fromUnicode(char32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c < 0x100))
         return static_cast<int>(c);
+    if (c > 0x2122) // the trade mark sign is the highest of them
+        return -1;
     for (int i = 0; i < 32; ++i)
         if (High[i] == c)
             return 0x80 + i;

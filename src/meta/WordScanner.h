@@ -26,12 +26,24 @@ inline constexpr std::string_view WordChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVW
 inline constexpr std::string_view PageSeparators = " -.,:;!/\\&";
 inline constexpr std::string_view MainPageSeparators = " -.,:;!/\\";
 
-// The word character test for one character, by the rule above.
+// The word character test for one character: a character that Windows-1252 can write is a word
+// character when its upper case is in WordChars, whatever the page's encoding, so a UTF-8 page gives
+// the words the same page in Windows-1252 gives. Any other character (only UTF-8 pages hold them) is
+// a word character when Unicode classes it as a letter or a decimal digit.
 bool isWordCharacter(char32_t c);
+
+// A combining mark (Unicode Mn, Mc, Me). It belongs to the character before it: in a word whose last
+// character Windows-1252 cannot write, it is part of the word (the vowel signs of Devanagari or Thai,
+// the points of Hebrew), elsewhere it is neither word character nor separator.
+bool isCombiningMark(char32_t c);
 
 // The word scan of one page: a run of word characters outside markup, ended by a separator or by
 // the start of a tag, is a word. Fed the page's bytes in blocks of any size, in order; each word
 // goes to the addWord callable as UTF-8 text. A word still open when the page ends is not a word.
+//
+// A Windows-1252 page is one character a byte. A UTF-8 page is read by characters; "<", ">" and the
+// separators are ASCII, and no byte of a multi-byte sequence is ASCII, so these keep their bytes.
+// A byte that is no part of a well-formed sequence is skipped and ends nothing.
 class WordScanner
 {
 public:
@@ -44,6 +56,8 @@ public:
 
     // Starts a new page: no tag open, no word open.
     void reset();
+    // The same for a page in the given encoding.
+    void reset(PageEncoding encoding);
 
     template <typename AddWord> void feed(std::string_view bytes, AddWord &&addWord);
 
@@ -59,11 +73,18 @@ private:
         CloseTag = 2,
         Word = 4,
         Separator = 8,
+        Sequence = 16, // a byte of a multi-byte sequence in a UTF-8 page
     };
 
-    std::array<std::uint8_t, 256> m_classes{};
-    // Each byte as UTF-8, for appending a word character to CurrentWord.
+    // Takes the non-ASCII bytes from p on as UTF-8; returns the position after them.
+    const unsigned char *takeSequences(const unsigned char *p, const unsigned char *end);
+    void takeCharacter(char32_t c);
+
+    std::array<std::uint8_t, 256> m_classes{};            // of the page's encoding
+    std::array<std::uint8_t, 256> m_windows1252Classes{}; // each byte as a Windows-1252 character
+    // Each byte as UTF-8, for appending a word character of a Windows-1252 page to CurrentWord.
     std::array<std::array<char, 4>, 256> m_utf8{};
+    Utf8Decoder m_decoder; // a sequence cut by the end of a block goes on in the next
 };
 
 // The first "<" or ">" from p on, or end.
@@ -109,6 +130,8 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *end = p + bytes.size();
+    if (m_decoder.pending())
+        p = takeSequences(p, end);
     while (p != end) {
         if (TagDepth != 0) {
             // Inside markup only the brackets count.
@@ -148,6 +171,9 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
                     const auto &utf8 = m_utf8[c];
                     CurrentWord.append(utf8.data() + 1, static_cast<std::size_t>(utf8[0]));
                 }
+            } else if (cls & Sequence) {
+                // A character of more than one byte never ends a word, so addWord is not needed.
+                p = takeSequences(p - 1, end);
             } else if ((cls & Separator) && InWord) {
                 InWord = false;
                 addWord(std::string_view(CurrentWord));

@@ -7,7 +7,8 @@
 namespace tagsmith {
 namespace {
 
-struct Entry {
+struct Entry
+{
     int id;
     const char *text; // UTF-8, exactly as shown, blanks included
 };
@@ -163,8 +164,8 @@ static_assert(isSorted(), "the string table must be sorted by id, each id once")
 
 std::optional<QString> loadString(int id)
 {
-    const auto it = std::lower_bound(std::begin(Table), std::end(Table), id,
-                                     [](const Entry &e, int key) { return e.id < key; });
+    const auto it =
+        std::lower_bound(std::begin(Table), std::end(Table), id, [](const Entry &e, int key) { return e.id < key; });
     if (it == std::end(Table) || it->id != id)
         return std::nullopt;
     return QString::fromUtf8(it->text);

@@ -86,6 +86,14 @@ void TestMarkScanner::marks_data()
     QTest::newRow("empty page") << QByteArray() << Positions{} << false;
     QTest::newRow("name quote holds the next tag")
         << QByteArray("<meta name=\"<meta name=\"keywords\">") << Positions{12} << false;
+    // UTF-8 pages: no byte of a multi-byte sequence is ASCII, so the marks stay at their bytes.
+    QTest::newRow("after UTF-8 text") << QByteArray("\xEF\xBB\xBF\xCE\x9A\xCE\xB1<meta name=robots>") << Positions{7}
+                                      << false;
+    QTest::newRow("UTF-8 inside the tag")
+        << QByteArray("<meta name=\"\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\"><meta name=keywords content=\"\xCE\xA9\">")
+        << Positions{22} << false;
+    QTest::newRow("UTF-8 before the closing head")
+        << QByteArray("<title>\xE6\x97\xA5</title></head>") << Positions{18} << true;
 }
 
 void TestMarkScanner::marks()
@@ -106,7 +114,11 @@ void TestMarkScanner::templateNames()
     options.templates[4] =
         QStringLiteral("<meta name=\"Robots\" content=\"all\"><META NAME = 'theme-color' content=x>");
     options.templates[7] = QStringLiteral("<meta name=\"my-generator\" content=\"me\">");
-    const MetaNames names = MetaBlock(options).metaNames(PageEncoding::Windows1252);
+    options.templates[6] = QStringLiteral("\"><meta name=\"fr\u00E9quence\" content=\"x\">");
+    const MetaNames names = MetaBlock(options).metaNames();
+    // A name beyond ASCII is found again in pages of either encoding.
+    QVERIFY(names.contains("FR\xE9QUENCE"));
+    QVERIFY(names.contains("fr\xC3\xA9quence"));
     QVERIFY(names.contains("THEME-COLOR"));
     QVERIFY(names.contains("my-generator"));
     QVERIFY(names.contains("keywords"));

@@ -70,6 +70,17 @@ RunOptions plainOptions(const QString &folder)
     return options;
 }
 
+// With inBlocks every page is read in blocks of three bytes, twice: the same bytes must come out.
+RunLimits goldenLimits(bool inBlocks)
+{
+    RunLimits limits;
+    if (inBlocks) {
+        limits.wholePageLimit = 0;
+        limits.blockSize = 3;
+    }
+    return limits;
+}
+
 } // namespace
 
 class TestMetaRun : public QObject
@@ -79,6 +90,8 @@ class TestMetaRun : public QObject
 private slots:
     void golden_data();
     void golden();
+    void goldenSites_data();
+    void goldenSites();
     void backups_data();
     void backups();
     void backupsAccumulate();
@@ -96,6 +109,7 @@ private slots:
 
 private:
     QString goldenDir() const { return QStringLiteral(TAGSMITH_TEST_DATA "/golden"); }
+    QString sitesDir() const { return QStringLiteral(TAGSMITH_TEST_DATA "/sites"); }
 };
 
 void TestMetaRun::golden_data()
@@ -123,18 +137,47 @@ void TestMetaRun::golden()
         QJsonDocument::fromJson(readFile(goldenDir() + QLatin1Char('/') + name + QStringLiteral(".json"))).object());
     options.folder = dir.path();
 
-    RunLimits limits;
-    if (inBlocks) {
-        // Every page read in blocks of three bytes, twice: the same bytes must come out.
-        limits.wholePageLimit = 0;
-        limits.blockSize = 3;
-    }
     RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer, limits), RunResult::Completed);
+    QCOMPARE(runMeta(options, observer, goldenLimits(inBlocks)), RunResult::Completed);
     QCOMPARE(readFile(page), readFile(goldenDir() + QLatin1Char('/') + name + QStringLiteral(".expected.htm")));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("page.htm")});
     const bool warned = !observer.messages.empty();
     QCOMPARE(warned, !source.contains("<META") && !source.contains("<meta") && !source.toLower().contains("</head"));
+}
+
+void TestMetaRun::goldenSites_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inBlocks");
+    const QStringList sites = QDir(sitesDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QVERIFY(!sites.isEmpty());
+    for (const QString &site : sites) {
+        QTest::newRow(qPrintable(site)) << site << false;
+        QTest::newRow(qPrintable(site + QStringLiteral(" in blocks"))) << site << true;
+    }
+}
+
+// A whole site: the pages of src/ become those of expected/, the main page named by "main" in
+// site.json last with the words of every page.
+void TestMetaRun::goldenSites()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, inBlocks);
+    const QDir site(sitesDir() + QLatin1Char('/') + name);
+    QTemporaryDir dir;
+    const QStringList pages = QDir(site.filePath(QStringLiteral("src"))).entryList(QDir::Files, QDir::Name);
+    for (const QString &page : pages)
+        writeFile(dir.filePath(page), readFile(site.filePath(QStringLiteral("src/") + page)));
+    const QJsonObject json = QJsonDocument::fromJson(readFile(site.filePath(QStringLiteral("site.json")))).object();
+    RunOptions options = optionsFromJson(json);
+    options.folder = dir.path();
+    options.mainPage = dir.filePath(json.value(QLatin1String("main")).toString());
+
+    RecordingObserver observer;
+    QCOMPARE(runMeta(options, observer, goldenLimits(inBlocks)), RunResult::Completed);
+    QCOMPARE(filesIn(dir.path()), pages);
+    for (const QString &page : pages)
+        QCOMPARE(readFile(dir.filePath(page)), readFile(site.filePath(QStringLiteral("expected/") + page)));
 }
 
 void TestMetaRun::backups_data()

@@ -11,9 +11,11 @@ using namespace tagsmith;
 
 namespace {
 
-std::vector<std::string> scan(std::string_view page, WordScanner::PageKind kind, QRandomGenerator *chunks = nullptr)
+std::vector<std::string> scan(std::string_view page, WordScanner::PageKind kind, QRandomGenerator *chunks = nullptr,
+                              PageEncoding encoding = PageEncoding::Windows1252)
 {
     WordScanner scanner(kind);
+    scanner.reset(encoding);
     std::vector<std::string> words;
     auto add = [&words](std::string_view w) { words.emplace_back(w); };
     while (!page.empty()) {
@@ -58,6 +60,11 @@ private slots:
     void caseOfBytes_data();
     void caseOfBytes();
     void stateCarriesAcrossBlocks();
+    void utf8Scan_data();
+    void utf8Scan();
+    void utf8Characters_data();
+    void utf8Characters();
+    void utf8StateCarriesAcrossBlocks();
 };
 
 void TestWordScanner::scanRules_data()
@@ -173,6 +180,111 @@ void TestWordScanner::stateCarriesAcrossBlocks()
         for (int round = 0; round < 50; ++round) {
             QRandomGenerator chunks(static_cast<quint32>(round));
             QVERIFY2(scan(page, kind, &chunks) == whole, qPrintable(QStringLiteral("seed %1").arg(round)));
+        }
+    }
+}
+
+void TestWordScanner::utf8Scan_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QStringList>("words");
+
+    auto row = [](const char *name, const char *page, const QStringList &words) {
+        QTest::newRow(name) << QByteArray(page) << words;
+    };
+    // The page bytes are the UTF-8 of the source text; escapes stand for bytes that are no UTF-8.
+    row("accented letters as in Windows-1252", "<p>café garçon fête </p>",
+        {QStringLiteral("caf\u00E9"), QStringLiteral("garon"), QStringLiteral("fte")});
+    row("y diaeresis pair", "<p>ÿŸ </p>", {QStringLiteral("\u00FF\u0178")});
+    row("no-break space joins", "<p>a\u00A0b </p>", {QStringLiteral("ab")});
+    row("sharp s and micro sign are no letters", "<p>Straße µm </p>", {QStringLiteral("Strae"), QStringLiteral("m")});
+    row("Greek", "<p>Καλημέρα κόσμε, μm</p>",
+        {QStringLiteral("\u039A\u03B1\u03BB\u03B7\u03BC\u03AD\u03C1\u03B1"),
+         QStringLiteral("\u03BA\u03CC\u03C3\u03BC\u03B5"), QStringLiteral("\u03BCm")});
+    row("Cyrillic", "<p>Привет, Мир!</p>",
+        {QStringLiteral("\u041F\u0440\u0438\u0432\u0435\u0442"), QStringLiteral("\u041C\u0438\u0440")});
+    row("letters beyond the Basic Plane", "<p>x\U00010400y </p>", {QStringLiteral("x\U00010400y")});
+    row("other digits", "<p>٣٤ </p>", {QStringLiteral("\u0663\u0664")});
+    row("punctuation is neither", "<p>a—b€c™d“e” f</p>", {QStringLiteral("abcde"), QStringLiteral("f")});
+    row("CJK punctuation is neither", "<p>日本、語。 x</p>",
+        {QStringLiteral("\u65E5\u672C\u8A9E"), QStringLiteral("x")});
+    row("emoji is neither", "<p>a\U0001F600b </p>", {QStringLiteral("ab")});
+    row("byte-order mark is neither",
+        "\xEF\xBB\xBF"
+        "ab <p>",
+        {QStringLiteral("ab")});
+    row("invalid bytes end nothing",
+        "<p>ab\xFF\x80"
+        "c\xC0\xAF"
+        "d </p>",
+        {QStringLiteral("abcd")});
+    row("sequence cut by a letter", "<p>ab\xC3z </p>", {QStringLiteral("abz")});
+    row("sequence cut by a lead byte", "<p>\xE2\x82é </p>", {QStringLiteral("\u00E9")});
+    row("sequence cut by lt", "<p>caf\xC3<b>x </b>", {QStringLiteral("caf"), QStringLiteral("x")});
+    row("surrogate skipped",
+        "<p>a\xED\xA0\x80"
+        "b </p>",
+        {QStringLiteral("ab")});
+    row("letters inside tags skipped", "<a title=\"Ωμέγα\">Ω</a> ", {QStringLiteral("\u03A9")});
+    row("vowel signs stay with their letter", "<p>हिन्दी </p>",
+        {QStringLiteral("\u0939\u093F\u0928\u094D\u0926\u0940")});
+    row("a mark after a Latin letter is neither", "<p>cafe\u0301 </p>", {QStringLiteral("cafe")});
+    row("a mark starts no word", "<p>\u0301 x</p>", {QStringLiteral("x")});
+}
+
+void TestWordScanner::utf8Scan()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QStringList, words);
+    const std::string_view bytes(page.constData(), static_cast<std::size_t>(page.size()));
+    QCOMPARE(toList(scan(bytes, WordScanner::PageKind::Folder, nullptr, PageEncoding::Utf8)), words);
+}
+
+void TestWordScanner::utf8Characters_data()
+{
+    QTest::addColumn<uint>("character");
+    QTest::addColumn<bool>("word");
+    QTest::addColumn<bool>("mark");
+    QTest::newRow("e acute") << 0xE9u << true << false;
+    QTest::newRow("a circumflex") << 0xE2u << false << false;
+    QTest::newRow("micro sign") << 0xB5u << false << false;
+    QTest::newRow("Greek mu") << 0x3BCu << true << false;
+    QTest::newRow("Latin s caron (Windows-1252)") << 0x161u << false << false;
+    QTest::newRow("Latin c caron (not Windows-1252)") << 0x10Du << true << false;
+    QTest::newRow("modifier letter") << 0x2B0u << true << false;
+    QTest::newRow("titlecase letter") << 0x1C5u << true << false;
+    QTest::newRow("Hangul syllable") << 0xAC00u << true << false;
+    QTest::newRow("Devanagari digit") << 0x967u << true << false;
+    QTest::newRow("roman numeral (letter number)") << 0x2160u << false << false;
+    QTest::newRow("euro sign") << 0x20ACu << false << false;
+    QTest::newRow("combining acute") << 0x301u << false << true;
+    QTest::newRow("Devanagari vowel sign i") << 0x93Fu << false << true;
+    QTest::newRow("C1 control") << 0x80u << false << false;
+}
+
+void TestWordScanner::utf8Characters()
+{
+    QFETCH(uint, character);
+    QFETCH(bool, word);
+    QFETCH(bool, mark);
+    QCOMPARE(isWordCharacter(character), word);
+    QCOMPARE(isCombiningMark(character), mark);
+}
+
+void TestWordScanner::utf8StateCarriesAcrossBlocks()
+{
+    const std::string page = "<html><head><title>Tést</title></head><body>Καλημέρα κόσμε <b>Привет</b> "
+                             "हिन्दी caf\xC3<i>é\xFF\xE2\x82\xACz \xF0\x90\x90\x80 end <p>日本語。";
+    for (const auto kind : {WordScanner::PageKind::Folder, WordScanner::PageKind::Main}) {
+        const auto whole = scan(page, kind, nullptr, PageEncoding::Utf8);
+        QCOMPARE(toList(whole).join(QLatin1Char(' ')),
+                 QStringLiteral("T\u00E9st \u039A\u03B1\u03BB\u03B7\u03BC\u03AD\u03C1\u03B1 "
+                                "\u03BA\u03CC\u03C3\u03BC\u03B5 \u041F\u0440\u0438\u0432\u0435\u0442 "
+                                "\u0939\u093F\u0928\u094D\u0926\u0940 caf \u00E9z \U00010400 end"));
+        for (int round = 0; round < 50; ++round) {
+            QRandomGenerator chunks(static_cast<quint32>(round));
+            QVERIFY2(scan(page, kind, &chunks, PageEncoding::Utf8) == whole,
+                     qPrintable(QStringLiteral("seed %1").arg(round)));
         }
     }
 }

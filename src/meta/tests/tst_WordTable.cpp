@@ -57,6 +57,17 @@ void TestWordTable::matching_data()
     QTest::newRow("first-added order") << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha"),
                                                       QStringLiteral("BETA")}
                                        << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha")};
+    QTest::newRow("Greek, final sigma too") << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2"),
+                                                           QStringLiteral("\u039B\u038C\u0393\u039F\u03A3"),
+                                                           QStringLiteral("\u03BB\u03CC\u03B3\u03BF\u03C3")}
+                                            << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2")};
+    QTest::newRow("Cyrillic") << QStringList{QStringLiteral("\u041C\u043E\u0441\u043A\u0432\u0430"),
+                                             QStringLiteral("\u041C\u041E\u0421\u041A\u0412\u0410"),
+                                             QStringLiteral("\u043C\u043E\u0441\u043A\u0432\u0430")}
+                              << QStringList{QStringLiteral("\u041C\u043E\u0441\u043A\u0432\u0430")};
+    QTest::newRow("Cyrillic and Latin look-alikes differ")
+        << QStringList{QStringLiteral("\u0441\u0430\u0440"), QStringLiteral("cap")}
+        << QStringList{QStringLiteral("\u0441\u0430\u0440"), QStringLiteral("cap")};
 }
 
 void TestWordTable::matching()
@@ -143,12 +154,13 @@ void TestWordTable::minimumLength_data()
     QTest::addColumn<QString>("limit");
     QTest::addColumn<QStringList>("stored");
     const QStringList words{QStringLiteral("website"), QStringLiteral("pages"), QStringLiteral("four"),
-                            QStringLiteral("\u00E9t\u00E9s")};
+                            QStringLiteral("\u00E9t\u00E9s"), QStringLiteral("\u041C\u0438\u0440")};
     QTest::newRow("default 6") << true << QStringLiteral("6") << QStringList{QStringLiteral("website")};
     QTest::newRow("off") << false << QStringLiteral("6") << words;
     QTest::newRow("4.5 rejects four letters")
         << true << QStringLiteral("4.5") << QStringList{QStringLiteral("website"), QStringLiteral("pages")};
-    QTest::newRow("characters, not bytes") << true << QStringLiteral(" 4") << words;
+    QTest::newRow("characters, not bytes") << true << QStringLiteral(" 4") << words.mid(0, 4);
+    QTest::newRow("three Cyrillic letters") << true << QStringLiteral("3") << words;
 }
 
 void TestWordTable::minimumLength()
@@ -161,7 +173,7 @@ void TestWordTable::minimumLength()
     options.minLengthText = limit;
     NullObserver observer;
     MetaRun run(options, observer, RunLimits());
-    for (const char *word : {"website", "pages", "four", "\xC3\xA9t\xC3\xA9s"})
+    for (const char *word : {"website", "pages", "four", "\xC3\xA9t\xC3\xA9s", "\xD0\x9C\xD0\xB8\xD1\x80"})
         run.AddWord(word);
     QCOMPARE(rows(run.PageWords), stored);
     run.SiteWords.insertAll(run.PageWords);

@@ -177,7 +177,6 @@ private slots:
     void texts_data();
     void texts();
     void switchAndBackGivesStartupTexts();
-    void typedTextSurvivesOnceTagCleared();
 };
 
 // clang-format off
@@ -254,18 +253,6 @@ void TestLocalise::switchAndBackGivesStartupTexts()
     // A second pass in the same language changes nothing either.
     localiseForm(&form, EnglishOffset);
     QCOMPARE(allTexts(&form), startup);
-}
-
-void TestLocalise::typedTextSurvivesOnceTagCleared()
-{
-    TestForm form;
-    localiseForm(&form, EnglishOffset);
-    auto *prompt = form.findChild<QLineEdit *>(QStringLiteral("TxtVeld_0"));
-    prompt->setProperty(TagProperty, QString());
-    prompt->setText(QStringLiteral("My site"));
-    localiseForm(&form, DutchOffset);
-    QCOMPARE(prompt->text(), QStringLiteral("My site"));
-    QCOMPARE(prompt->toolTip(), QStringLiteral("Directory containing htm / html files."));
 }
 
 QTEST_MAIN(TestLocalise)

@@ -1,7 +1,9 @@
 #include "FuzzScanRewrite.h"
 
+#include "meta/EncodingDetection.h"
 #include "meta/MarkScanner.h"
 #include "meta/PageSplicer.h"
+#include "meta/Windows1252.h"
 #include "meta/WordScanner.h"
 
 #include <cstdio>
@@ -42,6 +44,27 @@ private:
     unsigned m_state;
 };
 
+std::vector<std::string> scanWords(std::string_view page, WordScanner::PageKind kind, PageEncoding encoding)
+{
+    std::vector<std::string> words;
+    WordScanner scanner(kind, encoding);
+    scanner.feed(page, [&](std::string_view w) { words.emplace_back(w); });
+    return words;
+}
+
+// The page in Windows-1252 when it is whole UTF-8 of characters that Windows-1252 has.
+std::optional<std::string> asWindows1252(std::string_view page)
+{
+    std::string out;
+    for (std::size_t i = 0; i < page.size();) {
+        const int byte = windows1252::fromUnicode(nextCharacter(page, &i)); // U+FFFD has no byte
+        if (byte < 0)
+            return std::nullopt;
+        out.push_back(static_cast<char>(byte));
+    }
+    return out;
+}
+
 } // namespace
 
 void scanAndRewrite(const std::uint8_t *data, std::size_t size)
@@ -51,14 +74,26 @@ void scanAndRewrite(const std::uint8_t *data, std::size_t size)
     const unsigned control = data[0];
     const std::string_view page(reinterpret_cast<const char *>(data + 1), size - 1);
     const auto kind = (control & 1) ? WordScanner::PageKind::Main : WordScanner::PageKind::Folder;
-
-    // Words: the same whole and in blocks, never empty, only word characters.
-    std::vector<std::string> whole;
-    std::vector<std::string> inBlocks;
-    WordScanner scanner(kind);
-    scanner.feed(page, [&](std::string_view w) { whole.emplace_back(w); });
-    scanner.reset();
+    const auto encoding = (control & 2) ? PageEncoding::Utf8 : PageEncoding::Windows1252;
     Blocks blocks(control);
+
+    // Encoding: the same whole and in blocks.
+    Utf8Check checkWhole;
+    checkWhole.feed(page);
+    Utf8Check checkInBlocks;
+    for (std::size_t pos = 0; pos < page.size();) {
+        const std::size_t n = std::min(blocks.next(), page.size() - pos);
+        checkInBlocks.feed(page.substr(pos, n));
+        pos += n;
+    }
+    check(checkWhole.isUtf8() == checkInBlocks.isUtf8(), "the UTF-8 check differs when read in blocks");
+    (void)declaredEncoding(page); // for the sanitizers
+
+    // Words: the same whole and in blocks, never empty, only word characters (and the marks that
+    // follow a letter Windows-1252 cannot write).
+    const std::vector<std::string> whole = scanWords(page, kind, encoding);
+    std::vector<std::string> inBlocks;
+    WordScanner scanner(kind, encoding);
     for (std::size_t pos = 0; pos < page.size();) {
         const std::size_t n = std::min(blocks.next(), page.size() - pos);
         scanner.feed(page.substr(pos, n), [&](std::string_view w) { inBlocks.emplace_back(w); });
@@ -67,8 +102,17 @@ void scanAndRewrite(const std::uint8_t *data, std::size_t size)
     check(whole == inBlocks, "words differ when read in blocks");
     for (const std::string &word : whole) {
         check(!word.empty(), "empty word");
-        for (std::size_t i = 0; i < word.size();)
-            check(isWordCharacter(nextCharacter(word, &i)), "word holds a character that is no word character");
+        for (std::size_t i = 0; i < word.size();) {
+            const char32_t c = nextCharacter(word, &i);
+            check(isWordCharacter(c) || (i > 1 && isCombiningMark(c)),
+                  "word holds a character that is no word character");
+        }
+    }
+    // A UTF-8 page of characters that Windows-1252 has gives the words that page gives in Windows-1252.
+    if (encoding == PageEncoding::Utf8) {
+        if (const std::optional<std::string> same = asWindows1252(page))
+            check(scanWords(*same, kind, PageEncoding::Windows1252) == whole,
+                  "a UTF-8 page gives other words than in Windows-1252");
     }
 
     // Marks: the same whole and in blocks, in page order, at a "<", at most 19.

@@ -35,19 +35,53 @@ void TestFuzzReplay::goldenPages()
         QFile file(dir.filePath(name));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray page = file.readAll();
-        for (char control = 0; control < 8; ++control)
+        for (char control = 0; control < 16; ++control)
             feed(control + page);
     }
 }
 
 void TestFuzzReplay::randomPages()
 {
-    const char *pieces[] = {"<",          ">",       "<meta name=", "< META  NAME", "=",
-                            "\"",         "'",       "keywords",    "robots",       "viewport",
-                            "</head>",    "</ HEAD", " ",           "\t",           "\r\n",
-                            "caf\xe9",    "A&amp;B", "x",           "\xff",         "\x9f",
-                            "-",          ".",       "<!--",        "-->",          "revisit-after",
-                            "description"};
+    const char *pieces[] = {"<",
+                            ">",
+                            "<meta name=",
+                            "< META  NAME",
+                            "=",
+                            "\"",
+                            "'",
+                            "keywords",
+                            "robots",
+                            "viewport",
+                            "</head>",
+                            "</ HEAD",
+                            " ",
+                            "\t",
+                            "\r\n",
+                            "caf\xe9",
+                            "A&amp;B",
+                            "x",
+                            "\xff",
+                            "\x9f",
+                            "-",
+                            ".",
+                            "<!--",
+                            "-->",
+                            "revisit-after",
+                            "description",
+                            "caf\xc3\xa9",
+                            "gar\xc3\xa7on",
+                            "\xc3\xbf\xc5\xb8",
+                            "\xce\xa9\xce\xbc",
+                            "\xd0\x96",
+                            "\xe2\x82\xac",
+                            "\xe0\xa4\xb9\xe0\xa4\xbf",
+                            "\xcc\x81",
+                            "\xf0\x90\x90\x80",
+                            "\xc3",
+                            "\xe2\x82",
+                            "\xef\xbb\xbf",
+                            "<meta charset=utf-8>",
+                            "<meta http-equiv=content-type content='text/html; charset=windows-1252'>"};
     const quint32 seed = QRandomGenerator::global()->generate();
     qInfo("seed %u", seed);
     QRandomGenerator random(seed);

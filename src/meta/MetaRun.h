@@ -19,9 +19,10 @@ class PageReadAhead;
 // work. Every page of the folder in page-list order gets its own words, then the main page gets the
 // words of the whole site.
 //
-// The pages of the folder are read and scanned ahead on a second thread (PageReadAhead) while this
-// one writes them; what the run does on disk and tells the observer happens here, page by page in
-// order, as if each page were read just before it is written.
+// The pages of the folder are read and scanned ahead on a second thread (PageReadAhead), which also
+// builds SiteWords from them in page order, while this one writes them; what the run does on disk and
+// tells the observer happens here, page by page in order, as if each page were read just before it
+// is written.
 class MetaRun
 {
 public:

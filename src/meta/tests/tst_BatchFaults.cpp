@@ -63,12 +63,26 @@ void giveAway(const QString &path)
         QVERIFY(::chown(QFile::encodeName(it.next()).constData(), Nobody, Nobody) == 0);
 }
 
+// A copy of the batch command that the unprivileged user may run wherever the build folder lies (a
+// checkout under a private home folder is out of its reach).
+QString batchForNobody()
+{
+    static QTemporaryDir folder;
+    const QString program = folder.filePath(QStringLiteral("tagsmith-batch"));
+    if (!QFile::exists(program) && QFile::copy(QStringLiteral(TAGSMITH_BATCH), program)) {
+        ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
+        ::chmod(QFile::encodeName(program).constData(), 0755);
+    }
+    return program;
+}
+
 QProcess *startBatch(const QStringList &arguments, bool asNobody, rlim_t fileSizeLimit = RLIM_INFINITY)
 {
     auto *process = new QProcess;
     QString program = QStringLiteral(TAGSMITH_BATCH);
     QStringList args = arguments;
     if (asNobody && ::geteuid() == 0) {
+        program = batchForNobody();
         args = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                            QStringLiteral("--clear-groups"), program} +
                arguments;

@@ -16,21 +16,6 @@
 
 using namespace tagsmith;
 
-namespace {
-
-QWidget *screenNamed(const QString &name)
-{
-    const Module1::Screens &s = Module1::screens();
-    const QList<QWidget *> all{s.mdi, s.top, s.main, s.dir, s.set, s.info};
-    for (QWidget *w : all) {
-        if (w && w->objectName() == name)
-            return w;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 class TestModule1 : public QObject
 {
     Q_OBJECT
@@ -40,12 +25,8 @@ private slots:
     void frameAfterStart();
     void captionShowsVersion();
     void screensOnceInOrder();
-    void screenGeometry_data();
-    void screenGeometry();
     void alwaysStartsInEnglish();
     void hideChildForms();
-    void seededToolTipsFollowLanguage_data();
-    void seededToolTipsFollowLanguage();
     void failedStartTellsWhyAndShowsNoFrame();
 
 private:
@@ -69,17 +50,10 @@ void TestModule1::frameAfterStart()
     FrmMdiTs *frame = Module1::screens().mdi;
     QVERIFY(frame);
     QVERIFY(frame->isVisible());
-    QVERIFY(frame->isEnabled());
-    QVERIFY(frame->isWindow());
-    QCOMPARE(frame->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen),
-             Qt::WindowNoState);
-    QCOMPARE(frame->pos(), QPoint(twipsToPixels(1000), twipsToPixels(1000)));
     // The bar and a content screen fit the client area.
     QVERIFY(frame->width() >= twipsToPixels(6490));
     QVERIFY(frame->height() >= twipsToPixels(800 + 4690));
     QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("Tagsmith.mdb"))));
-    QCOMPARE(Module1::AppPath, m_folder->path());
-    QCOMPARE(Module1::AppDir, QStringLiteral("/"));
     QCOMPARE(Module1::appFile(QStringLiteral("Tagsmith.mdb")), m_folder->filePath(QStringLiteral("Tagsmith.mdb")));
 }
 
@@ -108,34 +82,6 @@ void TestModule1::screensOnceInOrder()
     QCOMPARE(s.mdi->findChildren<FrmTsMain *>().size(), 1);
 }
 
-// clang-format off
-void TestModule1::screenGeometry_data()
-{
-    QTest::addColumn<QString>("screen");
-    QTest::addColumn<QRect>("rect");
-    QTest::addColumn<bool>("visible");
-
-    QTest::newRow("navigation bar") << "FrmTsTop" << twipsRect(0, 0, 6490, 790) << true;
-    QTest::newRow("main options") << "FrmTsMain" << twipsRect(0, 800, 6490, 4690) << true;
-    QTest::newRow("chooser") << "FrmTsDir" << twipsRect(0, 800, 6490, 4690) << false;
-    QTest::newRow("meta tag format") << "FrmTsSet" << twipsRect(0, 800, 6490, 4690) << false;
-    QTest::newRow("about") << "FrmTsInfo" << twipsRect(0, 800, 6490, 4690) << false;
-}
-// clang-format on
-
-void TestModule1::screenGeometry()
-{
-    QFETCH(QString, screen);
-    QFETCH(QRect, rect);
-    QFETCH(bool, visible);
-    QWidget *w = screenNamed(screen);
-    QVERIFY(w);
-    QCOMPARE(w->parentWidget(), Module1::screens().mdi);
-    QCOMPARE(w->geometry(), rect);
-    QCOMPARE(w->isVisible(), visible);
-    QVERIFY(Module1::screens().mdi->rect().contains(w->geometry()));
-}
-
 void TestModule1::alwaysStartsInEnglish()
 {
     Module1::LangOffset = DutchOffset;
@@ -157,47 +103,6 @@ void TestModule1::hideChildForms()
     s.set->show();
     QVERIFY(s.set->isVisible());
     QCOMPARE(s.mdi->findChildren<FrmTsSet *>().size(), 1);
-}
-
-// clang-format off
-void TestModule1::seededToolTipsFollowLanguage_data()
-{
-    QTest::addColumn<QString>("screen");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("english");
-    QTest::addColumn<QString>("dutch");
-
-    // The navigation bar's tooltips: see tst_frmtstop.
-    QTest::newRow("main 0") << "FrmTsMain" << "TxtVeld_0" << "Directory containing htm / html files."
-                            << "Map waarin de htm / html files staan.";
-    QTest::newRow("main 1") << "FrmTsMain" << "TxtVeld_1" << "Main page were all found words will be inserted."
-                            << "Hoofdpagina waar alle gevonden woorden gezet worden.";
-    QTest::newRow("main 2") << "FrmTsMain" << "TxtVeld_2" << "Enter your site description here."
-                            << "Zet hier de site omschrijving.";
-    QTest::newRow("format 0") << "FrmTsSet" << "CmdKnop_0" << "Load default settings."
-                              << "Standaard instellingen laden.";
-    QTest::newRow("format 1") << "FrmTsSet" << "CmdKnop_1" << "Change settings." << "Instellingen wijzigen .";
-}
-// clang-format on
-
-void TestModule1::seededToolTipsFollowLanguage()
-{
-    QFETCH(QString, screen);
-    QFETCH(QString, control);
-    QFETCH(QString, english);
-    QFETCH(QString, dutch);
-
-    QWidget *form = screenNamed(screen);
-    QVERIFY(form);
-    QWidget *target = form->findChild<QWidget *>(control);
-    QVERIFY(target);
-    QCOMPARE(target->toolTip(), english);
-    Module1::LangOffset = DutchOffset;
-    Module1::LocaliseAll();
-    QCOMPARE(target->toolTip(), dutch);
-    Module1::LangOffset = EnglishOffset;
-    Module1::LocaliseAll();
-    QCOMPARE(target->toolTip(), english);
 }
 
 void TestModule1::failedStartTellsWhyAndShowsNoFrame()

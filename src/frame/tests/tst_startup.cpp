@@ -288,13 +288,12 @@ void TestStartup::folderWithoutWriteAccess_data()
     QTest::addColumn<bool>("database");
     QTest::addColumn<bool>("backup");
     QTest::addColumn<bool>("temporary");
-    QTest::addColumn<QString>("cause");
 
-    QTest::newRow("fresh install") << false << false << false << "Permission denied.";
-    QTest::newRow("database") << true << false << false << "Permission denied.";
-    QTest::newRow("database and backup") << true << true << false << "Permission denied.";
-    QTest::newRow("backup only") << false << true << false << "Permission denied.";
-    QTest::newRow("stale copy") << true << true << true << "Permission denied.";
+    QTest::newRow("fresh install") << false << false << false;
+    QTest::newRow("database") << true << false << false;
+    QTest::newRow("database and backup") << true << true << false;
+    QTest::newRow("backup only") << false << true << false;
+    QTest::newRow("stale copy") << true << true << true;
 }
 // clang-format on
 
@@ -303,7 +302,6 @@ void TestStartup::folderWithoutWriteAccess()
     QFETCH(bool, database);
     QFETCH(bool, backup);
     QFETCH(bool, temporary);
-    QFETCH(QString, cause);
     if (::geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
         QSKIP("running as root without setpriv to drop the rights");
 
@@ -319,7 +317,7 @@ void TestStartup::folderWithoutWriteAccess()
 
     const ReadOnlyRun run = runWithoutWriteAccess(dir.path());
     QVERIFY(!run.ok);
-    QVERIFY2(run.cause.contains(cause), qPrintable(run.cause));
+    QVERIFY2(run.cause.contains(QStringLiteral("Permission denied.")), qPrintable(run.cause));
     QCOMPARE(snapshot(dir.path()), before);
 }
 

@@ -177,20 +177,13 @@ int MetaRun::RewritePage(ScannedPage &page)
     PageSplicer splicer(page.marks, page.block, replacement.sink());
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
-    } else {
-        if (m_buffer.size() < m_limits.blockSize)
-            m_buffer.resize(m_limits.blockSize);
-        for (std::int64_t offset = 0; offset < page.size;) {
-            const auto length = static_cast<std::size_t>(
-                std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), page.size - offset));
-            std::size_t got = 0;
-            if (const int err = PageReader::readAt(page.fd, m_buffer.data(), offset, length, &got); err != 0)
-                return err;
-            if (got == 0)
-                break;
-            splicer.feed(std::string_view(m_buffer.data(), got));
-            offset += static_cast<std::int64_t>(got);
-        }
+    } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
+                                                         [&splicer](std::string_view bytes) {
+                                                             splicer.feed(bytes);
+                                                             return true;
+                                                         });
+               err != 0) {
+        return err;
     }
     if (!splicer.finish())
         return EIO; // the page became shorter between the scan and the rewrite

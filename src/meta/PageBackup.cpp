@@ -1,6 +1,9 @@
 #include "meta/PageBackup.h"
 
+#include "meta/PageReader.h"
+
 #include <cerrno>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -98,19 +101,14 @@ int PageBackup::copy(int pageFd, const std::string_view *wholePage, mode_t mode)
     if (wholePage) {
         err = writeAll(fd, wholePage->data(), wholePage->size());
     } else {
-        std::vector<char> buffer(1 << 20);
-        for (off_t offset = 0; err == 0;) {
-            const ssize_t got = ::pread(pageFd, buffer.data(), buffer.size(), offset);
-            if (got < 0) {
-                if (errno != EINTR)
-                    err = errno;
-                continue;
-            }
-            if (got == 0)
-                break;
-            offset += got;
-            err = writeAll(fd, buffer.data(), static_cast<std::size_t>(got));
-        }
+        std::vector<char> buffer;
+        const int readErr = PageReader::forEachBlock(pageFd, std::numeric_limits<std::int64_t>::max(), 1 << 20, buffer,
+                                                     [fd, &err](std::string_view bytes) {
+                                                         err = writeAll(fd, bytes.data(), bytes.size());
+                                                         return err == 0;
+                                                     });
+        if (err == 0)
+            err = readErr;
     }
     if (err == 0 && ::fchmod(fd, mode & 07777) != 0)
         err = errno;

@@ -180,16 +180,14 @@ int PageReader::readEncoding(ScannedPage &page)
         if (const int err = readAt(page.fd, m_blocks.data(), 0, window, &got); err != 0)
             return err;
         declared = declaredEncoding(std::string_view(m_blocks.data(), got));
-        for (std::int64_t offset = 0; !declared && check.stillValid() && offset < page.size;) {
-            const auto length = static_cast<std::size_t>(
-                std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), page.size - offset));
-            if (const int err = readAt(page.fd, m_blocks.data(), offset, length, &got); err != 0)
+        if (!declared)
+            if (const int err = forEachBlock(page.fd, page.size, m_limits.blockSize, m_blocks,
+                                             [&check](std::string_view bytes) {
+                                                 check.feed(bytes);
+                                                 return check.stillValid();
+                                             });
+                err != 0)
                 return err;
-            if (got == 0)
-                break;
-            check.feed(std::string_view(m_blocks.data(), got));
-            offset += static_cast<std::int64_t>(got);
-        }
     }
     page.encoding = decideEncoding(declared, check);
     return 0;

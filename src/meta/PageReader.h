@@ -7,7 +7,9 @@
 #include "meta/ScannedPage.h"
 #include "meta/WordScanner.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace tagsmith {
@@ -32,6 +34,26 @@ public:
 
     // Reads up to length bytes at offset; fewer only at the end of the file.
     static int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got);
+
+    // Reads the first size bytes of fd (fewer when the file ends first) block by block through buffer
+    // and hands each block to take, which returns false to stop early.
+    template <typename Take>
+    static int forEachBlock(int fd, std::int64_t size, std::size_t blockSize, std::vector<char> &buffer, Take &&take)
+    {
+        if (buffer.size() < blockSize)
+            buffer.resize(blockSize);
+        for (std::int64_t offset = 0; offset < size;) {
+            const auto length =
+                static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), size - offset));
+            std::size_t got = 0;
+            if (const int err = readAt(fd, buffer.data(), offset, length, &got); err != 0)
+                return err;
+            if (got == 0 || !take(std::string_view(buffer.data(), got)))
+                break;
+            offset += static_cast<std::int64_t>(got);
+        }
+        return 0;
+    }
 
 private:
     // Decides page.encoding; reads a page that is kept whole into page.bytes.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes every picture of the documentation (docs/*.png, or into the folder given): Tagsmith is started in
 # a scratch folder under Xvfb with a window manager, so that windows show their title bars, and driven
-# as a user drives it (see src/frame/tests/screenshots.cpp).
+# as a user drives it (see tools/screenshots.cpp).
 #   scripts/screenshot.sh [FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."

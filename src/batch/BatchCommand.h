@@ -1,0 +1,45 @@
+#pragma once
+
+#include "engine/RunOptions.h"
+#include "text/StringTable.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+namespace tagsmith {
+
+// The command line of tagsmith-batch, read into the options of a run.
+struct BatchArguments
+{
+    enum class Action {
+        Run,
+        Help,
+        Version,
+        BadUsage,
+    };
+
+    Action action = Action::Run;
+    RunOptions options;
+    int langOffset = EnglishOffset; // the language of the messages
+    QString database;               // empty: the database beside the program
+    QString error;                  // what is wrong with the command line (BadUsage)
+};
+
+// Exit status of tagsmith-batch.
+namespace batchexit {
+inline constexpr int Completed = 0; // the run completed, warnings allowed
+inline constexpr int Failed = 1;    // the run did not start, or a file operation failed
+inline constexpr int BadUsage = 2;
+} // namespace batchexit
+
+// Reads the arguments (without the program name). Options may stand before or after FOLDER.
+BatchArguments parseBatchArguments(const QStringList &arguments);
+
+QString batchUsage();
+
+// The whole command: reads the arguments, the template texts and runs. Messages go to err, one
+// line each; --help and --version to out. defaultDatabase is "Tagsmith.mdb" beside the program.
+int runBatch(const QStringList &arguments, const QString &defaultDatabase, QTextStream &out, QTextStream &err);
+
+} // namespace tagsmith

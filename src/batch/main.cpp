@@ -1,0 +1,23 @@
+#include "batch/BatchCommand.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <csignal>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    // A file-size limit then shows as the error "disk full" on the page that hits it, instead of
+    // ending the program half-way through a page.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tagsmith.mdb"));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return tagsmith::runBatch(arguments, database, out, err);
+}

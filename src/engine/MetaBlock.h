@@ -1,0 +1,43 @@
+#pragma once
+
+#include "engine/MarkScanner.h"
+#include "engine/PageText.h"
+#include "engine/RunOptions.h"
+
+#include <array>
+#include <string>
+
+namespace tagsmith {
+
+class WordTable;
+
+// The META block written into every page: the generator, description, keywords, robots and revisit
+// lines, each when its option is on (the keywords line always), from the eight template texts, the
+// site description, the revisit months and the words of a word table. Built from the options once
+// when the run starts.
+class MetaBlock
+{
+public:
+    explicit MetaBlock(const RunOptions &options);
+
+    // The block for a page in the given encoding, with the words in table order joined by ", ".
+    // Safe to call from several threads at once.
+    void build(const WordTable &words, PageEncoding encoding, std::string &out) const;
+    std::string build(const WordTable &words, PageEncoding encoding) const;
+
+    // The names of the META NAME tags this block writes: the usual five and those of the template
+    // texts, as either encoding writes them. Only tags with these names are replaced in a page.
+    MetaNames metaNames() const;
+
+private:
+    std::array<std::string, TemplateCount> m_templates; // UTF-8
+    std::string m_description;                          // UTF-8, quotes escaped
+    std::string m_revisitMonths;                        // UTF-8
+    bool m_descriptionLine;
+    bool m_generatorLine;
+    bool m_robotsLine;
+    bool m_revisitLine;
+    CaseConversion m_case;
+};
+
+} // namespace tagsmith

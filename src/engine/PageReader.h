@@ -1,0 +1,71 @@
+#pragma once
+
+#include "engine/MarkScanner.h"
+#include "engine/MetaBlock.h"
+#include "engine/MinimumWordLength.h"
+#include "engine/Run.h"
+#include "engine/ScannedPage.h"
+#include "engine/WordScanner.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace tagsmith {
+
+// The reading half of a page's work: opens the page, reads it, scans it for words and marks and, for
+// a page of the folder, builds its META block. Touches nothing on disk, so it may run ahead of the
+// writing on a thread of its own; each thread has its own reader.
+//
+// Failing operations return the errno of the failure, 0 on success.
+class PageReader
+{
+public:
+    PageReader(const MetaBlock &block, const MetaNames &names, const MinimumWordLength &minimumLength,
+               const RunLimits &limits);
+
+    // open() and scan(); the errno also goes to page.error.
+    int read(ScannedPage &page);
+    // Opens page.PagePath (a main page that does not exist is made later and counts as empty).
+    int open(ScannedPage &page);
+    // Reads the open page, decides its encoding and finds its words and marks.
+    int scan(ScannedPage &page);
+
+    // Reads up to length bytes at offset; fewer only at the end of the file.
+    static int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got);
+
+    // Reads the first size bytes of fd (fewer when the file ends first) block by block through buffer
+    // and hands each block to take, which returns false to stop early.
+    template <typename Take>
+    static int forEachBlock(int fd, std::int64_t size, std::size_t blockSize, std::vector<char> &buffer, Take &&take)
+    {
+        if (buffer.size() < blockSize)
+            buffer.resize(blockSize);
+        for (std::int64_t offset = 0; offset < size;) {
+            const auto length =
+                static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), size - offset));
+            std::size_t got = 0;
+            if (const int err = readAt(fd, buffer.data(), offset, length, &got); err != 0)
+                return err;
+            if (got == 0 || !take(std::string_view(buffer.data(), got)))
+                break;
+            offset += static_cast<std::int64_t>(got);
+        }
+        return 0;
+    }
+
+private:
+    // Decides page.encoding; reads a page that is kept whole into page.bytes.
+    int readEncoding(ScannedPage &page);
+
+    const MetaBlock &m_block;
+    const MinimumWordLength &m_minimumLength;
+    RunLimits m_limits;
+    WordScanner m_folderScanner;
+    WordScanner m_mainScanner;
+    MarkScanner m_markScanner;
+    std::vector<char> m_blocks; // for a page read in blocks
+};
+
+} // namespace tagsmith

@@ -1,0 +1,91 @@
+#include "engine/PageSplicer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tagsmith {
+namespace {
+
+class StringSink : public ByteSink
+{
+public:
+    explicit StringSink(std::string &out) : m_out(out) {}
+    void write(std::string_view bytes) override { m_out.append(bytes); }
+
+private:
+    std::string &m_out;
+};
+
+} // namespace
+
+PageSplicer::PageSplicer(const PageMarks &marks, std::string_view block, ByteSink &sink)
+    : m_marks(marks), m_block(block), m_sink(sink)
+{
+    if (m_marks.MarkCount > 0 && m_marks.Marks[0] == 0) {
+        m_inPrefix = false;
+        m_sink.write(m_block);
+        startSegment(0);
+    }
+}
+
+void PageSplicer::startSegment(std::size_t k)
+{
+    m_segment = k;
+    m_dropping = !(k == 0 && m_marks.headMark);
+}
+
+void PageSplicer::feed(std::string_view bytes)
+{
+    const std::int64_t endMark = m_marks.endMark();
+    while (!bytes.empty() && m_position < endMark) {
+        // Bytes up to the next mark (or the end mark) belong to the current stretch.
+        const std::int64_t limit =
+            m_inPrefix ? (m_marks.MarkCount > 0 ? m_marks.Marks[0] : endMark) : m_marks.Marks[m_segment + 1];
+        const auto take = static_cast<std::size_t>(
+            std::min<std::int64_t>(limit - m_position, static_cast<std::int64_t>(bytes.size())));
+        std::string_view piece = bytes.substr(0, take);
+        if (m_dropping) {
+            const void *close = std::memchr(piece.data(), '>', piece.size());
+            if (close) {
+                const auto skipped = static_cast<std::size_t>(static_cast<const char *>(close) - piece.data()) + 1;
+                m_dropping = false;
+                m_sink.write(piece.substr(skipped));
+            }
+        } else {
+            m_sink.write(piece);
+        }
+        m_position += static_cast<std::int64_t>(take);
+        bytes.remove_prefix(take);
+        if (m_position == limit && limit != endMark) {
+            if (m_inPrefix) {
+                m_inPrefix = false;
+                m_sink.write(m_block);
+                startSegment(0);
+            } else {
+                startSegment(m_segment + 1);
+            }
+        }
+    }
+}
+
+bool PageSplicer::finish()
+{
+    if (m_position != m_marks.endMark())
+        return false;
+    if (m_marks.MarkCount == 0)
+        m_sink.write(m_block);
+    return true;
+}
+
+std::string rewritePage(std::string_view bytes, const PageMarks &marks, std::string_view block)
+{
+    std::string out;
+    out.reserve(bytes.size() + block.size());
+    StringSink sink(out);
+    PageSplicer splicer(marks, block, sink);
+    splicer.feed(bytes);
+    splicer.finish();
+    return out;
+}
+
+} // namespace tagsmith

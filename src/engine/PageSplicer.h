@@ -1,0 +1,47 @@
+#pragma once
+
+#include "engine/PageMarks.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tagsmith {
+
+// Where the new page's bytes go, a block at a time.
+class ByteSink
+{
+public:
+    virtual ~ByteSink() = default;
+    virtual void write(std::string_view bytes) = 0;
+};
+
+// Writes the new page from the old one, fed in blocks of any size, in order: the page up to the
+// first mark, the META block, then every segment between two marks without its marked tag (from its
+// "<" through the first ">" after it; a segment without ">" goes whole). After a head mark the page
+// goes on unchanged. A page without a mark is followed by the block.
+class PageSplicer
+{
+public:
+    PageSplicer(const PageMarks &marks, std::string_view block, ByteSink &sink);
+
+    void feed(std::string_view bytes);
+    // After the last byte. False when fewer bytes came than the end mark says.
+    bool finish();
+
+private:
+    void startSegment(std::size_t k);
+
+    const PageMarks &m_marks;
+    std::string_view m_block;
+    ByteSink &m_sink;
+    std::int64_t m_position = 0;
+    std::size_t m_segment = 0; // number of the mark that starts the current segment
+    bool m_inPrefix = true;    // before the first mark
+    bool m_dropping = false;   // inside a marked tag, up to its ">"
+};
+
+// The whole rewrite in memory: the new page for the old page's bytes, its marks and the META block.
+std::string rewritePage(std::string_view bytes, const PageMarks &marks, std::string_view block);
+
+} // namespace tagsmith

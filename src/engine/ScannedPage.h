@@ -1,0 +1,61 @@
+#pragma once
+
+#include "engine/PageMarks.h"
+#include "engine/PageText.h"
+#include "engine/WordTable.h"
+
+#include <QString>
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tagsmith {
+
+// One page as reading leaves it for writing: opened, read (whole when it is small enough), its words
+// and marks found and, for a page of the folder, its META block built.
+struct ScannedPage
+{
+    QString PagePath;
+    bool OnMainPage = false;
+
+    std::string nativePath; // PagePath as the file system spells it
+    std::string target;     // the file the page is: PagePath, or where a link points to
+    bool throughLink = false;
+    int fd = -1;        // the page, open for reading until it is read whole
+    bool exists = true; // false for a main page that is made by the run
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::int64_t size = 0;
+
+    PageEncoding encoding = PageEncoding::Windows1252; // how its bytes stand for characters
+    bool whole = false;                                // all of the page's bytes are in bytes
+    std::vector<char> bytes;                           // may be longer than the page
+    PageMarks marks;
+    WordTable PageWords;
+    std::string block;
+
+    int error = 0; // errno of the file operation that failed, 0 when none did
+
+    // Kept by PageReadAhead: the number of pages replaced when this one was opened, the rows its
+    // site words had before this page's words went in, and the memory the page holds.
+    std::uint64_t replacedBefore = 0;
+    std::size_t siteRowsBefore = 0;
+    std::size_t memory = 0;
+
+    ScannedPage() = default;
+    ~ScannedPage() { close(); }
+    ScannedPage(const ScannedPage &) = delete;
+    ScannedPage &operator=(const ScannedPage &) = delete;
+
+    void close();
+    // The memory its buffers and its word table take.
+    std::size_t memoryUse() const { return bytes.capacity() + block.capacity() + PageWords.memoryUse(); }
+};
+
+} // namespace tagsmith

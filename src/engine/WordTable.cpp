@@ -1,0 +1,233 @@
+#include "engine/WordTable.h"
+
+#include "engine/AsciiText.h"
+#include "engine/PageText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace tagsmith {
+namespace {
+
+constexpr std::size_t InitialSlots = 256;
+
+} // namespace
+
+WordTable::WordTable() : m_slots(InitialSlots, Slot{0, Empty}) {}
+
+namespace {
+
+// The hash of a key, eight bytes a step, each step mixed well enough that the low bits pick a slot.
+std::uint64_t hashStart(std::size_t length)
+{
+    return length * 0x9E3779B97F4A7C15ULL;
+}
+
+std::uint64_t hashStep(std::uint64_t h, std::uint64_t eightBytes)
+{
+    h = (h ^ eightBytes) * 0xBF58476D1CE4E5B9ULL;
+    return h ^ (h >> 29);
+}
+
+std::size_t hashEnd(std::uint64_t h)
+{
+    h *= 0x94D049BB133111EBULL;
+    return static_cast<std::size_t>(h ^ (h >> 32));
+}
+
+} // namespace
+
+std::size_t WordTable::hashOf(std::string_view key)
+{
+    std::uint64_t h = hashStart(key.size());
+    for (std::size_t i = 0; i < key.size(); i += 8)
+        h = hashStep(h, ascii::load(key.data() + i, key.size() - i));
+    return hashEnd(h);
+}
+
+void WordTable::foldKey(std::string_view word) const
+{
+    m_scratch.clear();
+    if (ascii::isAscii(word))
+        ascii::appendConverted(m_scratch, word, ascii::lower);
+    else
+        appendCaseFolded(m_scratch, word);
+}
+
+std::string_view WordTable::keyAt(std::size_t offset) const
+{
+    std::size_t keyLength;
+    std::memcpy(&keyLength, m_text.data() + offset, sizeof keyLength);
+    return std::string_view(m_text).substr(offset + HeaderSize, keyLength);
+}
+
+std::string_view WordTable::formAt(std::size_t offset) const
+{
+    std::size_t lengths[2];
+    std::memcpy(lengths, m_text.data() + offset, sizeof lengths);
+    return std::string_view(m_text).substr(offset + HeaderSize + lengths[0], lengths[1]);
+}
+
+std::size_t WordTable::findSlot(std::string_view key, std::size_t hash) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot &entry = m_slots[slot];
+        if (entry.offset == Empty || (entry.hash == hash && keyAt(entry.offset) == key))
+            return slot;
+    }
+}
+
+bool WordTable::contains(std::string_view word) const
+{
+    foldKey(word);
+    return m_slots[findSlot(m_scratch, hashOf(m_scratch))].offset != Empty;
+}
+
+bool WordTable::insert(std::string_view word)
+{
+    if (word.size() <= ascii::ShortText) {
+        // Most words: an ASCII key folded and hashed on the stack in one go.
+        char key[ascii::ShortText];
+        if (ascii::convertShort(word, key, ascii::lower)) {
+            std::uint64_t h = hashStart(word.size());
+            for (std::size_t i = 0; i < word.size(); i += 8) {
+                std::uint64_t eightBytes;
+                std::memcpy(&eightBytes, key + i, 8);
+                h = hashStep(h, eightBytes);
+            }
+            return insert(word, std::string_view(key, word.size()), hashEnd(h));
+        }
+    }
+    foldKey(word);
+    return insert(word, m_scratch, hashOf(m_scratch));
+}
+
+bool WordTable::insert(std::string_view word, std::string_view key, std::size_t hash)
+{
+    std::size_t slot = findSlot(key, hash);
+    if (m_slots[slot].offset != Empty)
+        return false;
+    const std::size_t offset = m_text.size();
+    const std::size_t lengths[2] = {key.size(), word.size()};
+    m_text.resize(offset + HeaderSize + key.size() + word.size());
+    char *row = m_text.data() + offset;
+    std::memcpy(row, lengths, HeaderSize);
+    std::memcpy(row + HeaderSize, key.data(), key.size());
+    std::memcpy(row + HeaderSize + key.size(), word.data(), word.size());
+    m_rows.push_back(offset);
+    m_hashes.push_back(hash);
+    m_slots[slot] = {hash, offset};
+    if (m_rows.size() * 2 > m_slots.size())
+        reserve(m_rows.size());
+    return true;
+}
+
+void WordTable::insertAll(const WordTable &other)
+{
+    reserve(m_rows.size() + other.size());
+    const std::size_t mask = m_slots.size() - 1;
+    const std::size_t n = other.size();
+    // Three steps apart: fetch the slot, then the row it points to, then compare and add.
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t i = 0; i < n + 2 * Ahead; ++i) {
+        if (i < n)
+            __builtin_prefetch(&m_slots[other.m_hashes[i] & mask]);
+        if (i >= Ahead && i - Ahead < n) {
+            const Slot &slot = m_slots[other.m_hashes[i - Ahead] & mask];
+            if (slot.offset != Empty)
+                __builtin_prefetch(m_text.data() + slot.offset);
+        }
+        if (i >= 2 * Ahead && i - 2 * Ahead < n) {
+            const std::size_t k = i - 2 * Ahead;
+            insert(other.formAt(other.m_rows[k]), other.keyAt(other.m_rows[k]), other.m_hashes[k]);
+        }
+    }
+}
+
+void WordTable::reserve(std::size_t rows)
+{
+    // At most half the slots are used, so a probe ends soon.
+    std::size_t size = m_slots.size();
+    while (rows * 2 > size)
+        size *= 2;
+    if (size == m_slots.size())
+        return;
+    std::vector<Slot> old(size, Slot{0, Empty});
+    old.swap(m_slots);
+    const std::size_t mask = size - 1;
+    for (const Slot &entry : old) {
+        if (entry.offset == Empty)
+            continue;
+        std::size_t slot = entry.hash & mask;
+        while (m_slots[slot].offset != Empty)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = entry;
+    }
+}
+
+void WordTable::ClearWordTable()
+{
+    // A table that once held a very large page keeps no more slots than the next pages need.
+    const std::size_t wanted = std::max(InitialSlots, m_rows.size() * 4);
+    if (m_slots.size() > wanted * 4)
+        m_slots.assign(InitialSlots, Slot{0, Empty});
+    else
+        std::fill(m_slots.begin(), m_slots.end(), Slot{0, Empty});
+    m_rows.clear();
+    m_hashes.clear();
+    m_text.clear();
+}
+
+void WordTable::truncate(std::size_t rows)
+{
+    if (rows >= m_rows.size())
+        return;
+    m_text.resize(m_rows[rows]);
+    m_rows.resize(rows);
+    m_hashes.resize(rows);
+    std::fill(m_slots.begin(), m_slots.end(), Slot{0, Empty});
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = 0; i < rows; ++i) {
+        std::size_t slot = m_hashes[i] & mask;
+        while (m_slots[slot].offset != Empty)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = {m_hashes[i], m_rows[i]};
+    }
+}
+
+std::size_t WordTable::memoryUse() const
+{
+    return m_text.capacity() + (m_rows.capacity() + m_hashes.capacity()) * sizeof(std::size_t) +
+           m_slots.capacity() * sizeof(Slot) + m_scratch.capacity();
+}
+
+std::string_view WordTable::row(std::size_t i) const
+{
+    return formAt(m_rows[i]);
+}
+
+double leadingNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Only digits or a decimal point may start the number ("inf" and "nan" are no numbers here).
+    if (i >= text.size() || !((text[i] >= '0' && text[i] <= '9') || text[i] == '.'))
+        return 0;
+    double value = 0;
+    const auto [ptr, ec] =
+        std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::general);
+    (void)ptr;
+    if (ec == std::errc::invalid_argument)
+        return 0;
+    return negative ? -value : value;
+}
+
+} // namespace tagsmith

@@ -1,0 +1,73 @@
+#include "gui/FrmPopUpOK.h"
+
+#include "gui/Module1.h"
+#include "gui/ScreenControls.h"
+#include "gui/Localise.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace tagsmith {
+
+FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("FrmPopUpOK"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::NonModal);
+    setFixedSize(twipsToPixels(6030), twipsToPixels(1650));
+    markAsScreen(this);
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setGeometry(twipsRect(4680, 1080, 1215, 375));
+    OKButton->setDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &QWidget::close);
+
+    LblVeld = new QLabel(this);
+    LblVeld->setObjectName(QStringLiteral("LblVeld"));
+    LblVeld->setGeometry(twipsRect(1080, 240, 4575, 735));
+    LblVeld->setWordWrap(true);
+    LblVeld->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LblVeld->setTextFormat(Qt::PlainText);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(twipsRect(360, 480, 480, 480));
+    Image1->setPixmap(controls::svgPicture(QStringLiteral(":/frame/popup.svg"), QSize(32, 32)));
+
+    // Load step: the ids become Tags, and the localisation turns them into the title and the message.
+    setProperty(TagProperty, QString::number(Module1::PopTitleId));
+    LblVeld->setProperty(TagProperty, QString::number(Module1::PopTextId));
+    Module1::LocaliseForm(this);
+
+    if (!detail.isEmpty()) {
+        // A long path would not wrap at all; shorten it in the middle, where it matters least.
+        const QString line = LblVeld->fontMetrics().elidedText(detail, Qt::ElideMiddle, LblVeld->width());
+        LblVeld->setText(LblVeld->text().isEmpty() ? line : LblVeld->text() + QLatin1Char('\n') + line);
+        LblVeld->setToolTip(detail);
+    }
+    OKButton->setFocus();
+}
+
+void FrmPopUpOK::closeEvent(QCloseEvent *event)
+{
+    if (!m_closed) {
+        m_closed = true;
+        emit closed();
+    }
+    event->accept();
+}
+
+void FrmPopUpOK::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace tagsmith

@@ -1,0 +1,272 @@
+#include "gui/FrmTsDir.h"
+
+#include "engine/PageList.h"
+#include "engine/FileError.h"
+#include "gui/Module1.h"
+#include "gui/ScreenControls.h"
+#include "gui/FrmTsMain.h"
+#include "text/StringTable.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStorageInfo>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace tagsmith {
+namespace {
+
+const QChar Separator = QLatin1Char('/');
+
+// A folder as the lists report it: absolute, no "." or "..", no trailing separator except for the root.
+QString cleanFolder(const QString &folder)
+{
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+} // namespace
+
+FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
+{
+    using controls::create;
+    controls::prepareScreen(this, QStringLiteral("FrmTsDir"), 6490, 4690);
+
+    Drive = create<QComboBox>(this, QStringLiteral("Drive"), 960, 120, 4095, 315);
+    Dir = create<QListWidget>(this, QStringLiteral("Dir"), 960, 480, 1815, 1665);
+    File = create<QListWidget>(this, QStringLiteral("File"), 2880, 480, 2175, 1650);
+    TxtVeld[0] = create<QLineEdit>(this, controls::elementName("TxtVeld", 0), 960, 2280, 4095, 285);
+    TxtVeld[0]->setEnabled(false);
+    CmdKnop[0] = create<QPushButton>(this, controls::elementName("CmdKnop", 0), 3720, 2640, 1335, 255);
+    controls::setTag(CmdKnop[0], ids::Ok);
+
+    Dir->setSelectionMode(QAbstractItemView::SingleSelection);
+    File->setSelectionMode(QAbstractItemView::SingleSelection);
+    setTabOrder(Drive, Dir);
+    setTabOrder(Dir, File);
+    setTabOrder(File, TxtVeld[0]);
+    setTabOrder(TxtVeld[0], CmdKnop[0]);
+
+    auto *buttons = new QButtonGroup(this);
+    buttons->addButton(CmdKnop[0], 0);
+    connect(buttons, &QButtonGroup::idClicked, this, &FrmTsDir::cmdKnopClick);
+    connect(Drive, &QComboBox::currentIndexChanged, this, &FrmTsDir::driveChange);
+    // The folder is opened once the double click is over: the list it was made in is filled anew.
+    connect(Dir, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
+        const QString folder = item->data(Qt::UserRole).toString();
+        QMetaObject::invokeMethod(
+            this, [this, folder] { openFolder(folder); }, Qt::QueuedConnection);
+    });
+    // Every click counts, also one on the page that is selected already (it may have been selected while
+    // the folder was chosen); moving with the keys selects as well.
+    connect(File, &QListWidget::itemClicked, this, &FrmTsDir::UpdateSelection);
+    connect(File, &QListWidget::itemSelectionChanged, this, &FrmTsDir::UpdateSelection);
+
+    // Start on the root of the program's own volume.
+    setDriveList(mountedVolumes());
+    const QString programFolder =
+        Module1::AppPath.isEmpty() ? QCoreApplication::applicationDirPath() : Module1::AppPath;
+    const int start = driveIndexOf(cleanFolder(programFolder));
+    // NOTE: that root is also the current folder of the program, so a folder or main page typed without
+    // its full path is found from there, whatever folder the program was started in.
+    QDir::setCurrent(Drive->itemData(start).toString());
+    {
+        const QSignalBlocker quiet(Drive);
+        Drive->setCurrentIndex(start);
+    }
+    driveChange(start);
+}
+
+QStringList FrmTsDir::mountedVolumes()
+{
+    QStringList roots;
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+        // Files mounted on their own (a container's resolv.conf, say) are no place for a site.
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
+            roots << volume.rootPath();
+    }
+    roots.removeDuplicates();
+    std::sort(roots.begin(), roots.end(), [](const QString &a, const QString &b) {
+        if ((a == QStringLiteral("/")) != (b == QStringLiteral("/")))
+            return a == QStringLiteral("/");
+        return a < b;
+    });
+    if (roots.isEmpty())
+        roots << QStringLiteral("/");
+    return roots;
+}
+
+void FrmTsDir::setDriveList(const QStringList &roots)
+{
+    const QSignalBlocker quiet(Drive);
+    Drive->clear();
+    for (const QString &root : roots)
+        Drive->addItem(root, root);
+    if (!m_path.isEmpty())
+        Drive->setCurrentIndex(driveIndexOf(m_path));
+}
+
+QString FrmTsDir::drive() const
+{
+    return Drive->currentData().toString();
+}
+
+QStringList FrmTsDir::fileList() const
+{
+    QStringList names;
+    for (int i = 0; i < File->count(); ++i)
+        names << File->item(i)->text();
+    return names;
+}
+
+int FrmTsDir::driveIndexOf(const QString &folder) const
+{
+    int best = 0;
+    qsizetype bestLength = -1;
+    for (int i = 0; i < Drive->count(); ++i) {
+        const QString root = Drive->itemData(i).toString();
+        const bool inside = folder == root || folder.startsWith(root.endsWith(Separator) ? root : root + Separator);
+        if (inside && root.size() > bestLength) {
+            best = i;
+            bestLength = root.size();
+        }
+    }
+    return best;
+}
+
+void FrmTsDir::driveChange(int index)
+{
+    if (index < 0)
+        return;
+    const int error = setPath(Drive->itemData(index).toString());
+    if (error == 0)
+        return;
+    // The volume cannot be read: say why, and go back to the drive of the folder the lists still show.
+    // NOTE: the lists stay on that folder rather than on the root of its drive, so neither the user's place
+    // nor a run that was pointing them elsewhere lands on a folder nobody chose.
+    Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + error);
+    {
+        const QSignalBlocker quiet(Drive);
+        Drive->setCurrentIndex(driveIndexOf(m_path));
+    }
+    UpdateSelection();
+}
+
+int FrmTsDir::setPath(const QString &folder)
+{
+    const QString target = cleanFolder(folder);
+    if (!QFileInfo(target).isDir())
+        return fileerr::PathNotFound;
+    int error = 0;
+    const QStringList pages = listPages(target, &error);
+    if (error != 0)
+        return error;
+
+    m_path = target;
+    {
+        const QSignalBlocker quiet(Drive);
+        Drive->setCurrentIndex(driveIndexOf(m_path));
+    }
+    fillDirectoryList();
+    {
+        const QSignalBlocker quiet(File);
+        File->clear();
+        File->addItems(pages);
+    }
+    UpdateSelection();
+    return 0;
+}
+
+int FrmTsDir::pointAt(const QString &folder)
+{
+    const QString target = cleanFolder(folder);
+    const int drive = driveIndexOf(target);
+    if (drive != Drive->currentIndex()) {
+        Drive->setCurrentIndex(drive);
+        if (Drive->currentIndex() != drive)
+            return -1;
+    }
+    return setPath(target);
+}
+
+void FrmTsDir::fillDirectoryList()
+{
+    const QSignalBlocker quiet(Dir);
+    Dir->clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+
+    // The path from the root down, one line per folder, each further in than the one above it.
+    QStringList parts = m_path.split(Separator, Qt::SkipEmptyParts);
+    QString walked = QStringLiteral("/");
+    int depth = 0;
+    auto add = [this](const QIcon &icon, const QString &name, const QString &folder, int indent) {
+        auto *item = new QListWidgetItem(icon, QString(indent * 2, QLatin1Char(' ')) + name, Dir);
+        item->setData(Qt::UserRole, folder);
+        item->setToolTip(folder);
+        return item;
+    };
+    QListWidgetItem *current = add(open, walked, walked, depth);
+    for (const QString &part : parts) {
+        walked = walked.endsWith(Separator) ? walked + part : walked + Separator + part;
+        current = add(open, part, walked, ++depth);
+    }
+    const QDir here(m_path);
+    const QStringList subfolders = here.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString &name : subfolders)
+        add(closed, name, here.filePath(name), depth + 1);
+    Dir->setCurrentItem(current);
+}
+
+void FrmTsDir::openFolder(const QString &folder)
+{
+    const int error = setPath(folder);
+    if (error != 0)
+        Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + error, folder);
+}
+
+void FrmTsDir::UpdateSelection()
+{
+    QString text = File->count() == 0 ? QString() : m_path;
+    if (!text.isEmpty() && Module1::BrowseTarget == 1) {
+        if (!text.endsWith(Separator))
+            text += Separator;
+        const QList<QListWidgetItem *> selected = File->selectedItems();
+        if (!selected.isEmpty())
+            text += selected.first()->text();
+    }
+    TxtVeld[0]->setText(text);
+}
+
+void FrmTsDir::cmdKnopClick(int index)
+{
+    if (index != 0)
+        return;
+    const QString text = TxtVeld[0]->text();
+    if (text.isEmpty()) {
+        Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
+        return;
+    }
+    // NOTE: a main page is a page that exists; a folder is no answer here, even one with a dot in its name
+    // (a run could not write its META lines into it).
+    const int target = Module1::BrowseTarget == 1 ? 1 : 0;
+    if (target == 1 && !QFileInfo(text).isFile()) {
+        Module1::showMessage(ids::ErrorTitle, ids::NoFile);
+        return;
+    }
+    FrmTsMain *main = Module1::screens().main;
+    if (main)
+        main->TxtVeld[target]->setText(text);
+    Module1::BrowseTarget = 0;
+    UpdateSelection();
+    Module1::showChildForm(main);
+}
+
+} // namespace tagsmith

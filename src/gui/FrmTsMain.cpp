@@ -1,0 +1,356 @@
+#include "gui/FrmTsMain.h"
+
+#include "gui/FrmTsDir.h"
+#include "engine/FileError.h"
+#include "gui/Module1.h"
+#include "gui/ScreenControls.h"
+#include "engine/Run.h"
+#include "gui/FrmTsSet.h"
+#include "text/StringTable.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
+#include <climits>
+#include <iterator>
+
+namespace tagsmith {
+namespace {
+
+using controls::elementName;
+
+// Lets the windows paint during a run but throws away everything the user does to them meanwhile: nothing
+// typed or clicked is acted on when the run ends, and a message the run raised cannot be closed before it
+// ends, which would give the frame its input back half-way through the run.
+class RunInputBlocker : public QObject
+{
+public:
+    RunInputBlocker() { qApp->installEventFilter(this); }
+    ~RunInputBlocker() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+            return event->spontaneous();
+        case QEvent::Close:
+            // The window manager's close button: the run ends first.
+            if (!event->spontaneous())
+                return false;
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+// The busy cursor for as long as the run lasts, also when it ends early.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Shows a run on the main options screen: the page under work, its backup name and page i of n, and
+// hands the run's messages to the popup without waiting for them.
+class ScreenRunObserver final : public RunObserver
+{
+public:
+    explicit ScreenRunObserver(FrmTsMain &screen) : m_screen(screen) {}
+
+    void message(const Message &msg) override
+    {
+        Module1::showMessage(msg.titleId, msg.textId, msg.page);
+        keepPainting(true);
+    }
+
+    void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
+    {
+        m_page = pagePath;
+        m_screen.LblVeld[11]->setText(shortened(m_screen.LblVeld[11], pagePath));
+        m_screen.LblVeld[12]->clear();
+        const int pages = int(std::clamp<std::int64_t>(count, 1, INT_MAX));
+        m_screen.Progress->setRange(0, pages);
+        m_screen.Progress->setValue(int(std::clamp<std::int64_t>(index + 1, 0, pages)));
+        keepPainting(index == 0);
+    }
+
+    void backupChosen(const QString &backupPath) override
+    {
+        m_screen.LblVeld[12]->setText(shortened(m_screen.LblVeld[12], backupPath));
+    }
+
+    QString page() const { return m_page; }
+
+private:
+    // A long path loses its middle, not the page's name at its end.
+    static QString shortened(const QLabel *label, const QString &path)
+    {
+        return label->fontMetrics().elidedText(path, Qt::ElideMiddle, label->width());
+    }
+
+    // The labels change for every page; painting them more often than the eye can follow would only
+    // slow a run of many small pages down.
+    void keepPainting(bool now)
+    {
+        if (!now && m_sincePaint.isValid() && m_sincePaint.elapsed() < 40)
+            return;
+        m_screen.repaint();
+        QCoreApplication::processEvents();
+        m_sincePaint.start();
+    }
+
+    FrmTsMain &m_screen;
+    QString m_page;
+    QElapsedTimer m_sincePaint;
+};
+
+} // namespace
+
+FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
+{
+    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), 6490, 4690);
+
+    struct LabelSpec
+    {
+        int index, left, top, width, height, tag;
+    };
+    static constexpr LabelSpec labels[] = {
+        {0, 240, 120, 1215, 255, 1009},   {1, 240, 570, 1215, 255, 1010},    {2, 600, 960, 1575, 255, 1019},
+        {3, 600, 1320, 1575, 255, 1055},  {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
+        {5, 3120, 1680, 975, 255, 1024},  {6, 600, 2040, 1695, 255, 1034},   {7, 600, 2400, 1695, 255, 1035},
+        {8, 2640, 2400, 1695, 255, 1036}, {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
+        {13, 240, 3480, 1335, 255, 1011}, {11, 1680, 3480, 4455, 255, 0},    {14, 240, 3840, 1335, 255, 1012},
+        {12, 1680, 3840, 4455, 255, 0},
+    };
+    for (const LabelSpec &spec : labels) {
+        auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
+                                               spec.width, spec.height);
+        label->setTextFormat(Qt::PlainText);
+        if (spec.tag)
+            controls::setTag(label, spec.tag);
+        LblVeld[spec.index] = label;
+    }
+
+    struct BoxSpec
+    {
+        int left, top, width, toolTip;
+    };
+    static constexpr BoxSpec boxes[] = {{2040, 120, 4095, 1043}, {2040, 540, 4095, 1044}, {2280, 960, 3855, 1045}};
+    for (int i = 0; i < 3; ++i) {
+        auto *box = controls::create<QLineEdit>(this, elementName("TxtVeld", i), boxes[i].left, boxes[i].top,
+                                                boxes[i].width, 285);
+        controls::setToolTipId(box, boxes[i].toolTip);
+        box->installEventFilter(this);
+        TxtVeld[i] = box;
+    }
+    // NOTE: the description box shows the prompt of 1045 in the current language until the user clicks or
+    // types into any of the three boxes; a run started before that writes the prompt as the description.
+    controls::setTag(TxtVeld[2], ids::SitePrompt);
+
+    auto *buttonGroup = new QButtonGroup(this);
+    static constexpr int browseTops[] = {75, 495};
+    static constexpr int browseHeights[] = {330, 375};
+    for (int i = 0; i < 2; ++i) {
+        auto *button =
+            controls::create<QPushButton>(this, elementName("CmdKnop", i), 1560, browseTops[i], 375, browseHeights[i]);
+        button->setIcon(QIcon(controls::picture(QStringLiteral("browse"), QSize(16, 16))));
+        button->setIconSize(QSize(16, 16));
+        // NOTE: the stored tooltip "Browse" is not seeded again, so after start-up it stays in English.
+        controls::setToolTipId(button, 1018);
+        buttonGroup->addButton(button, i);
+        CmdKnop[i] = button;
+    }
+    connect(buttonGroup, &QButtonGroup::idClicked, this, &FrmTsMain::cmdKnopClick);
+
+    static constexpr QPoint checkPositions[] = {{240, 960},   {240, 1320},  {240, 1680}, {240, 2040}, {240, 2400},
+                                                {2280, 2400}, {2280, 2760}, {240, 3120}, {2280, 1320}};
+    auto *checkGroup = new QButtonGroup(this);
+    checkGroup->setExclusive(false);
+    for (int i = 0; i < 9; ++i) {
+        auto *box = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
+                                                checkPositions[i].y(), 255, 255);
+        checkGroup->addButton(box, i);
+        ChkVeld[i] = box;
+    }
+
+    static constexpr int listTops[] = {1680, 2040};
+    for (int i = 0; i < 2; ++i) {
+        auto *list = controls::create<QComboBox>(this, elementName("CmbSel", i), 2280, listTops[i], 735, 315);
+        list->setEditable(true);
+        list->setInsertPolicy(QComboBox::NoInsert);
+        // Each number with a blank before it, where a sign would stand: " 1" to " 12".
+        for (int n = 1; n <= 12; ++n)
+            list->addItem(QLatin1Char(' ') + QString::number(n));
+        CmbSel[i] = list;
+    }
+
+    Image1 = controls::create<QLabel>(this, QStringLiteral("Image1"), 4440, 1440, 1500, 1590);
+    Image1->setPixmap(controls::picture(QStringLiteral("tagsmith"), QSize(100, 106)));
+
+    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895, 255);
+    Progress->setFormat(QStringLiteral("%v / %m"));
+    Progress->setRange(0, 1);
+    Progress->setValue(0);
+
+    QWidget *focusOrder[] = {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],
+                             TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],
+                             ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
+    for (std::size_t i = 1; i < std::size(focusOrder); ++i)
+        setTabOrder(focusOrder[i - 1], focusOrder[i]);
+
+    // The defaults. Every tick runs the check-box rules as a click on that box would.
+    connect(checkGroup, &QButtonGroup::idToggled, this, [this](int id, bool) { chkVeldClick(id); });
+    CmbSel[0]->setEditText(QStringLiteral("3"));
+    CmbSel[1]->setEditText(QStringLiteral("6"));
+    for (int i : {0, 1, 2, 3, 4, 6, 8})
+        ChkVeld[i]->setChecked(true);
+    showRunLabels(false);
+}
+
+void FrmTsMain::chkVeldClick(int index)
+{
+    const auto ticked = [this](int i) { return Module1::CheckToBool[ChkVeld[i]->isChecked() ? 1 : 0]; };
+    TxtVeld[2]->setEnabled(ticked(0));
+    ChkVeld[2]->setEnabled(ticked(8));
+    CmbSel[0]->setEnabled(ticked(8) && ticked(2));
+    CmbSel[1]->setEnabled(ticked(3));
+    ChkVeld[5]->setEnabled(ticked(4));
+    ChkVeld[6]->setEnabled(ticked(4));
+
+    // Upper and lower case exclude each other: the change of the partner runs these rules once more,
+    // which then find the two already opposite.
+    if (index == 5)
+        ChkVeld[6]->setChecked(!ticked(5));
+    else if (index == 6)
+        ChkVeld[5]->setChecked(!ticked(6));
+    else if (index == 7 && !ticked(7))
+        Module1::showMessage(ids::WarningTitle, ids::DeleteOriginal);
+}
+
+void FrmTsMain::cmdKnopClick(int index)
+{
+    Module1::BrowseTarget = index;
+    Module1::showChildForm(Module1::screens().dir);
+}
+
+bool FrmTsMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click into or a key in any of the three boxes ends the prompt: from then on the description box
+    // keeps its text through language switches. The event itself goes on unchanged.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) {
+        if (std::find(TxtVeld.begin(), TxtVeld.end(), watched) != TxtVeld.end())
+            controls::clearTag(TxtVeld[2]);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmTsMain::showRunLabels(bool visible)
+{
+    for (int i = 11; i <= 14; ++i)
+        LblVeld[i]->setVisible(visible);
+    Progress->setVisible(visible);
+}
+
+RunOptions FrmTsMain::runOptions() const
+{
+    const auto on = [this](int i) { return ChkVeld[i]->isChecked(); };
+    RunOptions options;
+    options.folder = TxtVeld[0]->text();
+    options.mainPage = TxtVeld[1]->text();
+    options.description = on(0);
+    options.siteDescription = TxtVeld[2]->text();
+    options.generator = on(1);
+    options.robots = on(8);
+    options.revisit = on(2);
+    options.revisitMonths = CmbSel[0]->currentText();
+    options.minLength = on(3);
+    options.minLengthText = CmbSel[1]->currentText();
+    options.caseConversion = on(4);
+    options.upperCase = on(5);
+    options.lowerCase = on(6);
+    options.backup = on(7);
+    if (const FrmTsSet *format = Module1::screens().set)
+        options.templates = format->templates();
+    return options;
+}
+
+void FrmTsMain::StartMeta()
+{
+    QWidget *frame = window();
+    frame->setEnabled(false);
+
+    const QString folder = TxtVeld[0]->text();
+    if (folder.isEmpty()) {
+        Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
+        return;
+    }
+    // The chooser's lists are the run's view of the folder: point them at it. A drive that cannot be read
+    // has been reported by the chooser itself; a folder that cannot be read is reported here. Either way
+    // no page is touched.
+    FrmTsDir *chooser = Module1::screens().dir;
+    if (!chooser)
+        return;
+    const int error = chooser->pointAt(folder);
+    if (error > 0)
+        Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + error, folder);
+    if (error != 0)
+        return;
+    if (chooser->fileList().isEmpty()) {
+        Module1::showMessage(ids::ErrorTitle, ids::NoPages);
+        return;
+    }
+
+    RunOptions options = runOptions();
+    // The pages are named after the folder as the chooser's lists report it: absolute, no "." or "..",
+    // no trailing separator.
+    options.folder = chooser->path();
+    {
+        BusyCursor busy;
+        RunInputBlocker blocker;
+        Progress->setRange(0, 1);
+        Progress->setValue(0);
+        showRunLabels(true);
+        ScreenRunObserver observer(*this);
+        try {
+            runMeta(options, observer);
+        } catch (...) {
+            // Nothing may escape into the event loop; the run has stopped at this page.
+            Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileerr::DeviceIO, observer.page());
+        }
+        LblVeld[11]->clear();
+        LblVeld[12]->clear();
+        showRunLabels(false);
+        repaint();
+    }
+    frame->setEnabled(true);
+}
+
+} // namespace tagsmith

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/RunOptions.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace tagsmith {
+
+// The main options screen: the HTML folder and main page of a run, the META line options with their
+// values, and the progress of a run. Other screens read the options straight from its controls. It owns
+// the run: StartMeta.
+class FrmTsMain : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmTsMain(QWidget *parent = nullptr);
+
+    // 0 HTML folder, 1 main page, 2 site description.
+    std::array<QLineEdit *, 3> TxtVeld{};
+    // 0 choose the folder, 1 choose the main page.
+    std::array<QPushButton *, 2> CmdKnop{};
+    // 0 description, 1 generator, 2 revisit-after, 3 minimum word length, 4 case conversion,
+    // 5 upper case, 6 lower case, 7 backup, 8 robots.
+    std::array<QCheckBox *, 9> ChkVeld{};
+    // 0 revisit months, 1 minimum word length.
+    std::array<QComboBox *, 2> CmbSel{};
+    // Captions; 11 the page under work and 12 its backup name during a run, 13 and 14 their captions.
+    std::array<QLabel *, 16> LblVeld{};
+    QLabel *Image1 = nullptr;
+    // How far a run is: page i of n. Shown only during a run.
+    QProgressBar *Progress = nullptr;
+
+    // One generation run over the folder and main page of this screen with the options of this screen
+    // and the template texts of the meta tag format screen. Returns when the run is over.
+    void StartMeta();
+
+    // The options a run takes from the screens, as they stand now.
+    RunOptions runOptions() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void chkVeldClick(int index);
+    void cmdKnopClick(int index);
+    void showRunLabels(bool visible);
+};
+
+} // namespace tagsmith

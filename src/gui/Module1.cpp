@@ -1,0 +1,219 @@
+#include "gui/Module1.h"
+
+#include "gui/FrmTsDir.h"
+#include "gui/FrmMdiTs.h"
+#include "gui/FrmPopUpOK.h"
+#include "gui/FrmTsInfo.h"
+#include "gui/FrmTsTop.h"
+#include "gui/ScreenControls.h"
+#include "storage/Startup.h"
+#include "Version.h"
+#include "gui/FrmTsMain.h"
+#include "gui/FrmTsSet.h"
+#include "gui/Localise.h"
+#include "text/StringTable.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+
+namespace tagsmith::Module1 {
+
+int LangOffset = EnglishOffset;
+QString AppDir;
+QString AppPath;
+int PopTitleId = 0;
+int PopTextId = 0;
+int BrowseTarget = 0;
+
+namespace {
+
+QPointer<FrmPopUpOK> openPopup;
+
+// Every content screen shares the rectangle below the navigation bar.
+const QRect ContentRect = twipsRect(0, 800, 6490, 4690);
+
+template <typename Screen> Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
+{
+    auto *screen = new Screen(frame);
+    markAsScreen(screen);
+    screen->setGeometry(rect);
+    return screen;
+}
+
+// Sets the tooltip of element index of a control array on a screen; an element that the screen does
+// not have is passed over.
+void seedToolTip(QWidget *screen, const char *array, int index, int id)
+{
+    if (!screen)
+        return;
+    if (auto *control = screen->findChild<QWidget *>(controls::elementName(array, index)))
+        controls::setToolTipId(control, id);
+}
+
+void hideScreen(QWidget *screen)
+{
+    if (screen)
+        screen->hide();
+}
+
+} // namespace
+
+Screens &screens()
+{
+    static Screens instance;
+    return instance;
+}
+
+QString appFile(const QString &name)
+{
+    return AppPath + AppDir + name;
+}
+
+bool Main(const QString &appFolder)
+{
+    LangOffset = EnglishOffset; // always English at start
+    AppPath = appFolder;
+    AppDir = appDirFor(appFolder);
+
+    const StartupResult database = prepareDatabase(appFolder);
+    if (!database.ok) {
+        QMessageBox::critical(nullptr, QString::fromUtf8(version::Title), database.cause);
+        return false;
+    }
+
+    Screens &s = screens();
+    s.mdi = new FrmMdiTs;
+    markAsScreen(s.mdi);
+    s.mdi->move(twipsToPixels(1000), twipsToPixels(1000));
+    s.mdi->resize(twipsToPixels(6500), twipsToPixels(5500));
+    s.mdi->setWindowTitle(versionCaption());
+    QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
+        if (openPopup)
+            openPopup->close();
+    });
+
+    s.top = createScreen<FrmTsTop>(s.mdi, twipsRect(0, 0, 6490, 790));
+    s.top->show();
+    s.main = createScreen<FrmTsMain>(s.mdi, ContentRect);
+    s.main->show();
+    s.dir = createScreen<FrmTsDir>(s.mdi, ContentRect);
+    s.dir->hide();
+    s.set = createScreen<FrmTsSet>(s.mdi, ContentRect);
+    s.set->hide();
+    s.info = createScreen<FrmTsInfo>(s.mdi, ContentRect);
+    s.info->hide();
+
+    LocaliseAll();
+
+    s.mdi->setEnabled(true);
+    s.mdi->showNormal();
+    s.mdi->raise();
+    s.mdi->activateWindow();
+    return true;
+}
+
+void HideChildForms()
+{
+    const Screens &s = screens();
+    hideScreen(s.main);
+    hideScreen(s.dir);
+    hideScreen(s.set);
+    hideScreen(s.info);
+}
+
+void showChildForm(QWidget *screen)
+{
+    HideChildForms();
+    if (screen) {
+        screen->show();
+        screen->raise();
+    }
+}
+
+void LocaliseAll()
+{
+    SeedToolTips();
+    const Screens &s = screens();
+    LocaliseForm(s.mdi);
+    LocaliseForm(s.dir);
+    LocaliseForm(s.main);
+    LocaliseForm(s.set);
+    LocaliseForm(s.top);
+    LocaliseForm(s.info);
+}
+
+void SeedToolTips()
+{
+    const Screens &s = screens();
+    for (int i = 0; i <= 4; ++i)
+        seedToolTip(s.top, "CmdKnop", i, 1038 + i);
+    // NOTE: the exit button says "Exit Tagsmith" / "Sluit Tagsmith"; seeded with the others, it follows
+    // every language switch as they do.
+    seedToolTip(s.top, "CmdKnop", 5, 1051);
+    for (int i = 0; i <= 2; ++i)
+        seedToolTip(s.main, "TxtVeld", i, 1043 + i);
+    for (int i = 0; i <= 1; ++i)
+        seedToolTip(s.set, "CmdKnop", i, 1052 + i);
+}
+
+void LocaliseForm(QWidget *form)
+{
+    localiseForm(form, LangOffset);
+}
+
+void showMessage(int titleId, int textId, const QString &detail)
+{
+    PopTitleId = titleId;
+    PopTextId = textId;
+    if (screens().mdi)
+        screens().mdi->setEnabled(false);
+    if (openPopup) {
+        // NOTE: a second message only brings the open one to the front; it keeps its first text.
+        openPopup->raise();
+        openPopup->activateWindow();
+        return;
+    }
+    auto *popup = new FrmPopUpOK(detail);
+    openPopup = popup;
+    QObject::connect(popup, &FrmPopUpOK::closed, [popup] {
+        if (openPopup == popup)
+            openPopup = nullptr;
+        if (screens().mdi)
+            screens().mdi->setEnabled(true);
+    });
+    QRect area;
+    if (screens().mdi)
+        area = screens().mdi->geometry();
+    else if (const QScreen *screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    popup->move(area.center() - popup->rect().center());
+    popup->show();
+    popup->raise();
+    popup->activateWindow();
+}
+
+FrmPopUpOK *popup()
+{
+    return openPopup;
+}
+
+void destroyScreens()
+{
+    if (openPopup) {
+        FrmPopUpOK *popup = openPopup;
+        openPopup = nullptr;
+        delete popup;
+    }
+    Screens &s = screens();
+    delete s.dir;
+    delete s.set;
+    delete s.main;
+    delete s.top;
+    delete s.info;
+    delete s.mdi;
+    s = Screens{};
+}
+
+} // namespace tagsmith::Module1

@@ -1,0 +1,282 @@
+// The folder and index-page chooser: its lists, the selection text in both modes, OK with its
+// messages, a drive that cannot be read, and pointing it at a run's folder.
+
+#include "gui/tests/ProgramUnderTest.h"
+#include "text/StringTable.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStorageInfo>
+
+using namespace tagsmith;
+using namespace tagsmith::testing;
+
+class TestFrmTsDir : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void startsOnTheProgramsVolume();
+    void listsOfAFolder();
+    void directoryListChangesFolder();
+    void selectionText_data();
+    void selectionText();
+    void okAnswers_data();
+    void okAnswers();
+    void driveThatCannotBeRead();
+    void pointAt_data();
+    void pointAt();
+
+private:
+    QString site(const QString &name) const { return m_sites.filePath(name); }
+    void openFor(int target);
+
+    QTemporaryDir m_program;
+    QTemporaryDir m_sites;
+};
+
+void TestFrmTsDir::initTestCase()
+{
+    QVERIFY(startProgram(m_program));
+    const QByteArray page = "<html><head><title>t</title></head><body>text</body></html>";
+    for (const char *name : {"site/a.htm", "site/B.HTML", "site/notes.txt", "site/sub/c.htm", "my.site/index.htm"})
+        QVERIFY(writeFile(site(QString::fromLatin1(name)), page));
+    QVERIFY(QDir().mkpath(site(QStringLiteral("empty"))));
+    QVERIFY(QDir().mkpath(site(QStringLiteral("site/.hidden"))));
+}
+
+void TestFrmTsDir::cleanup()
+{
+    while (popup())
+        closePopup();
+    frame()->setEnabled(true);
+    Module1::LangOffset = EnglishOffset;
+    Module1::BrowseTarget = 0;
+    screens().main->TxtVeld[0]->clear();
+    screens().main->TxtVeld[1]->clear();
+    Module1::HideChildForms();
+    screens().main->show();
+}
+
+// Opens the chooser with the main screen's browse button for field target.
+void TestFrmTsDir::openFor(int target)
+{
+    click(screens().main->CmdKnop[target]);
+    QVERIFY(screens().dir->isVisible());
+}
+
+void TestFrmTsDir::startsOnTheProgramsVolume()
+{
+    const FrmTsDir &chooser = *screens().dir;
+    QCOMPARE(chooser.Drive->itemData(0).toString(), QStringLiteral("/"));
+    QCOMPARE(chooser.drive(), QStorageInfo(m_program.path()).rootPath());
+    QCOMPARE(chooser.path(), chooser.drive());
+    QVERIFY(!chooser.TxtVeld[0]->isEnabled());
+}
+
+void TestFrmTsDir::listsOfAFolder()
+{
+    FrmTsDir &chooser = *screens().dir;
+    QCOMPARE(chooser.setPath(site(QStringLiteral("site"))), 0);
+    QCOMPARE(chooser.path(), site(QStringLiteral("site")));
+    // The pages only, as a run takes them: no other files, no folders.
+    QCOMPARE(chooser.fileList(), (QStringList{QStringLiteral("a.htm"), QStringLiteral("B.HTML")}));
+    // The path from the root down, then the subfolders (hidden ones left out).
+    QStringList folders;
+    for (int i = 0; i < chooser.Dir->count(); ++i)
+        folders << chooser.Dir->item(i)->data(Qt::UserRole).toString();
+    QCOMPARE(folders.first(), QStringLiteral("/"));
+    QCOMPARE(folders.last(), site(QStringLiteral("site/sub")));
+    QCOMPARE(folders.at(folders.size() - 2), site(QStringLiteral("site")));
+    QCOMPARE(chooser.Dir->currentItem()->data(Qt::UserRole).toString(), site(QStringLiteral("site")));
+}
+
+void TestFrmTsDir::directoryListChangesFolder()
+{
+    FrmTsDir &chooser = *screens().dir;
+    openFor(0);
+    QCOMPARE(chooser.setPath(site(QStringLiteral("site"))), 0);
+    QVERIFY(clickEntry(chooser.Dir, site(QStringLiteral("site/sub")), true));
+    QTRY_COMPARE(chooser.path(), site(QStringLiteral("site/sub")));
+    QCOMPARE(chooser.fileList(), QStringList{QStringLiteral("c.htm")});
+    QCOMPARE(chooser.TxtVeld[0]->text(), site(QStringLiteral("site/sub")));
+    // Up again by the path's own line.
+    QVERIFY(clickEntry(chooser.Dir, site(QStringLiteral("site")), true));
+    QTRY_COMPARE(chooser.path(), site(QStringLiteral("site")));
+    // A single click only selects.
+    QVERIFY(clickEntry(chooser.Dir, site(QStringLiteral("site/sub"))));
+    QCoreApplication::processEvents();
+    QCOMPARE(chooser.path(), site(QStringLiteral("site")));
+}
+
+void TestFrmTsDir::selectionText_data()
+{
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("clicked");
+    QTest::addColumn<QString>("expected"); // %1 stands for the sites folder
+
+    QTest::newRow("folder, a file clicked") << 0 << "site"
+                                            << "B.HTML"
+                                            << "%1/site";
+    QTest::newRow("main page, nothing clicked") << 1 << "site"
+                                                << ""
+                                                << "%1/site/";
+    QTest::newRow("folder without pages") << 0 << "empty"
+                                          << ""
+                                          << "";
+    QTest::newRow("main page, folder without pages") << 1 << "empty"
+                                                     << ""
+                                                     << "";
+}
+
+void TestFrmTsDir::selectionText()
+{
+    QFETCH(int, target);
+    QFETCH(QString, folder);
+    QFETCH(QString, clicked);
+    QFETCH(QString, expected);
+
+    FrmTsDir &chooser = *screens().dir;
+    openFor(target);
+    QCOMPARE(chooser.setPath(site(folder)), 0);
+    if (!clicked.isEmpty())
+        QVERIFY(clickEntry(chooser.File, clicked));
+    QCOMPARE(chooser.TxtVeld[0]->text(), expected.isEmpty() ? QString() : expected.arg(m_sites.path()));
+}
+
+void TestFrmTsDir::okAnswers_data()
+{
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("clicked");
+    QTest::addColumn<bool>("folderFirst"); // the folder was chosen just before the chooser opened
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("written"); // into the main screen's field; %1 the sites folder
+
+    QTest::newRow("folder") << 0 << "site"
+                            << "" << false << ""
+                            << "%1/site";
+    QTest::newRow("folder, a file clicked") << 0 << "site"
+                                            << "a.htm" << false << ""
+                                            << "%1/site";
+    QTest::newRow("main page") << 1 << "site"
+                               << "a.htm" << false << ""
+                               << "%1/site/a.htm";
+    QTest::newRow("folder without pages") << 0 << "empty"
+                                          << "" << false << "No directory selected."
+                                          << "";
+    QTest::newRow("main page, folder without pages") << 1 << "empty"
+                                                     << "" << false << "No directory selected."
+                                                     << "";
+    QTest::newRow("main page, no file clicked") << 1 << "site"
+                                                << "" << false << "No file selected."
+                                                << "";
+    // A folder is no main page, a dot in its name or not.
+    QTest::newRow("main page, no file clicked, dotted folder") << 1 << "my.site"
+                                                               << "" << false << "No file selected."
+                                                               << "";
+    QTest::newRow("main page right after the folder") << 1 << "site"
+                                                      << "" << true << "No file selected."
+                                                      << "";
+    // The page clicked while choosing the folder is still selected; clicking it again picks it.
+    QTest::newRow("main page, the page clicked again") << 1 << "site"
+                                                       << "a.htm" << true << ""
+                                                       << "%1/site/a.htm";
+}
+
+void TestFrmTsDir::okAnswers()
+{
+    QFETCH(int, target);
+    QFETCH(QString, folder);
+    QFETCH(QString, clicked);
+    QFETCH(bool, folderFirst);
+    QFETCH(QString, message);
+    QFETCH(QString, written);
+
+    FrmTsDir &chooser = *screens().dir;
+    FrmTsMain &main = *screens().main;
+    if (folderFirst) {
+        openFor(0);
+        QCOMPARE(chooser.setPath(site(folder)), 0);
+        if (!clicked.isEmpty())
+            QVERIFY(clickEntry(chooser.File, clicked));
+        click(chooser.CmdKnop[0]);
+        QVERIFY(!popup());
+    }
+    main.TxtVeld[target]->clear();
+    openFor(target);
+    if (!folderFirst)
+        QCOMPARE(chooser.setPath(site(folder)), 0);
+    if (!clicked.isEmpty())
+        QVERIFY(clickEntry(chooser.File, clicked));
+    click(chooser.CmdKnop[0]);
+
+    if (!message.isEmpty()) {
+        QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Error:"));
+        QCOMPARE(popupText(), message);
+        QVERIFY(chooser.isVisible());
+        QCOMPARE(Module1::BrowseTarget, target);
+        QVERIFY(main.TxtVeld[target]->text().isEmpty());
+        return;
+    }
+    QVERIFY(!popup());
+    QCOMPARE(main.TxtVeld[target]->text(), written.arg(m_sites.path()));
+    QCOMPARE(Module1::BrowseTarget, 0);
+    // Back in folder mode: the chooser's own text is the folder again.
+    QCOMPARE(chooser.TxtVeld[0]->text(), site(folder));
+    QVERIFY(main.isVisible());
+    QVERIFY(!chooser.isVisible());
+}
+
+void TestFrmTsDir::driveThatCannotBeRead()
+{
+    FrmTsDir &chooser = *screens().dir;
+    openFor(1);
+    QCOMPARE(chooser.setPath(site(QStringLiteral("site"))), 0);
+    QVERIFY(clickEntry(chooser.File, QStringLiteral("a.htm")));
+    const QString selection = chooser.TxtVeld[0]->text();
+
+    // A volume that was unmounted after the list was made.
+    const QString gone = m_sites.filePath(QStringLiteral("unmounted"));
+    chooser.setDriveList({QStringLiteral("/"), gone});
+    chooser.Drive->setCurrentIndex(1);
+    QCOMPARE(popupText(), QStringLiteral("Selected drive or directory is invalid."));
+    // Back on the drive of the folder the lists show, which they still do.
+    QCOMPARE(chooser.drive(), QStringLiteral("/"));
+    QCOMPARE(chooser.path(), site(QStringLiteral("site")));
+    QCOMPARE(chooser.TxtVeld[0]->text(), selection);
+    chooser.setDriveList(FrmTsDir::mountedVolumes());
+}
+
+void TestFrmTsDir::pointAt_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("shown"); // the folder the lists show afterwards
+
+    QTest::newRow("a folder") << "site" << 0 << "site";
+    QTest::newRow("with a trailing separator") << "site/sub/" << 0 << "site/sub";
+    QTest::newRow("with dots") << "site/sub/../." << 0 << "site";
+    QTest::newRow("a folder that does not exist") << "nothing" << 76 << "empty";
+    QTest::newRow("a page, not a folder") << "site/a.htm" << 76 << "empty";
+}
+
+void TestFrmTsDir::pointAt()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, result);
+    QFETCH(QString, shown);
+
+    FrmTsDir &chooser = *screens().dir;
+    QCOMPARE(chooser.setPath(site(QStringLiteral("empty"))), 0);
+    QCOMPARE(chooser.pointAt(site(folder)), result);
+    QCOMPARE(chooser.path(), site(shown));
+    QVERIFY(!popup());
+}
+
+QTEST_MAIN(TestFrmTsDir)
+#include "tst_frmtsdir.moc"

@@ -1,0 +1,190 @@
+// The meta tag format screen: the eight fields read from Settings, locked; "Change" and "Default"; and
+// an edited template reaching the pages of a run.
+
+#include "storage/Database.h"
+#include "gui/tests/ProgramUnderTest.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace tagsmith;
+using namespace tagsmith::testing;
+
+namespace {
+
+bool storeRows(const QStringList &rows)
+{
+    QString error;
+    auto db = Database::open(Module1::appFile(QStringLiteral("Tagsmith.mdb")), Database::Mode::ReadWrite, &error);
+    if (!db)
+        return false;
+    QString sql = QStringLiteral("DELETE FROM Settings;");
+    for (QString row : rows)
+        sql += QStringLiteral("INSERT INTO Settings (Value) VALUES ('%1');")
+                   .arg(row.replace(QLatin1Char('\''), QStringLiteral("''")));
+    return db->exec(sql, &error);
+}
+
+QStringList defaults()
+{
+    QStringList rows;
+    for (const QString &text : defaultTemplates())
+        rows << text;
+    return rows;
+}
+
+QStringList fieldTexts(const FrmTsSet &screen)
+{
+    QStringList texts;
+    for (const QLineEdit *field : screen.TxtVeld)
+        texts << field->text();
+    return texts;
+}
+
+QString lockStates(const FrmTsSet &screen)
+{
+    QString states;
+    for (const QLineEdit *field : screen.TxtVeld)
+        states += field->isEnabled() ? QLatin1Char('0') : QLatin1Char('1');
+    return states;
+}
+
+} // namespace
+
+class TestFrmTsSet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void readAtStart();
+    void defaultReadsTheTable_data();
+    void defaultReadsTheTable();
+    void changeAndDefault();
+    void editedTemplateReachesThePages();
+
+private:
+    QTemporaryDir m_program;
+    QTemporaryDir m_sites;
+};
+
+void TestFrmTsSet::initTestCase()
+{
+    QVERIFY(startProgram(m_program));
+}
+
+void TestFrmTsSet::cleanup()
+{
+    while (popup())
+        closePopup();
+    frame()->setEnabled(true);
+    QVERIFY(storeRows(defaults()));
+    click(screens().set->CmdKnop[0]);
+}
+
+void TestFrmTsSet::readAtStart()
+{
+    const FrmTsSet &screen = *screens().set;
+    QVERIFY(!screen.isVisible());
+    QCOMPARE(fieldTexts(screen), defaults());
+    QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
+}
+
+void TestFrmTsSet::defaultReadsTheTable_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("fields");
+
+    const QStringList eight{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
+                            QStringLiteral("e"), QStringLiteral("f"), QStringLiteral("g"), QStringLiteral("h")};
+    QTest::newRow("three rows leave the rest empty")
+        << QStringList{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")}
+        << QStringList{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z"), QString(),
+                       QString(),           QString(),           QString(),           QString()};
+    QTest::newRow("no rows") << QStringList{} << QStringList(8, QString());
+    QTest::newRow("rows past the eighth have no field")
+        << (eight + QStringList{QStringLiteral("i"), QStringLiteral("j")}) << eight;
+    const QString marked = QStringLiteral("<META NAME=\"robots\" CONTENT=\"it's <b>\">");
+    QTest::newRow("quotes and brackets unchanged")
+        << (QStringList(4, QStringLiteral("-"))
+            << marked << QStringLiteral("'") << QStringLiteral("\"") << QStringLiteral("&amp;"))
+        << (QStringList(4, QStringLiteral("-"))
+            << marked << QStringLiteral("'") << QStringLiteral("\"") << QStringLiteral("&amp;"));
+}
+
+void TestFrmTsSet::defaultReadsTheTable()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, fields);
+
+    FrmTsSet &screen = *screens().set;
+    click(screen.CmdKnop[1]);
+    QVERIFY(storeRows(rows));
+    click(screen.CmdKnop[0]);
+    QCOMPARE(fieldTexts(screen), fields);
+    QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
+    Templates expected;
+    for (int i = 0; i < TemplateCount; ++i)
+        expected[i] = fields[i];
+    QCOMPARE(screen.templates(), expected);
+}
+
+void TestFrmTsSet::changeAndDefault()
+{
+    FrmTsSet &screen = *screens().set;
+    FrmTsTop &bar = *screens().top;
+    click(bar.CmdKnop[1]);
+    QVERIFY(screen.isVisible());
+
+    click(screen.CmdKnop[1]);
+    QCOMPARE(lockStates(screen), QStringLiteral("00000000"));
+    screen.TxtVeld[4]->selectAll();
+    QTest::keyClicks(screen.TxtVeld[4], QStringLiteral("<META NAME=\"robots\" CONTENT=\"none\">"));
+    const QStringList edited = fieldTexts(screen);
+    QCOMPARE(edited[4], QStringLiteral("<META NAME=\"robots\" CONTENT=\"none\">"));
+    click(screen.CmdKnop[1]);
+    QCOMPARE(fieldTexts(screen), edited);
+
+    click(screen.CmdKnop[0]);
+    QCOMPARE(fieldTexts(screen), defaults());
+    QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
+}
+
+void TestFrmTsSet::editedTemplateReachesThePages()
+{
+    const QString site = m_sites.filePath(QStringLiteral("site"));
+    const QStringList pages{site + QStringLiteral("/one.htm"), site + QStringLiteral("/two.htm")};
+    for (const QString &page : pages)
+        QVERIFY(writeFile(page, "<html><head><title>t</title></head><body>Furniture</body></html>"));
+    FrmTsSet &screen = *screens().set;
+    FrmTsTop &bar = *screens().top;
+    screens().main->TxtVeld[0]->setText(site);
+    const QByteArray stored = defaultTemplates()[4].toUtf8();
+    const QByteArray edited = "<META NAME=\"robots\" CONTENT=\"noindex, nofollow\">";
+
+    click(bar.CmdKnop[1]);
+    click(screen.CmdKnop[1]);
+    screen.TxtVeld[4]->setText(QString::fromUtf8(edited));
+    click(bar.CmdKnop[2]);
+    QVERIFY(!popup());
+    for (const QString &page : pages) {
+        const QByteArray written = readFile(page);
+        QVERIFY2(written.contains(edited), written.constData());
+        QVERIFY(!written.contains(stored));
+    }
+
+    click(bar.CmdKnop[1]);
+    click(screen.CmdKnop[0]);
+    click(bar.CmdKnop[2]);
+    for (const QString &page : pages) {
+        const QByteArray written = readFile(page);
+        QVERIFY2(written.contains(stored), written.constData());
+        QVERIFY(!written.contains(edited));
+        QCOMPARE(written.count("NAME=\"robots\""), 1);
+    }
+    screens().main->TxtVeld[0]->clear();
+}
+
+QTEST_MAIN(TestFrmTsSet)
+#include "tst_frmtsset.moc"

@@ -1,0 +1,134 @@
+#include "gui/FrmTsDir.h"
+#include "gui/FrmMdiTs.h"
+#include "gui/FrmTsInfo.h"
+#include "gui/FrmTsTop.h"
+#include "gui/Module1.h"
+#include "gui/FrmTsMain.h"
+#include "gui/FrmTsSet.h"
+#include "text/StringTable.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tagsmith;
+
+class TestModule1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void frameAfterStart();
+    void captionShowsVersion();
+    void screensOnceInOrder();
+    void alwaysStartsInEnglish();
+    void hideChildForms();
+    void failedStartTellsWhyAndShowsNoFrame();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+};
+
+void TestModule1::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(Module1::Main(m_folder->path()));
+}
+
+void TestModule1::cleanup()
+{
+    Module1::destroyScreens();
+    m_folder.reset();
+}
+
+void TestModule1::frameAfterStart()
+{
+    FrmMdiTs *frame = Module1::screens().mdi;
+    QVERIFY(frame);
+    QVERIFY(frame->isVisible());
+    // The bar and a content screen fit the client area.
+    QVERIFY(frame->width() >= twipsToPixels(6490));
+    QVERIFY(frame->height() >= twipsToPixels(800 + 4690));
+    QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("Tagsmith.mdb"))));
+    QCOMPARE(Module1::appFile(QStringLiteral("Tagsmith.mdb")), m_folder->filePath(QStringLiteral("Tagsmith.mdb")));
+}
+
+void TestModule1::captionShowsVersion()
+{
+    QCOMPARE(Module1::screens().mdi->windowTitle(),
+             QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
+    // No screen has a title id of its own, so a language switch keeps the caption.
+    Module1::LangOffset = DutchOffset;
+    Module1::LocaliseAll();
+    QCOMPARE(Module1::screens().mdi->windowTitle(),
+             QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
+}
+
+void TestModule1::screensOnceInOrder()
+{
+    const Module1::Screens &s = Module1::screens();
+    QList<QObject *> created;
+    for (QObject *child : s.mdi->children()) {
+        if (qobject_cast<FrmTsTop *>(child) || qobject_cast<FrmTsMain *>(child) || qobject_cast<FrmTsDir *>(child) ||
+            qobject_cast<FrmTsSet *>(child) || qobject_cast<FrmTsInfo *>(child))
+            created << child;
+    }
+    const QList<QObject *> expected{s.top, s.main, s.dir, s.set, s.info};
+    QCOMPARE(created, expected);
+    QCOMPARE(s.mdi->findChildren<FrmTsMain *>().size(), 1);
+}
+
+void TestModule1::alwaysStartsInEnglish()
+{
+    Module1::LangOffset = DutchOffset;
+    Module1::destroyScreens();
+    QVERIFY(Module1::Main(m_folder->path()));
+    QCOMPARE(Module1::LangOffset, EnglishOffset);
+}
+
+void TestModule1::hideChildForms()
+{
+    const Module1::Screens &s = Module1::screens();
+    for (QWidget *w : QList<QWidget *>{s.main, s.dir, s.set, s.info})
+        w->show();
+    Module1::HideChildForms();
+    for (QWidget *w : QList<QWidget *>{s.main, s.dir, s.set, s.info})
+        QVERIFY(!w->isVisible());
+    QVERIFY(s.top->isVisible());
+    // A screen shown again is the same one, not a new one.
+    s.set->show();
+    QVERIFY(s.set->isVisible());
+    QCOMPARE(s.mdi->findChildren<FrmTsSet *>().size(), 1);
+}
+
+void TestModule1::failedStartTellsWhyAndShowsNoFrame()
+{
+    Module1::destroyScreens();
+    QTemporaryDir broken;
+    QFile garbage(broken.filePath(QStringLiteral("Tagsmith.mdb")));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+
+    QString told;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            told = box->text();
+            box->accept();
+        }
+    });
+    poll.start(20);
+    QVERIFY(!Module1::Main(broken.path()));
+    poll.stop();
+    QVERIFY2(told.contains(QStringLiteral("file is not a database")), qPrintable(told));
+    QVERIFY(!Module1::screens().mdi);
+    QCOMPARE(QFile(garbage.fileName()).size(), 4096);
+}
+
+QTEST_MAIN(TestModule1)
+#include "tst_module1.moc"

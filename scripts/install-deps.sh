@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-    libsqlite3-dev
+    libsqlite3-dev zlib1g-dev libssl-dev
     python3
     xvfb xauth
     "$@"

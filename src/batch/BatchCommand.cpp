@@ -2,6 +2,8 @@
 
 #include "Version.h"
 #include "engine/Run.h"
+#include "engine/Undo.h"
+#include "text/UndoText.h"
 #include "text/StringTable.h"
 
 #include <QFileInfo>
@@ -38,12 +40,41 @@ QString programName()
     return QStringLiteral("tagsmith-batch");
 }
 
+// --undo: what the undo will do on standard error; with --dry-run that is all, and standard output
+// gets one line per page: what would be done, a tab, the page.
+int undoBatch(const BatchArguments &parsed, QTextStream &out, QTextStream &err)
+{
+    const RunOptions &options = parsed.options;
+    BatchObserver observer(err, parsed.langOffset);
+    if (parsed.dryRun) {
+        const UndoPlan plan = planUndo(options.dataFolder, options.folder);
+        if (!plan.ready()) {
+            observer.message(whyNoUndo(plan));
+            err.flush();
+            return batchexit::Failed;
+        }
+        static const char *const actions[] = {"restore", "remove", "as-before", "changed-since", "copy-lost"};
+        for (const UndoPage &page : plan.pages)
+            out << QLatin1String(actions[int(page.action)]) << QLatin1Char('\t') << page.page << Qt::endl;
+        for (const QString &line : undoPlanLines(plan, parsed.langOffset))
+            err << line << Qt::endl;
+        return batchexit::Completed;
+    }
+    UndoPlan done;
+    const RunResult result = undoLastRun(options.dataFolder, options.folder, observer, &done);
+    if (result != RunResult::NotStarted)
+        err << undoDoneLine(done, parsed.langOffset) << Qt::endl;
+    err.flush();
+    return result == RunResult::Completed ? batchexit::Completed : batchexit::Failed;
+}
+
 } // namespace
 
 QString batchUsage()
 {
     return QStringLiteral(
         "Usage: tagsmith-batch [OPTIONS] FOLDER\n"
+        "       tagsmith-batch --undo [--dry-run] FOLDER\n"
         "Writes a block of META lines into every .htm and .html page of FOLDER, each with its own\n"
         "words as keywords, and then into the main page with the words of the whole site.\n"
         "\n"
@@ -58,9 +89,14 @@ QString batchUsage()
         "  --no-min-length        keep words of every length\n"
         "  --case lower|upper|keep  the case of the keywords (default lower)\n"
         "  --backup               keep each page as it was under its backup name (index.bak ...)\n"
+        "  --no-undo              keep no undo data for this run (and drop the folder's old undo data)\n"
+        "  --undo                 undo the last run of FOLDER instead: every page it wrote that is\n"
+        "                         unchanged since gets its content from before back\n"
+        "  --dry-run              with --undo: change nothing, show what the undo would do\n"
         "  --language en|nl       the language of the messages (default en)\n"
         "  --database PATH        the database whose Settings rows are the template texts\n"
-        "                         (default: Tagsmith.mdb beside the program, else the built-in texts)\n"
+        "                         (default: Tagsmith.mdb beside the program, else the built-in texts);\n"
+        "                         undo data is kept in its folder\n"
         "  --help                 show this text\n"
         "  --version              show the version\n"
         "\n"
@@ -87,6 +123,9 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
         {QStringLiteral("--no-revisit"), [&] { options.revisit = false; }},
         {QStringLiteral("--no-min-length"), [&] { options.minLength = false; }},
         {QStringLiteral("--backup"), [&] { options.backup = true; }},
+        {QStringLiteral("--no-undo"), [&] { options.keepUndo = false; }},
+        {QStringLiteral("--undo"), [&] { result.action = BatchArguments::Action::Undo; }},
+        {QStringLiteral("--dry-run"), [&] { result.dryRun = true; }},
     };
 
     const QStringList valueOptions = {
@@ -170,6 +209,8 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
     }
     if (!folderGiven)
         return bad(QStringLiteral("no FOLDER given"));
+    if (result.dryRun && result.action != BatchArguments::Action::Undo)
+        return bad(QStringLiteral("--dry-run goes with --undo"));
     options.folder = folder;
     return result;
 }
@@ -191,12 +232,18 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QText
             << QStringLiteral("Try 'tagsmith-batch --help'.") << Qt::endl;
         return batchexit::BadUsage;
     case BatchArguments::Action::Run:
+    case BatchArguments::Action::Undo:
         break;
     }
 
+    // Undo data lives beside the database, in the program's data folder.
+    const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
+    parsed.options.dataFolder = QFileInfo(database).absolutePath();
+    if (parsed.action == BatchArguments::Action::Undo)
+        return undoBatch(parsed, out, err);
+
     // The template texts: the Settings rows of the database, or the texts a new database gets when
     // there is no database beside the program.
-    const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
     if (!parsed.database.isEmpty() || QFileInfo::exists(database)) {
         QString error;
         const auto rows = readSettingsRows(database, &error);

@@ -14,6 +14,7 @@ struct BatchArguments
 {
     enum class Action {
         Run,
+        Undo, // undo the last run of the folder
         Help,
         Version,
         BadUsage,
@@ -24,6 +25,7 @@ struct BatchArguments
     int langOffset = EnglishOffset; // the language of the messages
     QString database;               // empty: the database beside the program
     QString error;                  // what is wrong with the command line (BadUsage)
+    bool dryRun = false;            // change nothing, say what would be done
 };
 
 // Exit status of tagsmith-batch.

@@ -6,8 +6,10 @@
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
+#include "engine/Sha256.h"
 #include "text/StringTable.h"
 
+#include <QDateTime>
 #include <QFile>
 
 #include <cerrno>
@@ -54,6 +56,7 @@ void MetaRun::AddWord(std::string_view CurrentWord)
 
 RunResult MetaRun::run()
 {
+    m_startedMs = QDateTime::currentMSecsSinceEpoch();
     PageWords.ClearWordTable();
     SiteWords.ClearWordTable();
     if (m_options.folder.isEmpty()) {
@@ -71,6 +74,18 @@ RunResult MetaRun::run()
         return RunResult::NotStarted;
     }
 
+    if (!m_options.dataFolder.isEmpty()) {
+        m_undoStore.emplace(m_options.dataFolder);
+        m_undo.emplace(*m_undoStore, m_options.folder, m_options.keepUndo);
+    }
+    const RunResult result = runPages(pages);
+    if (m_undo)
+        m_undo->finish(); // a journal that is not marked finished serves as well
+    return result;
+}
+
+RunResult MetaRun::runPages(const QStringList &pages)
+{
     const bool hasMainPage = !m_options.mainPage.isEmpty();
     const auto count = static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0);
     QString folder = m_options.folder;
@@ -119,7 +134,7 @@ RunResult MetaRun::run()
             if (page)
                 ahead->done(std::move(page));
             if (err != 0) {
-                m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, PagePath});
+                reportFailure(err, PagePath);
                 return RunResult::Failed;
             }
         }
@@ -135,7 +150,7 @@ RunResult MetaRun::run()
         m_observer.pageStarted(page.PagePath, index++, count);
         m_reader.read(page);
         if (const int err = processPage(page, true); err != 0) {
-            m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, page.PagePath});
+            reportFailure(err, page.PagePath);
             return RunResult::Failed;
         }
     }
@@ -174,7 +189,11 @@ int MetaRun::RewritePage(ScannedPage &page)
     PageReplacement replacement(page.target);
     if (const int err = replacement.create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0)
         return err;
-    PageSplicer splicer(page.marks, page.block, replacement.sink());
+    // With undo data, what is written is hashed on its way to the page.
+    std::optional<HashingSink> written;
+    if (m_undo)
+        written.emplace(replacement.sink());
+    PageSplicer splicer(page.marks, page.block, written ? static_cast<ByteSink &>(*written) : replacement.sink());
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
     } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
@@ -196,6 +215,13 @@ int MetaRun::RewritePage(ScannedPage &page)
             err != 0)
             return err;
     }
+    if (m_undo) {
+        if (const int err = recordUndo(page, backup, *written); err != 0) {
+            if (m_options.backup)
+                backup.undo();
+            return err;
+        }
+    }
     if (const int err = replacement.commit(); err != 0) {
         if (m_options.backup)
             backup.undo();
@@ -204,6 +230,30 @@ int MetaRun::RewritePage(ScannedPage &page)
     if (!m_options.backup)
         return backup.releaseTakenOver();
     return 0;
+}
+
+int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink &written)
+{
+    if (!m_undo->started()) {
+        if (const int err = m_undo->start(m_startedMs); err != 0) {
+            // The run still does what was asked; the user is told once that it cannot be undone.
+            m_observer.message({ids::WarningTitle, ids::UndoNotKept,
+                                QFile::decodeName(QByteArray::fromStdString(m_undo->failedPath()))});
+            m_undo.reset();
+            return 0;
+        }
+    }
+    if (!m_undo->keeping())
+        return 0;
+    const int err = m_undo->recordPage(page, backup, m_options.backup, written.result(), written.size());
+    if (err != 0)
+        m_failedPath = QFile::decodeName(QByteArray::fromStdString(m_undo->failedPath()));
+    return err;
+}
+
+void MetaRun::reportFailure(int err, const QString &PagePath)
+{
+    m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, m_failedPath.isEmpty() ? PagePath : m_failedPath});
 }
 
 } // namespace tagsmith

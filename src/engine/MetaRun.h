@@ -6,13 +6,19 @@
 #include "engine/PageReader.h"
 #include "engine/Run.h"
 #include "engine/ScannedPage.h"
+#include "engine/UndoStore.h"
 #include "engine/WordTable.h"
 
+#include <QStringList>
+
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tagsmith {
 
+class HashingSink;
+class PageBackup;
 class PageReadAhead;
 
 // One generation run and everything it keeps while it goes: the word tables and the page under
@@ -41,8 +47,13 @@ private:
     // Rewrites the page, its words taken into SiteWords first unless the reading ahead took them.
     // Returns 0 or the run-time error number of the file operation that failed; the page is then as
     // it was.
+    RunResult runPages(const QStringList &pages);
     int processPage(ScannedPage &page, bool addToSiteWords);
     int RewritePage(ScannedPage &page);
+    // Keeps what undo needs of the page, before its new content takes its name.
+    int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink &written);
+    // The message of a failed page: about the page, or the undo data whose writing failed.
+    void reportFailure(int err, const QString &PagePath);
 
     const RunOptions &m_options;
     RunObserver &m_observer;
@@ -53,6 +64,10 @@ private:
     PageReader m_reader;        // pages read on this thread: the main page, pages read again
     PageReader m_aheadReader;   // pages read ahead
     std::vector<char> m_buffer; // a page rewritten in blocks
+    std::optional<UndoStore> m_undoStore;
+    std::optional<UndoRecorder> m_undo;
+    std::int64_t m_startedMs = 0;
+    QString m_failedPath; // the file of undo data whose operation failed
 };
 
 } // namespace tagsmith

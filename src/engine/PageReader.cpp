@@ -91,6 +91,7 @@ int PageReader::open(ScannedPage &page)
     page.device = st.st_dev;
     page.inode = st.st_ino;
     page.size = st.st_size;
+    page.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return 0;
 }
 

@@ -26,6 +26,8 @@ struct RunOptions
     bool lowerCase = true;                          // ChkVeld(6); wins when both are on
     bool backup = false;                            // ChkVeld(7): keep the page as it was
     Templates templates = defaultTemplates();       // FrmTsSet.TxtVeld(0) to TxtVeld(7)
+    bool keepUndo = true;                           // "Keep undo data": the run can be undone
+    QString dataFolder; // the program's data folder, where undo data is kept; empty: none is kept or removed
 };
 
 } // namespace tagsmith

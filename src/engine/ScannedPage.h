@@ -32,6 +32,7 @@ struct ScannedPage
     dev_t device = 0;
     ino_t inode = 0;
     std::int64_t size = 0;
+    std::int64_t mtimeNs = 0; // when it was last written, ns since the epoch
 
     PageEncoding encoding = PageEncoding::Windows1252; // how its bytes stand for characters
     bool whole = false;                                // all of the page's bytes are in bytes

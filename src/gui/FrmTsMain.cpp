@@ -6,6 +6,8 @@
 #include "gui/ScreenControls.h"
 #include "engine/Run.h"
 #include "gui/FrmTsSet.h"
+#include "gui/FrmUndo.h"
+#include "engine/Undo.h"
 #include "text/StringTable.h"
 
 #include <QApplication>
@@ -220,9 +222,22 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Progress->setRange(0, 1);
     Progress->setValue(0);
 
+    // Beyond the options of a run: undo data and the undo of the folder's last run.
+    ChkUndo = controls::create<QCheckBox>(this, QStringLiteral("ChkUndo"), 240, 3480, 255, 255);
+    ChkUndo->setChecked(true);
+    controls::setToolTipId(ChkUndo, ids::KeepUndoTip);
+    LblUndo = controls::create<QLabel>(this, QStringLiteral("LblUndo"), 600, 3480, 2895, 255);
+    LblUndo->setTextFormat(Qt::PlainText);
+    controls::setTag(LblUndo, ids::KeepUndo);
+    LblUndo->setBuddy(ChkUndo);
+    CmdUndo = controls::create<QPushButton>(this, QStringLiteral("CmdUndo"), 3600, 3420, 2535, 375);
+    controls::setTag(CmdUndo, ids::UndoButton);
+    controls::setToolTipId(CmdUndo, ids::UndoButtonTip);
+    connect(CmdUndo, &QPushButton::clicked, this, &FrmTsMain::cmdUndoClick);
+
     QWidget *focusOrder[] = {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],
                              TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],
-                             ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
+                             ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8], ChkUndo,    CmdUndo};
     for (std::size_t i = 1; i < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
 
@@ -277,6 +292,9 @@ void FrmTsMain::showRunLabels(bool visible)
     for (int i = 11; i <= 14; ++i)
         LblVeld[i]->setVisible(visible);
     Progress->setVisible(visible);
+    ChkUndo->setVisible(!visible);
+    LblUndo->setVisible(!visible);
+    CmdUndo->setVisible(!visible);
 }
 
 RunOptions FrmTsMain::runOptions() const
@@ -297,6 +315,8 @@ RunOptions FrmTsMain::runOptions() const
     options.upperCase = on(5);
     options.lowerCase = on(6);
     options.backup = on(7);
+    options.keepUndo = ChkUndo->isChecked();
+    options.dataFolder = undoDataFolder();
     if (const FrmTsSet *format = Module1::screens().set)
         options.templates = format->templates();
     return options;
@@ -351,6 +371,39 @@ void FrmTsMain::StartMeta()
         repaint();
     }
     frame->setEnabled(true);
+}
+
+QString FrmTsMain::undoDataFolder()
+{
+    return Module1::AppPath;
+}
+
+void FrmTsMain::cmdUndoClick()
+{
+    const QString folder = TxtVeld[0]->text();
+    if (folder.isEmpty()) {
+        Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
+        return;
+    }
+    UndoPlan plan;
+    {
+        BusyCursor busy;
+        try {
+            plan = planUndo(undoDataFolder(), folder);
+        } catch (...) {
+            plan.status = UndoStore::Status::Failed;
+            plan.error = fileerr::DeviceIO;
+            plan.journal = folder;
+        }
+    }
+    if (!plan.ready()) {
+        // No undo data, damaged undo data, or a file that could not be read: the popup says which.
+        const Message why = whyNoUndo(plan);
+        Module1::showMessage(why.titleId, why.textId, why.page);
+        return;
+    }
+    auto *dialog = new FrmUndo(undoDataFolder(), folder, plan, window());
+    dialog->show();
 }
 
 } // namespace tagsmith

@@ -38,6 +38,14 @@ public:
     QLabel *Image1 = nullptr;
     // How far a run is: page i of n. Shown only during a run.
     QProgressBar *Progress = nullptr;
+    // "Keep undo data" with its caption, and "Undo last run…" for the folder in TxtVeld(0). They share
+    // the row of the progress labels and are hidden during a run.
+    QCheckBox *ChkUndo = nullptr;
+    QLabel *LblUndo = nullptr;
+    QPushButton *CmdUndo = nullptr;
+
+    // Where undo data is kept: the program's data folder.
+    static QString undoDataFolder();
 
     // One generation run over the folder and main page of this screen with the options of this screen
     // and the template texts of the meta tag format screen. Returns when the run is over.
@@ -52,6 +60,7 @@ protected:
 private:
     void chkVeldClick(int index);
     void cmdKnopClick(int index);
+    void cmdUndoClick();
     void showRunLabels(bool visible);
 };
 

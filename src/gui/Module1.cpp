@@ -154,6 +154,10 @@ void SeedToolTips()
     seedToolTip(s.top, "CmdKnop", 5, 1051);
     for (int i = 0; i <= 2; ++i)
         seedToolTip(s.main, "TxtVeld", i, 1043 + i);
+    if (s.main) {
+        controls::setToolTipId(s.main->ChkUndo, ids::KeepUndoTip);
+        controls::setToolTipId(s.main->CmdUndo, ids::UndoButtonTip);
+    }
     for (int i = 0; i <= 1; ++i)
         seedToolTip(s.set, "CmdKnop", i, 1052 + i);
 }

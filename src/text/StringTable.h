@@ -29,6 +29,27 @@ inline constexpr int DeleteOriginal = 1047;
 inline constexpr int NoMarkAppending = 1048;
 inline constexpr int NoPages = 1050;
 inline constexpr int FileErrorBase = 2000;
+// Undo of a folder's last run.
+inline constexpr int KeepUndo = 3060;
+inline constexpr int UndoButton = 3061;
+inline constexpr int UndoButtonTip = 3062;
+inline constexpr int KeepUndoTip = 3063;
+inline constexpr int NoUndoData = 3064;
+inline constexpr int UndoDamaged = 3065;
+inline constexpr int ChangedSinceRun = 3066;
+inline constexpr int UndoCopyLost = 3067;
+inline constexpr int UndoNotKept = 3068;
+inline constexpr int UndoTitle = 3069;
+inline constexpr int UndoPagesOfRun = 3070;
+inline constexpr int UndoWillRestore = 3071;
+inline constexpr int UndoWillLeave = 3072;
+inline constexpr int UndoSpace = 3073;
+inline constexpr int UndoConfirm = 3074;
+inline constexpr int UndoCancel = 3075;
+inline constexpr int UndoRunUnfinished = 3076;
+inline constexpr int UndoAlreadyBefore = 3077;
+inline constexpr int UndoDone = 3078;
+inline constexpr int UndoWillRemove = 3079;
 } // namespace ids
 
 } // namespace tagsmith

@@ -1,0 +1,358 @@
+#include "engine/Undo.h"
+
+#include "engine/FileError.h"
+#include "engine/PageReader.h"
+#include "engine/PageReplacement.h"
+#include "engine/Sha256.h"
+#include "text/StringTable.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+namespace tagsmith {
+namespace {
+
+using namespace undofiles;
+
+QString decoded(const std::string &path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// The records of one file, in run order: more than one when the run wrote it twice (the main page
+// inside the folder, or a page that two names lead to).
+struct Entry
+{
+    std::vector<const UndoRecord *> records;
+    const UndoRecord &first() const { return *records.front(); }
+};
+
+std::vector<Entry> entriesOf(const UndoJournal &journal)
+{
+    std::vector<Entry> entries;
+    std::map<std::string, std::size_t> byTarget;
+    for (const UndoRecord &record : journal.records) {
+        const auto [it, added] = byTarget.try_emplace(record.target, entries.size());
+        if (added)
+            entries.emplace_back();
+        entries[it->second].records.push_back(&record);
+    }
+    return entries;
+}
+
+int hashFile(const std::string &path, QByteArray *hash)
+{
+    const int fd = openRead(path);
+    if (fd < 0)
+        return -fd;
+    Sha256 sha;
+    std::vector<char> buffer;
+    const int err = PageReader::forEachBlock(fd, INT64_MAX, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
+        sha.add(bytes);
+        return true;
+    });
+    closeFile(fd);
+    *hash = sha.result();
+    return err;
+}
+
+// Compares bytes fed to it with a file's bytes.
+class ComparingSink : public ByteSink
+{
+public:
+    explicit ComparingSink(int fd) : m_fd(fd) {}
+    void write(std::string_view bytes) override
+    {
+        if (!m_same)
+            return;
+        m_buffer.resize(bytes.size());
+        std::size_t got = 0;
+        if (PageReader::readAt(m_fd, m_buffer.data(), m_offset, bytes.size(), &got) != 0 || got != bytes.size() ||
+            std::memcmp(m_buffer.data(), bytes.data(), bytes.size()) != 0)
+            m_same = false;
+        m_offset += static_cast<std::int64_t>(bytes.size());
+    }
+    bool same() const { return m_same; }
+
+private:
+    int m_fd;
+    std::int64_t m_offset = 0;
+    std::vector<char> m_buffer;
+    bool m_same = true;
+};
+
+class Undoer
+{
+public:
+    Undoer(const QString &dataFolder, const QString &folder) : m_store(dataFolder), m_folder(folder) {}
+
+    UndoPlan load()
+    {
+        UndoPlan plan;
+        plan.journal = decoded(m_store.journalPath(m_folder));
+        plan.folder = UndoStore::canonicalFolder(m_folder);
+        int err = 0;
+        plan.status = m_store.load(m_folder, &m_journal, &err);
+        plan.error = err == 0 ? 0 : fileErrorFromErrno(err);
+        if (!plan.ready())
+            return plan;
+        plan.folder = m_journal.folder;
+        plan.startedMs = m_journal.startedMs;
+        plan.finished = m_journal.finished;
+        plan.space = m_store.space(m_folder, m_journal);
+        m_entries = entriesOf(m_journal);
+        return plan;
+    }
+
+    const std::vector<Entry> &entries() const { return m_entries; }
+
+    static UndoPage pageOf(const Entry &entry)
+    {
+        UndoPage page;
+        page.page = decoded(entry.first().page);
+        page.mainPage = std::any_of(entry.records.begin(), entry.records.end(),
+                                    [](const UndoRecord *r) { return r->mainPage; });
+        return page;
+    }
+
+    // What undo has to do with the file now.
+    int judge(const Entry &entry, UndoAction *action) const
+    {
+        const UndoRecord &first = entry.first();
+        FileIdentity now;
+        if (const int err = identity(first.target, &now); err != 0)
+            return err;
+        if (!now.exists()) {
+            *action = first.created ? UndoAction::AsBefore : UndoAction::ChangedSince;
+            return 0;
+        }
+        // The file from before the run stands under its name: the run never replaced it, or an undo
+        // put it back.
+        if (!first.created && (now == first.before || (first.copyKind != CopyKind::Compressed &&
+                                                       first.copyKind != CopyKind::None && now == first.copyIdentity))) {
+            *action = UndoAction::AsBefore;
+            return 0;
+        }
+        QByteArray hash;
+        if (const int err = hashFile(first.target, &hash); err != 0)
+            return err;
+        const bool written = std::any_of(entry.records.begin(), entry.records.end(),
+                                         [&](const UndoRecord *r) { return r->afterHash == hash; });
+        if (written) {
+            if (first.created)
+                *action = UndoAction::Remove;
+            else
+                *action = copyIntact(first) ? UndoAction::Restore : UndoAction::CopyLost;
+            return 0;
+        }
+        // Put back from a compressed copy by an earlier undo: a new file with the old bytes.
+        if (first.copyKind == CopyKind::Compressed && now.size == first.beforeSize && copyIntact(first)) {
+            const int fd = openRead(first.target);
+            if (fd < 0)
+                return -fd;
+            ComparingSink compare(fd);
+            const int err = expandCopy(copyPath(first), first.beforeSize, compare);
+            closeFile(fd);
+            if (err == 0 && compare.same()) {
+                *action = UndoAction::AsBefore;
+                return 0;
+            }
+        }
+        *action = UndoAction::ChangedSince;
+        return 0;
+    }
+
+    // Does what judge() said. Returns errno; failedPath then names the file.
+    int apply(const Entry &entry, UndoAction action)
+    {
+        const UndoRecord &first = entry.first();
+        switch (action) {
+        case UndoAction::Restore:
+            if (first.copyKind == CopyKind::Compressed) {
+                PageReplacement replacement(first.target);
+                m_failedPath = first.target;
+                if (const int err = replacement.create(first.mode, first.owner, first.group, std::size_t(1) << 20);
+                    err != 0)
+                    return err;
+                m_failedPath = copyPath(first);
+                if (const int err = expandCopy(m_failedPath, first.beforeSize, replacement.sink()); err != 0)
+                    return err;
+                m_failedPath = first.target;
+                if (const int err = replacement.close(); err != 0)
+                    return err;
+                if (const int err = replacement.commit(); err != 0)
+                    return err;
+            } else {
+                // The old file itself goes back under its name, with its bits, owner and other links.
+                m_failedPath = first.target;
+                if (const int err = renameFile(copyPath(first), first.target); err != 0)
+                    return err;
+            }
+            break;
+        case UndoAction::Remove:
+            m_failedPath = first.target;
+            if (const int err = removeFile(first.target); err != 0)
+                return err;
+            break;
+        case UndoAction::AsBefore:
+            break;
+        case UndoAction::ChangedSince:
+        case UndoAction::CopyLost:
+            return 0; // its backups stay too: they may be all that is left of the page as it was
+        }
+        return removeBackups(entry);
+    }
+
+    int finish()
+    {
+        m_failedPath = m_store.journalPath(m_folder);
+        return m_store.remove(m_folder);
+    }
+
+    const std::string &failedPath() const { return m_failedPath; }
+
+private:
+    std::string copyPath(const UndoRecord &record) const
+    {
+        if (record.copyKind == CopyKind::Backup)
+            return record.copy;
+        return m_store.runFolder(m_folder, m_journal.runId) + '/' + record.copy;
+    }
+
+    bool copyIntact(const UndoRecord &record) const
+    {
+        if (record.copyKind == CopyKind::None)
+            return false;
+        FileIdentity id;
+        return identity(copyPath(record), &id) == 0 && id == record.copyIdentity;
+    }
+
+    // The backups the run made go when they are still as the run made them; an empty file that a
+    // backup name held before the run comes back.
+    int removeBackups(const Entry &entry)
+    {
+        for (const UndoRecord *record : entry.records) {
+            if (record->backup.empty())
+                continue;
+            m_failedPath = record->backup;
+            FileIdentity id;
+            if (const int err = identity(record->backup, &id); err != 0)
+                return err;
+            if (id.exists() && id == record->backupIdentity) {
+                if (const int err = removeFile(record->backup); err != 0)
+                    return err;
+            }
+            if (record->backupTakenOver) {
+                if (const int err = identity(record->backup, &id); err != 0)
+                    return err;
+                if (!id.exists()) {
+                    const int fd = createNew(record->backup, 0666 & ~creationMask());
+                    if (fd < 0)
+                        return -fd;
+                    closeFile(fd);
+                }
+            }
+        }
+        return 0;
+    }
+
+    UndoStore m_store;
+    QString m_folder;
+    UndoJournal m_journal;
+    std::vector<Entry> m_entries;
+    std::string m_failedPath;
+};
+
+} // namespace
+
+int UndoPlan::count(UndoAction action) const
+{
+    return static_cast<int>(
+        std::count_if(pages.begin(), pages.end(), [action](const UndoPage &p) { return p.action == action; }));
+}
+
+UndoPlan planUndo(const QString &dataFolder, const QString &folder)
+{
+    Undoer undoer(dataFolder, folder);
+    UndoPlan plan = undoer.load();
+    if (!plan.ready())
+        return plan;
+    for (const Entry &entry : undoer.entries()) {
+        UndoPage page = Undoer::pageOf(entry);
+        if (const int err = undoer.judge(entry, &page.action); err != 0) {
+            plan.status = UndoStore::Status::Failed;
+            plan.error = fileErrorFromErrno(err);
+            plan.journal = page.page;
+            return plan;
+        }
+        plan.pages.push_back(page);
+    }
+    return plan;
+}
+
+Message whyNoUndo(const UndoPlan &plan)
+{
+    switch (plan.status) {
+    case UndoStore::Status::Missing:
+        return {ids::ErrorTitle, ids::NoUndoData, plan.folder};
+    case UndoStore::Status::Damaged:
+        return {ids::ErrorTitle, ids::UndoDamaged, plan.journal};
+    case UndoStore::Status::Failed:
+    case UndoStore::Status::Ok:
+        break;
+    }
+    return {ids::ErrorTitle, ids::FileErrorBase + plan.error, plan.journal};
+}
+
+RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObserver &observer, UndoPlan *done)
+{
+    Undoer undoer(dataFolder, folder);
+    UndoPlan plan = undoer.load();
+    if (!plan.ready()) {
+        observer.message(whyNoUndo(plan));
+        if (done)
+            *done = plan;
+        return RunResult::NotStarted;
+    }
+
+    // Each file is judged again just before it is put back: it may have changed since the plan was
+    // shown.
+    RunResult result = RunResult::Completed;
+    const auto count = static_cast<std::int64_t>(undoer.entries().size());
+    std::int64_t index = 0;
+    for (const Entry &entry : undoer.entries()) {
+        UndoPage page = Undoer::pageOf(entry);
+        observer.pageStarted(page.page, index++, count);
+        int err = undoer.judge(entry, &page.action);
+        const std::string failed = err != 0 ? entry.first().target : std::string();
+        if (err == 0)
+            err = undoer.apply(entry, page.action);
+        if (err != 0) {
+            observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err),
+                              decoded(failed.empty() ? undoer.failedPath() : failed)});
+            result = RunResult::Failed;
+            break;
+        }
+        if (page.action == UndoAction::ChangedSince)
+            observer.message({ids::WarningTitle, ids::ChangedSinceRun, page.page});
+        else if (page.action == UndoAction::CopyLost)
+            observer.message({ids::WarningTitle, ids::UndoCopyLost, page.page});
+        plan.pages.push_back(page);
+    }
+    if (result == RunResult::Completed) {
+        if (const int err = undoer.finish(); err != 0) {
+            observer.message(
+                {ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), decoded(undoer.failedPath())});
+            result = RunResult::Failed;
+        }
+    }
+    if (done)
+        *done = plan;
+    return result;
+}
+
+} // namespace tagsmith

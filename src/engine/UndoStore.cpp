@@ -1,0 +1,483 @@
+#include "engine/UndoStore.h"
+
+#include "engine/PageBackup.h"
+#include "engine/PageReader.h"
+#include "engine/ScannedPage.h"
+#include "engine/Sha256.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <cerrno>
+
+namespace tagsmith {
+namespace {
+
+using namespace undofiles;
+
+// The journal: this line, then frames of [length, CRC-32 of the payload, payload] (little-endian
+// 32-bit numbers). The first payload is the header, one follows per page written, the last marks
+// the end of the run. A frame cut short at the end is a record whose page was never changed: the
+// run was killed while writing it.
+constexpr char Magic[] = "TSUNDO1\n";
+constexpr qsizetype MagicSize = sizeof Magic - 1;
+constexpr char HeaderType = 'H';
+constexpr char PageType = 'P';
+constexpr char EndType = 'E';
+
+QDataStream &operator<<(QDataStream &out, const FileIdentity &id)
+{
+    return out << quint64(id.device) << quint64(id.inode) << qint64(id.size) << qint64(id.mtimeNs);
+}
+
+QDataStream &operator>>(QDataStream &in, FileIdentity &id)
+{
+    quint64 device = 0, inode = 0;
+    qint64 size = 0, mtime = 0;
+    in >> device >> inode >> size >> mtime;
+    id = FileIdentity{device, inode, size, mtime};
+    return in;
+}
+
+QDataStream &operator<<(QDataStream &out, const std::string &text)
+{
+    return out << QByteArray::fromStdString(text);
+}
+
+QDataStream &operator>>(QDataStream &in, std::string &text)
+{
+    QByteArray bytes;
+    in >> bytes;
+    text = bytes.toStdString();
+    return in;
+}
+
+QByteArray encode(char type, const auto &write)
+{
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << qint8(type);
+    write(out);
+    return payload;
+}
+
+QByteArray frame(const QByteArray &payload)
+{
+    QByteArray bytes(8, Qt::Uninitialized);
+    qToLittleEndian<quint32>(quint32(payload.size()), bytes.data());
+    qToLittleEndian<quint32>(
+        quint32(crc32(0, reinterpret_cast<const Bytef *>(payload.constData()), uInt(payload.size()))),
+        bytes.data() + 4);
+    return bytes + payload;
+}
+
+void writeRecord(QDataStream &out, const UndoRecord &r)
+{
+    out << r.page << r.target << r.mainPage << r.created << quint32(r.mode) << quint32(r.owner) << quint32(r.group)
+        << r.before << qint64(r.beforeSize) << quint8(r.copyKind) << r.copy << r.copyIdentity << r.backup
+        << r.backupIdentity << r.backupTakenOver << r.afterHash << qint64(r.afterSize);
+}
+
+bool readRecord(QDataStream &in, UndoRecord &r)
+{
+    quint32 mode = 0, owner = 0, group = 0;
+    qint64 beforeSize = 0, afterSize = 0;
+    quint8 kind = 0;
+    in >> r.page >> r.target >> r.mainPage >> r.created >> mode >> owner >> group >> r.before >> beforeSize >> kind >>
+        r.copy >> r.copyIdentity >> r.backup >> r.backupIdentity >> r.backupTakenOver >> r.afterHash >> afterSize;
+    r.mode = mode;
+    r.owner = owner;
+    r.group = group;
+    r.beforeSize = beforeSize;
+    r.afterSize = afterSize;
+    r.copyKind = static_cast<CopyKind>(kind);
+    return in.status() == QDataStream::Ok && kind <= quint8(CopyKind::Compressed) && !r.target.empty() &&
+           r.afterHash.size() == 32;
+}
+
+// A zlib stream of the bytes into a new file.
+class Compressor
+{
+public:
+    explicit Compressor(int fd) : m_fd(fd)
+    {
+        m_ok = deflateInit(&m_stream, 1) == Z_OK; // the fastest level: a run waits for it
+    }
+    ~Compressor() { deflateEnd(&m_stream); }
+
+    int add(std::string_view bytes, bool last)
+    {
+        if (!m_ok)
+            return ENOMEM;
+        m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data()));
+        m_stream.avail_in = uInt(bytes.size());
+        int rc;
+        do {
+            char out[65536];
+            m_stream.next_out = reinterpret_cast<Bytef *>(out);
+            m_stream.avail_out = sizeof out;
+            rc = deflate(&m_stream, last ? Z_FINISH : Z_NO_FLUSH);
+            if (rc == Z_STREAM_ERROR)
+                return EIO;
+            if (const int err = writeAll(m_fd, out, sizeof out - m_stream.avail_out); err != 0)
+                return err;
+        } while (m_stream.avail_out == 0 || (last && rc != Z_STREAM_END));
+        return 0;
+    }
+
+private:
+    int m_fd;
+    z_stream m_stream{};
+    bool m_ok = false;
+};
+
+} // namespace
+
+int expandCopy(const std::string &path, std::int64_t expectedSize, ByteSink &sink)
+{
+    const int fd = openRead(path);
+    if (fd < 0)
+        return -fd;
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        closeFile(fd);
+        return ENOMEM;
+    }
+    std::vector<char> in(65536), out(65536);
+    std::int64_t total = 0;
+    int rc = Z_OK;
+    int err = 0;
+    while (rc != Z_STREAM_END && err == 0) {
+        std::size_t n = 0;
+        if ((err = readSome(fd, in.data(), in.size(), &n)) != 0)
+            break;
+        if (n == 0) {
+            err = EBADMSG; // the file ends before the stream does
+            break;
+        }
+        stream.next_in = reinterpret_cast<Bytef *>(in.data());
+        stream.avail_in = uInt(n);
+        while (stream.avail_in > 0 && rc != Z_STREAM_END) {
+            stream.next_out = reinterpret_cast<Bytef *>(out.data());
+            stream.avail_out = uInt(out.size());
+            rc = inflate(&stream, Z_NO_FLUSH);
+            if (rc != Z_OK && rc != Z_STREAM_END) {
+                err = EBADMSG;
+                break;
+            }
+            const std::size_t produced = out.size() - stream.avail_out;
+            total += static_cast<std::int64_t>(produced);
+            sink.write(std::string_view(out.data(), produced));
+        }
+    }
+    inflateEnd(&stream);
+    closeFile(fd);
+    if (err == 0 && total != expectedSize)
+        err = EBADMSG;
+    return err;
+}
+
+UndoStore::UndoStore(QString dataFolder) : m_dataFolder(std::move(dataFolder)) {}
+
+std::string UndoStore::storeFolder() const
+{
+    return QFile::encodeName(QDir::cleanPath(m_dataFolder + QStringLiteral("/Tagsmith.undo"))).toStdString();
+}
+
+QString UndoStore::canonicalFolder(const QString &folder)
+{
+    const QByteArray native = QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+    std::string resolved;
+    if (canonicalPath(native.toStdString(), &resolved) == 0)
+        return QFile::decodeName(QByteArray::fromStdString(resolved));
+    return QFile::decodeName(native);
+}
+
+std::string UndoStore::key(const QString &folder) const
+{
+    Sha256 hash;
+    const QByteArray name = canonicalFolder(folder).toUtf8();
+    hash.add(std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
+    return hash.result().toHex().left(32).toStdString();
+}
+
+std::string UndoStore::journalPath(const QString &folder) const
+{
+    return storeFolder() + '/' + key(folder) + ".journal";
+}
+
+std::string UndoStore::runFolder(const QString &folder, const std::string &runId) const
+{
+    return storeFolder() + '/' + key(folder) + '.' + runId;
+}
+
+UndoStore::Status UndoStore::load(const QString &folder, UndoJournal *journal, int *error) const
+{
+    *journal = UndoJournal();
+    *error = 0;
+    QByteArray bytes;
+    if (const int err = readAll(journalPath(folder), &bytes); err != 0) {
+        *error = err;
+        return err == ENOENT ? Status::Missing : Status::Failed;
+    }
+    if (!bytes.startsWith(QByteArray(Magic, MagicSize)))
+        return Status::Damaged;
+    bool header = false;
+    for (qsizetype at = MagicSize; at < bytes.size();) {
+        if (bytes.size() - at < 8)
+            break; // cut short while written: its page was not changed
+        const quint32 length = qFromLittleEndian<quint32>(bytes.constData() + at);
+        const quint32 crc = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
+        if (qint64(length) > bytes.size() - at - 8)
+            break;
+        const QByteArray payload = bytes.mid(at + 8, length);
+        at += 8 + qsizetype(length);
+        if (crc32(0, reinterpret_cast<const Bytef *>(payload.constData()), uInt(payload.size())) != crc) {
+            if (at >= bytes.size())
+                break; // the last frame, cut short
+            return Status::Damaged;
+        }
+        QDataStream in(payload);
+        in.setVersion(QDataStream::Qt_6_0);
+        qint8 type = 0;
+        in >> type;
+        if (!header) {
+            if (type != HeaderType)
+                return Status::Damaged;
+            qint64 started = 0;
+            in >> journal->folder >> journal->runId >> started;
+            journal->startedMs = started;
+            if (in.status() != QDataStream::Ok || journal->runId.empty())
+                return Status::Damaged;
+            header = true;
+        } else if (type == PageType) {
+            UndoRecord record;
+            if (!readRecord(in, record))
+                return Status::Damaged;
+            journal->records.push_back(std::move(record));
+        } else if (type == EndType) {
+            journal->finished = true;
+        } else {
+            return Status::Damaged;
+        }
+    }
+    // A journal is made whole with its header before it takes its name.
+    if (!header)
+        return Status::Damaged;
+    return Status::Ok;
+}
+
+std::int64_t UndoStore::space(const QString &folder, const UndoJournal &journal) const
+{
+    FileIdentity id;
+    identity(journalPath(folder), &id);
+    return std::max<std::int64_t>(id.size, 0) + folderSize(runFolder(folder, journal.runId));
+}
+
+int UndoStore::remove(const QString &folder) const
+{
+    const std::string journal = journalPath(folder);
+    if (const int err = removeFile(journal); err != 0)
+        return err;
+    // The copies of this and of any earlier run whose removal was cut short.
+    const std::string prefix = key(folder) + '.';
+    std::vector<std::string> names;
+    listFolder(storeFolder(), &names);
+    for (const std::string &name : names)
+        if (name.starts_with(prefix) && name != prefix + "journal")
+            if (const int err = removeFolder(storeFolder() + '/' + name); err != 0)
+                return err;
+    return 0;
+}
+
+UndoRecorder::UndoRecorder(const UndoStore &store, const QString &folder, bool keep)
+    : m_store(store), m_folder(folder), m_keep(keep)
+{
+}
+
+UndoRecorder::~UndoRecorder()
+{
+    if (m_fd >= 0)
+        closeFile(m_fd);
+}
+
+int UndoRecorder::start(std::int64_t startedMs)
+{
+    m_started = true;
+    if (!m_keep) {
+        // The old undo data would put back pages of a run before this one.
+        m_failedPath = m_store.journalPath(m_folder);
+        return m_store.remove(m_folder);
+    }
+    const std::string store = m_store.storeFolder();
+    m_failedPath = store;
+    if (const int err = makeFolder(store); err != 0)
+        return err;
+    const std::string runId = QByteArray::number(QRandomGenerator::global()->generate64(), 16).toStdString();
+    m_runFolder = m_store.runFolder(m_folder, runId);
+    m_failedPath = m_runFolder;
+    if (const int err = makeFolder(m_runFolder); err != 0)
+        return err;
+
+    // The new journal is whole, with its header, before it replaces the old one.
+    m_journal = m_store.journalPath(m_folder);
+    const std::string temporary = m_runFolder + "/journal.new";
+    m_failedPath = temporary;
+    const int fd = createNew(temporary, 0600);
+    if (fd < 0)
+        return -fd;
+    const QByteArray bytes = QByteArray(Magic, MagicSize) + frame(encode(HeaderType, [&](QDataStream &out) {
+                                 out << UndoStore::canonicalFolder(m_folder) << runId << qint64(startedMs);
+                             }));
+    int err = writeAll(fd, bytes.constData(), std::size_t(bytes.size()));
+    if (err == 0)
+        err = syncFile(fd);
+    if (const int closeErr = closeFile(fd); err == 0)
+        err = closeErr;
+    if (err == 0) {
+        m_failedPath = m_journal;
+        err = renameFile(temporary, m_journal);
+    }
+    if (err != 0) {
+        removeFolder(m_runFolder);
+        return err;
+    }
+    syncFolder(store);
+    // The copies of the run before are of no use any more.
+    const std::string prefix = m_store.journalPath(m_folder).substr(store.size() + 1);
+    const std::string keyPrefix = prefix.substr(0, prefix.size() - std::string("journal").size());
+    std::vector<std::string> names;
+    listFolder(store, &names);
+    for (const std::string &name : names)
+        if (name.starts_with(keyPrefix) && name != prefix && store + '/' + name != m_runFolder)
+            removeFolder(store + '/' + name);
+
+    const int appendFd = openAppend(m_journal);
+    if (appendFd < 0)
+        return -appendFd;
+    m_fd = appendFd;
+    m_failedPath.clear();
+    return 0;
+}
+
+int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
+{
+    const std::string name = std::to_string(m_count);
+    const std::string copy = m_runFolder + '/' + name;
+    m_failedPath = copy;
+    // A second name for the old file costs nothing: the run puts a new file under the page's name,
+    // so the old one stays as it is. Where no link can be made (another file system), a copy.
+    if (makeLink(page.target, copy) == 0) {
+        FileIdentity id;
+        if (identity(copy, &id) == 0 && id.inode == page.inode && id.device == page.device) {
+            record.copyKind = CopyKind::Link;
+            record.copy = name;
+            record.copyIdentity = id;
+            return 0;
+        }
+        removeFile(copy);
+    }
+    const std::string compressed = copy + ".z";
+    m_failedPath = compressed;
+    const int fd = createNew(compressed, 0600);
+    if (fd < 0)
+        return -fd;
+    int err = 0;
+    {
+        Compressor compressor(fd);
+        if (page.whole) {
+            err = compressor.add(std::string_view(page.bytes.data(), std::size_t(page.size)), true);
+        } else {
+            std::vector<char> buffer;
+            int readErr = PageReader::forEachBlock(page.fd, page.size, std::size_t(1) << 20, buffer,
+                                                   [&](std::string_view bytes) {
+                                                       err = compressor.add(bytes, false);
+                                                       return err == 0;
+                                                   });
+            if (err == 0)
+                err = readErr;
+            if (err == 0)
+                err = compressor.add({}, true);
+        }
+    }
+    if (err == 0)
+        err = identity(fd, &record.copyIdentity);
+    if (const int closeErr = closeFile(fd); err == 0)
+        err = closeErr;
+    if (err != 0)
+        return err;
+    record.copyKind = CopyKind::Compressed;
+    record.copy = name + ".z";
+    return 0;
+}
+
+int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade,
+                             const QByteArray &afterHash, std::int64_t afterSize)
+{
+    if (m_fd < 0)
+        return 0;
+    UndoRecord record;
+    record.page = page.nativePath;
+    record.target = page.target;
+    record.mainPage = page.OnMainPage;
+    record.created = !page.exists;
+    record.mode = page.mode;
+    record.owner = page.owner;
+    record.group = page.group;
+    record.before = page.exists ? FileIdentity{page.device, page.inode, page.size, page.mtimeNs} : FileIdentity();
+    record.beforeSize = page.size;
+    record.afterHash = afterHash;
+    record.afterSize = afterSize;
+    if (backupMade) {
+        record.backup = backup.BackupPath();
+        m_failedPath = record.backup;
+        if (const int err = identity(record.backup, &record.backupIdentity); err != 0)
+            return err;
+    }
+    record.backupTakenOver = backup.takenOver();
+    if (record.backupTakenOver)
+        record.backup = backup.BackupPath(); // to make the empty file again
+    ++m_count;
+    // A page written before in this run (the main page, or a page two names lead to) goes back to
+    // what it was before the first write.
+    if (page.exists && m_written.insert(page.target).second) {
+        if (backupMade) {
+            record.copyKind = CopyKind::Backup;
+            record.copy = record.backup;
+            record.copyIdentity = record.backupIdentity;
+        } else if (const int err = keepCopy(page, record); err != 0) {
+            return err;
+        }
+    } else {
+        m_written.insert(page.target);
+    }
+    return append(encode(PageType, [&](QDataStream &out) { writeRecord(out, record); }));
+}
+
+int UndoRecorder::append(const QByteArray &payload)
+{
+    m_failedPath = m_journal;
+    const QByteArray bytes = frame(payload);
+    return writeAll(m_fd, bytes.constData(), std::size_t(bytes.size()));
+}
+
+int UndoRecorder::finish()
+{
+    if (m_fd < 0)
+        return 0;
+    int err = append(encode(EndType, [](QDataStream &) {}));
+    if (err == 0)
+        err = syncFile(m_fd);
+    if (const int closeErr = closeFile(m_fd); err == 0)
+        err = closeErr;
+    m_fd = -1;
+    return err;
+}
+
+} // namespace tagsmith

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "engine/UndoFiles.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace tagsmith {
+
+class ByteSink;
+class PageBackup;
+struct ScannedPage;
+
+// Where the run kept the page's bytes from before it.
+enum class CopyKind : std::uint8_t {
+    None = 0,       // nothing: the page did not exist, or it was written already in this run
+    Backup = 1,     // the backup the run made beside the page
+    Link = 2,       // a second name of the old file in the run's undo folder
+    Compressed = 3, // a zlib-compressed copy in the run's undo folder
+};
+
+// What a run did to one page. Written to the journal before the page's new content takes its name,
+// so the journal knows every page that the run may have changed.
+struct UndoRecord
+{
+    std::string page;   // the page as the run named it
+    std::string target; // the file written: the page, or where a link points
+    bool mainPage = false;
+    bool created = false; // the run made the page: undo removes it
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+    FileIdentity before;   // the file the page was
+    std::int64_t beforeSize = 0;
+    CopyKind copyKind = CopyKind::None;
+    std::string copy;          // the backup's path, or the name in the run's undo folder
+    FileIdentity copyIdentity; // the copy as it was made
+    std::string backup;        // the backup the run made or the empty file it took over (empty: none)
+    FileIdentity backupIdentity; // the backup as made; none when the run made none
+    bool backupTakenOver = false; // an empty file stood under the backup name
+    QByteArray afterHash;         // SHA-256 of the bytes the run wrote
+    std::int64_t afterSize = 0;
+};
+
+// The undo data of a folder's last run.
+struct UndoJournal
+{
+    QString folder;
+    std::string runId;
+    std::int64_t startedMs = 0; // when the run started, ms since the epoch
+    bool finished = false;      // the run reached its end (completed or stopped by a failure)
+    std::vector<UndoRecord> records;
+};
+
+// The undo data of every folder, beside the program's database: DATA/Tagsmith.undo/ holds per
+// folder a journal KEY.journal and the folder KEY.RUNID of the copies its last run kept.
+class UndoStore
+{
+public:
+    enum class Status {
+        Ok,
+        Missing, // no undo data for that folder
+        Damaged, // the journal cannot be read back
+        Failed,  // a file operation failed; error holds its errno
+    };
+
+    // dataFolder is the program's data folder, where the database is.
+    explicit UndoStore(QString dataFolder);
+
+    const QString &dataFolder() const { return m_dataFolder; }
+    std::string storeFolder() const;
+    // The folder of the site as undo data names it: absolute, links resolved where it exists.
+    static QString canonicalFolder(const QString &folder);
+    std::string journalPath(const QString &folder) const;
+    std::string runFolder(const QString &folder, const std::string &runId) const;
+
+    Status load(const QString &folder, UndoJournal *journal, int *error) const;
+    // The bytes the undo data of the folder takes on disk (the journal and the copies).
+    std::int64_t space(const QString &folder, const UndoJournal &journal) const;
+    // Removes the folder's undo data: first the journal, then the copies.
+    int remove(const QString &folder) const;
+
+private:
+    std::string key(const QString &folder) const;
+    QString m_dataFolder;
+};
+
+// Keeps the undo data of a run while it goes. The journal of the folder's previous run is replaced
+// when this run is about to change its first page, not before: a run that does not start leaves the
+// old undo data as it was.
+class UndoRecorder
+{
+public:
+    // keep false: no undo data, and the folder's old undo data goes when the first page changes.
+    UndoRecorder(const UndoStore &store, const QString &folder, bool keep);
+    ~UndoRecorder();
+    UndoRecorder(const UndoRecorder &) = delete;
+    UndoRecorder &operator=(const UndoRecorder &) = delete;
+
+    // Before the first page changes: makes the new journal (or removes the old undo data). Returns
+    // errno; the run then goes on without undo data.
+    int start(std::int64_t startedMs);
+    bool keeping() const { return m_fd >= 0; }
+    bool started() const { return m_started; }
+
+    // Keeps the page's bytes from before (unless the run wrote it already) and appends its record.
+    // Called after the new content is written to its temporary file and before it takes the page's
+    // name.
+    int recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade, const QByteArray &afterHash,
+                   std::int64_t afterSize);
+    // Marks the journal finished and puts it on disk.
+    int finish();
+
+    // The file whose operation failed last.
+    const std::string &failedPath() const { return m_failedPath; }
+
+private:
+    int keepCopy(const ScannedPage &page, UndoRecord &record);
+    int append(const QByteArray &payload);
+
+    const UndoStore &m_store;
+    QString m_folder;
+    bool m_keep;
+    bool m_started = false;
+    int m_fd = -1;
+    std::string m_journal;
+    std::string m_runFolder;
+    std::uint64_t m_count = 0;
+    std::unordered_set<std::string> m_written; // targets written in this run
+    std::string m_failedPath;
+};
+
+// Writes the bytes of a compressed copy to sink. EBADMSG: the copy is damaged or does not hold
+// expectedSize bytes.
+int expandCopy(const std::string &path, std::int64_t expectedSize, ByteSink &sink);
+
+} // namespace tagsmith

@@ -1,0 +1,346 @@
+#include "TestSupport.h"
+
+#include "engine/Run.h"
+#include "engine/Undo.h"
+#include "engine/UndoFiles.h"
+#include "text/StringTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tagsmith;
+using namespace tagsmith::test;
+
+namespace {
+
+// A page in Windows-1252 and one in UTF-8, with words of their own.
+const QByteArray Page1252 = "<html><head><title>Zeilen</title>\r\n<meta name=\"keywords\" content=\"oud\">\r\n"
+                            "</head><body>Caf\xe9 aan de haven, zeilboten</body></html>";
+const QByteArray PageUtf8 = "<html><head><meta charset=\"utf-8\"><title>Λόγος</title></head>"
+                            "<body>Καλημέρα θάλασσα κύματα</body></html>\n";
+const QByteArray PagePlain = "<p>No head at all, lighthouse keepers</p>";
+
+// Sites from lines: "name 1252", "name utf8", "name plain", "name empty" (an empty file),
+// "name mode 640" (the last page's bits), "name -> target" (a symbolic link).
+void makeSite(const QString &root, const QStringList &lines)
+{
+    QString last;
+    for (const QString &line : lines) {
+        const QStringList parts = line.split(QLatin1Char(' '));
+        const QString path = root + QLatin1Char('/') + parts[0];
+        QDir().mkpath(QFileInfo(path).path());
+        const QString kind = parts.value(1);
+        if (kind == QLatin1String("->")) {
+            QVERIFY(::symlink(QFile::encodeName(parts[2]).constData(), QFile::encodeName(path).constData()) == 0);
+        } else if (kind == QLatin1String("mode")) {
+            QVERIFY(::chmod(QFile::encodeName(root + QLatin1Char('/') + last).constData(),
+                            parts[2].toUInt(nullptr, 8)) == 0);
+        } else {
+            writeFile(path, kind == QLatin1String("1252")   ? Page1252
+                            : kind == QLatin1String("utf8") ? PageUtf8
+                            : kind == QLatin1String("plain")
+                                ? PagePlain
+                                : QByteArray());
+            last = parts[0];
+        }
+    }
+}
+
+// Every file under root: its bytes and bits, or where it links to.
+QMap<QString, QString> tree(const QString &root)
+{
+    QMap<QString, QString> state;
+    const QStringList names = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    for (const QString &name : names) {
+        const QString path = root + QLatin1Char('/') + name;
+        const QFileInfo info(path);
+        if (info.isSymLink()) {
+            state[name] = QStringLiteral("-> ") + info.symLinkTarget();
+        } else if (info.isDir()) {
+            const auto sub = tree(path);
+            for (auto it = sub.begin(); it != sub.end(); ++it)
+                state[name + QLatin1Char('/') + it.key()] = it.value();
+        } else {
+            struct stat st;
+            ::lstat(QFile::encodeName(path).constData(), &st);
+            state[name] = QString::number(st.st_mode & 07777, 8) + QLatin1Char(' ') +
+                          QString::fromLatin1(readFile(path).toHex());
+        }
+    }
+    return state;
+}
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    QTemporaryDir dataDir; // the program's data folder, beside the tree under test
+    QString root = dir.path();
+    QString site = root + QStringLiteral("/site");
+    QString data = dataDir.path();
+
+    RunOptions options(const QString &mainPage = QString(), bool backup = false) const
+    {
+        RunOptions o;
+        o.folder = site;
+        o.mainPage = mainPage.isEmpty() ? QString() : site + QLatin1Char('/') + mainPage;
+        o.templates = goldenTemplates();
+        o.backup = backup;
+        o.dataFolder = data;
+        return o;
+    }
+
+    RunResult run(const RunOptions &o) const
+    {
+        RecordingObserver observer;
+        return runMeta(o, observer);
+    }
+
+    RunResult undo(RecordingObserver *observer = nullptr, UndoPlan *done = nullptr) const
+    {
+        RecordingObserver own;
+        return undoLastRun(data, site, observer ? *observer : own, done);
+    }
+};
+
+} // namespace
+
+class TestUndo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void runThenUndo_data();
+    void runThenUndo();
+    void pageChangedSince_data();
+    void pageChangedSince();
+    void interruptedUndo();
+    void nextRunReplacesUndoData();
+    void noUndoData_data();
+    void noUndoData();
+};
+
+void TestUndo::runThenUndo_data()
+{
+    QTest::addColumn<QStringList>("site");
+    QTest::addColumn<QString>("mainPage"); // under the root, so it may lie outside the site
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<bool>("dataElsewhere"); // undo data on another file system: compressed copies
+
+    const QStringList mixed{QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.html utf8"),
+                            QStringLiteral("site/c.htm plain"), QStringLiteral("site/c.htm mode 640"),
+                            QStringLiteral("site/d.htm empty"), QStringLiteral("site/index.htm 1252")};
+    for (const bool backup : {false, true}) {
+        for (const bool elsewhere : {false, true}) {
+            const char *b = backup ? "backup on" : "backup off";
+            const char *e = elsewhere ? ", compressed copies" : "";
+            QTest::addRow("%s%s, main page inside the folder", b, e)
+                << mixed << QStringLiteral("site/index.htm") << backup << elsewhere;
+            QTest::addRow("%s%s, main page made by the run", b, e)
+                << mixed << QStringLiteral("home.htm") << backup << elsewhere;
+        }
+    }
+    QTest::newRow("linked page and main page")
+        << QStringList{QStringLiteral("outside/t.htm utf8"), QStringLiteral("site/a.htm 1252"),
+                       QStringLiteral("site/l.htm -> ../outside/t.htm"), QStringLiteral("site/m.htm -> a.htm")}
+        << QStringLiteral("site/l.htm") << false << false;
+    QTest::newRow("linked pages, backup on, compressed")
+        << QStringList{QStringLiteral("outside/t.htm utf8"), QStringLiteral("site/a.htm 1252"),
+                       QStringLiteral("site/l.htm -> ../outside/t.htm"), QStringLiteral("site/m.htm -> a.htm")}
+        << QString() << true << true;
+    QTest::newRow("empty backup names taken over")
+        << QStringList{QStringLiteral("site/a.htm 1252"), QStringLiteral("site/a.bak empty"),
+                       QStringLiteral("site/index.htm utf8"), QStringLiteral("site/index.bak empty")}
+        << QStringLiteral("site/index.htm") << true << false;
+    QTest::newRow("empty backup name, backup off")
+        << QStringList{QStringLiteral("site/a.htm 1252"), QStringLiteral("site/a.bak empty")} << QString() << false
+        << false;
+}
+
+void TestUndo::runThenUndo()
+{
+    QFETCH(QStringList, site);
+    QFETCH(QString, mainPage);
+    QFETCH(bool, backup);
+    QFETCH(bool, dataElsewhere);
+
+    Fixture f;
+    std::unique_ptr<QTemporaryDir> elsewhere;
+    if (dataElsewhere) {
+        elsewhere = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/tst_undo-XXXXXX"));
+        struct stat a, b;
+        if (!elsewhere->isValid() || ::stat(QFile::encodeName(f.root).constData(), &a) != 0 ||
+            ::stat(QFile::encodeName(elsewhere->path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+            QSKIP("no second file system for the undo data");
+        f.data = elsewhere->path();
+    }
+    makeSite(f.root, site);
+    const auto before = tree(f.root);
+
+    RunOptions options = f.options(QString(), backup);
+    if (!mainPage.isEmpty())
+        options.mainPage = f.root + QLatin1Char('/') + mainPage;
+    QCOMPARE(f.run(options), RunResult::Completed);
+    QVERIFY(tree(f.root) != before);
+
+    const UndoPlan plan = planUndo(f.data, f.site);
+    QVERIFY(plan.ready());
+    QCOMPARE(plan.count(UndoAction::ChangedSince) + plan.count(UndoAction::CopyLost), 0);
+    QVERIFY(plan.space > 0);
+
+    RecordingObserver observer;
+    UndoPlan done;
+    QCOMPARE(f.undo(&observer, &done), RunResult::Completed);
+    QCOMPARE(observer.messageList(), QStringList());
+    QCOMPARE(tree(f.root), before);
+    // The undo data is used up, copies included.
+    QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
+    QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList());
+}
+
+void TestUndo::pageChangedSince_data()
+{
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<QString>("change"); // edit, delete
+    QTest::newRow("edited, backup off") << false << QStringLiteral("edit");
+    QTest::newRow("edited, backup on") << true << QStringLiteral("edit");
+    QTest::newRow("deleted") << false << QStringLiteral("delete");
+}
+
+void TestUndo::pageChangedSince()
+{
+    QFETCH(bool, backup);
+    QFETCH(QString, change);
+    Fixture f;
+    makeSite(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+    const auto before = tree(f.root);
+    QCOMPARE(f.run(f.options(QString(), backup)), RunResult::Completed);
+
+    const QString b = f.site + QStringLiteral("/b.htm");
+    if (change == QLatin1String("edit"))
+        writeFile(b, "<p>written by hand after the run</p>");
+    else
+        QFile::remove(b);
+    const auto changed = tree(f.root).value(QStringLiteral("site/b.htm"));
+
+    const UndoPlan plan = planUndo(f.data, f.site);
+    QCOMPARE(plan.count(UndoAction::Restore), 1);
+    QCOMPARE(plan.count(UndoAction::ChangedSince), 1);
+
+    RecordingObserver observer;
+    QCOMPARE(f.undo(&observer), RunResult::Completed);
+    QCOMPARE(observer.messageList(),
+             QStringList{QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::ChangedSinceRun).arg(b)});
+    auto after = tree(f.root);
+    QCOMPARE(after.value(QStringLiteral("site/b.htm")), changed);
+    QCOMPARE(after.value(QStringLiteral("site/a.htm")), before.value(QStringLiteral("site/a.htm")));
+    // The backup of the page left alone stays: it may be all that is left of the page as it was.
+    QCOMPARE(after.contains(QStringLiteral("site/b.bak")), backup);
+    QVERIFY(!after.contains(QStringLiteral("site/a.bak")));
+}
+
+void TestUndo::interruptedUndo()
+{
+    for (const bool backup : {false, true}) {
+        Fixture f;
+        QStringList lines;
+        for (int i = 0; i < 6; ++i)
+            lines << QStringLiteral("site/p%1.htm %2").arg(i).arg(i % 2 ? QStringLiteral("utf8") : QStringLiteral("1252"));
+        makeSite(f.root, lines);
+        const auto before = tree(f.root);
+        QCOMPARE(f.run(f.options(QStringLiteral("p0.htm"), backup)), RunResult::Completed);
+        const auto written = tree(f.root);
+
+        // The third file operation of the undo fails.
+        undofiles::injectFailure(2, EIO);
+        RecordingObserver observer;
+        QCOMPARE(f.undo(&observer), RunResult::Failed);
+        undofiles::injectFailure(0, 0);
+        QCOMPARE(observer.messages.size(), std::size_t(1));
+        QCOMPARE(observer.messages.front().textId, ids::FileErrorBase + 57);
+        // Every page is whole: as before the run or as the run wrote it, some of each.
+        const auto interrupted = tree(f.root);
+        int restored = 0;
+        for (int i = 0; i < 6; ++i) {
+            const QString name = QStringLiteral("site/p%1.htm").arg(i);
+            QVERIFY2(interrupted[name] == before[name] || interrupted[name] == written[name], qPrintable(name));
+            restored += interrupted[name] == before[name];
+        }
+        QVERIFY(restored > 0 && restored < 6);
+
+        QCOMPARE(f.undo(), RunResult::Completed);
+        QCOMPARE(tree(f.root), before);
+    }
+}
+
+void TestUndo::nextRunReplacesUndoData()
+{
+    Fixture f;
+    makeSite(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+    RunOptions first = f.options();
+    first.siteDescription = QStringLiteral("First");
+    QCOMPARE(f.run(first), RunResult::Completed);
+    const auto afterFirst = tree(f.root);
+    RunOptions second = f.options(QString(), true);
+    second.siteDescription = QStringLiteral("Second");
+    QCOMPARE(f.run(second), RunResult::Completed);
+    QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(),
+             2); // one journal, one folder of copies
+
+    QCOMPARE(f.undo(), RunResult::Completed);
+    QCOMPARE(tree(f.root), afterFirst);
+    QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
+}
+
+void TestUndo::noUndoData_data()
+{
+    QTest::addColumn<QString>("how"); // never, off, damaged, emptied
+    QTest::addColumn<int>("textId");
+    QTest::newRow("no run yet") << QStringLiteral("never") << ids::NoUndoData;
+    QTest::newRow("last run without undo data") << QStringLiteral("off") << ids::NoUndoData;
+    QTest::newRow("damaged journal") << QStringLiteral("damaged") << ids::UndoDamaged;
+    QTest::newRow("journal not ours") << QStringLiteral("emptied") << ids::UndoDamaged;
+}
+
+void TestUndo::noUndoData()
+{
+    QFETCH(QString, how);
+    QFETCH(int, textId);
+    Fixture f;
+    makeSite(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+    if (how != QLatin1String("never"))
+        QCOMPARE(f.run(f.options()), RunResult::Completed);
+    if (how == QLatin1String("off")) {
+        RunOptions off = f.options();
+        off.keepUndo = false;
+        off.siteDescription = QStringLiteral("again");
+        QCOMPARE(f.run(off), RunResult::Completed);
+    }
+    const QString journal = QDir(f.data + QStringLiteral("/Tagsmith.undo"))
+                                .entryInfoList({QStringLiteral("*.journal")})
+                                .value(0)
+                                .filePath();
+    if (how == QLatin1String("damaged")) {
+        QByteArray bytes = readFile(journal);
+        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x20);
+        writeFile(journal, bytes);
+    } else if (how == QLatin1String("emptied")) {
+        writeFile(journal, "<html>not undo data</html>");
+    }
+    const auto before = tree(f.root);
+
+    QVERIFY(!planUndo(f.data, f.site).ready());
+    RecordingObserver observer;
+    QCOMPARE(f.undo(&observer), RunResult::NotStarted);
+    QCOMPARE(observer.messages.size(), std::size_t(1));
+    QCOMPARE(observer.messages.front().textId, textId);
+    QCOMPARE(tree(f.root), before);
+}
+
+QTEST_GUILESS_MAIN(TestUndo)
+#include "tst_Undo.moc"

@@ -1,0 +1,48 @@
+#include "text/UndoText.h"
+
+#include "text/StringTable.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace tagsmith {
+
+QString localText(int baseId, int langOffset)
+{
+    return loadString(baseId + langOffset).value_or(QString::number(baseId));
+}
+
+QStringList undoPlanLines(const UndoPlan &plan, int langOffset)
+{
+    const QLocale locale(langOffset == DutchOffset ? QLocale::Dutch : QLocale::English);
+    const QString started =
+        QDateTime::fromMSecsSinceEpoch(plan.startedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QStringList lines;
+    lines << localText(ids::UndoPagesOfRun, langOffset).arg(plan.pages.size()).arg(started);
+    if (!plan.finished)
+        lines << localText(ids::UndoRunUnfinished, langOffset);
+    lines << localText(ids::UndoWillRestore, langOffset).arg(plan.count(UndoAction::Restore));
+    if (const int made = plan.count(UndoAction::Remove); made > 0)
+        lines << localText(ids::UndoWillRemove, langOffset).arg(made);
+    if (const int same = plan.count(UndoAction::AsBefore); same > 0)
+        lines << localText(ids::UndoAlreadyBefore, langOffset).arg(same);
+    const int left = plan.count(UndoAction::ChangedSince) + plan.count(UndoAction::CopyLost);
+    if (left > 0) {
+        lines << localText(ids::UndoWillLeave, langOffset).arg(left);
+        for (const UndoPage &page : plan.pages)
+            if (page.action == UndoAction::ChangedSince || page.action == UndoAction::CopyLost)
+                lines << QStringLiteral("    ") + page.page;
+    }
+    lines << localText(ids::UndoSpace, langOffset).arg(locale.formattedDataSize(plan.space));
+    return lines;
+}
+
+QString undoDoneLine(const UndoPlan &done, int langOffset)
+{
+    return localText(ids::UndoDone, langOffset)
+        .arg(done.count(UndoAction::Restore))
+        .arg(done.count(UndoAction::Remove))
+        .arg(done.count(UndoAction::ChangedSince) + done.count(UndoAction::CopyLost));
+}
+
+} // namespace tagsmith

@@ -2,9 +2,12 @@
 """Times a whole tagsmith-batch run against the floor of an in-place page rewriter.
 
 Makes a site with ../shared/bench/gen_site.py, then on fresh copies of it in the same run times
-`tagsmith-batch SITE --main SITE/index.htm` and `floor_rewrite SITE --main SITE/index.htm`
-(the least work that still replaces every page atomically), alternating the two. Prints pages/s,
-MB/s, the ratio to the floor and the peak memory (maximum resident set) of each run.
+`tagsmith-batch SITE --main SITE/index.htm` (keeping undo data, as by default),
+`tagsmith-batch SITE --main SITE/index.htm --no-undo` and `floor_rewrite SITE --main SITE/index.htm`
+(the least work that still replaces every page atomically), taking turns. Prints pages/s, MB/s,
+the ratio to the floor and the peak memory (maximum resident set) of each run, and the cost of
+the undo data (the run with it against the run without, round by round). Each round's run with
+undo data also replaces the undo data of the round before, as a run of a folder does.
 
     bench/run_bench.py --build-dir build-release            # 20,000 pages, 3 rounds
     bench/run_bench.py --build-dir build-release --pages 100000 --rounds 1
@@ -86,16 +89,26 @@ def main():
 
     tools = {
         "tagsmith-batch": lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm")],
+        "--no-undo": lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm"), "--no-undo"],
         "floor_rewrite": lambda copy: [floor, copy, "--main", os.path.join(copy, "index.htm")],
     }
     results = {name: [] for name in tools}
     for round_number in range(args.rounds):
         for name, argv in tools.items():
-            copy = os.path.join(work, f"copy-{name}")
+            copy = os.path.join(work, "copy")  # one folder, so that each run replaces its undo data
             shutil.rmtree(copy, ignore_errors=True)
             shutil.copytree(site, copy)
             subprocess.run(["sync"], check=True)
+            # The run without undo data finds none to remove; the run with it finds the undo data of
+            # its run in the round before, which it replaces.
+            store = os.path.join(build, "Tagsmith.undo")
+            aside = os.path.join(work, "undo-aside")
+            if name == "--no-undo" and os.path.isdir(store):
+                os.rename(store, aside)
             seconds, peak = run_timed(argv(copy), work)
+            if os.path.isdir(aside):
+                shutil.rmtree(store, ignore_errors=True)
+                os.rename(aside, store)
             results[name].append((seconds, peak))
             print(f"round {round_number + 1}: {name:15s} {seconds:7.3f} s  peak {peak:6.1f} MB")
             shutil.rmtree(copy)
@@ -107,6 +120,9 @@ def main():
         peak = max(p for _, p in runs)
         print(f"{name:15s} median {seconds:7.3f} s  {pages / seconds:9.0f} pages/s  {size / 1e6 / seconds:7.1f} MB/s  "
               f"ratio {seconds / floor_time:5.2f}  peak memory {peak:6.1f} MB")
+    rounds = [on / off for (on, _), (off, _) in zip(results["tagsmith-batch"], results["--no-undo"])]
+    print(f"undo data: run with it / run without, median {statistics.median(rounds):5.2f} "
+          f"(rounds: {', '.join(f'{r:.2f}' for r in rounds)})")
     shutil.rmtree(work, ignore_errors=True)
 
 

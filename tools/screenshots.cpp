@@ -7,12 +7,14 @@
 //   screen-chooser-en.png  choosing the main page             screen-run-en.png   a run under way
 //   screen-format-en.png   the meta tag format screen         screen-about-en.png the about screen
 //   screen-main-nl.png     the options after the language button
+//   screen-undo-en.png     the undo window after a run, one page edited since
 //
 // Windows are taken from the screen with the title bar a window manager gives them; scripts/screenshot.sh
 // runs the tool under Xvfb with one:
 //
 //   scripts/screenshot.sh            (writes into docs/)
 
+#include "gui/FrmUndo.h"
 #include "gui/tests/ProgramUnderTest.h"
 
 #include <QEventLoop>
@@ -148,6 +150,22 @@ int main(int argc, char *argv[])
     }
     while (popup())
         closePopup();
+
+    // The undo of that run, after one page was edited by hand.
+    writeFile(site + QStringLiteral("/contact.html"),
+              head + "<body>Telephone, address and opening hours.</body></html>");
+    click(main.CmdUndo);
+    FrmUndo *undo = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *shown = qobject_cast<FrmUndo *>(window); shown && shown->isVisible())
+            undo = shown;
+    if (undo) {
+        save(undo, "screen-undo-en.png");
+        click(undo->CmdCancel);
+    } else {
+        std::fprintf(stderr, "tagsmith-screenshots: no undo window\n");
+        g_ok = false;
+    }
 
     click(bar.CmdKnop[1]);
     save(frame(), "screen-format-en.png");

@@ -3,8 +3,8 @@
 #include "Version.h"
 #include "engine/Run.h"
 #include "engine/Undo.h"
-#include "text/UndoText.h"
 #include "text/StringTable.h"
+#include "text/UndoText.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
 #include "engine/MetaRun.h"
 
-#include "engine/PageList.h"
 #include "engine/FileError.h"
 #include "engine/PageBackup.h"
+#include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
@@ -191,16 +191,16 @@ int MetaRun::RewritePage(ScannedPage &page)
         return err;
     // With undo data, what is written is hashed on its way to the page.
     std::optional<HashingSink> written;
-    if (m_undo)
+    if (m_undo && m_options.keepUndo)
         written.emplace(replacement.sink());
     PageSplicer splicer(page.marks, page.block, written ? static_cast<ByteSink &>(*written) : replacement.sink());
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
     } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
-                                                         [&splicer](std::string_view bytes) {
-                                                             splicer.feed(bytes);
-                                                             return true;
-                                                         });
+                                                        [&splicer](std::string_view bytes) {
+                                                            splicer.feed(bytes);
+                                                            return true;
+                                                        });
                err != 0) {
         return err;
     }
@@ -216,7 +216,7 @@ int MetaRun::RewritePage(ScannedPage &page)
             return err;
     }
     if (m_undo) {
-        if (const int err = recordUndo(page, backup, *written); err != 0) {
+        if (const int err = recordUndo(page, backup, written ? &*written : nullptr); err != 0) {
             if (m_options.backup)
                 backup.undo();
             return err;
@@ -232,7 +232,7 @@ int MetaRun::RewritePage(ScannedPage &page)
     return 0;
 }
 
-int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink &written)
+int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written)
 {
     if (!m_undo->started()) {
         if (const int err = m_undo->start(m_startedMs); err != 0) {
@@ -243,9 +243,9 @@ int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, Hashi
             return 0;
         }
     }
-    if (!m_undo->keeping())
+    if (!m_undo->keeping() || !written)
         return 0;
-    const int err = m_undo->recordPage(page, backup, m_options.backup, written.result(), written.size());
+    const int err = m_undo->recordPage(page, backup, m_options.backup, written->result(), written->size());
     if (err != 0)
         m_failedPath = QFile::decodeName(QByteArray::fromStdString(m_undo->failedPath()));
     return err;

@@ -51,7 +51,8 @@ private:
     int processPage(ScannedPage &page, bool addToSiteWords);
     int RewritePage(ScannedPage &page);
     // Keeps what undo needs of the page, before its new content takes its name.
-    int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink &written);
+    // written hashed what went to the page (none without undo data).
+    int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written);
     // The message of a failed page: about the page, or the undo data whose writing failed.
     void reportFailure(int err, const QString &PagePath);
 

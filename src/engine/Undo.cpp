@@ -114,8 +114,8 @@ public:
     {
         UndoPage page;
         page.page = decoded(entry.first().page);
-        page.mainPage = std::any_of(entry.records.begin(), entry.records.end(),
-                                    [](const UndoRecord *r) { return r->mainPage; });
+        page.mainPage =
+            std::any_of(entry.records.begin(), entry.records.end(), [](const UndoRecord *r) { return r->mainPage; });
         return page;
     }
 
@@ -132,8 +132,9 @@ public:
         }
         // The file from before the run stands under its name: the run never replaced it, or an undo
         // put it back.
-        if (!first.created && (now == first.before || (first.copyKind != CopyKind::Compressed &&
-                                                       first.copyKind != CopyKind::None && now == first.copyIdentity))) {
+        if (!first.created &&
+            (now == first.before || (first.copyKind != CopyKind::Compressed && first.copyKind != CopyKind::None &&
+                                     now == first.copyIdentity))) {
             *action = UndoAction::AsBefore;
             return 0;
         }

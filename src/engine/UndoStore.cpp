@@ -395,11 +395,11 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
             err = compressor.add(std::string_view(page.bytes.data(), std::size_t(page.size)), true);
         } else {
             std::vector<char> buffer;
-            int readErr = PageReader::forEachBlock(page.fd, page.size, std::size_t(1) << 20, buffer,
-                                                   [&](std::string_view bytes) {
-                                                       err = compressor.add(bytes, false);
-                                                       return err == 0;
-                                                   });
+            int readErr =
+                PageReader::forEachBlock(page.fd, page.size, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
+                    err = compressor.add(bytes, false);
+                    return err == 0;
+                });
             if (err == 0)
                 err = readErr;
             if (err == 0)

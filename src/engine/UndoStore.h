@@ -35,13 +35,13 @@ struct UndoRecord
     std::uint32_t mode = 0;
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
-    FileIdentity before;   // the file the page was
+    FileIdentity before; // the file the page was
     std::int64_t beforeSize = 0;
     CopyKind copyKind = CopyKind::None;
-    std::string copy;          // the backup's path, or the name in the run's undo folder
-    FileIdentity copyIdentity; // the copy as it was made
-    std::string backup;        // the backup the run made or the empty file it took over (empty: none)
-    FileIdentity backupIdentity; // the backup as made; none when the run made none
+    std::string copy;             // the backup's path, or the name in the run's undo folder
+    FileIdentity copyIdentity;    // the copy as it was made
+    std::string backup;           // the backup the run made or the empty file it took over (empty: none)
+    FileIdentity backupIdentity;  // the backup as made; none when the run made none
     bool backupTakenOver = false; // an empty file stood under the backup name
     QByteArray afterHash;         // SHA-256 of the bytes the run wrote
     std::int64_t afterSize = 0;

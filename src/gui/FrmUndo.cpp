@@ -64,9 +64,8 @@ FrmUndo::FrmUndo(const QString &dataFolder, const QString &folder, const UndoPla
     CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
     CmdCancel->setDefault(true);
     // Nothing to put back: the undo would only remove the undo data.
-    CmdUndo->setEnabled(plan.count(UndoAction::Restore) + plan.count(UndoAction::Remove) +
-                            plan.count(UndoAction::AsBefore) >
-                        0);
+    CmdUndo->setEnabled(
+        plan.count(UndoAction::Restore) + plan.count(UndoAction::Remove) + plan.count(UndoAction::AsBefore) > 0);
     connect(CmdUndo, &QPushButton::clicked, this, &FrmUndo::carryOut);
     connect(CmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 

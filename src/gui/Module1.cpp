@@ -13,9 +13,11 @@
 #include "gui/Localise.h"
 #include "text/StringTable.h"
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 
 namespace tagsmith::Module1 {

@@ -152,7 +152,7 @@ constexpr Entry Table[] = {
 
     // Undo of a folder's last run.
     {3060, "Bewaar herstelgegevens"},
-    {3061, "Laatste run ongedaan maken…"},
+    {3061, "Run ongedaan maken…"},
     {3062, "Zet elke pagina van de laatste run in de HTML map terug zoals die voor die run was."},
     {3063, "Bewaar wat een run verandert, zodat de laatste run van een map ongedaan gemaakt kan worden."},
     {3064, "Er zijn geen herstelgegevens voor deze map: er was nog geen run met \"Bewaar herstelgegevens\" aan, "

@@ -166,10 +166,10 @@ void TestBatchCommand::wholeRun()
     writeFile(site + QStringLiteral("/b.html"), "<p>Canals</p>");
     writeFile(site + QStringLiteral("/index.htm"), "<head><meta name=keywords content=x></head><body>Welcome</body>");
 
-    const Output result =
-        batch({QStringLiteral("--language"), language, site, QStringLiteral("--main"),
-               site + QStringLiteral("/index.htm"), QStringLiteral("--no-generator"), QStringLiteral("--no-revisit"),
-               QStringLiteral("--no-robots"), QStringLiteral("--min-length"), QStringLiteral("5")});
+    const Output result = batch({QStringLiteral("--language"), language, site, QStringLiteral("--main"),
+                                 site + QStringLiteral("/index.htm"), QStringLiteral("--no-generator"),
+                                 QStringLiteral("--no-revisit"), QStringLiteral("--no-robots"),
+                                 QStringLiteral("--min-length"), QStringLiteral("5"), QStringLiteral("--no-undo")});
     QCOMPARE(result.status, batchexit::Completed);
     QCOMPARE(result.err, site + QStringLiteral("/b.html: ") + warning + QLatin1Char('\n'));
     QCOMPARE(readFile(site + QStringLiteral("/a.htm")),

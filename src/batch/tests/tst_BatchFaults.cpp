@@ -83,8 +83,9 @@ QProcess *startBatch(const QStringList &arguments, bool asNobody, rlim_t fileSiz
     QStringList args = arguments;
     if (asNobody && ::geteuid() == 0) {
         program = batchForNobody();
+        // Undo data beside that copy could not be written either.
         args = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                           QStringLiteral("--clear-groups"), program} +
+                           QStringLiteral("--clear-groups"), program, QStringLiteral("--no-undo")} +
                arguments;
         program = QStringLiteral("setpriv");
     }

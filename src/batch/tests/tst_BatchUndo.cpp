@@ -81,7 +81,7 @@ private slots:
 void TestBatchUndo::undoAndDryRun_data()
 {
     QTest::addColumn<QStringList>("runOptions");
-    QTest::addColumn<int>("status");    // of the undo
+    QTest::addColumn<int>("status");     // of the undo
     QTest::addColumn<QString>("dryRun"); // what --dry-run prints
     QTest::newRow("backup") << QStringList{QStringLiteral("--backup")} << batchexit::Completed
                             << QStringLiteral("restore\tp00000.htm\nrestore\tp00001.htm\n");
@@ -113,7 +113,8 @@ void TestBatchUndo::undoAndDryRun()
     QCOMPARE(undo.status, status);
     QCOMPARE(f.state(), status == batchexit::Completed ? before : written);
     // Once undone, there is nothing left to undo.
-    const Output again = f.batch({QStringLiteral("--undo"), f.site, QStringLiteral("--language"), QStringLiteral("nl")});
+    const Output again =
+        f.batch({QStringLiteral("--undo"), f.site, QStringLiteral("--language"), QStringLiteral("nl")});
     QCOMPARE(again.status, batchexit::Failed);
     QVERIFY2(again.err.contains(QStringLiteral("Er zijn geen herstelgegevens")), qPrintable(again.err));
 }
@@ -124,9 +125,8 @@ void TestBatchUndo::killedRunIsUndone()
     Fixture f(2000, 4000);
     const auto before = f.state();
     QProcess process;
-    process.start(QStringLiteral(TAGSMITH_BATCH),
-                  {f.site, QStringLiteral("--database"), f.database, QStringLiteral("--main"),
-                   f.site + QStringLiteral("/p00000.htm")});
+    process.start(QStringLiteral(TAGSMITH_BATCH), {f.site, QStringLiteral("--database"), f.database,
+                                                   QStringLiteral("--main"), f.site + QStringLiteral("/p00000.htm")});
     QVERIFY(process.waitForStarted());
     QElapsedTimer waited;
     waited.start();

@@ -41,11 +41,10 @@ void makeSite(const QString &root, const QStringList &lines)
             QVERIFY(::chmod(QFile::encodeName(root + QLatin1Char('/') + last).constData(),
                             parts[2].toUInt(nullptr, 8)) == 0);
         } else {
-            writeFile(path, kind == QLatin1String("1252")   ? Page1252
-                            : kind == QLatin1String("utf8") ? PageUtf8
-                            : kind == QLatin1String("plain")
-                                ? PagePlain
-                                : QByteArray());
+            writeFile(path, kind == QLatin1String("1252")    ? Page1252
+                            : kind == QLatin1String("utf8")  ? PageUtf8
+                            : kind == QLatin1String("plain") ? PagePlain
+                                                             : QByteArray());
             last = parts[0];
         }
     }
@@ -55,7 +54,8 @@ void makeSite(const QString &root, const QStringList &lines)
 QMap<QString, QString> tree(const QString &root)
 {
     QMap<QString, QString> state;
-    const QStringList names = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    const QStringList names =
+        QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
     for (const QString &name : names) {
         const QString path = root + QLatin1Char('/') + name;
         const QFileInfo info(path);
@@ -68,8 +68,8 @@ QMap<QString, QString> tree(const QString &root)
         } else {
             struct stat st;
             ::lstat(QFile::encodeName(path).constData(), &st);
-            state[name] = QString::number(st.st_mode & 07777, 8) + QLatin1Char(' ') +
-                          QString::fromLatin1(readFile(path).toHex());
+            state[name] =
+                QString::number(st.st_mode & 07777, 8) + QLatin1Char(' ') + QString::fromLatin1(readFile(path).toHex());
         }
     }
     return state;
@@ -131,7 +131,7 @@ void TestUndo::runThenUndo_data()
     QTest::addColumn<bool>("backup");
     QTest::addColumn<bool>("dataElsewhere"); // undo data on another file system: compressed copies
 
-    const QStringList mixed{QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.html utf8"),
+    const QStringList mixed{QStringLiteral("site/a.htm 1252"),  QStringLiteral("site/b.html utf8"),
                             QStringLiteral("site/c.htm plain"), QStringLiteral("site/c.htm mode 640"),
                             QStringLiteral("site/d.htm empty"), QStringLiteral("site/index.htm 1252")};
     for (const bool backup : {false, true}) {
@@ -250,7 +250,9 @@ void TestUndo::interruptedUndo()
         Fixture f;
         QStringList lines;
         for (int i = 0; i < 6; ++i)
-            lines << QStringLiteral("site/p%1.htm %2").arg(i).arg(i % 2 ? QStringLiteral("utf8") : QStringLiteral("1252"));
+            lines << QStringLiteral("site/p%1.htm %2")
+                         .arg(i)
+                         .arg(i % 2 ? QStringLiteral("utf8") : QStringLiteral("1252"));
         makeSite(f.root, lines);
         const auto before = tree(f.root);
         QCOMPARE(f.run(f.options(QStringLiteral("p0.htm"), backup)), RunResult::Completed);

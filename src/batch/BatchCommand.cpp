@@ -1,13 +1,13 @@
 #include "batch/BatchCommand.h"
 
 #include "Version.h"
+#include "engine/FileSystem.h"
 #include "engine/Run.h"
 #include "engine/Undo.h"
 #include "text/StringTable.h"
 #include "text/UndoText.h"
 
-#include <QFileInfo>
-
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -238,13 +238,14 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QText
 
     // Undo data lives beside the database, in the program's data folder.
     const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
-    parsed.options.dataFolder = QFileInfo(database).absolutePath();
+    const QString absolute = fs::absoluteCleanPath(database);
+    parsed.options.dataFolder = absolute.left(std::max<qsizetype>(absolute.lastIndexOf(QLatin1Char('/')), 1));
     if (parsed.action == BatchArguments::Action::Undo)
         return undoBatch(parsed, out, err);
 
     // The template texts: the Settings rows of the database, or the texts a new database gets when
     // there is no database beside the program.
-    if (!parsed.database.isEmpty() || QFileInfo::exists(database)) {
+    if (!parsed.database.isEmpty() || fs::existsFollowingLinks(fs::native(database))) {
         QString error;
         const auto rows = readSettingsRows(database, &error);
         if (!rows) {

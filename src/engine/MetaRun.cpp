@@ -1,6 +1,7 @@
 #include "engine/MetaRun.h"
 
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/PageBackup.h"
 #include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
@@ -10,7 +11,6 @@
 #include "text/StringTable.h"
 
 #include <QDateTime>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -179,7 +179,7 @@ int MetaRun::RewritePage(ScannedPage &page)
     if (const int err = backup.choose(page.nativePath); err != 0)
         return err;
     if (m_options.backup)
-        m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
+        m_observer.backupChosen(fs::fromNative(backup.BackupPath()));
 
     if (page.OnMainPage)
         m_block.build(SiteWords, page.encoding, page.block);
@@ -196,7 +196,7 @@ int MetaRun::RewritePage(ScannedPage &page)
     PageSplicer splicer(page.marks, page.block, written ? static_cast<ByteSink &>(*written) : replacement.sink());
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
-    } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
+    } else if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
                                                         [&splicer](std::string_view bytes) {
                                                             splicer.feed(bytes);
                                                             return true;
@@ -211,7 +211,8 @@ int MetaRun::RewritePage(ScannedPage &page)
 
     if (m_options.backup) {
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
-        if (const int err = backup.make(page.target, page.fd, page.whole ? &bytes : nullptr, page.exists, page.mode);
+        if (const int err =
+                backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
             err != 0)
             return err;
     }
@@ -238,7 +239,7 @@ int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, Hashi
         if (const int err = m_undo->start(m_startedMs); err != 0) {
             // The run still does what was asked; the user is told once that it cannot be undone.
             m_observer.message({ids::WarningTitle, ids::UndoNotKept,
-                                QFile::decodeName(QByteArray::fromStdString(m_undo->failedPath()))});
+                                fs::fromNative(m_undo->failedPath())});
             m_undo.reset();
             return 0;
         }
@@ -247,7 +248,7 @@ int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, Hashi
         return 0;
     const int err = m_undo->recordPage(page, backup, m_options.backup, written->result(), written->size());
     if (err != 0)
-        m_failedPath = QFile::decodeName(QByteArray::fromStdString(m_undo->failedPath()));
+        m_failedPath = fs::fromNative(m_undo->failedPath());
     return err;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/Undo.h"
 
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/PageReader.h"
 #include "engine/PageReplacement.h"
 #include "engine/Sha256.h"
@@ -46,16 +47,15 @@ std::vector<Entry> entriesOf(const UndoJournal &journal)
 
 int hashFile(const std::string &path, QByteArray *hash)
 {
-    const int fd = openRead(path);
-    if (fd < 0)
-        return -fd;
+    fs::File file;
+    if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
+        return err;
     Sha256 sha;
     std::vector<char> buffer;
-    const int err = PageReader::forEachBlock(fd, INT64_MAX, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
+    const int err = PageReader::forEachBlock(file.fd(), INT64_MAX, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
         sha.add(bytes);
         return true;
     });
-    closeFile(fd);
     *hash = sha.result();
     return err;
 }
@@ -71,7 +71,7 @@ public:
             return;
         m_buffer.resize(bytes.size());
         std::size_t got = 0;
-        if (PageReader::readAt(m_fd, m_buffer.data(), m_offset, bytes.size(), &got) != 0 || got != bytes.size() ||
+        if (fs::readAt(m_fd, m_buffer.data(), m_offset, bytes.size(), &got) != 0 || got != bytes.size() ||
             std::memcmp(m_buffer.data(), bytes.data(), bytes.size()) != 0)
             m_same = false;
         m_offset += static_cast<std::int64_t>(bytes.size());
@@ -152,12 +152,11 @@ public:
         }
         // Put back from a compressed copy by an earlier undo: a new file with the old bytes.
         if (first.copyKind == CopyKind::Compressed && now.size == first.beforeSize && copyIntact(first)) {
-            const int fd = openRead(first.target);
-            if (fd < 0)
-                return -fd;
-            ComparingSink compare(fd);
+            fs::File file;
+            if (const int err = fs::openForReading(first.target, fs::Links::Follow, &file); err != 0)
+                return err;
+            ComparingSink compare(file.fd());
             const int err = expandCopy(copyPath(first), first.beforeSize, compare);
-            closeFile(fd);
             if (err == 0 && compare.same()) {
                 *action = UndoAction::AsBefore;
                 return 0;
@@ -190,13 +189,13 @@ public:
             } else {
                 // The old file itself goes back under its name, with its bits, owner and other links.
                 m_failedPath = first.target;
-                if (const int err = renameFile(copyPath(first), first.target); err != 0)
+                if (const int err = fs::rename(copyPath(first), first.target); err != 0)
                     return err;
             }
             break;
         case UndoAction::Remove:
             m_failedPath = first.target;
-            if (const int err = removeFile(first.target); err != 0)
+            if (const int err = fs::remove(first.target); err != 0)
                 return err;
             break;
         case UndoAction::AsBefore:
@@ -244,17 +243,18 @@ private:
             if (const int err = identity(record->backup, &id); err != 0)
                 return err;
             if (id.exists() && id == record->backupIdentity) {
-                if (const int err = removeFile(record->backup); err != 0)
+                if (const int err = fs::remove(record->backup); err != 0)
                     return err;
             }
             if (record->backupTakenOver) {
                 if (const int err = identity(record->backup, &id); err != 0)
                     return err;
                 if (!id.exists()) {
-                    const int fd = createNew(record->backup, 0666 & ~creationMask());
-                    if (fd < 0)
-                        return -fd;
-                    closeFile(fd);
+                    fs::File file;
+                    if (const int err = fs::createNew(record->backup, 0666 & ~fs::creationMask(), &file); err != 0)
+                        return err;
+                    if (const int err = file.close(); err != 0)
+                        return err;
                 }
             }
         }

@@ -1,5 +1,6 @@
 #include "engine/UndoStore.h"
 
+#include "engine/FileSystem.h"
 #include "engine/PageBackup.h"
 #include "engine/PageReader.h"
 #include "engine/ScannedPage.h"
@@ -125,7 +126,7 @@ public:
             rc = deflate(&m_stream, last ? Z_FINISH : Z_NO_FLUSH);
             if (rc == Z_STREAM_ERROR)
                 return EIO;
-            if (const int err = writeAll(m_fd, out, sizeof out - m_stream.avail_out); err != 0)
+            if (const int err = fs::writeAll(m_fd, std::string_view(out, sizeof out - m_stream.avail_out)); err != 0)
                 return err;
         } while (m_stream.avail_out == 0 || (last && rc != Z_STREAM_END));
         return 0;
@@ -141,22 +142,22 @@ private:
 
 int expandCopy(const std::string &path, std::int64_t expectedSize, ByteSink &sink)
 {
-    const int fd = openRead(path);
-    if (fd < 0)
-        return -fd;
+    fs::File file;
+    if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
+        return err;
     z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) {
-        closeFile(fd);
+    if (inflateInit(&stream) != Z_OK)
         return ENOMEM;
-    }
+    std::int64_t offset = 0;
     std::vector<char> in(65536), out(65536);
     std::int64_t total = 0;
     int rc = Z_OK;
     int err = 0;
     while (rc != Z_STREAM_END && err == 0) {
         std::size_t n = 0;
-        if ((err = readSome(fd, in.data(), in.size(), &n)) != 0)
+        if ((err = fs::readAt(file.fd(), in.data(), offset, in.size(), &n)) != 0)
             break;
+        offset += static_cast<std::int64_t>(n);
         if (n == 0) {
             err = EBADMSG; // the file ends before the stream does
             break;
@@ -177,7 +178,6 @@ int expandCopy(const std::string &path, std::int64_t expectedSize, ByteSink &sin
         }
     }
     inflateEnd(&stream);
-    closeFile(fd);
     if (err == 0 && total != expectedSize)
         err = EBADMSG;
     return err;
@@ -187,16 +187,16 @@ UndoStore::UndoStore(QString dataFolder) : m_dataFolder(std::move(dataFolder)) {
 
 std::string UndoStore::storeFolder() const
 {
-    return QFile::encodeName(QDir::cleanPath(m_dataFolder + QStringLiteral("/Tagsmith.undo"))).toStdString();
+    return fs::native(QDir::cleanPath(m_dataFolder + QStringLiteral("/Tagsmith.undo")));
 }
 
 QString UndoStore::canonicalFolder(const QString &folder)
 {
-    const QByteArray native = QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+    const QString absolute = fs::absoluteCleanPath(folder);
     std::string resolved;
-    if (canonicalPath(native.toStdString(), &resolved) == 0)
-        return QFile::decodeName(QByteArray::fromStdString(resolved));
-    return QFile::decodeName(native);
+    if (fs::realPath(fs::native(absolute), &resolved) == 0)
+        return fs::fromNative(resolved);
+    return absolute;
 }
 
 std::string UndoStore::key(const QString &folder) const
@@ -222,7 +222,7 @@ UndoStore::Status UndoStore::load(const QString &folder, UndoJournal *journal, i
     *journal = UndoJournal();
     *error = 0;
     QByteArray bytes;
-    if (const int err = readAll(journalPath(folder), &bytes); err != 0) {
+    if (const int err = readWhole(journalPath(folder), &bytes); err != 0) {
         *error = err;
         return err == ENOENT ? Status::Missing : Status::Failed;
     }
@@ -283,12 +283,12 @@ std::int64_t UndoStore::space(const QString &folder, const UndoJournal &journal)
 int UndoStore::remove(const QString &folder) const
 {
     const std::string journal = journalPath(folder);
-    if (const int err = removeFile(journal); err != 0)
+    if (const int err = fs::remove(journal); err != 0)
         return err;
     // The copies of this and of any earlier run whose removal was cut short.
     const std::string prefix = key(folder) + '.';
     std::vector<std::string> names;
-    listFolder(storeFolder(), &names);
+    listNames(storeFolder(), &names);
     for (const std::string &name : names)
         if (name.starts_with(prefix) && name != prefix + "journal")
             if (const int err = removeFolder(storeFolder() + '/' + name); err != 0)
@@ -301,11 +301,7 @@ UndoRecorder::UndoRecorder(const UndoStore &store, const QString &folder, bool k
 {
 }
 
-UndoRecorder::~UndoRecorder()
-{
-    if (m_fd >= 0)
-        closeFile(m_fd);
-}
+UndoRecorder::~UndoRecorder() = default;
 
 int UndoRecorder::start(std::int64_t startedMs)
 {
@@ -317,51 +313,49 @@ int UndoRecorder::start(std::int64_t startedMs)
     }
     const std::string store = m_store.storeFolder();
     m_failedPath = store;
-    if (const int err = makeFolder(store); err != 0)
+    if (const int err = fs::makeFolder(store, 0700); err != 0)
         return err;
     const std::string runId = QByteArray::number(QRandomGenerator::global()->generate64(), 16).toStdString();
     m_runFolder = m_store.runFolder(m_folder, runId);
     m_failedPath = m_runFolder;
-    if (const int err = makeFolder(m_runFolder); err != 0)
+    if (const int err = fs::makeFolder(m_runFolder, 0700); err != 0)
         return err;
 
     // The new journal is whole, with its header, before it replaces the old one.
     m_journal = m_store.journalPath(m_folder);
     const std::string temporary = m_runFolder + "/journal.new";
     m_failedPath = temporary;
-    const int fd = createNew(temporary, 0600);
-    if (fd < 0)
-        return -fd;
+    fs::File file;
+    if (const int err = fs::createNew(temporary, 0600, &file); err != 0)
+        return err;
     const QByteArray bytes = QByteArray(Magic, MagicSize) + frame(encode(HeaderType, [&](QDataStream &out) {
                                  out << UndoStore::canonicalFolder(m_folder) << runId << qint64(startedMs);
                              }));
-    int err = writeAll(fd, bytes.constData(), std::size_t(bytes.size()));
+    int err = fs::writeAll(file.fd(), std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (err == 0)
-        err = syncFile(fd);
-    if (const int closeErr = closeFile(fd); err == 0)
+        err = fs::sync(file.fd());
+    if (const int closeErr = file.close(); err == 0)
         err = closeErr;
     if (err == 0) {
         m_failedPath = m_journal;
-        err = renameFile(temporary, m_journal);
+        err = fs::rename(temporary, m_journal);
     }
     if (err != 0) {
         removeFolder(m_runFolder);
         return err;
     }
-    syncFolder(store);
+    fs::syncPath(store, true);
     // The copies of the run before are of no use any more.
     const std::string prefix = m_store.journalPath(m_folder).substr(store.size() + 1);
     const std::string keyPrefix = prefix.substr(0, prefix.size() - std::string("journal").size());
     std::vector<std::string> names;
-    listFolder(store, &names);
+    listNames(store, &names);
     for (const std::string &name : names)
         if (name.starts_with(keyPrefix) && name != prefix && store + '/' + name != m_runFolder)
             removeFolder(store + '/' + name);
 
-    const int appendFd = openAppend(m_journal);
-    if (appendFd < 0)
-        return -appendFd;
-    m_fd = appendFd;
+    if (const int openErr = fs::openForAppending(m_journal, &m_journalFile); openErr != 0)
+        return openErr;
     m_failedPath.clear();
     return 0;
 }
@@ -373,7 +367,7 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
     m_failedPath = copy;
     // A second name for the old file costs nothing: the run puts a new file under the page's name,
     // so the old one stays as it is. Where no link can be made (another file system), a copy.
-    if (makeLink(page.target, copy) == 0) {
+    if (fs::link(page.target, copy) == 0) {
         FileIdentity id;
         if (identity(copy, &id) == 0 && id.inode == page.inode && id.device == page.device) {
             record.copyKind = CopyKind::Link;
@@ -381,22 +375,22 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
             record.copyIdentity = id;
             return 0;
         }
-        removeFile(copy);
+        fs::remove(copy);
     }
     const std::string compressed = copy + ".z";
     m_failedPath = compressed;
-    const int fd = createNew(compressed, 0600);
-    if (fd < 0)
-        return -fd;
+    fs::File file;
+    if (const int err = fs::createNew(compressed, 0600, &file); err != 0)
+        return err;
     int err = 0;
     {
-        Compressor compressor(fd);
+        Compressor compressor(file.fd());
         if (page.whole) {
             err = compressor.add(std::string_view(page.bytes.data(), std::size_t(page.size)), true);
         } else {
             std::vector<char> buffer;
             int readErr =
-                PageReader::forEachBlock(page.fd, page.size, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
+                PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
                     err = compressor.add(bytes, false);
                     return err == 0;
                 });
@@ -407,8 +401,8 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
         }
     }
     if (err == 0)
-        err = identity(fd, &record.copyIdentity);
-    if (const int closeErr = closeFile(fd); err == 0)
+        err = identity(file.fd(), &record.copyIdentity);
+    if (const int closeErr = file.close(); err == 0)
         err = closeErr;
     if (err != 0)
         return err;
@@ -420,7 +414,7 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
 int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade,
                              const QByteArray &afterHash, std::int64_t afterSize)
 {
-    if (m_fd < 0)
+    if (!m_journalFile.isOpen())
         return 0;
     UndoRecord record;
     record.page = page.nativePath;
@@ -464,19 +458,18 @@ int UndoRecorder::append(const QByteArray &payload)
 {
     m_failedPath = m_journal;
     const QByteArray bytes = frame(payload);
-    return writeAll(m_fd, bytes.constData(), std::size_t(bytes.size()));
+    return fs::writeAll(m_journalFile.fd(), std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
 int UndoRecorder::finish()
 {
-    if (m_fd < 0)
+    if (!m_journalFile.isOpen())
         return 0;
     int err = append(encode(EndType, [](QDataStream &) {}));
     if (err == 0)
-        err = syncFile(m_fd);
-    if (const int closeErr = closeFile(m_fd); err == 0)
+        err = fs::sync(m_journalFile.fd());
+    if (const int closeErr = m_journalFile.close(); err == 0)
         err = closeErr;
-    m_fd = -1;
     return err;
 }
 

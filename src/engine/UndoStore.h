@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FileSystem.h"
 #include "engine/UndoFiles.h"
 
 #include <QByteArray>
@@ -105,7 +106,7 @@ public:
     // Before the first page changes: makes the new journal (or removes the old undo data). Returns
     // errno; the run then goes on without undo data.
     int start(std::int64_t startedMs);
-    bool keeping() const { return m_fd >= 0; }
+    bool keeping() const { return m_journalFile.isOpen(); }
     bool started() const { return m_started; }
 
     // Keeps the page's bytes from before (unless the run wrote it already) and appends its record.
@@ -127,7 +128,7 @@ private:
     QString m_folder;
     bool m_keep;
     bool m_started = false;
-    int m_fd = -1;
+    fs::File m_journalFile; // the journal, open for appending
     std::string m_journal;
     std::string m_runFolder;
     std::uint64_t m_count = 0;

@@ -2,7 +2,7 @@
 
 #include "engine/Run.h"
 #include "engine/Undo.h"
-#include "engine/UndoFiles.h"
+#include "engine/FileSystem.h"
 #include "text/StringTable.h"
 
 #include <QDir>
@@ -258,11 +258,13 @@ void TestUndo::interruptedUndo()
         QCOMPARE(f.run(f.options(QStringLiteral("p0.htm"), backup)), RunResult::Completed);
         const auto written = tree(f.root);
 
-        // The third file operation of the undo fails.
-        undofiles::injectFailure(2, EIO);
+        // The third page that goes back fails to take its name.
         RecordingObserver observer;
-        QCOMPARE(f.undo(&observer), RunResult::Failed);
-        undofiles::injectFailure(0, 0);
+        {
+            fs::FaultInjector faults;
+            faults.fail(fs::Call::Rename, EIO, {}, 3);
+            QCOMPARE(f.undo(&observer), RunResult::Failed);
+        }
         QCOMPARE(observer.messages.size(), std::size_t(1));
         QCOMPARE(observer.messages.front().textId, ids::FileErrorBase + 57);
         // Every page is whole: as before the run or as the run wrote it, some of each.

@@ -7,7 +7,6 @@
 #include "engine/Sha256.h"
 #include "text/StringTable.h"
 
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,7 +20,7 @@ using namespace undofiles;
 
 QString decoded(const std::string &path)
 {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return fs::fromNative(path);
 }
 
 // The records of one file, in run order: more than one when the run wrote it twice (the main page

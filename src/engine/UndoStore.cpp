@@ -8,7 +8,6 @@
 
 #include <QDataStream>
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QtEndian>
 

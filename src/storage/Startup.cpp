@@ -42,7 +42,7 @@ StartupResult failure(const QString &cause)
 
 StartupResult fileFailure(const QString &what, const std::error_code &ec)
 {
-    return failure(QStringLiteral("%1: %2").arg(what, describe(ec)));
+    return startupFileFailure(what, ec);
 }
 
 // Whether a file exists; a folder that cannot be searched is an error, not a missing file.
@@ -160,6 +160,11 @@ void syncFolder(const QString &folder)
 }
 
 } // namespace
+
+StartupResult startupFileFailure(const QString &what, const std::error_code &ec)
+{
+    return failure(QStringLiteral("%1: %2").arg(what, describe(ec)));
+}
 
 QString appDirFor(const QString &folder)
 {

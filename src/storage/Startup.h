@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <system_error>
+
 namespace tagsmith {
 
 // The separator that joins the program's folder and a file name: "/" unless the folder already ends
@@ -33,5 +35,8 @@ struct StartupResult
 // "Tagsmith.bak"; a "Tagsmith.tmp" left by a crash is removed first. On failure the files stay as the
 // failing step leaves them, and a good database is never deleted.
 StartupResult prepareDatabase(const QString &folder);
+
+// A failed file operation of the start-up: what was being done, then the program's text for the error.
+StartupResult startupFileFailure(const QString &what, const std::error_code &ec);
 
 } // namespace tagsmith

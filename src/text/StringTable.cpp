@@ -149,6 +149,10 @@ constexpr Entry Table[] = {
     {2171, "Disk not ready."},
     {2175, "Access error, no rights to open or change file."},
     {2176, "Selected drive or directory is invalid."},
+    {3090, "databank: %1"},
+    {3091, "Kan de gegevensmap %1 niet maken"},
+    {3190, "database: %1"},
+    {3191, "Cannot make the data folder %1"},
 };
 
 constexpr bool isSorted()

@@ -1,15 +1,9 @@
 #include "storage/DataFolder.h"
 
+#include "engine/FileSystem.h"
 #include "text/StringTable.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
-
-#include <unistd.h>
-
-#include <filesystem>
-#include <system_error>
 
 namespace tagsmith {
 namespace {
@@ -21,26 +15,22 @@ const QString DataFolderName = QStringLiteral("tagsmith");
 // of the system's package.
 bool isInstalledProgramFolder(const QString &programFolder)
 {
-    const QString here = QFileInfo(programFolder).canonicalFilePath();
-    if (here.isEmpty())
+    std::string here;
+    if (fs::realPath(fs::native(programFolder), &here) != 0)
         return false;
     for (const char *folder : {TAGSMITH_INSTALL_BINDIR, "/usr/bin"}) {
-        if (QFileInfo(QFile::decodeName(folder)).canonicalFilePath() == here)
+        std::string installed;
+        if (fs::realPath(folder, &installed) == 0 && installed == here)
             return true;
     }
     return false;
-}
-
-bool mayWriteIn(const QString &folder)
-{
-    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
 }
 
 } // namespace
 
 DataFolder locateDataFolder(const QString &programFolder)
 {
-    if (mayWriteIn(programFolder) && !isInstalledProgramFolder(programFolder))
+    if (fs::mayWriteIn(fs::native(programFolder)) == 0 && !isInstalledProgramFolder(programFolder))
         return DataFolder{programFolder, true};
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return DataFolder{userData.isEmpty() ? QString() : userData + QLatin1Char('/') + DataFolderName, false};
@@ -51,10 +41,8 @@ StartupResult makeDataFolder(const DataFolder &folder)
     const QString what = loadString(ids::CannotMakeDataFolder + EnglishOffset).value_or(QString()).arg(folder.path);
     if (folder.path.isEmpty())
         return StartupResult{false, what};
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder.path).toStdString()), ec);
-    if (ec)
-        return startupFileFailure(what, ec);
+    if (const int err = fs::makeFolders(fs::native(folder.path)); err != 0)
+        return startupFileFailure(what, err);
     return StartupResult{true, {}};
 }
 

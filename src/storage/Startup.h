@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <system_error>
-
 namespace tagsmith {
 
 // The separator that joins the program's folder and a file name: "/" unless the folder already ends
@@ -36,7 +34,8 @@ struct StartupResult
 // failing step leaves them, and a good database is never deleted.
 StartupResult prepareDatabase(const QString &folder);
 
-// A failed file operation of the start-up: what was being done, then the program's text for the error.
-StartupResult startupFileFailure(const QString &what, const std::error_code &ec);
+// A failed file operation of the start-up: what was being done, then the program's text for the error
+// number (an errno).
+StartupResult startupFileFailure(const QString &what, int err);
 
 } // namespace tagsmith

@@ -1,3 +1,4 @@
+#include "engine/FileSystem.h"
 #include "storage/DataFolder.h"
 
 #include <QFile>
@@ -5,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <memory>
 
 using namespace tagsmith;
@@ -60,16 +62,22 @@ void TestDataFolder::located()
 void TestDataFolder::made_data()
 {
     QTest::addColumn<QString>("inTheWay"); // a file made first, relative to the scratch folder
+    QTest::addColumn<int>("refused"); // an error the file system gives when the folder is made
     QTest::addColumn<bool>("ok");
 
-    QTest::newRow("first start: every missing folder made") << QString() << true;
-    QTest::newRow("a file where the data folder belongs") << QStringLiteral("data") << false;
+    QTest::newRow("first start: every missing folder made") << QString() << 0 << true;
+    QTest::newRow("a file where the data folder belongs") << QStringLiteral("data") << 0 << false;
+    QTest::newRow("the user may not make it") << QString() << EACCES << false;
 }
 
 void TestDataFolder::made()
 {
     QFETCH(QString, inTheWay);
+    QFETCH(int, refused);
     QFETCH(bool, ok);
+    fs::FaultInjector faults;
+    if (refused != 0)
+        faults.fail(fs::Call::MakeFolder, refused);
     if (!inTheWay.isEmpty()) {
         QFile file(m_dir->filePath(inTheWay));
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -99,6 +99,8 @@ int link(const std::string &existing, const std::string &newName);
 int unlink(const std::string &path);
 // Removes a file (or an empty folder); one that is not there is no error.
 int remove(const std::string &path);
+// Makes the folder and every missing folder above it; a folder that is there already is no error.
+int makeFolders(const std::string &path);
 // The path with every link and "." / ".." resolved.
 int realPath(const std::string &path, std::string *resolved);
 
@@ -158,8 +160,8 @@ enum class Call {
     Remove,
     RealPath,
     MayWrite,
-    ListFolder,
     MakeFolder,
+    ListFolder,
 };
 
 // For tests: while it lives, chosen operations of this process fail with a chosen errno before they

@@ -306,9 +306,11 @@ int UndoRecorder::start(std::int64_t startedMs)
 {
     m_started = true;
     if (!m_keep) {
-        // The old undo data would put back pages of a run before this one.
-        m_failedPath = m_store.journalPath(m_folder);
-        return m_store.remove(m_folder);
+        // The old undo data would put back pages of a run before this one. Where it cannot be removed
+        // (a folder this user may not enter), an undo would still put back only pages whose content
+        // is what that run wrote, and list the others.
+        m_store.remove(m_folder);
+        return 0;
     }
     const std::string store = m_store.storeFolder();
     m_failedPath = store;

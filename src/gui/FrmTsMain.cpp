@@ -375,7 +375,7 @@ void FrmTsMain::StartMeta()
 
 QString FrmTsMain::undoDataFolder()
 {
-    return Module1::AppPath;
+    return Module1::DataPath;
 }
 
 void FrmTsMain::cmdUndoClick()

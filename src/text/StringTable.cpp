@@ -172,6 +172,8 @@ constexpr Entry Table[] = {
     {3077, "%1 al zoals voor de run."},
     {3078, "Run ongedaan gemaakt: %1 pagina's teruggezet, %2 verwijderd, %3 gelaten zoals ze zijn."},
     {3079, "%1 door de run gemaakt: zij worden verwijderd."},
+    {3090, "databank: %1"},
+    {3091, "Kan de gegevensmap %1 niet maken"},
     {3160, "Keep undo data"},
     {3161, "Undo last run…"},
     {3162, "Puts every page of the last run of the HTML folder back as it was before that run."},
@@ -193,6 +195,8 @@ constexpr Entry Table[] = {
     {3177, "%1 already as before the run."},
     {3178, "Run undone: %1 pages put back, %2 removed, %3 left as they are."},
     {3179, "%1 made by the run: they are removed."},
+    {3190, "database: %1"},
+    {3191, "Cannot make the data folder %1"},
 };
 
 constexpr bool isSorted()

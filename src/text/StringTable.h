@@ -50,6 +50,9 @@ inline constexpr int UndoRunUnfinished = 3076;
 inline constexpr int UndoAlreadyBefore = 3077;
 inline constexpr int UndoDone = 3078;
 inline constexpr int UndoWillRemove = 3079;
+// The database's own lines (start-up and the batch command).
+inline constexpr int DatabaseLine = 3090;
+inline constexpr int CannotMakeDataFolder = 3091;
 } // namespace ids
 
 } // namespace tagsmith

@@ -192,13 +192,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 
     static constexpr QPoint checkPositions[] = {{240, 960},   {240, 1320},  {240, 1680}, {240, 2040}, {240, 2400},
                                                 {2280, 2400}, {2280, 2760}, {240, 3120}, {2280, 1320}};
-    auto *checkGroup = new QButtonGroup(this);
-    checkGroup->setExclusive(false);
     for (int i = 0; i < 9; ++i) {
-        auto *box = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
-                                                checkPositions[i].y(), 255, 255);
-        checkGroup->addButton(box, i);
-        ChkVeld[i] = box;
+        ChkVeld[i] = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
+                                                 checkPositions[i].y(), 255, 255);
     }
 
     static constexpr int listTops[] = {1680, 2040};
@@ -220,19 +216,32 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Progress->setRange(0, 1);
     Progress->setValue(0);
 
-    QWidget *focusOrder[] = {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],
-                             TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],
-                             ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
-    for (std::size_t i = 1; i < std::size(focusOrder); ++i)
-        setTabOrder(focusOrder[i - 1], focusOrder[i]);
+    applyFocusOrder();
 
     // The defaults. Every tick runs the check-box rules as a click on that box would.
-    connect(checkGroup, &QButtonGroup::idToggled, this, [this](int id, bool) { chkVeldClick(id); });
+    // NOTE: each box has its own connection rather than one QButtonGroup: Qt makes the checkable buttons
+    // of a group a single stop of the Tab key, and every box must be one.
+    for (int i = 0; i < 9; ++i)
+        connect(ChkVeld[i], &QCheckBox::toggled, this, [this, i] { chkVeldClick(i); });
     CmbSel[0]->setEditText(QStringLiteral("3"));
     CmbSel[1]->setEditText(QStringLiteral("6"));
     for (int i : {0, 1, 2, 3, 4, 6, 8})
         ChkVeld[i]->setChecked(true);
     showRunLabels(false);
+}
+
+QList<QWidget *> FrmTsMain::focusOrder() const
+{
+    // The order the Tab key follows; a control added to the screen takes its place here.
+    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2], TxtVeld[2], CmbSel[0],
+            CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5], ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
+}
+
+void FrmTsMain::applyFocusOrder()
+{
+    const QList<QWidget *> order = focusOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void FrmTsMain::chkVeldClick(int index)

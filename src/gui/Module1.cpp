@@ -5,6 +5,7 @@
 #include "gui/FrmPopUpOK.h"
 #include "gui/FrmTsInfo.h"
 #include "gui/FrmTsTop.h"
+#include "gui/ScreenColormap.h"
 #include "gui/ScreenControls.h"
 #include "storage/Startup.h"
 #include "Version.h"
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QWindow>
 
 namespace tagsmith::Module1 {
 
@@ -74,6 +76,7 @@ QString appFile(const QString &name)
 bool Main(const QString &appFolder)
 {
     LangOffset = EnglishOffset; // always English at start
+    ScreenColormap::install();
     AppPath = appFolder;
     AppDir = appDirFor(appFolder);
 
@@ -177,6 +180,12 @@ void showMessage(int titleId, int textId, const QString &detail)
     }
     auto *popup = new FrmPopUpOK(detail);
     openPopup = popup;
+    // The popup has no parent widget, so that the disabled frame does not disable it too; the window
+    // manager still learns that it belongs to the frame and keeps it above the frame.
+    if (screens().mdi && screens().mdi->windowHandle()) {
+        popup->winId();
+        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
+    }
     QObject::connect(popup, &FrmPopUpOK::closed, [popup] {
         if (openPopup == popup)
             openPopup = nullptr;

@@ -136,7 +136,7 @@ private:
 
 FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 {
-    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), 6490, 4690);
+    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), ScreenWidth, 4690);
 
     struct LabelSpec
     {
@@ -147,8 +147,8 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         {3, 600, 1320, 1575, 255, 1055},  {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
         {5, 3120, 1680, 975, 255, 1024},  {6, 600, 2040, 1695, 255, 1034},   {7, 600, 2400, 1695, 255, 1035},
         {8, 2640, 2400, 1695, 255, 1036}, {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
-        {13, 240, 3480, 1335, 255, 1011}, {11, 1680, 3480, 4455, 255, 0},    {14, 240, 3840, 1335, 255, 1012},
-        {12, 1680, 3840, 4455, 255, 0},
+        {13, 240, 3480, 1335, 255, 1011}, {11, 1680, 3480, 4455 + ExtraWidth, 255, 0},
+        {14, 240, 3840, 1335, 255, 1012}, {12, 1680, 3840, 4455 + ExtraWidth, 255, 0},
     };
     for (const LabelSpec &spec : labels) {
         auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
@@ -163,7 +163,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     {
         int left, top, width, toolTip;
     };
-    static constexpr BoxSpec boxes[] = {{2040, 120, 4095, 1043}, {2040, 540, 4095, 1044}, {2280, 960, 3855, 1045}};
+    static constexpr BoxSpec boxes[] = {{2040, 120, 4095 + ExtraWidth, 1043},
+                                        {2040, 540, 4095 + ExtraWidth, 1044},
+                                        {2280, 960, 3855 + ExtraWidth, 1045}};
     for (int i = 0; i < 3; ++i) {
         auto *box = controls::create<QLineEdit>(this, elementName("TxtVeld", i), boxes[i].left, boxes[i].top,
                                                 boxes[i].width, 285);
@@ -211,7 +213,7 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Image1 = controls::create<QLabel>(this, QStringLiteral("Image1"), 4440, 1440, 1500, 1590);
     Image1->setPixmap(controls::picture(QStringLiteral("tagsmith"), QSize(100, 106)));
 
-    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895, 255);
+    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895 + ExtraWidth, 255);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setRange(0, 1);
     Progress->setValue(0);

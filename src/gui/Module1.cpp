@@ -20,6 +20,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <initializer_list>
+
 namespace tagsmith::Module1 {
 
 int LangOffset = EnglishOffset;
@@ -34,7 +36,7 @@ namespace {
 QPointer<FrmPopUpOK> openPopup;
 
 // Every content screen shares the rectangle below the navigation bar.
-const QRect ContentRect = twipsRect(0, 800, 6490, 4690);
+const QRect ContentRect = twipsRect(0, 800, ScreenWidth, 4690);
 
 template <typename Screen> Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
 {
@@ -52,6 +54,18 @@ void seedToolTip(QWidget *screen, const char *array, int index, int id)
         return;
     if (auto *control = screen->findChild<QWidget *>(controls::elementName(array, index)))
         controls::setToolTipId(control, id);
+}
+
+// The smallest frame that shows every control of the screens, those shown only during a run included,
+// with the screens' own margin to the right and below.
+QSize roomForControls(std::initializer_list<QWidget *> screensOfFrame)
+{
+    QRect needed;
+    for (const QWidget *screen : screensOfFrame) {
+        for (const QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            needed |= control->geometry().translated(screen->pos());
+    }
+    return QSize(needed.right() + 1, needed.bottom() + 1) + QSize(twipsToPixels(120), twipsToPixels(120));
 }
 
 void hideScreen(QWidget *screen)
@@ -90,14 +104,14 @@ bool Main(const QString &appFolder)
     s.mdi = new FrmMdiTs;
     markAsScreen(s.mdi);
     s.mdi->move(twipsToPixels(1000), twipsToPixels(1000));
-    s.mdi->resize(twipsToPixels(6500), twipsToPixels(5500));
+    s.mdi->resize(twipsToPixels(ScreenWidth + 10), twipsToPixels(5500));
     s.mdi->setWindowTitle(versionCaption());
     QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
         if (openPopup)
             openPopup->close();
     });
 
-    s.top = createScreen<FrmTsTop>(s.mdi, twipsRect(0, 0, 6490, 790));
+    s.top = createScreen<FrmTsTop>(s.mdi, twipsRect(0, 0, ScreenWidth, 790));
     s.top->show();
     s.main = createScreen<FrmTsMain>(s.mdi, ContentRect);
     s.main->show();
@@ -109,6 +123,7 @@ bool Main(const QString &appFolder)
     s.info->hide();
 
     LocaliseAll();
+    s.mdi->setMinimumSize(roomForControls({s.top, s.main, s.dir, s.set, s.info}));
 
     s.mdi->setEnabled(true);
     s.mdi->showNormal();

@@ -8,6 +8,7 @@
 #include "gui/ScreenColormap.h"
 #include "gui/ScreenControls.h"
 #include "storage/Startup.h"
+#include "storage/DataFolder.h"
 #include "Version.h"
 #include "gui/FrmTsMain.h"
 #include "gui/FrmTsSet.h"
@@ -22,11 +23,14 @@
 
 #include <initializer_list>
 
+#include <cstdio>
+
 namespace tagsmith::Module1 {
 
 int LangOffset = EnglishOffset;
 QString AppDir;
 QString AppPath;
+QString DataPath;
 int PopTitleId = 0;
 int PopTextId = 0;
 int BrowseTarget = 0;
@@ -87,6 +91,11 @@ QString appFile(const QString &name)
     return AppPath + AppDir + name;
 }
 
+QString dataFile(const QString &name)
+{
+    return DataPath + appDirFor(DataPath) + name;
+}
+
 bool Main(const QString &appFolder)
 {
     LangOffset = EnglishOffset; // always English at start
@@ -94,8 +103,14 @@ bool Main(const QString &appFolder)
     AppPath = appFolder;
     AppDir = appDirFor(appFolder);
 
-    const StartupResult database = prepareDatabase(appFolder);
+    const DataFolder data = locateDataFolder(appFolder);
+    DataPath = data.path;
+    StartupResult database = makeDataFolder(data);
+    if (database.ok)
+        database = prepareDatabase(data.path);
     if (!database.ok) {
+        // Also for whoever started the program from a terminal or a script.
+        std::fprintf(stderr, "%s\n", qUtf8Printable(database.cause));
         QMessageBox::critical(nullptr, QString::fromUtf8(version::Title), database.cause);
         return false;
     }

@@ -153,9 +153,13 @@ constexpr Entry Table[] = {
     {3030, "Schrijft META tags in de pagina's van een statische website."},
     {3031, "Tagsmith ontwikkelaars"},
     {3032, "Copyright (C) 2026 Tagsmith ontwikkelaars. Alle rechten voorbehouden."},
+    {3090, "databank: %1"},
+    {3091, "Kan de gegevensmap %1 niet maken"},
     {3130, "Writes META tags into the pages of a static web site."},
     {3131, "Tagsmith developers"},
     {3132, "Copyright (C) 2026 Tagsmith developers. All rights reserved."},
+    {3190, "database: %1"},
+    {3191, "Cannot make the data folder %1"},
 };
 
 constexpr bool isSorted()

@@ -205,16 +205,23 @@ int MetaRun::RewritePage(ScannedPage &page, std::string *failedPath)
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
         if (const int err =
                 backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
-            err != 0)
+            err != 0) {
+            *failedPath = backup.BackupPath();
             return err;
+        }
     }
     if (const int err = replacement.commit(); err != 0) {
         if (m_options.backup)
             backup.undo();
+        *failedPath = replacement.folder();
         return err;
     }
-    if (!m_options.backup)
-        return backup.releaseTakenOver();
+    if (!m_options.backup) {
+        if (const int err = backup.releaseTakenOver(); err != 0) {
+            *failedPath = backup.BackupPath();
+            return err;
+        }
+    }
     return 0;
 }
 

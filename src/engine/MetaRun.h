@@ -46,15 +46,13 @@ public:
 private:
     // Rewrites the page, its words taken into SiteWords first unless the reading ahead took them.
     // Returns 0 or the run-time error number of the file operation that failed; the page is then as
-    // it was.
+    // it was, and failedPath names what failed (the page, its folder or its backup).
     RunResult runPages(const QStringList &pages);
-    int processPage(ScannedPage &page, bool addToSiteWords);
-    int RewritePage(ScannedPage &page);
-    // Keeps what undo needs of the page, before its new content takes its name.
-    // written hashed what went to the page (none without undo data).
-    int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written);
-    // The message of a failed page: about the page, or the undo data whose writing failed.
-    void reportFailure(int err, const QString &PagePath);
+    int processPage(ScannedPage &page, bool addToSiteWords, QString *failedPath);
+    int RewritePage(ScannedPage &page, std::string *failedPath);
+    // Keeps what undo needs of the page, before its new content takes its name; written hashed what
+    // went to the page (none without undo data). failedPath names the file of undo data that failed.
+    int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written, std::string *failedPath);
 
     const RunOptions &m_options;
     RunObserver &m_observer;
@@ -68,7 +66,6 @@ private:
     std::optional<UndoStore> m_undoStore;
     std::optional<UndoRecorder> m_undo;
     std::int64_t m_startedMs = 0;
-    QString m_failedPath; // the file of undo data whose operation failed
 };
 
 } // namespace tagsmith

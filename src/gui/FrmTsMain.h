@@ -2,6 +2,7 @@
 
 #include "engine/RunOptions.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <array>
@@ -54,6 +55,9 @@ public:
     // The options a run takes from the screens, as they stand now.
     RunOptions runOptions() const;
 
+    // The controls in the order the Tab key visits them.
+    QList<QWidget *> focusOrder() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -62,6 +66,7 @@ private:
     void cmdKnopClick(int index);
     void cmdUndoClick();
     void showRunLabels(bool visible);
+    void applyFocusOrder();
 };
 
 } // namespace tagsmith

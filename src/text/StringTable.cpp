@@ -19,7 +19,7 @@ constexpr Entry Table[] = {
     {1001, "Gemaakt door:"},
     {1002, "Tagsmith ontwikkelaars"},
     {1003, "Vragen en opmerkingen:"},
-    {1004, "Gebruik de issue tracker van het project."},
+    {1004, "Meld ze in de issue tracker."},
     {1005, "Met dank aan:"},
     {1006, "Iedereen die een fout meldde."},
     {1007, "Vrij te gebruiken voor iedere website."},
@@ -150,7 +150,10 @@ constexpr Entry Table[] = {
     {2175, "Access error, no rights to open or change file."},
     {2176, "Selected drive or directory is invalid."},
 
-    // Undo of a folder's last run.
+    // About screen texts, the database lines and undo.
+    {3030, "Schrijft META tags in de pagina's van een statische website."},
+    {3031, "Tagsmith ontwikkelaars"},
+    {3032, "Copyright (C) 2026 Tagsmith ontwikkelaars. Alle rechten voorbehouden."},
     {3060, "Bewaar herstelgegevens"},
     {3061, "Run ongedaan maken…"},
     {3062, "Zet elke pagina van de laatste run in de HTML map terug zoals die voor die run was."},
@@ -174,6 +177,9 @@ constexpr Entry Table[] = {
     {3079, "%1 door de run gemaakt: zij worden verwijderd."},
     {3090, "databank: %1"},
     {3091, "Kan de gegevensmap %1 niet maken"},
+    {3130, "Writes META tags into the pages of a static web site."},
+    {3131, "Tagsmith developers"},
+    {3132, "Copyright (C) 2026 Tagsmith developers. All rights reserved."},
     {3160, "Keep undo data"},
     {3161, "Undo last run…"},
     {3162, "Puts every page of the last run of the HTML folder back as it was before that run."},

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-    libsqlite3-dev
+    libsqlite3-dev libdtl-dev
+    patch
     python3
     xvfb xauth
     "$@"

@@ -2,9 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
+
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -17,7 +20,10 @@ int main(int argc, char *argv[])
     arguments.removeFirst();
     const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tagsmith.mdb"));
 
-    QTextStream out(stdout);
+    QFile out;
+    out.open(stdout, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
     QTextStream err(stderr);
-    return tagsmith::runBatch(arguments, database, out, err);
+    const int status = tagsmith::runBatch(arguments, database, out, err, ::isatty(STDERR_FILENO) == 1);
+    out.flush();
+    return status;
 }

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tagsmith {
 namespace {
@@ -22,13 +23,31 @@ bool isPageName(const QString &name)
                                                   name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive));
 }
 
+// Listing the folder leaves its access time alone where the system lets us (a dry run changes no
+// time stamp at all).
+DIR *openFolder(const char *path)
+{
+    int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+    }
+    return dir;
+}
+
 } // namespace
 
 QStringList listPages(const QString &folder, int *error)
 {
     if (error)
         *error = 0;
-    DIR *dir = folder.isEmpty() ? nullptr : ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = folder.isEmpty() ? nullptr : openFolder(QFile::encodeName(folder).constData());
     if (!dir) {
         const int err = folder.isEmpty() ? ENOENT : errno;
         if (error)

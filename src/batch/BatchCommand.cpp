@@ -1,6 +1,7 @@
 #include "batch/BatchCommand.h"
 
 #include "Version.h"
+#include "engine/FileSystem.h"
 #include "engine/PageDiff.h"
 #include "engine/RunReport.h"
 #include "text/ReportTexts.h"
@@ -8,10 +9,8 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -56,7 +55,7 @@ public:
         const QLocale locale = localeOf(m_arguments.langOffset);
         m_err << QStringLiteral("\r[%1/%2] %3\x1b[K")
                      .arg(locale.toString(qlonglong(index + 1)), locale.toString(qlonglong(count)),
-                          QFileInfo(pagePath).fileName());
+                          pagePath.section(QLatin1Char('/'), -1));
         m_err.flush();
         m_progressShown = true;
     }
@@ -67,13 +66,14 @@ public:
     {
         // The main page among the folder's pages is written twice: one diff from the page as it is to
         // the page as the run leaves it, so that patch --dry-run checks it as well.
-        if (!page.OnMainPage && QFileInfo(page.PagePath) == QFileInfo(m_arguments.options.mainPage)) {
+        if (!page.OnMainPage &&
+            fs::absoluteCleanPath(page.PagePath) == fs::absoluteCleanPath(m_arguments.options.mainPage)) {
             m_mainBefore = std::string(before);
             return;
         }
         if (page.OnMainPage && m_mainBefore)
             before = *m_mainBefore;
-        const std::string name = QFile::encodeName(page.relativePath).toStdString();
+        const std::string name = fs::native(page.relativePath);
         m_diff.clear();
         appendUnifiedDiff(m_diff, before, after, page.outcome == PageOutcome::Created ? "/dev/null" : "a/" + name,
                           "b/" + name);
@@ -282,7 +282,7 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
     // The template texts: the Settings rows of the database, or the texts a new database gets when
     // there is no database beside the program.
     const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
-    if (!parsed.database.isEmpty() || QFileInfo::exists(database)) {
+    if (!parsed.database.isEmpty() || fs::existsFollowingLinks(fs::native(database))) {
         QString error;
         const auto rows = readSettingsRows(database, &error);
         if (!rows) {
@@ -310,10 +310,9 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
         if (parsed.reportFile == QLatin1String("-")) {
             out.write(csv);
         } else {
-            QSaveFile file(parsed.reportFile);
-            if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
+            if (const int error = fs::replaceWholeFile(fs::native(parsed.reportFile), csv.toStdString()); error != 0) {
                 err << programName() << QStringLiteral(": cannot write the report to ") << parsed.reportFile
-                    << QStringLiteral(": ") << file.errorString() << Qt::endl;
+                    << QStringLiteral(": ") << QString::fromLocal8Bit(std::strerror(error)) << Qt::endl;
                 status = batchexit::Failed;
             }
         }

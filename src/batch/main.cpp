@@ -1,7 +1,6 @@
 #include "batch/BatchCommand.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 
 #include <csignal>
@@ -18,7 +17,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tagsmith.mdb"));
+    const QString database = QCoreApplication::applicationDirPath() + QStringLiteral("/Tagsmith.mdb");
 
     QFile out;
     out.open(stdout, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);

@@ -1,6 +1,7 @@
 #include "engine/MetaRun.h"
 
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/PageBackup.h"
 #include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
@@ -10,17 +11,12 @@
 #include "text/StringTable.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
-
-#include <sys/stat.h>
 
 namespace tagsmith {
 namespace {
@@ -170,8 +166,8 @@ namespace {
 // The path with every link resolved; empty for a file that does not exist.
 std::string resolved(const std::string &path)
 {
-    char buffer[PATH_MAX];
-    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+    std::string file;
+    return fs::realPath(path, &file) == 0 ? file : std::string();
 }
 
 } // namespace
@@ -183,7 +179,7 @@ void MetaRun::findSharedFiles(const QStringList &paths)
     if (!m_options.mainPage.isEmpty())
         all << m_options.mainPage;
     for (const QString &path : std::as_const(all)) {
-        const std::string file = resolved(QFile::encodeName(path).toStdString());
+        const std::string file = resolved(fs::native(path));
         if (!file.empty() && !seen.insert(file).second)
             m_dryWritten[file] = std::nullopt;
     }
@@ -288,7 +284,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report)
     if (const int err = backup.choose(page.nativePath, m_options.dryRun ? &m_dryBackups : nullptr); err != 0)
         return err;
     if (m_options.backup) {
-        report.BackupPath = QFile::decodeName(QByteArray::fromStdString(backup.BackupPath()));
+        report.BackupPath = fs::fromNative(backup.BackupPath());
         m_observer.backupChosen(report.BackupPath);
     }
 
@@ -313,7 +309,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report)
     std::string before; // a page read in blocks, when its bytes are shown
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
-    } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
+    } else if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
                                                         [&splicer, &before, showBytes](std::string_view bytes) {
                                                             splicer.feed(bytes);
                                                             if (showBytes)
@@ -347,7 +343,8 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report)
 
     if (m_options.backup) {
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
-        if (const int err = backup.make(page.target, page.fd, page.whole ? &bytes : nullptr, page.exists, page.mode);
+        if (const int err =
+                backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
             err != 0)
             return err;
     }

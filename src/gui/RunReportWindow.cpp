@@ -1,6 +1,7 @@
 #include "gui/RunReportWindow.h"
 
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/PageDiff.h"
 #include "engine/Windows1252.h"
 #include "gui/Module1.h"
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
@@ -373,9 +373,8 @@ void RunReportWindow::saveCsv()
     if (path.isEmpty())
         return;
     const QByteArray csv = runReportCsv(m_report, Module1::LangOffset);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
-        Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileerr::PathFileAccess, path);
+    if (const int err = fs::replaceWholeFile(fs::native(path), csv.toStdString()); err != 0)
+        Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), path);
 }
 
 } // namespace tagsmith

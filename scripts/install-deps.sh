@@ -10,6 +10,7 @@ packages=(
     patch
     python3
     xvfb xauth
+    librsvg2-bin help2man desktop-file-utils appstream dpkg-dev file
     "$@"
 )
 

@@ -127,14 +127,14 @@ QString batchUsage()
         "  --backup               keep each page as it was under its backup name (index.bak ...)\n"
         "  --language en|nl       the language of the messages (default en)\n"
         "  --database PATH        the database whose Settings rows are the template texts\n"
-        "                         (default: Tagsmith.mdb beside the program, else the built-in texts)\n"
+        "                         (default: the program's own Tagsmith.mdb, else the built-in texts)\n"
         "  --dry-run              write nothing; report what the run would do\n"
         "  --diff                 with --dry-run: each page's change as a unified diff on\n"
         "                         standard output (patch -p1 applies it in FOLDER)\n"
         "  --report FILE          the run report as CSV (UTF-8, header row); - for standard output\n"
         "  --quiet                no line for each page without a META NAME tag or closing head tag\n"
         "  --help                 show this text\n"
-        "  --version              show the version\n"
+        "  --version              show the version and the database a run would read\n"
         "\n"
         "Exit status: 0 the run completed (warnings allowed), 1 it did not start or a file\n"
         "operation failed, 2 bad usage.\n");
@@ -264,11 +264,13 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
         out.write(batchUsage().toUtf8());
         return batchexit::Completed;
     case BatchArguments::Action::Version:
-        out.write(QStringLiteral("%1 %2.%3.%4\n")
-                      .arg(programName())
-                      .arg(version::Major)
-                      .arg(version::Minor)
-                      .arg(version::Revision)
+        out.write((programName() +
+                   QStringLiteral(" %1.%2.%3\n").arg(version::Major).arg(version::Minor).arg(version::Revision) +
+                   // Which database a run would read its template texts from.
+                   loadString(ids::DatabaseLine + parsed.langOffset)
+                       .value_or(QString())
+                       .arg(parsed.database.isEmpty() ? defaultDatabase : parsed.database) +
+                   QLatin1Char('\n'))
                       .toUtf8());
         return batchexit::Completed;
     case BatchArguments::Action::BadUsage:

@@ -24,7 +24,7 @@ struct BatchArguments
     Action action = Action::Run;
     RunOptions options;
     int langOffset = EnglishOffset; // the language of the messages
-    QString database;               // empty: the database beside the program
+    QString database;               // empty: the program's own database
     QString error;                  // what is wrong with the command line (BadUsage)
     bool diff = false;              // with a dry run: each page's change as a unified diff on out
     QString reportFile;             // the run report as CSV; "-" for out; empty for none
@@ -45,8 +45,8 @@ QString batchUsage();
 
 // The whole command: reads the arguments, the template texts and runs. Messages go to err, one
 // line each, and the totals at the end; --help, --version, --diff and --report - to out, as bytes.
-// defaultDatabase is "Tagsmith.mdb" beside the program. With errIsTerminal a progress line on err
-// shows the page under work, written over in place.
+// defaultDatabase is the program's own "Tagsmith.mdb", in its data folder (storage/DataFolder.h). With
+// errIsTerminal a progress line on err shows the page under work, written over in place.
 int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODevice &out, QTextStream &err,
              bool errIsTerminal);
 int runBatch(const QStringList &arguments, const QString &defaultDatabase, QTextStream &out, QTextStream &err);

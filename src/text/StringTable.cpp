@@ -180,6 +180,8 @@ constexpr Entry Table[] = {
     {3027, "Opslaan als CSV…"},
     {3028, "Voor"},
     {3029, "Na"},
+    {3090, "databank: %1"},
+    {3091, "Kan de gegevensmap %1 niet maken"},
     // Run report and preview (English).
     {3100, "Run report"},
     {3101, "Preview"},
@@ -211,6 +213,8 @@ constexpr Entry Table[] = {
     {3127, "Save as CSV…"},
     {3128, "Before"},
     {3129, "After"},
+    {3190, "database: %1"},
+    {3191, "Cannot make the data folder %1"},
 };
 
 constexpr bool isSorted()

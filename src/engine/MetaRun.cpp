@@ -208,7 +208,8 @@ void MetaRun::report(PageReport &page, int err)
     if (err != 0) {
         page.outcome = PageOutcome::Failed;
         page.fileError = err;
-        m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, page.PagePath});
+        m_observer.message(
+            {ids::ErrorTitle, ids::FileErrorBase + err, page.failedPath.isEmpty() ? page.PagePath : page.failedPath});
     }
     m_observer.pageReported(page);
 }
@@ -232,8 +233,11 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &rep
         std::swap(PageWords, page.PageWords);
         if (addToSiteWords)
             SiteWords.insertAll(PageWords);
-        err = RewritePage(page, report);
+        std::string failed;
+        err = RewritePage(page, report, &failed);
         std::swap(PageWords, page.PageWords);
+        if (!failed.empty())
+            report.failedPath = fs::fromNative(failed);
     }
     page.close();
     return err == 0 ? 0 : fileErrorFromErrno(err);
@@ -278,11 +282,13 @@ PageOutcome outcomeOf(const ScannedPage &page)
 
 } // namespace
 
-int MetaRun::RewritePage(ScannedPage &page, PageReport &report)
+int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *failedPath)
 {
     PageBackup backup;
-    if (const int err = backup.choose(page.nativePath, m_options.dryRun ? &m_dryBackups : nullptr); err != 0)
+    if (const int err = backup.choose(page.nativePath, m_options.dryRun ? &m_dryBackups : nullptr); err != 0) {
+        *failedPath = backup.BackupPath();
         return err;
+    }
     if (m_options.backup) {
         report.BackupPath = fs::fromNative(backup.BackupPath());
         m_observer.backupChosen(report.BackupPath);
@@ -298,11 +304,15 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report)
     const std::string file = m_options.dryRun && !m_dryWritten.empty() ? resolved(page.target) : std::string();
     const bool readAgain = !file.empty() && m_dryWritten.count(file) != 0;
     const bool showBytes = m_observer.wantsPageBytes();
+    // The new page is made beside the page and renamed over it: when the folder refuses either, the
+    // folder is what failed (the page itself may well be writable).
     std::optional<PageReplacement> replacement;
     if (!m_options.dryRun) {
         replacement.emplace(page.target);
-        if (const int err = replacement->create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0)
+        if (const int err = replacement->create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0) {
+            *failedPath = replacement->folder();
             return err;
+        }
     }
     PageOutput output(replacement ? &replacement->sink() : nullptr, showBytes || readAgain);
     PageSplicer splicer(page.marks, page.block, output);
@@ -345,17 +355,23 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report)
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
         if (const int err =
                 backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
-            err != 0)
+            err != 0) {
+            *failedPath = backup.BackupPath();
             return err;
+        }
     }
     if (const int err = replacement->commit(); err != 0) {
         if (m_options.backup)
             backup.undo();
+        *failedPath = replacement->folder();
         return err;
     }
-    if (!m_options.backup)
-        if (const int err = backup.releaseTakenOver(); err != 0)
+    if (!m_options.backup) {
+        if (const int err = backup.releaseTakenOver(); err != 0) {
+            *failedPath = backup.BackupPath();
             return err;
+        }
+    }
     showPage();
     return 0;
 }

@@ -52,7 +52,8 @@ private:
     // Returns 0 or the run-time error number of the file operation that failed; the page is then as
     // it was.
     int processPage(ScannedPage &page, bool addToSiteWords, PageReport &report);
-    int RewritePage(ScannedPage &page, PageReport &report);
+    // failedPath names what failed: the page's folder or its backup (empty: the page itself).
+    int RewritePage(ScannedPage &page, PageReport &report, std::string *failedPath);
     // Reads a page on this thread; in a dry run as the run would have left it.
     void readPage(ScannedPage &page);
     // The report of a page the run starts on.

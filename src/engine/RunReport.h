@@ -31,6 +31,7 @@ struct PageReport
     std::optional<PageEncoding> encoding; // unknown when the page could not be read
     PageOutcome outcome = PageOutcome::NotReached;
     int fileError = 0;                // run-time error number of the failure (Failed)
+    QString failedPath;               // what failed when it is not the page itself: its folder or backup
     std::int64_t wordsFound = 0;      // distinct words of the page itself
     std::int64_t keywordsWritten = 0; // words of its keywords line
     QString BackupPath;               // with the backup option on

@@ -179,7 +179,7 @@ void TestBatchReport::summary_data()
     QTest::newRow("main page that cannot be made")
         << QStringList{QStringLiteral("--quiet"), QStringLiteral("--main"), QStringLiteral("/nonexistent/index.htm")}
         << 1
-        << QStringLiteral("/nonexistent/index.htm: Tagsmith Error: File not found.\n"
+        << QStringLiteral("/nonexistent: Tagsmith Error: File not found.\n"
                           "3 pages written, 1 warning, 1 error in \\d+\\.\\d s\n");
     QTest::newRow("diff without dry run") << QStringList{QStringLiteral("--diff")} << 2
                                           << QStringLiteral("tagsmith-batch: --diff goes with --dry-run\n"

@@ -31,9 +31,12 @@ int overflow(QWidget *control)
         // The room a line edit gives its text: its box less the frame and text margins of its style.
         QStyleOptionFrame option;
         option.initFrom(edit);
-        option.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
-        const QRect room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit)
-                               .marginsRemoved(edit->textMargins()).adjusted(2, 0, -2, 0);
+        option.lineWidth =
+            edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+        const QRect room = edit->style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, edit)
+                               .marginsRemoved(edit->textMargins())
+                               .adjusted(2, 0, -2, 0);
         return qMax(0, edit->fontMetrics().horizontalAdvance(edit->text()) - room.width());
     }
     if (auto *button = qobject_cast<QPushButton *>(control); button && !button->text().isEmpty())
@@ -70,11 +73,12 @@ void TestScreenLayout::focusOrder()
     frame()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frame()));
     main.TxtVeld[0]->setFocus();
-    const QStringList expected = {
-        QStringLiteral("TxtVeld_0"), QStringLiteral("TxtVeld_1"), QStringLiteral("CmdKnop_0"), QStringLiteral("ChkVeld_0"),
-        QStringLiteral("ChkVeld_1"), QStringLiteral("ChkVeld_2"), QStringLiteral("TxtVeld_2"), QStringLiteral("CmbSel_0"),
-        QStringLiteral("CmdKnop_1"), QStringLiteral("ChkVeld_3"), QStringLiteral("ChkVeld_4"), QStringLiteral("ChkVeld_5"),
-        QStringLiteral("ChkVeld_6"), QStringLiteral("ChkVeld_7"), QStringLiteral("CmbSel_1"), QStringLiteral("ChkVeld_8")};
+    const QStringList expected = {QStringLiteral("TxtVeld_0"), QStringLiteral("TxtVeld_1"), QStringLiteral("CmdKnop_0"),
+                                  QStringLiteral("ChkVeld_0"), QStringLiteral("ChkVeld_1"), QStringLiteral("ChkVeld_2"),
+                                  QStringLiteral("TxtVeld_2"), QStringLiteral("CmbSel_0"),  QStringLiteral("CmdKnop_1"),
+                                  QStringLiteral("ChkVeld_3"), QStringLiteral("ChkVeld_4"), QStringLiteral("ChkVeld_5"),
+                                  QStringLiteral("ChkVeld_6"), QStringLiteral("ChkVeld_7"), QStringLiteral("CmbSel_1"),
+                                  QStringLiteral("ChkVeld_8")};
     QStringList visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QWidget *focused = QApplication::focusWidget();
@@ -105,8 +109,7 @@ void TestScreenLayout::textsShowWhole()
         for (QWidget *control : screen->findChildren<QWidget *>()) {
             if (const int missing = overflow(control))
                 cut << QStringLiteral("%1.%2 \"%3\" (%4 px)")
-                           .arg(screen->objectName(), control->objectName(),
-                                control->property("text").toString())
+                           .arg(screen->objectName(), control->objectName(), control->property("text").toString())
                            .arg(missing);
         }
     }
@@ -129,7 +132,8 @@ void TestScreenLayout::smallestFrameShowsEveryControl()
     for (QWidget *screen : std::initializer_list<QWidget *>{s.top, s.main, s.dir, s.set, s.info}) {
         for (QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
             const QRect place(control->mapTo(mdi, QPoint(0, 0)), control->size());
-            QVERIFY2(inside.contains(place), qPrintable(screen->objectName() + QLatin1Char('.') + control->objectName()));
+            QVERIFY2(inside.contains(place),
+                     qPrintable(screen->objectName() + QLatin1Char('.') + control->objectName()));
         }
     }
 }

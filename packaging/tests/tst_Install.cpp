@@ -126,6 +126,8 @@ void TestInstall::layout_data()
     QTest::newRow("metainfo") << QStringLiteral("share/metainfo/%1.metainfo.xml").arg(AppId) << 0;
     QTest::newRow("scalable icon") << QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(AppId) << 0;
     QTest::newRow("manual page") << QStringLiteral("share/man/man1/tagsmith-batch.1") << 0;
+    QTest::newRow("manual page of the desktop program") << QStringLiteral("share/man/man1/tagsmith.1") << 0;
+    QTest::newRow("licence terms") << QStringLiteral("share/doc/tagsmith/copyright") << 0;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         QTest::addRow("icon %d", size) << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId)
                                        << size;

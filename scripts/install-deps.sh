@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
     libsqlite3-dev libxcb1-dev
     python3
-    xvfb xauth openbox xdotool x11-apps
+    xvfb xauth openbox xdotool x11-apps netpbm
     librsvg2-bin help2man desktop-file-utils appstream dpkg-dev file
     "$@"
 )

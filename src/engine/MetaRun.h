@@ -11,8 +11,11 @@
 
 #include <QStringList>
 
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagsmith {
@@ -20,6 +23,7 @@ namespace tagsmith {
 class HashingSink;
 class PageBackup;
 class PageReadAhead;
+struct PageReport;
 
 // One generation run and everything it keeps while it goes: the word tables and the page under
 // work. Every page of the folder in page-list order gets its own words, then the main page gets the
@@ -29,6 +33,11 @@ class PageReadAhead;
 // builds SiteWords from them in page order, while this one writes them; what the run does on disk and
 // tells the observer happens here, page by page in order, as if each page were read just before it
 // is written.
+//
+// A dry run goes the same way with the writing switched off: each page is read, scanned and spliced
+// as in a run, its new bytes counted (and shown when the observer asks) but not written. A file that
+// the run reaches twice (the main page among the folder's pages, a linked page) is read the second
+// time as the run would have left it.
 class MetaRun
 {
 public:
@@ -46,13 +55,25 @@ public:
 private:
     // Rewrites the page, its words taken into SiteWords first unless the reading ahead took them.
     // Returns 0 or the run-time error number of the file operation that failed; the page is then as
-    // it was, and failedPath names what failed (the page, its folder or its backup).
+    // it was.
+    int processPage(ScannedPage &page, bool addToSiteWords, PageReport &report);
+    // failedPath names what failed: the page's folder or its backup (empty: the page itself).
+    int RewritePage(ScannedPage &page, PageReport &report, std::string *failedPath);
     RunResult runPages(const QStringList &pages);
-    int processPage(ScannedPage &page, bool addToSiteWords, QString *failedPath);
-    int RewritePage(ScannedPage &page, std::string *failedPath);
     // Keeps what undo needs of the page, before its new content takes its name; written hashed what
     // went to the page (none without undo data). failedPath names the file of undo data that failed.
     int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written, std::string *failedPath);
+    // Reads a page on this thread; in a dry run as the run would have left it.
+    void readPage(ScannedPage &page);
+    // The report of a page the run starts on.
+    PageReport reportFor(const QString &PagePath, bool OnMainPage) const;
+    // Tells the observer about the page and, after a failure, about every page not reached.
+    void report(PageReport &page, int err);
+    void reportNotReached(const QStringList &paths, qsizetype from, bool mainPageToo);
+    // Dry run: the files that more than one page of the run is.
+    void findSharedFiles(const QStringList &paths);
+    // Dry run: the new bytes of the file the page is, when a page before it would have written it.
+    const std::string *dryWritten(const ScannedPage &page) const;
 
     const RunOptions &m_options;
     RunObserver &m_observer;
@@ -66,6 +87,12 @@ private:
     std::optional<UndoStore> m_undoStore;
     std::optional<UndoRecorder> m_undo;
     std::int64_t m_startedMs = 0;
+    QString m_folder;           // the pages are named relative to it in the report
+    // Dry run: the new bytes of the files that the run reaches again, by their path with every link
+    // resolved (a page replaced through another name of it: a link to it, or the main page among
+    // the folder's pages); and the backups it would have made.
+    std::map<std::string, std::optional<std::string>> m_dryWritten;
+    std::set<std::string> m_dryBackups;
 };
 
 } // namespace tagsmith

@@ -39,6 +39,8 @@ public:
     QLabel *Image1 = nullptr;
     // How far a run is: page i of n. Shown only during a run.
     QProgressBar *Progress = nullptr;
+    // "Preview…": what a run would write, without writing anything.
+    QPushButton *PreviewButton = nullptr;
     // "Keep undo data" with its caption, and "Undo last run…" for the folder in TxtVeld(0). They share
     // the row of the progress labels and are hidden during a run.
     QCheckBox *ChkUndo = nullptr;
@@ -51,6 +53,8 @@ public:
     // One generation run over the folder and main page of this screen with the options of this screen
     // and the template texts of the meta tag format screen. Returns when the run is over.
     void StartMeta();
+    // The same run with the writing switched off; shows the report of what it would do.
+    void Preview();
 
     // The options a run takes from the screens, as they stand now.
     RunOptions runOptions() const;
@@ -66,6 +70,8 @@ private:
     void cmdKnopClick(int index);
     void cmdUndoClick();
     void showRunLabels(bool visible);
+    // A run, or with dryRun a preview; its report in a window of its own when it started.
+    void runAndReport(bool dryRun);
     void applyFocusOrder();
 };
 

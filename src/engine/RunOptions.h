@@ -25,6 +25,14 @@ struct RunOptions
     bool upperCase = false;                         // ChkVeld(5)
     bool lowerCase = true;                          // ChkVeld(6); wins when both are on
     bool backup = false;                            // ChkVeld(7): keep the page as it was
+    // Keywords: every word of the page (false) or its most telling words (true), topKeywordCount of
+    // them. With the most telling words every page is read before the first is written, and a rerun
+    // with the same options on an unchanged site changes no byte (see MetaRun).
+    bool topKeywords = false;
+    int topKeywordCount = 15;
+    // Description: the site description on every page (false) or each page's own, with the site
+    // description for a page that has none (true).
+    bool pageDescriptions = false;
     Templates templates = defaultTemplates();       // FrmTsSet.TxtVeld(0) to TxtVeld(7)
 };
 

@@ -32,7 +32,7 @@ namespace {
 QPointer<FrmPopUpOK> openPopup;
 
 // Every content screen shares the rectangle below the navigation bar.
-const QRect ContentRect = twipsRect(0, 800, 6490, 4690);
+const QRect ContentRect = twipsRect(0, 800, 6490, Module1::ContentHeight);
 
 template <typename Screen> Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
 {
@@ -87,7 +87,7 @@ bool Main(const QString &appFolder)
     s.mdi = new FrmMdiTs;
     markAsScreen(s.mdi);
     s.mdi->move(twipsToPixels(1000), twipsToPixels(1000));
-    s.mdi->resize(twipsToPixels(6500), twipsToPixels(5500));
+    s.mdi->resize(twipsToPixels(6500), twipsToPixels(800 + Module1::ContentHeight + 10));
     s.mdi->setWindowTitle(versionCaption());
     QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
         if (openPopup)

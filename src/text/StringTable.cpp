@@ -149,6 +149,30 @@ constexpr Entry Table[] = {
     {2171, "Disk not ready."},
     {2175, "Access error, no rights to open or change file."},
     {2176, "Selected drive or directory is invalid."},
+
+    // Main options screen: which keywords and which description a page gets.
+    {3040, "Trefwoorden:"},
+    {3041, "elk woord"},
+    {3042, "de N meest kenmerkende woorden"},
+    {3043, "Welke woorden van een pagina haar trefwoorden worden."},
+    {3044, "Hoeveel trefwoorden elke pagina krijgt (1 tot 50)."},
+    {3045, "Omschrijving:"},
+    {3046, "deze tekst op elke pagina"},
+    {3047, "de eigen tekst van elke pagina"},
+    {3048, "Dezelfde omschrijving op elke pagina, of de eigen tekst van elke pagina (de tekst hierboven "
+           "voor een pagina zonder)."},
+    {3049, "ongewijzigd"},
+    {3140, "Keywords:"},
+    {3141, "every word"},
+    {3142, "the N most telling words"},
+    {3143, "Which words of a page become its keywords."},
+    {3144, "How many keywords each page gets (1 to 50)."},
+    {3145, "Description:"},
+    {3146, "this text on every page"},
+    {3147, "each page's own"},
+    {3148, "The same description on every page, or each page's own text (the text above for a page "
+           "without one)."},
+    {3149, "unchanged"},
 };
 
 constexpr bool isSorted()

@@ -29,6 +29,16 @@ inline constexpr int DeleteOriginal = 1047;
 inline constexpr int NoMarkAppending = 1048;
 inline constexpr int NoPages = 1050;
 inline constexpr int FileErrorBase = 2000;
+inline constexpr int KeywordsLabel = 3040;
+inline constexpr int EveryWord = 3041;
+inline constexpr int TellingWords = 3042;
+inline constexpr int KeywordsTip = 3043;
+inline constexpr int KeywordCountTip = 3044;
+inline constexpr int DescriptionLabel = 3045;
+inline constexpr int SameDescription = 3046;
+inline constexpr int OwnDescription = 3047;
+inline constexpr int DescriptionTip = 3048;
+inline constexpr int Unchanged = 3049;
 } // namespace ids
 
 } // namespace tagsmith

@@ -230,7 +230,6 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
             list->setItemData(list->count() - 1, QString::number(entry), ItemTagRole);
         }
         controls::setToolTipId(list, spec.toolTip);
-        connect(list, &QComboBox::currentIndexChanged, this, [this] { choiceRules(); });
         CmbSel[spec.index] = list;
     }
     SpnVeld[0] = controls::create<QSpinBox>(this, elementName("SpnVeld", 0), 4680, 3480, 735, 315);
@@ -265,7 +264,7 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 
 void FrmTsMain::choiceRules()
 {
-    SpnVeld[0]->setEnabled(CmbSel[2]->currentIndex() == 1);
+    // The number of words stays enabled, as every control of the screen is after the start.
     CmbSel[3]->setEnabled(ChkVeld[0]->isChecked());
 }
 

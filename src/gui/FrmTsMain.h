@@ -55,7 +55,7 @@ protected:
 
 private:
     void chkVeldClick(int index);
-    // The choices of keywords and description enable what goes with them.
+    // The description choice goes with the description line.
     void choiceRules();
     void cmdKnopClick(int index);
     void showRunLabels(bool visible);

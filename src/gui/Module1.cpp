@@ -154,6 +154,9 @@ void SeedToolTips()
     seedToolTip(s.top, "CmdKnop", 5, 1051);
     for (int i = 0; i <= 2; ++i)
         seedToolTip(s.main, "TxtVeld", i, 1043 + i);
+    seedToolTip(s.main, "CmbSel", 2, ids::KeywordsTip);
+    seedToolTip(s.main, "SpnVeld", 0, ids::KeywordCountTip);
+    seedToolTip(s.main, "CmbSel", 3, ids::DescriptionTip);
     for (int i = 0; i <= 1; ++i)
         seedToolTip(s.set, "CmdKnop", i, 1052 + i);
 }

@@ -1,15 +1,14 @@
 #include "engine/MetaRun.h"
 
-#include "engine/PageList.h"
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/PageBackup.h"
+#include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
 #include "engine/TellingWords.h"
 #include "text/StringTable.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -49,7 +48,7 @@ public:
             return;
         m_old.resize(bytes.size());
         std::size_t got = 0;
-        m_error = PageReader::readAt(m_fd, m_old.data(), m_position, bytes.size(), &got);
+        m_error = fs::readAt(m_fd, m_old.data(), m_position, bytes.size(), &got);
         m_same = m_error == 0 && got == bytes.size() && std::memcmp(m_old.data(), bytes.data(), got) == 0;
         m_position += static_cast<std::int64_t>(got);
     }
@@ -232,7 +231,7 @@ int MetaRun::RewritePage(ScannedPage &page)
     if (const int err = backup.choose(page.nativePath); err != 0)
         return err;
     if (m_options.backup)
-        m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
+        m_observer.backupChosen(fs::fromNative(backup.BackupPath()));
 
     if (page.marks.MarkCount == 0)
         m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, page.PagePath});
@@ -243,11 +242,11 @@ int MetaRun::RewritePage(ScannedPage &page)
     PageSplicer splicer(page.marks, page.block, replacement.sink(), m_options.topKeywords);
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
-    } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
-                                                         [&splicer](std::string_view bytes) {
-                                                             splicer.feed(bytes);
-                                                             return true;
-                                                         });
+    } else if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
+                                                        [&splicer](std::string_view bytes) {
+                                                            splicer.feed(bytes);
+                                                            return true;
+                                                        });
                err != 0) {
         return err;
     }
@@ -258,7 +257,8 @@ int MetaRun::RewritePage(ScannedPage &page)
 
     if (m_options.backup) {
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
-        if (const int err = backup.make(page.target, page.fd, page.whole ? &bytes : nullptr, page.exists, page.mode);
+        if (const int err =
+                backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
             err != 0)
             return err;
     }
@@ -281,9 +281,9 @@ int MetaRun::wouldStayTheSame(ScannedPage &page, bool *same)
         *same = rewritePage(bytes, page.marks, page.block, true) == bytes;
         return 0;
     }
-    ComparingSink sink(page.fd);
+    ComparingSink sink(page.file.fd());
     PageSplicer splicer(page.marks, page.block, sink, true);
-    if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
+    if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
                                                  [&splicer](std::string_view bytes) {
                                                      splicer.feed(bytes);
                                                      return true;

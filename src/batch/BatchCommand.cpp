@@ -99,8 +99,8 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
     };
 
     const QStringList valueOptions = {
-        QStringLiteral("--main"),       QStringLiteral("--description"), QStringLiteral("--revisit-months"),
-        QStringLiteral("--min-length"), QStringLiteral("--case"),        QStringLiteral("--language"),
+        QStringLiteral("--main"),       QStringLiteral("--description"),  QStringLiteral("--revisit-months"),
+        QStringLiteral("--min-length"), QStringLiteral("--case"),         QStringLiteral("--language"),
         QStringLiteral("--database"),   QStringLiteral("--top-keywords"),
     };
 

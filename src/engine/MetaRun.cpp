@@ -118,8 +118,7 @@ RunResult MetaRun::run()
         m_reader.setPlan(&plan);
         m_aheadReader.setPlan(&plan);
     }
-    const auto count =
-        static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0) - (mainInFolder >= 0 ? 1 : 0);
+    const auto count = static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0) - (mainInFolder >= 0 ? 1 : 0);
 
     std::int64_t index = 0;
     {
@@ -305,8 +304,7 @@ void MetaRun::reportPage(const ScannedPage &page, const WordTable &words, bool u
     for (std::size_t i = 0; i < words.size(); ++i)
         report.keywords << QString::fromStdString(m_block.writtenWord(words.row(i)));
     if (m_options.description)
-        report.description =
-            page.ownDescription ? QString::fromStdString(page.description) : m_options.siteDescription;
+        report.description = page.ownDescription ? QString::fromStdString(page.description) : m_options.siteDescription;
     m_observer.pageWritten(report);
 }
 
@@ -371,7 +369,8 @@ RunResult MetaRun::planSite(const QStringList &paths, SitePlan &plan, qsizetype 
     for (qsizetype i = 0; i < paths.size(); ++i)
         planFor(plan[paths.at(i)], telling.pageWords(static_cast<std::size_t>(i), count), static_cast<std::size_t>(i));
     if (hasMainPage)
-        planFor(plan[m_options.mainPage] = PagePlan(), telling.siteWords(count), mainPage.exists ? mainNumber : SIZE_MAX);
+        planFor(plan[m_options.mainPage] = PagePlan(), telling.siteWords(count),
+                mainPage.exists ? mainNumber : SIZE_MAX);
     return RunResult::Completed;
 }
 

@@ -77,9 +77,10 @@ bool isSpace(char32_t c)
 bool isBlockElement(std::string_view name)
 {
     static constexpr std::string_view blocks[] = {
-        "address", "article", "aside", "blockquote", "br", "dd", "div", "dl", "dt", "figcaption", "figure",
-        "footer", "form", "h1", "h2", "h3", "h4", "h5", "h6", "header", "hr", "li", "main", "nav", "ol",
-        "option", "p", "pre", "section", "table", "td", "th", "tr", "ul"};
+        "address",    "article", "aside",  "blockquote", "br",   "dd",  "div", "dl",     "dt",
+        "figcaption", "figure",  "footer", "form",       "h1",   "h2",  "h3",  "h4",     "h5",
+        "h6",         "header",  "hr",     "li",         "main", "nav", "ol",  "option", "p",
+        "pre",        "section", "table",  "td",         "th",   "tr",  "ul"};
     for (std::string_view block : blocks)
         if (block == name)
             return true;
@@ -369,9 +370,9 @@ void PageContent::read(PageEncoding encoding, const NextBlock &next, WordSink wo
         if (m_fromTag)
             m_description = parser.tagDescription;
         else
-            m_description = cutAtWord(collapseWhiteSpace(!parser.chosenParagraph.empty() ? parser.chosenParagraph
-                                                                                         : parser.bodyText),
-                                      DescriptionLimit);
+            m_description = cutAtWord(
+                collapseWhiteSpace(!parser.chosenParagraph.empty() ? parser.chosenParagraph : parser.bodyText),
+                DescriptionLimit);
     }
     parser.words = nullptr;
 }

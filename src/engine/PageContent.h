@@ -57,7 +57,7 @@ private:
 
     std::unique_ptr<Parser> m_parser;
     const NextBlock *m_next = nullptr;
-    std::string m_utf8; // the bytes of a block as UTF-8
+    std::string m_utf8;      // the bytes of a block as UTF-8
     std::size_t m_taken = 0; // of m_utf8, by the parser
     Utf8Decoder m_decoder;
     PageEncoding m_encoding = PageEncoding::Windows1252;

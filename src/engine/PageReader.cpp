@@ -145,8 +145,7 @@ void PageReader::buildBlock(ScannedPage &page, const WordTable &words) const
         m_block.build(words, page.encoding, page.block);
 }
 
-int PageReader::readPage(ScannedPage &page, PageContent &content, const PageContent::WordSink &words,
-                         bool description)
+int PageReader::readPage(ScannedPage &page, PageContent &content, const PageContent::WordSink &words, bool description)
 {
     page.whole = page.size <= m_limits.wholePageLimit;
     if (page.whole && page.bytes.size() < static_cast<std::size_t>(page.size))

@@ -86,7 +86,6 @@ public:
     void buildBlock(ScannedPage &page, const WordTable &words) const;
 
 private:
-
     const MetaBlock &m_block;
     const MinimumWordLength &m_minimumLength;
     RunLimits m_limits;

@@ -54,8 +54,9 @@ std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::siz
     for (std::size_t i = begin; i < end; ++i)
         ranked.push_back({m_wordCounts[i] * std::log(pages / m_pagesWith[m_words[i]]), i});
     const std::size_t n = std::min(count, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(n), ranked.end(),
-                      [](const Ranked &a, const Ranked &b) { return a.score > b.score || (a.score == b.score && a.at < b.at); });
+    std::partial_sort(
+        ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(n), ranked.end(),
+        [](const Ranked &a, const Ranked &b) { return a.score > b.score || (a.score == b.score && a.at < b.at); });
     std::vector<std::string_view> words;
     words.reserve(n);
     for (std::size_t i = 0; i < n; ++i)

@@ -48,8 +48,8 @@ std::uint32_t WordIndex::add(std::string_view word)
     if (!m_added)
         return m_slots[slot];
     const auto row = static_cast<std::uint32_t>(m_rows.size());
-    m_rows.push_back({m_text.size(), static_cast<std::uint32_t>(m_scratch.size()),
-                      static_cast<std::uint32_t>(word.size()), hash});
+    m_rows.push_back(
+        {m_text.size(), static_cast<std::uint32_t>(m_scratch.size()), static_cast<std::uint32_t>(word.size()), hash});
     m_text += m_scratch;
     m_text += word;
     m_slots[slot] = row;

@@ -149,9 +149,8 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         {3, 600, 1320, 1575, 255, 1055},  {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
         {5, 3120, 1680, 975, 255, 1024},  {6, 600, 2040, 1695, 255, 1034},   {7, 600, 2400, 1695, 255, 1035},
         {8, 2640, 2400, 1695, 255, 1036}, {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
-        {16, 240, 3480, 1335, 255, ids::KeywordsLabel}, {17, 240, 3840, 1335, 255, ids::DescriptionLabel},
-        {13, 240, 4200, 1335, 255, 1011}, {11, 1680, 4200, 4455, 255, 0},    {14, 240, 4560, 1335, 255, 1012},
-        {12, 1680, 4560, 4455, 255, 0},
+        {16, 240, 3480, 1335, 255, 3040}, {17, 240, 3840, 1335, 255, 3045},  {13, 240, 4200, 1335, 255, 1011},
+        {11, 1680, 4200, 4455, 255, 0},   {14, 240, 4560, 1335, 255, 1012},  {12, 1680, 4560, 4455, 255, 0},
     };
     for (const LabelSpec &spec : labels) {
         auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
@@ -221,8 +220,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         int index, top, toolTip;
         std::array<int, 2> entries;
     };
-    static constexpr ChoiceSpec choices[] = {{2, 3480, ids::KeywordsTip, {ids::EveryWord, ids::TellingWords}},
-                                             {3, 3840, ids::DescriptionTip, {ids::SameDescription, ids::OwnDescription}}};
+    static constexpr ChoiceSpec choices[] = {
+        {2, 3480, ids::KeywordsTip, {ids::EveryWord, ids::TellingWords}},
+        {3, 3840, ids::DescriptionTip, {ids::SameDescription, ids::OwnDescription}}};
     for (const ChoiceSpec &spec : choices) {
         auto *list = controls::create<QComboBox>(this, elementName("CmbSel", spec.index), 1680, spec.top, 2880, 315);
         for (const int entry : spec.entries) {
@@ -245,10 +245,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Progress->setRange(0, 1);
     Progress->setValue(0);
 
-    QWidget *focusOrder[] = {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],
-                             TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],
-                             ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8], CmbSel[2],  SpnVeld[0],
-                             CmbSel[3]};
+    QWidget *focusOrder[] = {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2], TxtVeld[2],
+                             CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5], ChkVeld[6], ChkVeld[7],
+                             CmbSel[1],  ChkVeld[8], CmbSel[2],  SpnVeld[0], CmbSel[3]};
     for (std::size_t i = 1; i < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
 

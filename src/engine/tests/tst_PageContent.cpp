@@ -19,7 +19,8 @@ Read readPage(const QByteArray &bytes, PageEncoding encoding, int blockSize = 1 
     PageContent content;
     qsizetype at = 0;
     const PageContent::NextBlock next = [&]() {
-        const std::string_view block(bytes.constData() + at, std::size_t(std::min<qsizetype>(blockSize, bytes.size() - at)));
+        const std::string_view block(bytes.constData() + at,
+                                     std::size_t(std::min<qsizetype>(blockSize, bytes.size() - at)));
         at += qsizetype(block.size());
         return block;
     };
@@ -77,14 +78,17 @@ void TestPageContent::words_data()
     both("last word of the page", "<p>last", QStringLiteral("last"));
     QTest::newRow("nbsp byte 1252") << latin("<p>keepers\xA0watched</p>") << false << QStringLiteral("keepers|watched");
     QTest::newRow("nbsp utf-8") << latin("<p>keepers\xC2\xA0watched</p>") << true << QStringLiteral("keepers|watched");
-    QTest::newRow("cedilla skipped 1252") << latin("<p>gar\xE7on caf\xE9</p>") << false << QStringLiteral("garon|caf\u00e9");
-    QTest::newRow("cedilla skipped utf-8") << latin("<p>gar\xC3\xA7on caf\xC3\xA9</p>") << true
-                                           << QStringLiteral("garon|caf\u00e9");
+    QTest::newRow("cedilla skipped 1252")
+        << latin("<p>gar\xE7on caf\xE9</p>") << false << QStringLiteral("garon|caf\u00e9");
+    QTest::newRow("cedilla skipped utf-8")
+        << latin("<p>gar\xC3\xA7on caf\xC3\xA9</p>") << true << QStringLiteral("garon|caf\u00e9");
     QTest::newRow("greek utf-8") << latin("<p>\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82 x</p>") << true
                                  << QStringLiteral("\u03bb\u03cc\u03b3\u03bf\u03c2|x");
     QTest::newRow("charset declaration does not change the encoding")
         << latin("<meta charset=\"utf-8\"><p>caf\xE9 bar</p>") << false << QStringLiteral("caf\u00e9|bar");
-    QTest::newRow("broken utf-8 skipped") << latin("<p>ab\xFF\xFE" "cd ef</p>") << true << QStringLiteral("abcd|ef");
+    QTest::newRow("broken utf-8 skipped") << latin("<p>ab\xFF\xFE"
+                                                   "cd ef</p>")
+                                          << true << QStringLiteral("abcd|ef");
 }
 
 void TestPageContent::words()
@@ -107,7 +111,8 @@ void TestPageContent::descriptions_data()
 
     const QByteArray paragraph = "<p>Our club sails small boats on the lake every summer.</p>";
     QTest::newRow("existing tag kept") << QByteArray("<head><meta name=\"Description\" content=\"Boats &amp; more\">"
-                                                     "</head><body>" + paragraph + "</body>")
+                                                     "</head><body>" +
+                                                     paragraph + "</body>")
                                        << true << QStringLiteral("Boats & more");
     QTest::newRow("blank tag does not count")
         << QByteArray("<head><meta name=\"description\" content=\"  \"></head><body>" + paragraph + "</body>") << true
@@ -125,11 +130,14 @@ void TestPageContent::descriptions_data()
     QTest::newRow("quotes and less-than kept as text")
         << QByteArray("<body><p>He said \"five &lt; six\" and it's true, believe me now.</p></body>") << true
         << QStringLiteral("He said \"five < six\" and it's true, believe me now.");
-    QTest::newRow("utf-8 page") << latin("<body><p>\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.</p></body>")
-                                << true << QStringLiteral("\u00c9\u00e9n zeilboot is \u00e9\u00e9n van de mooiste dingen.");
-    QTest::newRow("windows-1252 page") << latin("<body><p>\xC9\xE9n zeilboot is \xE9\xE9n van de mooiste dingen \x85</p></body>")
-                                       << false << QStringLiteral("\u00c9\u00e9n zeilboot is \u00e9\u00e9n van de mooiste dingen \u2026");
-    QTest::newRow("page without text") << QByteArray("<html><head><title>Only a title</title></head><body> </body></html>")
+    QTest::newRow("utf-8 page")
+        << latin("<body><p>\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.</p></body>") << true
+        << QStringLiteral("\u00c9\u00e9n zeilboot is \u00e9\u00e9n van de mooiste dingen.");
+    QTest::newRow("windows-1252 page")
+        << latin("<body><p>\xC9\xE9n zeilboot is \xE9\xE9n van de mooiste dingen \x85</p></body>") << false
+        << QStringLiteral("\u00c9\u00e9n zeilboot is \u00e9\u00e9n van de mooiste dingen \u2026");
+    QTest::newRow("page without text") << QByteArray(
+                                              "<html><head><title>Only a title</title></head><body> </body></html>")
                                        << true << QString();
     QTest::newRow("empty page") << QByteArray() << false << QString();
 }
@@ -153,9 +161,10 @@ void TestPageContent::cutting_data()
     QTest::newRow("cut at the last blank that fits")
         << tenWords + tenWords << tenWords.chopped(1) + QStringLiteral("\u2026");
     QTest::newRow("a blank right after the last character that fits")
-        << QStringLiteral("a").repeated(154) + QStringLiteral(" tail") << QStringLiteral("a").repeated(154) + QStringLiteral("\u2026");
-    QTest::newRow("one long word is cut inside") << QStringLiteral("z").repeated(200)
-                                                 << QStringLiteral("z").repeated(154) + QStringLiteral("\u2026");
+        << QStringLiteral("a").repeated(154) + QStringLiteral(" tail")
+        << QStringLiteral("a").repeated(154) + QStringLiteral("\u2026");
+    QTest::newRow("one long word is cut inside")
+        << QStringLiteral("z").repeated(200) << QStringLiteral("z").repeated(154) + QStringLiteral("\u2026");
     QTest::newRow("characters, not bytes") << QStringLiteral("\u00e9").repeated(150) + QStringLiteral(" ok")
                                            << QStringLiteral("\u00e9").repeated(150) + QStringLiteral(" ok");
 }

@@ -126,7 +126,8 @@ void TestTellingRun::rerunChangesNothing()
     WordsObserver second;
     QCOMPARE(runMeta(options, second), RunResult::Completed);
     QCOMPARE(fileStates(folder), before);
-    QCOMPARE(second.unchanged, (QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("index.htm")}));
+    QCOMPARE(second.unchanged,
+             (QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("index.htm")}));
     QCOMPARE(second.keywords, first.keywords);
     QVERIFY(second.backups.isEmpty());
 }
@@ -168,11 +169,12 @@ void TestTellingRun::descriptionsWritten_data()
             << page("<meta charset=\"windows-1252\">", quoted) << top
             << line + "Caf\xE9 &quot;Le Port&quot; &lt;open&gt; every day of the week, all year.\">\r\n";
         QTest::addRow("utf-8 page, %s", mode)
-            << page("<meta charset=\"utf-8\">", "<p>\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.</p>")
+            << page("<meta charset=\"utf-8\">",
+                    "<p>\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.</p>")
             << top << line + "\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.\">\r\n";
-        QTest::addRow("existing tag kept, %s", mode)
-            << page("<meta name=\"description\" content=\"Our own words\">", "<p>" + QByteArray("word ").repeated(9) + "</p>")
-            << top << line + "Our own words\">\r\n";
+        QTest::addRow("existing tag kept, %s", mode) << page("<meta name=\"description\" content=\"Our own words\">",
+                                                             "<p>" + QByteArray("word ").repeated(9) + "</p>")
+                                                     << top << line + "Our own words\">\r\n";
         QTest::addRow("page without text gets the site description, %s", mode)
             << page("<title>Only a title</title>", {}) << top << line + "Fallback text\">\r\n";
         QTest::addRow("long paragraph cut with an ellipsis in windows-1252, %s", mode)

@@ -40,10 +40,10 @@ void TestTellingWords::ranking_data()
     QTest::newRow("more words wanted than found: every word, best first")
         << harbour << 50
         << QStringList{QStringLiteral("harbour sailing boats"), QStringLiteral("regatta sailing boats"),
-                       QStringLiteral("wind regatta sailing boats"), QStringLiteral("sailing boats regatta harbour wind")};
+                       QStringLiteral("wind regatta sailing boats"),
+                       QStringLiteral("sailing boats regatta harbour wind")};
     QTest::newRow("frequency on the page counts against rarity on the site")
-        << QStringList{QStringLiteral("mast mast mast mast keel"), QStringLiteral("mast"), QStringLiteral("rope")}
-        << 2
+        << QStringList{QStringLiteral("mast mast mast mast keel"), QStringLiteral("mast"), QStringLiteral("rope")} << 2
         << QStringList{QStringLiteral("mast keel"), QStringLiteral("mast"), QStringLiteral("rope"),
                        QStringLiteral("mast keel")};
     QTest::newRow("equal scores keep the page's first-seen order")

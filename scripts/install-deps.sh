@@ -10,6 +10,7 @@ packages=(
     libxml2-dev
     python3
     xvfb xauth
+    librsvg2-bin help2man desktop-file-utils appstream dpkg-dev file
     "$@"
 )
 

@@ -162,6 +162,9 @@ constexpr Entry Table[] = {
     {3048, "Dezelfde omschrijving op elke pagina, of de eigen tekst van elke pagina (de tekst hierboven "
            "voor een pagina zonder)."},
     {3049, "ongewijzigd"},
+    // The database's own lines (start-up and the batch command).
+    {3090, "databank: %1"},
+    {3091, "Kan de gegevensmap %1 niet maken"},
     {3140, "Keywords:"},
     {3141, "every word"},
     {3142, "the N most telling words"},
@@ -173,6 +176,8 @@ constexpr Entry Table[] = {
     {3148, "The same description on every page, or each page's own text (the text above for a page "
            "without one)."},
     {3149, "unchanged"},
+    {3190, "database: %1"},
+    {3191, "Cannot make the data folder %1"},
 };
 
 constexpr bool isSorted()

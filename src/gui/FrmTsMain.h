@@ -2,6 +2,7 @@
 
 #include "engine/RunOptions.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <array>
@@ -50,6 +51,9 @@ public:
     // The options a run takes from the screens, as they stand now.
     RunOptions runOptions() const;
 
+    // The controls in the order the Tab key visits them.
+    QList<QWidget *> focusOrder() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -59,6 +63,7 @@ private:
     void choiceRules();
     void cmdKnopClick(int index);
     void showRunLabels(bool visible);
+    void applyFocusOrder();
 };
 
 } // namespace tagsmith

@@ -44,6 +44,9 @@ public:
     int open(ScannedPage &page);
     // Reads the open page, decides its encoding and finds its words and marks.
     int scan(ScannedPage &page);
+    // The same for bytes that stand in for the page's own: a dry run's page as a page written
+    // before it in the run left it.
+    int scanInstead(ScannedPage &page, std::string_view bytes);
 
     // With a plan a page's words and description are taken from it instead of from the page; the plan
     // must outlive the reader's use of it. With pageDescriptions (and no plan) each page's own
@@ -78,8 +81,9 @@ public:
     }
 
 private:
-    // Decides page.encoding; reads a page that is kept whole into page.bytes.
-    int readEncoding(ScannedPage &page);
+    int scanPage(ScannedPage &page, bool preloaded);
+    // Decides page.encoding; reads a page that is kept whole into page.bytes unless it is there.
+    int readEncoding(ScannedPage &page, bool preloaded);
 
 public:
     // The page's META block with these words and the page's own description when it has one.

@@ -21,8 +21,10 @@ public:
     void message(const Message &msg) override
     {
         const QString title = loadString(msg.titleId + m_langOffset).value_or(QString());
-        const QString text =
+        QString text =
             loadString(msg.textId + m_langOffset).value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
+        if (msg.count >= 0)
+            text = text.arg(msg.count);
         if (!msg.page.isEmpty())
             m_err << msg.page << QStringLiteral(": ");
         m_err << title << QLatin1Char(' ') << text << Qt::endl;

@@ -2,13 +2,16 @@
 
 #include "engine/PageList.h"
 #include "engine/FileError.h"
+#include "engine/LeftoverTemporaries.h"
 #include "engine/PageBackup.h"
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
 #include "text/StringTable.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -16,8 +19,28 @@
 #include <optional>
 #include <utility>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tagsmith {
 namespace {
+
+// Puts everything written to the file system that holds path on the disk.
+int syncFileSystemOf(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int err = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return err;
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
 
 // Whether two reads of a page gave the same bytes, and so the same words and marks.
 bool sameBytes(const ScannedPage &a, const ScannedPage &b)
@@ -72,6 +95,7 @@ RunResult MetaRun::run()
     }
 
     const bool hasMainPage = !m_options.mainPage.isEmpty();
+    removeLeftovers(hasMainPage);
     const auto count = static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0);
     QString folder = m_options.folder;
     if (!folder.endsWith(QLatin1Char('/')))
@@ -140,7 +164,42 @@ RunResult MetaRun::run()
         }
     }
     SiteWords.ClearWordTable();
+    // Completed means the pages are on the disk.
+    if (const auto [err, where] = syncWritten(); err != 0) {
+        m_observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), where});
+        return RunResult::Failed;
+    }
     return RunResult::Completed;
+}
+
+void MetaRun::removeLeftovers(bool hasMainPage)
+{
+    // The folder, and the main page's folder when that is another one.
+    QStringList folders{QDir::cleanPath(QFileInfo(m_options.folder).absoluteFilePath())};
+    if (hasMainPage) {
+        const QString mainFolder = QDir::cleanPath(QFileInfo(m_options.mainPage).absolutePath());
+        if (mainFolder != folders.front())
+            folders << mainFolder;
+    }
+    for (const QString &folder : std::as_const(folders))
+        if (const int removed = removeLeftoverTemporaries(QFile::encodeName(folder).toStdString()); removed > 0)
+            m_observer.message({ids::WarningTitle, ids::TemporariesRemoved, folder, removed});
+}
+
+void MetaRun::pageWritten(const ScannedPage &page)
+{
+    for (const auto &written : m_writtenFolders)
+        if (written.first == page.device)
+            return;
+    m_writtenFolders.emplace_back(page.device, folderOf(page.target));
+}
+
+std::pair<int, QString> MetaRun::syncWritten()
+{
+    for (const auto &[device, folder] : m_writtenFolders)
+        if (const int err = syncFileSystemOf(folder); err != 0)
+            return {err, QFile::decodeName(QByteArray::fromStdString(folder))};
+    return {0, QString()};
 }
 
 int MetaRun::processPage(ScannedPage &page, bool addToSiteWords)
@@ -155,6 +214,8 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords)
         std::swap(PageWords, page.PageWords);
     }
     page.close();
+    if (err == 0)
+        pageWritten(page);
     return err == 0 ? 0 : fileErrorFromErrno(err);
 }
 

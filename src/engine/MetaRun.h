@@ -9,6 +9,7 @@
 #include "engine/WordTable.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagsmith {
@@ -43,6 +44,13 @@ private:
     // it was.
     int processPage(ScannedPage &page, bool addToSiteWords);
     int RewritePage(ScannedPage &page);
+    // Removes the temporaries a killed run left in the folder (and the main page's folder) and says
+    // how many.
+    void removeLeftovers(bool hasMainPage);
+    // Notes the file system of a page written; syncWritten() puts each one on the disk and returns
+    // the errno and folder of a failure.
+    void pageWritten(const ScannedPage &page);
+    std::pair<int, QString> syncWritten();
 
     const RunOptions &m_options;
     RunObserver &m_observer;
@@ -53,6 +61,7 @@ private:
     PageReader m_reader;        // pages read on this thread: the main page, pages read again
     PageReader m_aheadReader;   // pages read ahead
     std::vector<char> m_buffer; // a page rewritten in blocks
+    std::vector<std::pair<dev_t, std::string>> m_writtenFolders; // a folder of each file system written
 };
 
 } // namespace tagsmith

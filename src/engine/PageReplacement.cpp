@@ -1,5 +1,7 @@
 #include "engine/PageReplacement.h"
 
+#include "engine/LeftoverTemporaries.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -101,10 +103,7 @@ int PageReplacement::create(mode_t mode, uid_t owner, gid_t group, std::size_t b
     // taken.
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
-        char suffix[40];
-        std::snprintf(suffix, sizeof suffix, ".%d-%08x.tmp", static_cast<int>(::getpid()),
-                      QRandomGenerator::global()->generate());
-        m_TempPath = folder + "." + name + suffix;
+        m_TempPath = folder + temporaryName(name, ::getpid(), QRandomGenerator::global()->generate());
         fd = ::open(m_TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777);
         if (fd < 0) {
             const int err = errno;

@@ -13,6 +13,8 @@ struct Message
     int titleId = 0;
     int textId = 0;
     QString page;
+    // A number the text speaks of (its "%1"), -1 when it has none.
+    std::int64_t count = -1;
 };
 
 // What a run tells the outside world. The desktop program shows messages in its popup and progress on

@@ -87,7 +87,8 @@ public:
 
     void message(const Message &msg) override
     {
-        Module1::showMessage(msg.titleId, msg.textId, msg.page);
+        Module1::showMessage(msg.titleId, msg.textId, msg.page,
+                             msg.count >= 0 ? QString::number(msg.count) : QString());
         keepPainting(true);
     }
 

@@ -25,6 +25,7 @@ QString AppDir;
 QString AppPath;
 int PopTitleId = 0;
 int PopTextId = 0;
+QString PopTextArgument;
 int BrowseTarget = 0;
 
 namespace {
@@ -163,10 +164,11 @@ void LocaliseForm(QWidget *form)
     localiseForm(form, LangOffset);
 }
 
-void showMessage(int titleId, int textId, const QString &detail)
+void showMessage(int titleId, int textId, const QString &detail, const QString &argument)
 {
     PopTitleId = titleId;
     PopTextId = textId;
+    PopTextArgument = argument;
     if (screens().mdi)
         screens().mdi->setEnabled(false);
     if (openPopup) {

@@ -149,6 +149,10 @@ constexpr Entry Table[] = {
     {2171, "Disk not ready."},
     {2175, "Access error, no rights to open or change file."},
     {2176, "Selected drive or directory is invalid."},
+
+    // A run's clean-up after an interrupted run ("%1" is the number of files).
+    {3080, "Tijdelijke bestanden van een afgebroken run verwijderd: %1"},
+    {3180, "Temporary files of an interrupted run removed: %1"},
 };
 
 constexpr bool isSorted()

@@ -29,6 +29,7 @@ inline constexpr int DeleteOriginal = 1047;
 inline constexpr int NoMarkAppending = 1048;
 inline constexpr int NoPages = 1050;
 inline constexpr int FileErrorBase = 2000;
+inline constexpr int TemporariesRemoved = 3080;
 } // namespace ids
 
 } // namespace tagsmith

@@ -1,13 +1,9 @@
 #include "engine/LeftoverTemporaries.h"
 
-#include <cerrno>
+#include "engine/FileSystem.h"
+
 #include <cstdio>
 #include <vector>
-
-#include <dirent.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tagsmith {
 namespace {
@@ -31,38 +27,6 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view lowerEnd)
             return false;
     }
     return true;
-}
-
-// --- the system calls of the clean-up ---
-
-// Whether a process of this number runs (one of another user counts as running).
-bool processRuns(pid_t process)
-{
-    return ::kill(process, 0) == 0 || errno != ESRCH;
-}
-
-bool isRegularFile(const std::string &path, bool followLinks)
-{
-    struct stat st;
-    return (followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0 && S_ISREG(st.st_mode);
-}
-
-std::vector<std::string> hiddenNames(const std::string &folder)
-{
-    std::vector<std::string> names;
-    DIR *dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (const dirent *entry = ::readdir(dir))
-        if (entry->d_name[0] == '.')
-            names.emplace_back(entry->d_name);
-    ::closedir(dir);
-    return names;
-}
-
-bool removeFile(const std::string &path)
-{
-    return ::unlink(path.c_str()) == 0;
 }
 
 } // namespace
@@ -112,19 +76,25 @@ std::optional<pid_t> temporaryOwner(std::string_view name)
 int removeLeftoverTemporaries(const std::string &folder)
 {
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+    std::vector<std::string> hidden;
+    fs::listFolder(folder, [&hidden](const fs::FolderEntry &entry) {
+        if (entry.name().front() == '.')
+            hidden.emplace_back(entry.name());
+    });
     int removed = 0;
-    for (const std::string &name : hiddenNames(folder)) {
+    for (const std::string &name : hidden) {
         const std::optional<pid_t> owner = temporaryOwner(name);
-        if (!owner || processRuns(*owner))
+        if (!owner || fs::processRuns(*owner))
             continue;
         // The page it was to replace: a page by its name, or a file that is there (a linked page's
         // file may have any name). A look-alike of something else stays.
         const std::string_view rest = std::string_view(name).substr(1);
         const std::string_view page = rest.substr(0, rest.rfind('.', rest.rfind('-')));
         const bool forPage = endsWithIgnoringCase(page, ".htm") || endsWithIgnoringCase(page, ".html") ||
-                             isRegularFile(prefix + std::string(page), true);
+                             fs::existsFollowingLinks(prefix + std::string(page));
         const std::string path = prefix + name;
-        if (forPage && isRegularFile(path, false) && removeFile(path))
+        fs::Status st;
+        if (forPage && fs::linkStatus(path, &st) == 0 && st.isRegular() && fs::unlink(path) == 0)
             ++removed;
     }
     return removed;

@@ -1,17 +1,14 @@
 #include "engine/MetaRun.h"
 
-#include "engine/PageList.h"
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/LeftoverTemporaries.h"
 #include "engine/PageBackup.h"
+#include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
 #include "text/StringTable.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -19,22 +16,8 @@
 #include <optional>
 #include <utility>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace tagsmith {
 namespace {
-
-// Puts everything written to the file system that holds path on the disk.
-int syncFileSystemOf(const std::string &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int err = ::syncfs(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return err;
-}
 
 std::string folderOf(const std::string &path)
 {
@@ -175,14 +158,14 @@ RunResult MetaRun::run()
 void MetaRun::removeLeftovers(bool hasMainPage)
 {
     // The folder, and the main page's folder when that is another one.
-    QStringList folders{QDir::cleanPath(QFileInfo(m_options.folder).absoluteFilePath())};
+    QStringList folders{fs::absoluteCleanPath(m_options.folder)};
     if (hasMainPage) {
-        const QString mainFolder = QDir::cleanPath(QFileInfo(m_options.mainPage).absolutePath());
+        const QString mainFolder = fs::absoluteCleanPath(m_options.mainPage + QStringLiteral("/.."));
         if (mainFolder != folders.front())
             folders << mainFolder;
     }
     for (const QString &folder : std::as_const(folders))
-        if (const int removed = removeLeftoverTemporaries(QFile::encodeName(folder).toStdString()); removed > 0)
+        if (const int removed = removeLeftoverTemporaries(fs::native(folder)); removed > 0)
             m_observer.message({ids::WarningTitle, ids::TemporariesRemoved, folder, removed});
 }
 
@@ -197,8 +180,8 @@ void MetaRun::pageWritten(const ScannedPage &page)
 std::pair<int, QString> MetaRun::syncWritten()
 {
     for (const auto &[device, folder] : m_writtenFolders)
-        if (const int err = syncFileSystemOf(folder); err != 0)
-            return {err, QFile::decodeName(QByteArray::fromStdString(folder))};
+        if (const int err = fs::syncFileSystem(folder); err != 0)
+            return {err, fs::fromNative(folder)};
     return {0, QString()};
 }
 
@@ -225,7 +208,7 @@ int MetaRun::RewritePage(ScannedPage &page)
     if (const int err = backup.choose(page.nativePath); err != 0)
         return err;
     if (m_options.backup)
-        m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
+        m_observer.backupChosen(fs::fromNative(backup.BackupPath()));
 
     if (page.OnMainPage)
         m_block.build(SiteWords, page.encoding, page.block);
@@ -238,11 +221,11 @@ int MetaRun::RewritePage(ScannedPage &page)
     PageSplicer splicer(page.marks, page.block, replacement.sink());
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
-    } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
-                                                         [&splicer](std::string_view bytes) {
-                                                             splicer.feed(bytes);
-                                                             return true;
-                                                         });
+    } else if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
+                                                        [&splicer](std::string_view bytes) {
+                                                            splicer.feed(bytes);
+                                                            return true;
+                                                        });
                err != 0) {
         return err;
     }
@@ -253,7 +236,8 @@ int MetaRun::RewritePage(ScannedPage &page)
 
     if (m_options.backup) {
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
-        if (const int err = backup.make(page.target, page.fd, page.whole ? &bytes : nullptr, page.exists, page.mode);
+        if (const int err =
+                backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
             err != 0)
             return err;
     }

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/Run.h"
 #include "text/StringTable.h"
 
@@ -35,6 +37,7 @@ class TestLeftoverTemporaries : public QObject
 private slots:
     void onlyThoseOfEndedRunsGo_data();
     void onlyThoseOfEndedRunsGo();
+    void pagesNotOnTheDiskFailTheRun();
 };
 
 void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo_data()
@@ -95,6 +98,23 @@ void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo()
     // The run leaves no temporary of its own.
     const QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QCOMPARE(left.filter(QStringLiteral(".tmp")), removed ? QStringList() : QStringList{name});
+}
+
+void TestLeftoverTemporaries::pagesNotOnTheDiskFailTheRun()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("index.htm")), "<head></head><body>Harbour</body>");
+    RunOptions options;
+    options.folder = dir.path();
+    options.templates = goldenTemplates();
+    RecordingObserver observer;
+    fs::FaultInjector faults;
+    faults.fail(fs::Call::Sync, EIO);
+    QCOMPARE(runMeta(options, observer), RunResult::Failed);
+    QCOMPARE(observer.messageList(), QStringList{QStringLiteral("%1/%2 %3")
+                                                     .arg(ids::ErrorTitle)
+                                                     .arg(ids::FileErrorBase + fileerr::DeviceIO)
+                                                     .arg(dir.path())});
 }
 
 QTEST_GUILESS_MAIN(TestLeftoverTemporaries)

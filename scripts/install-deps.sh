@@ -9,6 +9,7 @@ packages=(
     libsqlite3-dev
     python3
     xvfb xauth
+    librsvg2-bin help2man desktop-file-utils appstream dpkg-dev file
     "$@"
 )
 

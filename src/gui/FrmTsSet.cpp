@@ -71,7 +71,7 @@ void FrmTsSet::Inlezen()
     for (QLineEdit *field : TxtVeld)
         field->setEnabled(false);
     QString error;
-    const auto rows = readSettingsRows(Module1::appFile(QStringLiteral("Tagsmith.mdb")), &error);
+    const auto rows = readSettingsRows(Module1::dataFile(QStringLiteral("Tagsmith.mdb")), &error);
     if (!rows) {
         // Start-up has opened this database already; should it have gone since, the fields keep their texts.
         qWarning("Settings not read: %s", qUtf8Printable(error));

@@ -7,6 +7,7 @@
 #include "gui/FrmTsTop.h"
 #include "gui/ScreenControls.h"
 #include "storage/Startup.h"
+#include "storage/DataFolder.h"
 #include "Version.h"
 #include "gui/FrmTsMain.h"
 #include "gui/FrmTsSet.h"
@@ -18,11 +19,14 @@
 #include <QPointer>
 #include <QScreen>
 
+#include <cstdio>
+
 namespace tagsmith::Module1 {
 
 int LangOffset = EnglishOffset;
 QString AppDir;
 QString AppPath;
+QString DataPath;
 int PopTitleId = 0;
 int PopTextId = 0;
 QString PopTextArgument;
@@ -72,14 +76,25 @@ QString appFile(const QString &name)
     return AppPath + AppDir + name;
 }
 
+QString dataFile(const QString &name)
+{
+    return DataPath + appDirFor(DataPath) + name;
+}
+
 bool Main(const QString &appFolder)
 {
     LangOffset = EnglishOffset; // always English at start
     AppPath = appFolder;
     AppDir = appDirFor(appFolder);
 
-    const StartupResult database = prepareDatabase(appFolder);
+    const DataFolder data = locateDataFolder(appFolder);
+    DataPath = data.path;
+    StartupResult database = makeDataFolder(data);
+    if (database.ok)
+        database = prepareDatabase(data.path);
     if (!database.ok) {
+        // Also for whoever started the program from a terminal or a script.
+        std::fprintf(stderr, "%s\n", qUtf8Printable(database.cause));
         QMessageBox::critical(nullptr, QString::fromUtf8(version::Title), database.cause);
         return false;
     }

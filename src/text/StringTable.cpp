@@ -152,7 +152,11 @@ constexpr Entry Table[] = {
 
     // A run's clean-up after an interrupted run ("%1" is the number of files).
     {3080, "Tijdelijke bestanden van een afgebroken run verwijderd: %1"},
+    {3090, "databank: %1"},
+    {3091, "Kan de gegevensmap %1 niet maken"},
     {3180, "Temporary files of an interrupted run removed: %1"},
+    {3190, "database: %1"},
+    {3191, "Cannot make the data folder %1"},
 };
 
 constexpr bool isSorted()

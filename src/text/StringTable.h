@@ -30,6 +30,9 @@ inline constexpr int NoMarkAppending = 1048;
 inline constexpr int NoPages = 1050;
 inline constexpr int FileErrorBase = 2000;
 inline constexpr int TemporariesRemoved = 3080;
+// The database's own lines (start-up and the batch command).
+inline constexpr int DatabaseLine = 3090;
+inline constexpr int CannotMakeDataFolder = 3091;
 } // namespace ids
 
 } // namespace tagsmith

@@ -1,11 +1,14 @@
 #include "gui/FrmTsMain.h"
 
-#include "gui/FrmTsDir.h"
 #include "engine/FileError.h"
-#include "gui/Module1.h"
-#include "gui/ScreenControls.h"
 #include "engine/Run.h"
+#include "gui/FrmTsDir.h"
 #include "gui/FrmTsSet.h"
+#include "gui/Localise.h"
+#include "gui/Module1.h"
+#include "gui/RunReportWindow.h"
+#include "gui/ScreenControls.h"
+#include "text/ReportTexts.h"
 #include "text/StringTable.h"
 
 #include <QApplication>
@@ -14,6 +17,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -22,6 +26,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <optional>
 
 namespace tagsmith {
 namespace {
@@ -87,10 +92,13 @@ public:
 class ScreenRunObserver final : public RunObserver
 {
 public:
-    explicit ScreenRunObserver(FrmTsMain &screen) : m_screen(screen) {}
+    ScreenRunObserver(FrmTsMain &screen, bool preview) : m_screen(screen), m_preview(preview) {}
 
     void message(const Message &msg) override
     {
+        // A preview tells what it finds about each page in its report, not in messages.
+        if (m_preview && !m_page.isEmpty())
+            return;
         Module1::showMessage(msg.titleId, msg.textId, msg.page,
                              msg.count >= 0 ? QString::number(msg.count) : QString());
         // The first message is shown at once; later ones only bring the open popup to the front.
@@ -101,7 +109,7 @@ public:
     {
         m_page = pagePath;
         m_backup.clear();
-        m_index = index;
+        m_index = std::size_t(index);
         m_count = count;
         keepPainting(index == 0);
     }
@@ -114,6 +122,21 @@ public:
 
     QString page() const { return m_page; }
 
+    // A preview keeps the change of every page, for the page selected in its report.
+    bool wantsPageBytes() const override { return m_preview; }
+    void pageBytes(const PageReport &page, std::string_view before, std::string_view after) override
+    {
+        // The main page among the folder's pages: its change as the main page is the whole change of
+        // the run, from the page as it is.
+        if (!page.OnMainPage && QFileInfo(page.PagePath) == QFileInfo(m_mainPage))
+            m_mainBefore = std::string(before);
+        if (page.OnMainPage && m_mainBefore)
+            before = *m_mainBefore;
+        m_changes[m_index] = SideBySide::of(before, after, page.encoding.value_or(PageEncoding::Windows1252));
+    }
+    void setMainPage(const QString &mainPage) { m_mainPage = mainPage; }
+    std::map<std::size_t, SideBySide> &changes() { return m_changes; }
+
 private:
     // A long path loses its middle, not the page's name at its end.
     static QString shortened(const QLabel *label, const QString &path)
@@ -121,6 +144,8 @@ private:
         return label->fontMetrics().elidedText(path, Qt::ElideMiddle, label->width());
     }
 
+    // Shows the page under work now, or when the last time is long enough ago. At the start and for
+    // the first message the whole screen is painted at once.
     void keepPainting(bool now)
     {
         if (!now && m_sincePaint.isValid() && m_sincePaint.elapsed() < 100)
@@ -129,7 +154,7 @@ private:
         m_screen.LblVeld[12]->setText(shortened(m_screen.LblVeld[12], m_backup));
         const int pages = int(std::clamp<std::int64_t>(m_count, 1, INT_MAX));
         m_screen.Progress->setRange(0, pages);
-        m_screen.Progress->setValue(int(std::clamp<std::int64_t>(m_index + 1, 0, pages)));
+        m_screen.Progress->setValue(int(std::clamp<std::int64_t>(std::int64_t(m_index) + 1, 0, pages)));
         if (now)
             m_screen.repaint();
         QCoreApplication::processEvents();
@@ -137,11 +162,15 @@ private:
     }
 
     FrmTsMain &m_screen;
+    bool m_preview;
     QString m_page;
     QString m_backup;
-    std::int64_t m_index = 0;
+    std::size_t m_index = 0;
     std::int64_t m_count = 1;
     int m_messages = 0;
+    std::map<std::size_t, SideBySide> m_changes;
+    QString m_mainPage;
+    std::optional<std::string> m_mainBefore;
     QElapsedTimer m_sincePaint;
 };
 
@@ -149,19 +178,21 @@ private:
 
 FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 {
-    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), 6490, 4690);
+    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), ScreenWidth, 4690);
 
     struct LabelSpec
     {
         int index, left, top, width, height, tag;
     };
     static constexpr LabelSpec labels[] = {
-        {0, 240, 120, 1215, 255, 1009},   {1, 240, 570, 1215, 255, 1010},    {2, 600, 960, 1575, 255, 1019},
-        {3, 600, 1320, 1575, 255, 1055},  {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
-        {5, 3120, 1680, 975, 255, 1024},  {6, 600, 2040, 1695, 255, 1034},   {7, 600, 2400, 1695, 255, 1035},
-        {8, 2640, 2400, 1695, 255, 1036}, {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
-        {13, 240, 3480, 1335, 255, 1011}, {11, 1680, 3480, 4455, 255, 0},    {14, 240, 3840, 1335, 255, 1012},
-        {12, 1680, 3840, 4455, 255, 0},
+        {0, 240, 120, 1215, 255, 1009},    {1, 240, 570, 1215, 255, 1010},
+        {2, 600, 960, 1575, 255, 1019},    {3, 600, 1320, 1575, 255, 1055},
+        {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
+        {5, 3120, 1680, 975, 255, 1024},   {6, 600, 2040, 1695, 255, 1034},
+        {7, 600, 2400, 1695, 255, 1035},   {8, 2640, 2400, 1695, 255, 1036},
+        {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
+        {13, 240, 3480, 1335, 255, 1011},  {11, 1680, 3480, 4455 + ExtraWidth, 255, 0},
+        {14, 240, 3840, 1335, 255, 1012},  {12, 1680, 3840, 4455 + ExtraWidth, 255, 0},
     };
     for (const LabelSpec &spec : labels) {
         auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
@@ -176,7 +207,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     {
         int left, top, width, toolTip;
     };
-    static constexpr BoxSpec boxes[] = {{2040, 120, 4095, 1043}, {2040, 540, 4095, 1044}, {2280, 960, 3855, 1045}};
+    static constexpr BoxSpec boxes[] = {{2040, 120, 4095 + ExtraWidth, 1043},
+                                        {2040, 540, 4095 + ExtraWidth, 1044},
+                                        {2280, 960, 3855 + ExtraWidth, 1045}};
     for (int i = 0; i < 3; ++i) {
         auto *box = controls::create<QLineEdit>(this, elementName("TxtVeld", i), boxes[i].left, boxes[i].top,
                                                 boxes[i].width, 285);
@@ -205,13 +238,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 
     static constexpr QPoint checkPositions[] = {{240, 960},   {240, 1320},  {240, 1680}, {240, 2040}, {240, 2400},
                                                 {2280, 2400}, {2280, 2760}, {240, 3120}, {2280, 1320}};
-    auto *checkGroup = new QButtonGroup(this);
-    checkGroup->setExclusive(false);
     for (int i = 0; i < 9; ++i) {
-        auto *box = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
-                                                checkPositions[i].y(), 255, 255);
-        checkGroup->addButton(box, i);
-        ChkVeld[i] = box;
+        ChkVeld[i] = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
+                                                 checkPositions[i].y(), 255, 255);
     }
 
     static constexpr int listTops[] = {1680, 2040};
@@ -228,24 +257,44 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Image1 = controls::create<QLabel>(this, QStringLiteral("Image1"), 4440, 1440, 1500, 1590);
     Image1->setPixmap(controls::picture(QStringLiteral("tagsmith"), QSize(100, 106)));
 
-    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895, 255);
+    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895 + ExtraWidth, 255);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setRange(0, 1);
     Progress->setValue(0);
 
-    QWidget *focusOrder[] = {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],
-                             TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],
-                             ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
-    for (std::size_t i = 1; i < std::size(focusOrder); ++i)
-        setTabOrder(focusOrder[i - 1], focusOrder[i]);
+    PreviewButton =
+        controls::create<QPushButton>(this, QStringLiteral("PreviewButton"), 4680 + ExtraWidth, 3075, 1455, 375);
+    controls::setTag(PreviewButton, ids::report::PreviewButton);
+    controls::setToolTipId(PreviewButton, ids::report::PreviewTip);
+    connect(PreviewButton, &QPushButton::clicked, this, &FrmTsMain::Preview);
+
+    applyFocusOrder();
 
     // The defaults. Every tick runs the check-box rules as a click on that box would.
-    connect(checkGroup, &QButtonGroup::idToggled, this, [this](int id, bool) { chkVeldClick(id); });
+    // NOTE: each box has its own connection rather than one QButtonGroup: Qt makes the checkable buttons
+    // of a group a single stop of the Tab key, and every box must be one.
+    for (int i = 0; i < 9; ++i)
+        connect(ChkVeld[i], &QCheckBox::toggled, this, [this, i] { chkVeldClick(i); });
     CmbSel[0]->setEditText(QStringLiteral("3"));
     CmbSel[1]->setEditText(QStringLiteral("6"));
     for (int i : {0, 1, 2, 3, 4, 6, 8})
         ChkVeld[i]->setChecked(true);
     showRunLabels(false);
+}
+
+QList<QWidget *> FrmTsMain::focusOrder() const
+{
+    // The order the Tab key follows; a control added to the screen takes its place here.
+    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1],   ChkVeld[2],
+            TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4],   ChkVeld[5],
+            ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8], PreviewButton};
+}
+
+void FrmTsMain::applyFocusOrder()
+{
+    const QList<QWidget *> order = focusOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void FrmTsMain::chkVeldClick(int index)
@@ -310,12 +359,23 @@ RunOptions FrmTsMain::runOptions() const
     options.upperCase = on(5);
     options.lowerCase = on(6);
     options.backup = on(7);
+    options.siteDescriptionIsPrompt = TxtVeld[2]->property(TagProperty).toString() == QString::number(ids::SitePrompt);
     if (const FrmTsSet *format = Module1::screens().set)
         options.templates = format->templates();
     return options;
 }
 
 void FrmTsMain::StartMeta()
+{
+    runAndReport(false);
+}
+
+void FrmTsMain::Preview()
+{
+    runAndReport(true);
+}
+
+void FrmTsMain::runAndReport(bool dryRun)
 {
     QWidget *frame = window();
     frame->setEnabled(false);
@@ -342,18 +402,23 @@ void FrmTsMain::StartMeta()
     }
 
     RunOptions options = runOptions();
+    options.dryRun = dryRun;
     // The pages are named after the folder as the chooser's lists report it: absolute, no "." or "..",
     // no trailing separator.
     options.folder = chooser->path();
+    RunReport report;
+    std::map<std::size_t, SideBySide> changes;
     {
         BusyCursor busy;
         RunInputBlocker blocker;
         Progress->setRange(0, 1);
         Progress->setValue(0);
         showRunLabels(true);
-        ScreenRunObserver observer(*this);
+        ScreenRunObserver observer(*this, dryRun);
+        observer.setMainPage(options.mainPage);
         try {
-            runMeta(options, observer);
+            report = runMetaWithReport(options, observer);
+            changes = std::move(observer.changes());
         } catch (...) {
             // Nothing may escape into the event loop; the run has stopped at this page.
             Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileerr::DeviceIO, observer.page());
@@ -364,6 +429,8 @@ void FrmTsMain::StartMeta()
         repaint();
     }
     frame->setEnabled(true);
+    if (report.started())
+        RunReportWindow::showReport(std::move(report), std::move(changes), frame);
 }
 
 } // namespace tagsmith

@@ -1,23 +1,30 @@
 #include "gui/Module1.h"
 
-#include "gui/FrmTsDir.h"
+#include "Version.h"
 #include "gui/FrmMdiTs.h"
 #include "gui/FrmPopUpOK.h"
+#include "gui/FrmTsDir.h"
 #include "gui/FrmTsInfo.h"
-#include "gui/FrmTsTop.h"
-#include "gui/ScreenControls.h"
-#include "storage/Startup.h"
-#include "storage/DataFolder.h"
-#include "Version.h"
 #include "gui/FrmTsMain.h"
 #include "gui/FrmTsSet.h"
+#include "gui/FrmTsTop.h"
 #include "gui/Localise.h"
+#include "gui/RunReportWindow.h"
+#include "gui/ScreenColormap.h"
+#include "gui/ScreenControls.h"
+#include "storage/DataFolder.h"
+#include "storage/Startup.h"
+#include "text/ReportTexts.h"
 #include "text/StringTable.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
+#include <QWindow>
+
+#include <initializer_list>
 
 #include <cstdio>
 
@@ -37,7 +44,7 @@ namespace {
 QPointer<FrmPopUpOK> openPopup;
 
 // Every content screen shares the rectangle below the navigation bar.
-const QRect ContentRect = twipsRect(0, 800, 6490, 4690);
+const QRect ContentRect = twipsRect(0, 800, ScreenWidth, 4690);
 
 template <typename Screen> Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
 {
@@ -55,6 +62,18 @@ void seedToolTip(QWidget *screen, const char *array, int index, int id)
         return;
     if (auto *control = screen->findChild<QWidget *>(controls::elementName(array, index)))
         controls::setToolTipId(control, id);
+}
+
+// The smallest frame that shows every control of the screens, those shown only during a run included,
+// with the screens' own margin to the right and below.
+QSize roomForControls(std::initializer_list<QWidget *> screensOfFrame)
+{
+    QRect needed;
+    for (const QWidget *screen : screensOfFrame) {
+        for (const QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            needed |= control->geometry().translated(screen->pos());
+    }
+    return QSize(needed.right() + 1, needed.bottom() + 1) + QSize(twipsToPixels(120), twipsToPixels(120));
 }
 
 void hideScreen(QWidget *screen)
@@ -84,6 +103,7 @@ QString dataFile(const QString &name)
 bool Main(const QString &appFolder)
 {
     LangOffset = EnglishOffset; // always English at start
+    ScreenColormap::install();
     AppPath = appFolder;
     AppDir = appDirFor(appFolder);
 
@@ -103,14 +123,14 @@ bool Main(const QString &appFolder)
     s.mdi = new FrmMdiTs;
     markAsScreen(s.mdi);
     s.mdi->move(twipsToPixels(1000), twipsToPixels(1000));
-    s.mdi->resize(twipsToPixels(6500), twipsToPixels(5500));
+    s.mdi->resize(twipsToPixels(ScreenWidth + 10), twipsToPixels(5500));
     s.mdi->setWindowTitle(versionCaption());
     QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
         if (openPopup)
             openPopup->close();
     });
 
-    s.top = createScreen<FrmTsTop>(s.mdi, twipsRect(0, 0, 6490, 790));
+    s.top = createScreen<FrmTsTop>(s.mdi, twipsRect(0, 0, ScreenWidth, 790));
     s.top->show();
     s.main = createScreen<FrmTsMain>(s.mdi, ContentRect);
     s.main->show();
@@ -122,6 +142,7 @@ bool Main(const QString &appFolder)
     s.info->hide();
 
     LocaliseAll();
+    s.mdi->setMinimumSize(roomForControls({s.top, s.main, s.dir, s.set, s.info}));
 
     s.mdi->setEnabled(true);
     s.mdi->showNormal();
@@ -158,6 +179,8 @@ void LocaliseAll()
     LocaliseForm(s.set);
     LocaliseForm(s.top);
     LocaliseForm(s.info);
+    if (RunReportWindow *report = RunReportWindow::current())
+        report->localise();
 }
 
 void SeedToolTips()
@@ -168,6 +191,8 @@ void SeedToolTips()
     // NOTE: the exit button says "Exit Tagsmith" / "Sluit Tagsmith"; seeded with the others, it follows
     // every language switch as they do.
     seedToolTip(s.top, "CmdKnop", 5, 1051);
+    if (s.main && s.main->PreviewButton)
+        controls::setToolTipId(s.main->PreviewButton, ids::report::PreviewTip);
     for (int i = 0; i <= 2; ++i)
         seedToolTip(s.main, "TxtVeld", i, 1043 + i);
     for (int i = 0; i <= 1; ++i)
@@ -206,6 +231,12 @@ void showMessage(int titleId, int textId, const QString &detail, const QString &
     else if (const QScreen *screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     popup->move(area.center() - popup->rect().center());
+    // The popup has no parent widget, so that the disabled frame does not disable it too; the window
+    // manager still learns that it belongs to the frame and keeps it above the frame.
+    if (screens().mdi && screens().mdi->windowHandle()) {
+        popup->winId();
+        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
+    }
     popup->show();
     popup->raise();
     popup->activateWindow();

@@ -86,6 +86,12 @@ void destroyScreens();
 
 } // namespace Module1
 
+// Every screen fills the inside of the frame, ExtraWidth twips wider than the screens were first laid
+// out for, so that the longest template line and the Dutch texts show whole; the controls that hold
+// long texts take the extra width.
+inline constexpr int ExtraWidth = 480;
+inline constexpr int ScreenWidth = 6490 + ExtraWidth;
+
 // Screen geometry is given in twips; 15 twips make one pixel at 96 dpi.
 constexpr int twipsToPixels(int twips)
 {

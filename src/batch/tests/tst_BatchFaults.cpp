@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -105,7 +106,9 @@ Result runBatch(const QStringList &arguments, bool asNobody = false, rlim_t file
     if (!process->waitForFinished(60000))
         return result;
     result.status = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
-    result.err = QString::fromUtf8(process->readAllStandardError());
+    // Without the line of totals at the end.
+    result.err = QString::fromUtf8(process->readAllStandardError())
+                     .remove(QRegularExpression(QStringLiteral("[^\n]* errors? in [0-9.]+ s\n$")));
     return result;
 }
 
@@ -146,7 +149,7 @@ void TestBatchFaults::unwritable_data()
     QTest::addColumn<QString>("failing");
     QTest::addColumn<int>("pagesDone");
     QTest::newRow("read-only page") << false << QStringLiteral("p0002.htm") << 2;
-    QTest::newRow("read-only folder") << true << QStringLiteral("p0000.htm") << 0;
+    QTest::newRow("read-only folder") << true << QString() << 0; // the folder is named, not its page
 }
 
 void TestBatchFaults::unwritable()
@@ -159,7 +162,7 @@ void TestBatchFaults::unwritable()
     const QString site = dir.filePath(QStringLiteral("site"));
     makeSite(site, 4);
     giveAway(dir.path());
-    const QString failingPath = site + QLatin1Char('/') + failing;
+    const QString failingPath = failing.isEmpty() ? site : site + QLatin1Char('/') + failing;
     if (folderReadOnly)
         QVERIFY(::chmod(QFile::encodeName(site).constData(), 0555) == 0);
     else

@@ -1,0 +1,139 @@
+// The screens as the X server shows them, under a window manager (x11-session.sh starts Xvfb and
+// openbox): the screen is read back from the root window with xwd, as screenshot tools read it, and the
+// mouse goes through the window manager with xdotool.
+
+#include "gui/tests/ProgramUnderTest.h"
+#include "text/StringTable.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QImage>
+#include <QProcess>
+#include <QToolTip>
+
+using namespace tagsmith;
+using namespace tagsmith::testing;
+
+namespace {
+
+QByteArray shell(const QString &command)
+{
+    QProcess process;
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), command});
+    process.waitForFinished(10000);
+    return process.readAllStandardOutput();
+}
+
+// The share of a window's pixels that the screen shows as the window paints them.
+double shownShare(QWidget *window)
+{
+    const QImage painted = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage screen = QImage::fromData(shell(QStringLiteral("xwd -root -silent | xwdtopnm 2>/dev/null")))
+                              .convertToFormat(QImage::Format_RGB32)
+                              .copy(window->geometry());
+    int same = 0;
+    for (int y = 0; y < screen.height() && y < painted.height(); ++y) {
+        for (int x = 0; x < screen.width() && x < painted.width(); ++x) {
+            const QRgb a = painted.pixel(x, y), b = screen.pixel(x, y);
+            same += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) <= 24;
+        }
+    }
+    return double(same) / (painted.width() * painted.height());
+}
+
+void mouse(const QPoint &global, const char *then = "")
+{
+    shell(QStringLiteral("xdotool mousemove %1 %2 %3").arg(global.x()).arg(global.y()).arg(QLatin1String(then)));
+}
+
+QWidget *toolTip()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto tip = std::find_if(windows.begin(), windows.end(),
+                                  [](QWidget *w) { return w->inherits("QTipLabel") && w->isVisible(); });
+    return tip == windows.end() ? nullptr : *tip;
+}
+
+// On the screen and drawn there.
+bool settled(QWidget *window)
+{
+    const bool exposed = window && QTest::qWaitForWindowExposed(window);
+    QTest::qWait(300);
+    return exposed;
+}
+
+} // namespace
+
+class TestX11Screens : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void windowShowsItsContent_data();
+    void windowShowsItsContent();
+    void messageStaysAboveFrame();
+
+private:
+    QTemporaryDir m_program;
+};
+
+void TestX11Screens::initTestCase()
+{
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QVERIFY(startProgram(m_program));
+    QVERIFY(settled(frame()));
+}
+
+void TestX11Screens::cleanup()
+{
+    QToolTip::hideText();
+    screens().main->CmbSel[0]->hidePopup();
+    while (popup())
+        closePopup();
+    mouse(frame()->geometry().bottomRight() + QPoint(50, 50));
+}
+
+void TestX11Screens::windowShowsItsContent_data()
+{
+    QTest::addColumn<int>("shown"); // 0 a message, 1 a tooltip of the bar, 2 the months list
+    QTest::addColumn<int>("button");
+    QTest::newRow("message raised by a run") << 0 << 2;
+    QTest::newRow("tooltip of the options button") << 1 << 0;
+    QTest::newRow("tooltip of the language button") << 1 << 3;
+    QTest::newRow("list of the months box") << 2 << 0;
+}
+
+void TestX11Screens::windowShowsItsContent()
+{
+    QFETCH(int, shown);
+    QFETCH(int, button);
+    QWidget *bar = screens().top->CmdKnop[button];
+    QWidget *window = nullptr;
+    if (shown == 0) {
+        click(screens().top->CmdKnop[button]); // a run without a folder
+        window = popup();
+    } else if (shown == 1) {
+        mouse(bar->mapToGlobal(bar->rect().center()));
+        QTRY_VERIFY_WITH_TIMEOUT(toolTip(), 5000);
+        window = toolTip();
+    } else {
+        screens().main->CmbSel[0]->showPopup();
+        window = screens().main->CmbSel[0]->view()->window();
+    }
+    QVERIFY(settled(window));
+    QVERIFY2(shownShare(window) >= 0.9, "the screen does not show what the window paints");
+}
+
+void TestX11Screens::messageStaysAboveFrame()
+{
+    Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
+    QVERIFY(settled(popup()));
+    mouse(frame()->mapToGlobal(QPoint(10, 10)), "click 1"); // the bar, beside its buttons
+    QTest::qWait(500);
+    QVERIFY2(shownShare(popup()) >= 0.9, "the frame covers the message");
+}
+
+QTEST_MAIN(TestX11Screens)
+#include "tst_x11screens.moc"

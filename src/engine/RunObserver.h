@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <string_view>
@@ -18,6 +19,16 @@ struct Message
     QString page;
     // A number the text speaks of (its "%1"), -1 when it has none.
     std::int64_t count = -1;
+};
+
+// The keywords and the description a page got, as written (the description empty without its line).
+// An unchanged page would have got its own bytes again and was not written at all.
+struct PageKeywords
+{
+    QString page;
+    QStringList keywords;
+    QString description;
+    bool unchanged = false;
 };
 
 // What a run tells the outside world. The desktop program shows messages in its popup and progress on
@@ -55,6 +66,11 @@ public:
         (void)before;
         (void)after;
     }
+
+    // Whether pageWritten() is wanted: its lists cost time on a large site.
+    virtual bool wantsPageWords() const { return false; }
+    // A page is done: written, or left as it was because its bytes would not change.
+    virtual void pageWritten(const PageKeywords &page) { (void)page; }
 };
 
 } // namespace tagsmith

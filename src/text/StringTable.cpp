@@ -197,6 +197,8 @@ constexpr Entry Table[] = {
     {3048, "Dezelfde omschrijving op elke pagina, of de eigen tekst van elke pagina (de tekst hierboven "
            "voor een pagina zonder)."},
     {3049, "ongewijzigd"},
+    // A run's clean-up after an interrupted run ("%1" is the number of files).
+    // The database's own lines (start-up and the batch command).
     {3060, "Bewaar herstelgegevens"},
     {3061, "Run ongedaan maken…"},
     {3062, "Zet elke pagina van de laatste run in de HTML map terug zoals die voor die run was."},
@@ -218,6 +220,7 @@ constexpr Entry Table[] = {
     {3077, "%1 al zoals voor de run."},
     {3078, "Run ongedaan gemaakt: %1 pagina's teruggezet, %2 verwijderd, %3 gelaten zoals ze zijn."},
     {3079, "%1 door de run gemaakt: zij worden verwijderd."},
+    {3080, "Tijdelijke bestanden van een afgebroken run verwijderd: %1"},
     {3090, "databank: %1"},
     {3091, "Kan de gegevensmap %1 niet maken"},
     // Run report and preview (English).
@@ -286,6 +289,7 @@ constexpr Entry Table[] = {
     {3177, "%1 already as before the run."},
     {3178, "Run undone: %1 pages put back, %2 removed, %3 left as they are."},
     {3179, "%1 made by the run: they are removed."},
+    {3180, "Temporary files of an interrupted run removed: %1"},
     {3190, "database: %1"},
     {3191, "Cannot make the data folder %1"},
 };

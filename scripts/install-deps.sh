@@ -7,8 +7,10 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
     libsqlite3-dev
+    libicu-dev
     python3
     xvfb xauth
+    chromium
     "$@"
 )
 

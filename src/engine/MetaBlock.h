@@ -24,6 +24,9 @@ public:
     // Safe to call from several threads at once.
     void build(const WordTable &words, PageEncoding encoding, std::string &out) const;
     std::string build(const WordTable &words, PageEncoding encoding) const;
+    // The same for a page of any encoding: in UTF-16 or another charset (named as the page declares
+    // it) the block is made as UTF-8 and then written in the page's encoding.
+    void build(const WordTable &words, PageEncoding encoding, std::string_view charset, std::string &out) const;
 
     // The names of the META NAME tags this block writes: the usual five and those of the template
     // texts, as either encoding writes them. Only tags with these names are replaced in a page.

@@ -167,7 +167,7 @@ int MetaRun::RewritePage(ScannedPage &page)
         m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
 
     if (page.OnMainPage)
-        m_block.build(SiteWords, page.encoding, page.block);
+        m_block.build(SiteWords, page.encoding, page.charset, page.block);
     if (page.marks.MarkCount == 0)
         m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, page.PagePath});
 

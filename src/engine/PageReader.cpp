@@ -2,6 +2,7 @@
 
 #include "engine/EncodingDetection.h"
 #include "engine/PageReplacement.h"
+#include "engine/TextCodec.h"
 
 #include <QFile>
 
@@ -114,52 +115,95 @@ int PageReader::readAt(int fd, char *to, std::int64_t offset, std::size_t length
 int PageReader::scan(ScannedPage &page)
 {
     page.whole = page.size <= m_limits.wholePageLimit;
-    std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
-    const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
-    if (buffer.size() < blockSize)
-        buffer.resize(blockSize);
+    if (page.whole && page.bytes.size() < static_cast<std::size_t>(page.size))
+        page.bytes.resize(static_cast<std::size_t>(page.size));
     if (const int err = readEncoding(page); err != 0)
         return err;
     WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
-    scanner.reset(page.encoding);
-    m_markScanner.reset();
-    page.PageWords.ClearWordTable();
     auto addWord = [this, &page](std::string_view CurrentWord) {
         if (m_minimumLength.admits(CurrentWord))
             page.PageWords.insert(CurrentWord);
     };
 
-    // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
-    std::int64_t ReadPos = 0;
-    while (ReadPos < page.size) {
-        const auto length =
-            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
-        std::size_t got = length;
-        if (!page.whole) // a whole page is in page.bytes already
-            if (const int err = readAt(page.fd, buffer.data(), ReadPos, length, &got); err != 0)
+    std::optional<TextCodec> codec;
+    if (isDecoded(page.encoding)) {
+        codec.emplace(page.encoding, page.charset);
+        bool decoded = false;
+        if (codec->known())
+            if (const int err = scanDecoded(page, *codec, &decoded); err != 0)
                 return err;
-        const std::string_view bytes(buffer.data(), got);
-        scanner.feed(bytes, addWord);
-        m_markScanner.feed(bytes);
-        ReadPos += static_cast<std::int64_t>(got);
-        if (got < length)
-            break; // the page became shorter
+        if (!decoded) {
+            // Read as it would have been read before: as Windows-1252 bytes.
+            page.encodingNote = codec->known() ? EncodingNote::NotDecoded : EncodingNote::UnknownCharset;
+            page.encoding = PageEncoding::Windows1252;
+            codec.reset();
+        }
     }
-    page.size = ReadPos;
+    if (!codec) {
+        scanner.reset(page.encoding);
+        m_markScanner.reset();
+        page.PageWords.ClearWordTable();
+        if (const int err = feedPage(page,
+                                     [&](std::string_view bytes) {
+                                         scanner.feed(bytes, addWord);
+                                         m_markScanner.feed(bytes);
+                                         return true;
+                                     });
+            err != 0)
+            return err;
+        page.marks = m_markScanner.finish();
+    }
     // A page read whole needs its file no more (and a page waiting to be written keeps no file open).
     if (page.whole)
         page.close();
-    page.marks = m_markScanner.finish();
     // The main page's block has the words of the whole site, known only when it is written.
     if (!page.OnMainPage)
-        m_block.build(page.PageWords, page.encoding, page.block);
+        m_block.build(page.PageWords, page.encoding, page.charset, page.block);
+    return 0;
+}
+
+int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)
+{
+    WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
+    auto addWord = [this, &page](std::string_view CurrentWord) {
+        if (m_minimumLength.admits(CurrentWord))
+            page.PageWords.insert(CurrentWord);
+    };
+    // The text is scanned as a UTF-8 page is.
+    scanner.reset(PageEncoding::Utf8);
+    m_markScanner.reset();
+    page.PageWords.ClearWordTable();
+    m_positions.clear();
+    bool ok = true;
+    const auto scanText = [&] {
+        scanner.feed(m_text, addWord);
+        m_markScanner.feed(m_text);
+    };
+    if (const int err = feedPage(page,
+                                 [&](std::string_view bytes) {
+                                     m_text.clear();
+                                     ok = codec.decode(bytes, m_text, m_positions);
+                                     if (ok)
+                                         scanText();
+                                     return ok;
+                                 });
+        err != 0)
+        return err;
+    m_text.clear();
+    ok = ok && codec.finishDecoding(m_text);
+    if (ok) {
+        scanText();
+        page.marks = m_positions.pageMarks(m_markScanner.finish(), page.size);
+    }
+    *decoded = ok;
     return 0;
 }
 
 int PageReader::readEncoding(ScannedPage &page)
 {
-    std::optional<PageEncoding> declared;
+    std::string_view declared;
     Utf8Check check;
+    page.encodingNote = EncodingNote::None;
     if (page.whole) {
         // The page is read whole here, once, for the scan and the rewrite as well.
         std::size_t got = 0;
@@ -168,7 +212,7 @@ int PageReader::readEncoding(ScannedPage &page)
         page.size = static_cast<std::int64_t>(got);
         const std::string_view bytes(page.bytes.data(), got);
         declared = declaredEncoding(bytes);
-        if (!declared)
+        if (declared.empty())
             check.feed(bytes);
     } else {
         // A large page: its start for a declaration, and without one a pass of its own for the check,
@@ -180,7 +224,7 @@ int PageReader::readEncoding(ScannedPage &page)
         if (const int err = readAt(page.fd, m_blocks.data(), 0, window, &got); err != 0)
             return err;
         declared = declaredEncoding(std::string_view(m_blocks.data(), got));
-        if (!declared)
+        if (declared.empty())
             if (const int err = forEachBlock(page.fd, page.size, m_limits.blockSize, m_blocks,
                                              [&check](std::string_view bytes) {
                                                  check.feed(bytes);
@@ -189,6 +233,7 @@ int PageReader::readEncoding(ScannedPage &page)
                 err != 0)
                 return err;
     }
+    page.charset = declared;
     page.encoding = decideEncoding(declared, check);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "engine/MinimumWordLength.h"
 #include "engine/Run.h"
 #include "engine/ScannedPage.h"
+#include "engine/TextCodec.h"
 #include "engine/WordScanner.h"
 
 #include <algorithm>
@@ -58,6 +59,34 @@ public:
 private:
     // Decides page.encoding; reads a page that is kept whole into page.bytes.
     int readEncoding(ScannedPage &page);
+    // Scans a page of a decoded encoding as its text; *decoded false when its bytes do not decode.
+    int scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded);
+
+    // Hands the page's bytes (those it had when it was opened), block by block, to take, which
+    // returns false to stop; a page read whole is one block. A page found shorter is that long.
+    template <typename Take> int feedPage(ScannedPage &page, Take &&take)
+    {
+        std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
+        const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
+        if (buffer.size() < blockSize)
+            buffer.resize(blockSize);
+        std::int64_t ReadPos = 0;
+        while (ReadPos < page.size) {
+            const auto length = static_cast<std::size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
+            std::size_t got = length;
+            if (!page.whole) // a whole page is in page.bytes already
+                if (const int err = readAt(page.fd, buffer.data(), ReadPos, length, &got); err != 0)
+                    return err;
+            if (!take(std::string_view(buffer.data(), got)))
+                return 0;
+            ReadPos += static_cast<std::int64_t>(got);
+            if (got < length)
+                break; // the page became shorter
+        }
+        page.size = ReadPos;
+        return 0;
+    }
 
     const MetaBlock &m_block;
     const MinimumWordLength &m_minimumLength;
@@ -66,6 +95,8 @@ private:
     WordScanner m_mainScanner;
     MarkScanner m_markScanner;
     std::vector<char> m_blocks; // for a page read in blocks
+    std::string m_text;         // a block of a decoded page, as UTF-8
+    TagPositions m_positions;   // where the tags of a decoded page stand
 };
 
 } // namespace tagsmith

@@ -1,10 +1,9 @@
 #include "batch/BatchCommand.h"
 
 #include "Version.h"
+#include "engine/FileSystem.h"
 #include "engine/Run.h"
 #include "text/StringTable.h"
-
-#include <QFileInfo>
 
 #include <functional>
 #include <map>
@@ -197,7 +196,7 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QText
     // The template texts: the Settings rows of the database, or the texts a new database gets when
     // there is no database beside the program.
     const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
-    if (!parsed.database.isEmpty() || QFileInfo::exists(database)) {
+    if (!parsed.database.isEmpty() || fs::existsFollowingLinks(fs::native(database))) {
         QString error;
         const auto rows = readSettingsRows(database, &error);
         if (!rows) {

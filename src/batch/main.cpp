@@ -1,7 +1,6 @@
 #include "batch/BatchCommand.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 #include <csignal>
 #include <cstdio>
@@ -15,7 +14,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tagsmith.mdb"));
+    const QString database = QCoreApplication::applicationDirPath() + QStringLiteral("/Tagsmith.mdb");
 
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -1,14 +1,13 @@
 #include "engine/MetaRun.h"
 
-#include "engine/PageList.h"
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/PageBackup.h"
+#include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
 #include "text/StringTable.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -164,7 +163,7 @@ int MetaRun::RewritePage(ScannedPage &page)
     if (const int err = backup.choose(page.nativePath); err != 0)
         return err;
     if (m_options.backup)
-        m_observer.backupChosen(QFile::decodeName(QByteArray::fromStdString(backup.BackupPath())));
+        m_observer.backupChosen(fs::fromNative(backup.BackupPath()));
 
     if (page.OnMainPage)
         m_block.build(SiteWords, page.encoding, page.charset, page.block);
@@ -177,11 +176,11 @@ int MetaRun::RewritePage(ScannedPage &page)
     PageSplicer splicer(page.marks, page.block, replacement.sink());
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
-    } else if (const int err = PageReader::forEachBlock(page.fd, page.size, m_limits.blockSize, m_buffer,
-                                                         [&splicer](std::string_view bytes) {
-                                                             splicer.feed(bytes);
-                                                             return true;
-                                                         });
+    } else if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
+                                                        [&splicer](std::string_view bytes) {
+                                                            splicer.feed(bytes);
+                                                            return true;
+                                                        });
                err != 0) {
         return err;
     }
@@ -192,7 +191,8 @@ int MetaRun::RewritePage(ScannedPage &page)
 
     if (m_options.backup) {
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
-        if (const int err = backup.make(page.target, page.fd, page.whole ? &bytes : nullptr, page.exists, page.mode);
+        if (const int err =
+                backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
             err != 0)
             return err;
     }

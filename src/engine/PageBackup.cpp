@@ -1,15 +1,12 @@
 #include "engine/PageBackup.h"
 
+#include "engine/FileSystem.h"
 #include "engine/PageReader.h"
 
 #include <cerrno>
 #include <limits>
 #include <string_view>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tagsmith {
 
@@ -30,14 +27,14 @@ int PageBackup::choose(const std::string &PagePath)
     m_made = false;
     for (std::uint64_t counter = 0;; ++counter) {
         m_BackupPath = nameFor(PagePath, counter);
-        struct stat st;
-        if (::lstat(m_BackupPath.c_str(), &st) != 0) {
-            if (errno != ENOENT)
-                return errno;
+        fs::Status st;
+        if (const int err = fs::linkStatus(m_BackupPath, &st); err != 0) {
+            if (err != ENOENT)
+                return err;
             m_takenOver = false;
             return 0;
         }
-        if (S_ISREG(st.st_mode) && st.st_size == 0) {
+        if (st.isRegular() && st.size == 0) {
             m_takenOver = true;
             return 0;
         }
@@ -50,22 +47,21 @@ int PageBackup::make(const std::string &targetPath, int pageFd, const std::strin
     if (m_takenOver) {
         if (!pageExists)
             return 0; // the empty file is the backup of a page that was not there
-        if (::unlink(m_BackupPath.c_str()) != 0)
-            return errno;
+        if (const int err = fs::unlink(m_BackupPath); err != 0)
+            return err;
     }
     if (!pageExists) {
-        const int fd = ::open(m_BackupPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777);
-        if (fd < 0)
-            return errno;
-        ::close(fd);
+        fs::File file;
+        if (const int err = fs::createNew(m_BackupPath, mode, &file); err != 0)
+            return err;
         m_made = true;
         return 0;
     }
-    if (::link(targetPath.c_str(), m_BackupPath.c_str()) == 0) {
+    const int err = fs::link(targetPath, m_BackupPath);
+    if (err == 0) {
         m_made = true;
         return 0;
     }
-    const int err = errno;
     // Folders on another file system, file systems without hard links, or links refused for a
     // file of someone else: a copy does the same.
     if (err != EXDEV && err != EPERM && err != EMLINK && err != ENOTSUP && err != EOPNOTSUPP)
@@ -73,47 +69,30 @@ int PageBackup::make(const std::string &targetPath, int pageFd, const std::strin
     return copy(pageFd, wholePage, mode);
 }
 
-namespace {
-
-int writeAll(int fd, const char *bytes, std::size_t length)
-{
-    for (std::size_t done = 0; done < length;) {
-        const ssize_t n = ::write(fd, bytes + done, length - done);
-        if (n < 0) {
-            if (errno != EINTR)
-                return errno;
-            continue;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-} // namespace
-
 int PageBackup::copy(int pageFd, const std::string_view *wholePage, mode_t mode)
 {
-    const int fd = ::open(m_BackupPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return errno;
+    fs::File file;
+    if (const int err = fs::createNew(m_BackupPath, 0600, &file); err != 0)
+        return err;
     m_made = true;
+    const int fd = file.fd();
     int err = 0;
     if (wholePage) {
-        err = writeAll(fd, wholePage->data(), wholePage->size());
+        err = fs::writeAll(fd, *wholePage);
     } else {
         std::vector<char> buffer;
         const int readErr = PageReader::forEachBlock(pageFd, std::numeric_limits<std::int64_t>::max(), 1 << 20, buffer,
                                                      [fd, &err](std::string_view bytes) {
-                                                         err = writeAll(fd, bytes.data(), bytes.size());
+                                                         err = fs::writeAll(fd, bytes);
                                                          return err == 0;
                                                      });
         if (err == 0)
             err = readErr;
     }
-    if (err == 0 && ::fchmod(fd, mode & 07777) != 0)
-        err = errno;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
+    if (err == 0)
+        err = fs::changeMode(fd, mode);
+    if (const int closeErr = file.close(); closeErr != 0 && err == 0)
+        err = closeErr;
     if (err != 0)
         undo();
     return err;
@@ -122,14 +101,13 @@ int PageBackup::copy(int pageFd, const std::string_view *wholePage, mode_t mode)
 void PageBackup::undo()
 {
     if (m_made)
-        ::unlink(m_BackupPath.c_str());
+        fs::unlink(m_BackupPath);
     m_made = false;
     if (m_takenOver) {
-        struct stat st;
-        if (::lstat(m_BackupPath.c_str(), &st) != 0) {
-            const int fd = ::open(m_BackupPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0)
-                ::close(fd);
+        fs::Status st;
+        if (fs::linkStatus(m_BackupPath, &st) != 0) {
+            fs::File file;
+            fs::createNew(m_BackupPath, 0666, &file);
         }
     }
 }
@@ -138,13 +116,11 @@ int PageBackup::releaseTakenOver()
 {
     if (!m_takenOver)
         return 0;
-    struct stat st;
+    fs::Status st;
     // Only the empty file that was there; anything put there since stays.
-    if (::lstat(m_BackupPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0)
+    if (fs::linkStatus(m_BackupPath, &st) != 0 || !st.isRegular() || st.size != 0)
         return 0;
-    if (::unlink(m_BackupPath.c_str()) != 0)
-        return errno;
-    return 0;
+    return fs::unlink(m_BackupPath);
 }
 
 } // namespace tagsmith

@@ -1,17 +1,12 @@
 #include "engine/PageList.h"
 
 #include "engine/FileError.h"
-
-#include <QFile>
+#include "engine/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <utility>
 #include <vector>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace tagsmith {
 namespace {
@@ -28,29 +23,20 @@ QStringList listPages(const QString &folder, int *error)
 {
     if (error)
         *error = 0;
-    DIR *dir = folder.isEmpty() ? nullptr : ::opendir(QFile::encodeName(folder).constData());
-    if (!dir) {
-        const int err = folder.isEmpty() ? ENOENT : errno;
+    // (case-folded name, name): the order ignores case, and names that differ only in case keep a
+    // fixed order among themselves.
+    std::vector<std::pair<QString, QString>> pages;
+    const int err =
+        folder.isEmpty() ? ENOENT : fs::listFolder(fs::native(folder), [&pages](const fs::FolderEntry &entry) {
+            const QString name = fs::fromNative(entry.name());
+            if (isPageName(name) && entry.isRegularFile())
+                pages.emplace_back(name.toCaseFolded(), name);
+        });
+    if (err != 0) {
         if (error)
             *error = (err == ENOENT || err == ENOTDIR) ? fileerr::PathNotFound : fileErrorFromErrno(err);
         return {};
     }
-    // (case-folded name, name): the order ignores case, and names that differ only in case keep a
-    // fixed order among themselves.
-    std::vector<std::pair<QString, QString>> pages;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (!isPageName(name))
-            continue;
-        bool regular = entry->d_type == DT_REG;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st;
-            regular = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
-        }
-        if (regular)
-            pages.emplace_back(name.toCaseFolded(), name);
-    }
-    ::closedir(dir);
     std::sort(pages.begin(), pages.end());
     QStringList result;
     result.reserve(static_cast<qsizetype>(pages.size()));

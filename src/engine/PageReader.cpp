@@ -1,31 +1,13 @@
 #include "engine/PageReader.h"
 
 #include "engine/EncodingDetection.h"
-#include "engine/PageReplacement.h"
+#include "engine/FileSystem.h"
 #include "engine/TextCodec.h"
 
-#include <QFile>
-
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace tagsmith {
-namespace {
-
-} // namespace
-
-void ScannedPage::close()
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
 
 PageReader::PageReader(const MetaBlock &block, const MetaNames &names, const MinimumWordLength &minimumLength,
                        const RunLimits &limits)
@@ -46,29 +28,26 @@ int PageReader::read(ScannedPage &page)
 int PageReader::open(ScannedPage &page)
 {
     page.close();
-    page.nativePath = QFile::encodeName(page.PagePath).toStdString();
+    page.nativePath = fs::native(page.PagePath);
     page.target = page.nativePath;
     page.throughLink = false;
     page.exists = true;
-    page.fd = ::open(page.target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (page.fd < 0 && errno == ELOOP) {
+    int err = fs::openForReading(page.target, fs::Links::Refuse, &page.file);
+    if (err == ELOOP) {
         // A linked page is rewritten where the link points; the link stays.
         page.throughLink = true;
-        char resolved[PATH_MAX];
-        if (!::realpath(page.nativePath.c_str(), resolved))
-            return errno;
-        page.target = resolved;
-        page.fd = ::open(page.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (const int resolveErr = fs::realPath(page.nativePath, &page.target); resolveErr != 0)
+            return resolveErr;
+        err = fs::openForReading(page.target, fs::Links::Follow, &page.file);
     }
-    if (page.fd < 0) {
-        const int err = errno;
-        struct stat st;
+    if (err != 0) {
+        fs::Status st;
         // A main page that does not exist is made: it gets the block alone.
-        if (err == ENOENT && page.OnMainPage && ::lstat(page.nativePath.c_str(), &st) != 0) {
+        if (err == ENOENT && page.OnMainPage && fs::linkStatus(page.nativePath, &st) != 0) {
             page.exists = false;
-            page.mode = 0666 & ~creationMask();
-            page.owner = ::geteuid();
-            page.group = ::getegid();
+            page.mode = 0666 & ~fs::creationMask();
+            page.owner = fs::effectiveUser();
+            page.group = fs::effectiveGroup();
             page.device = 0;
             page.inode = 0;
             page.size = 0;
@@ -76,39 +55,22 @@ int PageReader::open(ScannedPage &page)
         }
         return err;
     }
-    struct stat st;
-    if (::fstat(page.fd, &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    fs::Status st;
+    if (const int statErr = fs::status(page.file.fd(), &st); statErr != 0)
+        return statErr;
+    if (!st.isRegular())
+        return st.isFolder() ? EISDIR : EINVAL;
     // A page that may not be changed is refused before anything is written, although the new page
     // goes in by renaming. (Not by opening it for writing: on some file systems that makes
     // replacing the file wait for the journal.)
-    if (::faccessat(AT_FDCWD, page.target.c_str(), W_OK, AT_EACCESS) != 0)
-        return errno;
-    page.mode = st.st_mode;
-    page.owner = st.st_uid;
-    page.group = st.st_gid;
-    page.device = st.st_dev;
-    page.inode = st.st_ino;
-    page.size = st.st_size;
-    return 0;
-}
-
-int PageReader::readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got)
-{
-    *got = 0;
-    while (*got < length) {
-        const ssize_t n = ::pread(fd, to + *got, length - *got, static_cast<off_t>(offset) + static_cast<off_t>(*got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            break;
-        *got += static_cast<std::size_t>(n);
-    }
+    if (const int accessErr = fs::mayWrite(page.target); accessErr != 0)
+        return accessErr;
+    page.mode = st.mode;
+    page.owner = st.owner;
+    page.group = st.group;
+    page.device = st.device;
+    page.inode = st.inode;
+    page.size = st.size;
     return 0;
 }
 
@@ -207,7 +169,8 @@ int PageReader::readEncoding(ScannedPage &page)
     if (page.whole) {
         // The page is read whole here, once, for the scan and the rewrite as well.
         std::size_t got = 0;
-        if (const int err = readAt(page.fd, page.bytes.data(), 0, static_cast<std::size_t>(page.size), &got); err != 0)
+        if (const int err = fs::readAt(page.file.fd(), page.bytes.data(), 0, static_cast<std::size_t>(page.size), &got);
+            err != 0)
             return err;
         page.size = static_cast<std::int64_t>(got);
         const std::string_view bytes(page.bytes.data(), got);
@@ -221,11 +184,11 @@ int PageReader::readEncoding(ScannedPage &page)
         if (m_blocks.size() < window)
             m_blocks.resize(window);
         std::size_t got = 0;
-        if (const int err = readAt(page.fd, m_blocks.data(), 0, window, &got); err != 0)
+        if (const int err = fs::readAt(page.file.fd(), m_blocks.data(), 0, window, &got); err != 0)
             return err;
         declared = declaredEncoding(std::string_view(m_blocks.data(), got));
         if (declared.empty())
-            if (const int err = forEachBlock(page.fd, page.size, m_limits.blockSize, m_blocks,
+            if (const int err = forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_blocks,
                                              [&check](std::string_view bytes) {
                                                  check.feed(bytes);
                                                  return check.stillValid();

@@ -33,9 +33,6 @@ public:
     // Reads the open page, decides its encoding and finds its words and marks.
     int scan(ScannedPage &page);
 
-    // Reads up to length bytes at offset; fewer only at the end of the file.
-    static int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got);
-
     // Reads the first size bytes of fd (fewer when the file ends first) block by block through buffer
     // and hands each block to take, which returns false to stop early.
     template <typename Take>
@@ -47,7 +44,7 @@ public:
             const auto length =
                 static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), size - offset));
             std::size_t got = 0;
-            if (const int err = readAt(fd, buffer.data(), offset, length, &got); err != 0)
+            if (const int err = fs::readAt(fd, buffer.data(), offset, length, &got); err != 0)
                 return err;
             if (got == 0 || !take(std::string_view(buffer.data(), got)))
                 break;
@@ -76,7 +73,7 @@ private:
                 std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
             std::size_t got = length;
             if (!page.whole) // a whole page is in page.bytes already
-                if (const int err = readAt(page.fd, buffer.data(), ReadPos, length, &got); err != 0)
+                if (const int err = fs::readAt(page.file.fd(), buffer.data(), ReadPos, length, &got); err != 0)
                     return err;
             if (!take(std::string_view(buffer.data(), got)))
                 return 0;

@@ -1,38 +1,21 @@
 #include "engine/PageReplacement.h"
 
+#include "engine/FileSystem.h"
+
 #include <QRandomGenerator>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tagsmith {
-
-mode_t creationMask()
-{
-    static const mode_t mask = [] {
-        const mode_t current = ::umask(0);
-        ::umask(current);
-        return current;
-    }();
-    return mask;
-}
 
 // Buffered writing to the temporary file; the first error is kept.
 class PageReplacement::Writer : public ByteSink
 {
 public:
-    Writer(int fd, std::size_t bufferSize) : m_fd(fd) { m_buffer.reserve(bufferSize); }
-    ~Writer() override
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    Writer(fs::File file, std::size_t bufferSize) : m_file(std::move(file)) { m_buffer.reserve(bufferSize); }
 
     void write(std::string_view bytes) override
     {
@@ -52,9 +35,8 @@ public:
     int close()
     {
         flush();
-        if (::close(m_fd) != 0 && m_error == 0)
-            m_error = errno;
-        m_fd = -1;
+        if (const int err = m_file.close(); err != 0 && m_error == 0)
+            m_error = err;
         return m_error;
     }
 
@@ -67,18 +49,11 @@ private:
 
     void writeAll(std::string_view bytes)
     {
-        while (!bytes.empty() && m_error == 0) {
-            const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno != EINTR)
-                    m_error = errno;
-                continue;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
+        if (m_error == 0)
+            m_error = fs::writeAll(m_file.fd(), bytes);
     }
 
-    int m_fd;
+    fs::File m_file;
     int m_error = 0;
     std::vector<char> m_buffer;
 };
@@ -89,7 +64,7 @@ PageReplacement::~PageReplacement()
 {
     m_writer.reset();
     if (!m_committed && !m_TempPath.empty())
-        ::unlink(m_TempPath.c_str());
+        fs::unlink(m_TempPath);
 }
 
 int PageReplacement::create(mode_t mode, uid_t owner, gid_t group, std::size_t bufferSize)
@@ -99,29 +74,28 @@ int PageReplacement::create(mode_t mode, uid_t owner, gid_t group, std::size_t b
     const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
     // A hidden name that is no page, fresh for every try: the name of a file that exists is never
     // taken.
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
+    fs::File file;
+    for (int attempt = 0; !file.isOpen(); ++attempt) {
         char suffix[40];
         std::snprintf(suffix, sizeof suffix, ".%d-%08x.tmp", static_cast<int>(::getpid()),
                       QRandomGenerator::global()->generate());
         m_TempPath = folder + "." + name + suffix;
-        fd = ::open(m_TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777);
-        if (fd < 0) {
-            const int err = errno;
+        if (const int err = fs::createNew(m_TempPath, mode, &file); err != 0) {
             m_TempPath.clear();
             if (err != EEXIST || attempt >= 100)
                 return err;
         }
     }
-    m_writer = std::make_unique<Writer>(fd, bufferSize);
-    const bool ownerChanged = owner != ::geteuid() || group != ::getegid();
-    if (ownerChanged && ::fchown(fd, owner, group) != 0) {
+    const int fd = file.fd();
+    m_writer = std::make_unique<Writer>(std::move(file), bufferSize);
+    const bool ownerChanged = owner != fs::effectiveUser() || group != fs::effectiveGroup();
+    if (ownerChanged && fs::changeOwner(fd, owner, group) != 0) {
         // Only the superuser may give a file away; the page then belongs to whoever rewrote it.
     }
     // The creation mask may have taken bits away (and a change of owner the set-id bits); the new
     // page keeps the old one's bits.
-    if (((mode & creationMask() & 07777) != 0 || ownerChanged) && ::fchmod(fd, mode & 07777) != 0)
-        return errno;
+    if ((mode & fs::creationMask() & 07777) != 0 || ownerChanged)
+        return fs::changeMode(fd, mode);
     return 0;
 }
 
@@ -137,8 +111,8 @@ int PageReplacement::close()
 
 int PageReplacement::commit()
 {
-    if (::rename(m_TempPath.c_str(), m_target.c_str()) != 0)
-        return errno;
+    if (const int err = fs::rename(m_TempPath, m_target); err != 0)
+        return err;
     m_committed = true;
     return 0;
 }

@@ -47,7 +47,4 @@ private:
     bool m_committed = false;
 };
 
-// The process's file-creation mask, read once.
-mode_t creationMask();
-
 } // namespace tagsmith

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FileSystem.h"
 #include "engine/PageMarks.h"
 #include "engine/PageText.h"
 #include "engine/WordTable.h"
@@ -24,7 +25,7 @@ struct ScannedPage
     std::string nativePath; // PagePath as the file system spells it
     std::string target;     // the file the page is: PagePath, or where a link points to
     bool throughLink = false;
-    int fd = -1;        // the page, open for reading until it is read whole
+    fs::File file;      // the page, open for reading until it is read whole
     bool exists = true; // false for a main page that is made by the run
     mode_t mode = 0;
     uid_t owner = 0;
@@ -51,11 +52,10 @@ struct ScannedPage
     std::size_t memory = 0;
 
     ScannedPage() = default;
-    ~ScannedPage() { close(); }
     ScannedPage(const ScannedPage &) = delete;
     ScannedPage &operator=(const ScannedPage &) = delete;
 
-    void close();
+    void close() { file.close(); }
     // The memory its buffers and its word table take.
     std::size_t memoryUse() const { return bytes.capacity() + block.capacity() + PageWords.memoryUse(); }
 };

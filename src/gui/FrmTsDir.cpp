@@ -1,22 +1,20 @@
 #include "gui/FrmTsDir.h"
 
-#include "engine/PageList.h"
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
+#include "engine/PageList.h"
+#include "gui/FrmTsMain.h"
 #include "gui/Module1.h"
 #include "gui/ScreenControls.h"
-#include "gui/FrmTsMain.h"
 #include "text/StringTable.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStorageInfo>
 #include <QStyle>
 
 #include <algorithm>
@@ -29,7 +27,7 @@ const QChar Separator = QLatin1Char('/');
 // A folder as the lists report it: absolute, no "." or "..", no trailing separator except for the root.
 QString cleanFolder(const QString &folder)
 {
-    return QDir::cleanPath(QDir(folder).absolutePath());
+    return fs::absoluteCleanPath(folder);
 }
 
 } // namespace
@@ -76,7 +74,7 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
     const int start = driveIndexOf(cleanFolder(programFolder));
     // NOTE: that root is also the current folder of the program, so a folder or main page typed without
     // its full path is found from there, whatever folder the program was started in.
-    QDir::setCurrent(Drive->itemData(start).toString());
+    fs::setCurrentFolder(Drive->itemData(start).toString());
     {
         const QSignalBlocker quiet(Drive);
         Drive->setCurrentIndex(start);
@@ -86,12 +84,8 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
 
 QStringList FrmTsDir::mountedVolumes()
 {
-    QStringList roots;
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        // Files mounted on their own (a container's resolv.conf, say) are no place for a site.
-        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
-            roots << volume.rootPath();
-    }
+    // Files mounted on their own (a container's resolv.conf, say) are no place for a site.
+    QStringList roots = fs::volumeRoots();
     roots.removeDuplicates();
     std::sort(roots.begin(), roots.end(), [](const QString &a, const QString &b) {
         if ((a == QStringLiteral("/")) != (b == QStringLiteral("/")))
@@ -162,7 +156,7 @@ void FrmTsDir::driveChange(int index)
 int FrmTsDir::setPath(const QString &folder)
 {
     const QString target = cleanFolder(folder);
-    if (!QFileInfo(target).isDir())
+    if (!fs::isFolder(target))
         return fileerr::PathNotFound;
     int error = 0;
     const QStringList pages = listPages(target, &error);
@@ -218,10 +212,9 @@ void FrmTsDir::fillDirectoryList()
         walked = walked.endsWith(Separator) ? walked + part : walked + Separator + part;
         current = add(open, part, walked, ++depth);
     }
-    const QDir here(m_path);
-    const QStringList subfolders = here.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString &name : subfolders)
-        add(closed, name, here.filePath(name), depth + 1);
+    const QString parent = m_path.endsWith(Separator) ? m_path : m_path + Separator;
+    for (const QString &name : fs::subfolders(m_path))
+        add(closed, name, parent + name, depth + 1);
     Dir->setCurrentItem(current);
 }
 
@@ -257,7 +250,7 @@ void FrmTsDir::cmdKnopClick(int index)
     // NOTE: a main page is a page that exists; a folder is no answer here, even one with a dot in its name
     // (a run could not write its META lines into it).
     const int target = Module1::BrowseTarget == 1 ? 1 : 0;
-    if (target == 1 && !QFileInfo(text).isFile()) {
+    if (target == 1 && !fs::isFile(text)) {
         Module1::showMessage(ids::ErrorTitle, ids::NoFile);
         return;
     }

@@ -1,9 +1,8 @@
 #include "storage/SettingsTable.h"
 
-#include "storage/Database.h"
 #include "Version.h"
-
-#include <QFileInfo>
+#include "engine/FileSystem.h"
+#include "storage/Database.h"
 
 namespace tagsmith {
 
@@ -47,7 +46,7 @@ Templates templatesFromRows(const std::vector<QString> &rows)
 
 bool createDatabase(const QString &databasePath, QString *error)
 {
-    if (QFileInfo::exists(databasePath)) {
+    if (fs::existsFollowingLinks(fs::native(databasePath))) {
         if (error)
             *error = QStringLiteral("%1 exists already").arg(databasePath);
         return false;

@@ -1,38 +1,25 @@
 #include "storage/Startup.h"
 
-#include "storage/Database.h"
-#include "engine/FileError.h"
 #include "Version.h"
+#include "engine/FileError.h"
+#include "engine/FileSystem.h"
+#include "storage/Database.h"
 #include "storage/SettingsTable.h"
 #include "text/StringTable.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
 #include <system_error>
 
 namespace tagsmith {
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path toPath(const QString &path)
+// The program's own text for a file error (an errno), in English as every start is.
+QString describe(int err)
 {
-    return fs::path(QFile::encodeName(path).toStdString());
-}
-
-// The program's own text for a file error, in English as every start is.
-QString describe(const std::error_code &ec)
-{
-    const int number = fileErrorFromErrno(ec.value());
+    const int number = fileErrorFromErrno(err);
     if (const auto text = loadString(ids::FileErrorBase + EnglishOffset + number))
         return *text;
-    return QString::fromStdString(ec.message());
+    return QString::fromStdString(std::generic_category().message(err));
 }
 
 StartupResult failure(const QString &cause)
@@ -40,43 +27,29 @@ StartupResult failure(const QString &cause)
     return StartupResult{false, cause};
 }
 
-StartupResult fileFailure(const QString &what, const std::error_code &ec)
+StartupResult fileFailure(const QString &what, int err)
 {
-    return failure(QStringLiteral("%1: %2").arg(what, describe(ec)));
+    return failure(QStringLiteral("%1: %2").arg(what, describe(err)));
 }
 
 // Whether a file exists; a folder that cannot be searched is an error, not a missing file.
-bool exists(const QString &path, std::error_code *ec)
+bool exists(const QString &path, int *err)
 {
-    const fs::file_status status = fs::symlink_status(toPath(path), *ec);
-    if (*ec == std::errc::no_such_file_or_directory) {
-        ec->clear();
-        return false;
-    }
-    return !*ec && fs::exists(status);
+    bool found = false;
+    *err = fs::exists(fs::native(path), &found);
+    return found;
 }
 
 // Puts a written file on the disk before the renames depend on it.
-bool syncPath(const QString &path, int flags, std::error_code *ec)
+int syncFile(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), flags | O_CLOEXEC);
-    if (fd < 0) {
-        *ec = std::error_code(errno, std::generic_category());
-        return false;
-    }
-    const bool ok = ::fsync(fd) == 0;
-    if (!ok)
-        *ec = std::error_code(errno, std::generic_category());
-    ::close(fd);
-    return ok;
+    return fs::syncPath(fs::native(path), false);
 }
 
 // Removes a copy of our own making after a failed step; it holds nothing that is not elsewhere.
 void discard(const QString &path)
 {
-    std::error_code ignored;
-    fs::remove(toPath(path), ignored);
+    fs::remove(fs::native(path));
 }
 
 QString quoted(const QString &text)
@@ -134,20 +107,17 @@ StartupResult compact(const QString &source, const QString &destination)
         discard(destination);
         return failure(QStringLiteral("%1: the database has no table %2").arg(what, missing));
     }
-    std::error_code ec;
-    if (!syncPath(destination, O_RDONLY, &ec)) {
+    if (const int err = syncFile(destination); err != 0) {
         discard(destination);
-        return fileFailure(what, ec);
+        return fileFailure(what, err);
     }
     return StartupResult{true, {}};
 }
 
 StartupResult rename(const QString &from, const QString &to)
 {
-    std::error_code ec;
-    fs::rename(toPath(from), toPath(to), ec);
-    if (ec)
-        return fileFailure(QStringLiteral("Cannot rename %1 to %2").arg(from, to), ec);
+    if (const int err = fs::rename(fs::native(from), fs::native(to)); err != 0)
+        return fileFailure(QStringLiteral("Cannot rename %1 to %2").arg(from, to), err);
     return StartupResult{true, {}};
 }
 
@@ -155,8 +125,7 @@ StartupResult rename(const QString &from, const QString &to)
 // here is not worth stopping the start for.
 void syncFolder(const QString &folder)
 {
-    std::error_code ignored;
-    syncPath(folder, O_RDONLY | O_DIRECTORY, &ignored);
+    fs::syncPath(fs::native(folder), true);
 }
 
 } // namespace
@@ -185,19 +154,18 @@ DatabaseFiles DatabaseFiles::in(const QString &folder)
 StartupResult prepareDatabase(const QString &folder)
 {
     const DatabaseFiles files = DatabaseFiles::in(folder);
-    std::error_code ec;
+    int ec = 0;
 
     // Every start writes in the folder; say so plainly when it cannot, before anything is touched.
-    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-        return fileFailure(QStringLiteral("Cannot write in the folder %1").arg(folder),
-                           std::error_code(errno, std::generic_category()));
+    if (const int err = fs::mayWriteIn(fs::native(folder)); err != 0)
+        return fileFailure(QStringLiteral("Cannot write in the folder %1").arg(folder), err);
 
     // A copy left by a start that crashed holds nothing that the database or its backup lacks.
     const bool staleCopy = exists(files.temporary, &ec);
     if (ec)
         return fileFailure(QStringLiteral("Cannot look for %1").arg(files.temporary), ec);
     if (staleCopy)
-        fs::remove(toPath(files.temporary), ec);
+        ec = fs::remove(fs::native(files.temporary));
     if (ec)
         return fileFailure(QStringLiteral("Cannot delete %1").arg(files.temporary), ec);
 
@@ -216,7 +184,7 @@ StartupResult prepareDatabase(const QString &folder)
             discard(files.temporary);
             return failure(QStringLiteral("Cannot create the database %1: %2").arg(files.database, error));
         }
-        if (!syncPath(files.temporary, O_RDONLY, &ec)) {
+        if ((ec = syncFile(files.temporary)) != 0) {
             discard(files.temporary);
             return fileFailure(QStringLiteral("Cannot create the database %1").arg(files.database), ec);
         }
@@ -241,7 +209,7 @@ StartupResult prepareDatabase(const QString &folder)
     if (!result.ok)
         return result;
     if (haveBackup)
-        fs::remove(toPath(files.backup), ec);
+        ec = fs::remove(fs::native(files.backup));
     if (ec)
         return fileFailure(QStringLiteral("Cannot delete %1").arg(files.backup), ec);
     result = rename(files.database, files.backup);

@@ -1,0 +1,461 @@
+#include "engine/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tagsmith::fs {
+
+// ---- Fault injection --------------------------------------------------------------------------
+
+struct FaultInjector::State
+{
+    struct Fault
+    {
+        Call call;
+        int error;
+        std::string pathPart;
+        int nth; // 0: every matching call
+        int seen = 0;
+    };
+
+    mutable std::mutex mutex;
+    std::vector<Fault> faults;
+    std::array<int, static_cast<std::size_t>(Call::ListFolder) + 1> counts{};
+    std::map<int, std::string> openPaths; // descriptors opened while the injector lives
+
+    int check(Call call, std::string_view path)
+    {
+        std::lock_guard lock(mutex);
+        ++counts[static_cast<std::size_t>(call)];
+        for (Fault &fault : faults) {
+            if (fault.call != call || path.find(fault.pathPart) == std::string_view::npos)
+                continue;
+            ++fault.seen;
+            if (fault.nth == 0 || fault.seen == fault.nth)
+                return fault.error;
+        }
+        return 0;
+    }
+
+    int check(Call call, int fd)
+    {
+        std::string path;
+        {
+            std::lock_guard lock(mutex);
+            if (const auto it = openPaths.find(fd); it != openPaths.end())
+                path = it->second;
+        }
+        return check(call, path);
+    }
+};
+
+namespace {
+
+// Null unless a test injects faults: outside tests every operation pays one load for it.
+std::atomic<FaultInjector::State *> g_faults{nullptr};
+
+FaultInjector::State *faults()
+{
+    return g_faults.load(std::memory_order_acquire);
+}
+
+int injected(Call call, std::string_view path)
+{
+    FaultInjector::State *state = faults();
+    return state ? state->check(call, path) : 0;
+}
+
+int injected(Call call, int fd)
+{
+    FaultInjector::State *state = faults();
+    return state ? state->check(call, fd) : 0;
+}
+
+void opened(int fd, const std::string &path)
+{
+    if (FaultInjector::State *state = faults()) {
+        std::lock_guard lock(state->mutex);
+        state->openPaths[fd] = path;
+    }
+}
+
+void closed(int fd)
+{
+    if (FaultInjector::State *state = faults()) {
+        std::lock_guard lock(state->mutex);
+        state->openPaths.erase(fd);
+    }
+}
+
+int failed(int result)
+{
+    return result == 0 ? 0 : errno;
+}
+
+void fill(const struct stat &from, Status *to)
+{
+    to->mode = from.st_mode;
+    to->owner = from.st_uid;
+    to->group = from.st_gid;
+    to->device = from.st_dev;
+    to->inode = from.st_ino;
+    to->size = from.st_size;
+}
+
+int openFile(Call call, const std::string &path, int flags, mode_t mode, File *file)
+{
+    *file = File();
+    if (const int err = injected(call, path); err != 0)
+        return err;
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    if (fd < 0)
+        return errno;
+    opened(fd, path);
+    *file = File(fd);
+    return 0;
+}
+
+} // namespace
+
+FaultInjector::FaultInjector() : m_state(std::make_unique<State>())
+{
+    g_faults.store(m_state.get(), std::memory_order_release);
+}
+
+FaultInjector::~FaultInjector()
+{
+    g_faults.store(nullptr, std::memory_order_release);
+}
+
+void FaultInjector::fail(Call call, int error, std::string pathPart, int nth)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->faults.push_back(State::Fault{call, error, std::move(pathPart), nth});
+}
+
+int FaultInjector::count(Call call) const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->counts[static_cast<std::size_t>(call)];
+}
+
+// ---- Paths ------------------------------------------------------------------------------------
+
+std::string native(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fromNative(std::string_view path)
+{
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+// ---- Descriptors ------------------------------------------------------------------------------
+
+File &File::operator=(File &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+int File::close()
+{
+    if (m_fd < 0)
+        return 0;
+    const int fd = m_fd;
+    m_fd = -1;
+    int err = injected(Call::Close, fd);
+    closed(fd);
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    return err;
+}
+
+bool Status::isRegular() const
+{
+    return S_ISREG(mode);
+}
+
+bool Status::isFolder() const
+{
+    return S_ISDIR(mode);
+}
+
+int openForReading(const std::string &path, Links links, File *file)
+{
+    return openFile(Call::OpenForReading, path, O_RDONLY | O_NONBLOCK | (links == Links::Refuse ? O_NOFOLLOW : 0), 0,
+                    file);
+}
+
+int createNew(const std::string &path, mode_t mode, File *file)
+{
+    return openFile(Call::CreateNew, path, O_WRONLY | O_CREAT | O_EXCL, mode & 07777, file);
+}
+
+int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got)
+{
+    *got = 0;
+    if (const int err = injected(Call::Read, fd); err != 0)
+        return err;
+    while (*got < length) {
+        const ssize_t n = ::pread(fd, to + *got, length - *got, static_cast<off_t>(offset) + static_cast<off_t>(*got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            break;
+        *got += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int writeAll(int fd, std::string_view bytes)
+{
+    if (bytes.empty())
+        return 0;
+    if (const int err = injected(Call::Write, fd); err != 0)
+        return err;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int sync(int fd)
+{
+    if (const int err = injected(Call::Sync, fd); err != 0)
+        return err;
+    return failed(::fsync(fd));
+}
+
+int syncPath(const std::string &path, bool folder)
+{
+    File file;
+    if (const int err = openFile(Call::OpenForReading, path, O_RDONLY | (folder ? O_DIRECTORY : 0), 0, &file); err != 0)
+        return err;
+    const int err = sync(file.fd());
+    file.close();
+    return err;
+}
+
+int status(int fd, Status *st)
+{
+    if (const int err = injected(Call::Status, fd); err != 0)
+        return err;
+    struct stat s;
+    if (::fstat(fd, &s) != 0)
+        return errno;
+    fill(s, st);
+    return 0;
+}
+
+int linkStatus(const std::string &path, Status *st)
+{
+    if (const int err = injected(Call::LinkStatus, path); err != 0)
+        return err;
+    struct stat s;
+    if (::lstat(path.c_str(), &s) != 0)
+        return errno;
+    fill(s, st);
+    return 0;
+}
+
+int exists(const std::string &path, bool *found)
+{
+    Status st;
+    const int err = linkStatus(path, &st);
+    *found = err == 0;
+    return err == ENOENT ? 0 : err;
+}
+
+bool existsFollowingLinks(const std::string &path)
+{
+    if (injected(Call::Status, path) != 0)
+        return false;
+    struct stat s;
+    return ::stat(path.c_str(), &s) == 0;
+}
+
+int changeOwner(int fd, uid_t owner, gid_t group)
+{
+    if (const int err = injected(Call::ChangeOwner, fd); err != 0)
+        return err;
+    return failed(::fchown(fd, owner, group));
+}
+
+int changeMode(int fd, mode_t mode)
+{
+    if (const int err = injected(Call::ChangeMode, fd); err != 0)
+        return err;
+    return failed(::fchmod(fd, mode & 07777));
+}
+
+int rename(const std::string &from, const std::string &to)
+{
+    if (const int err = injected(Call::Rename, to); err != 0)
+        return err;
+    return failed(::rename(from.c_str(), to.c_str()));
+}
+
+int link(const std::string &existing, const std::string &newName)
+{
+    if (const int err = injected(Call::Link, newName); err != 0)
+        return err;
+    return failed(::link(existing.c_str(), newName.c_str()));
+}
+
+int unlink(const std::string &path)
+{
+    if (const int err = injected(Call::Unlink, path); err != 0)
+        return err;
+    return failed(::unlink(path.c_str()));
+}
+
+int remove(const std::string &path)
+{
+    if (const int err = injected(Call::Remove, path); err != 0)
+        return err;
+    if (std::remove(path.c_str()) != 0 && errno != ENOENT)
+        return errno;
+    return 0;
+}
+
+int realPath(const std::string &path, std::string *resolved)
+{
+    if (const int err = injected(Call::RealPath, path); err != 0)
+        return err;
+    char buffer[PATH_MAX];
+    if (!::realpath(path.c_str(), buffer))
+        return errno;
+    *resolved = buffer;
+    return 0;
+}
+
+int mayWrite(const std::string &path)
+{
+    if (const int err = injected(Call::MayWrite, path); err != 0)
+        return err;
+    return failed(::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS));
+}
+
+int mayWriteIn(const std::string &folder)
+{
+    if (const int err = injected(Call::MayWrite, folder); err != 0)
+        return err;
+    return failed(::access(folder.c_str(), W_OK | X_OK));
+}
+
+mode_t creationMask()
+{
+    static const mode_t mask = [] {
+        const mode_t current = ::umask(0);
+        ::umask(current);
+        return current;
+    }();
+    return mask;
+}
+
+uid_t effectiveUser()
+{
+    return ::geteuid();
+}
+
+gid_t effectiveGroup()
+{
+    return ::getegid();
+}
+
+// ---- Folders ----------------------------------------------------------------------------------
+
+std::string_view FolderEntry::name() const
+{
+    return m_entry->d_name;
+}
+
+bool FolderEntry::isRegularFile() const
+{
+    if (m_entry->d_type != DT_LNK && m_entry->d_type != DT_UNKNOWN)
+        return m_entry->d_type == DT_REG;
+    struct stat st;
+    return ::fstatat(::dirfd(static_cast<DIR *>(m_dir)), m_entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
+int listFolder(const std::string &folder, const std::function<void(const FolderEntry &)> &take)
+{
+    if (const int err = injected(Call::ListFolder, folder); err != 0)
+        return err;
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return errno;
+    while (const dirent *entry = ::readdir(dir))
+        take(FolderEntry(dir, entry));
+    ::closedir(dir);
+    return 0;
+}
+
+QString absoluteCleanPath(const QString &path)
+{
+    return QDir::cleanPath(QDir(path).absolutePath());
+}
+
+bool isFolder(const QString &path)
+{
+    return QFileInfo(path).isDir();
+}
+
+bool isFile(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
+QStringList subfolders(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
+
+bool setCurrentFolder(const QString &folder)
+{
+    return QDir::setCurrent(folder);
+}
+
+QStringList volumeRoots()
+{
+    QStringList roots;
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
+            roots << volume.rootPath();
+    }
+    return roots;
+}
+
+} // namespace tagsmith::fs

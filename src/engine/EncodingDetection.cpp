@@ -227,6 +227,17 @@ bool Prescan::readMeta(std::string_view *encoding)
     return true;
 }
 
+// Whether "charset" stands in the bytes, in any case. Every META tag that declares holds it, and
+// most pages have none: their tags need not be read.
+bool mentionsCharset(std::string_view bytes)
+{
+    for (std::size_t at = bytes.find_first_of("cC"); at != std::string_view::npos;
+         at = bytes.find_first_of("cC", at + 1))
+        if (startsWithNoCase(bytes, at, "charset"))
+            return true;
+    return false;
+}
+
 std::string_view Prescan::run()
 {
     // A UTF-16 "<?x" at the very start (no byte-order mark): an XML declaration in UTF-16.
@@ -234,6 +245,8 @@ std::string_view Prescan::run()
         return "utf-16le";
     if (m_bytes.substr(0, 6) == std::string_view("\0<\0?\0x", 6))
         return "utf-16be";
+    if (!mentionsCharset(m_bytes))
+        return {};
     for (; !atEnd(); ++m_at) {
         if (byte() != '<')
             continue;

@@ -82,10 +82,7 @@ int PageReader::scan(ScannedPage &page)
     if (const int err = readEncoding(page); err != 0)
         return err;
     WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
-    auto addWord = [this, &page](std::string_view CurrentWord) {
-        if (m_minimumLength.admits(CurrentWord))
-            page.PageWords.insert(CurrentWord);
-    };
+    auto addWord = wordAdder(page);
 
     std::optional<TextCodec> codec;
     if (isDecoded(page.encoding)) {
@@ -127,10 +124,7 @@ int PageReader::scan(ScannedPage &page)
 int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)
 {
     WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
-    auto addWord = [this, &page](std::string_view CurrentWord) {
-        if (m_minimumLength.admits(CurrentWord))
-            page.PageWords.insert(CurrentWord);
-    };
+    auto addWord = wordAdder(page);
     // The text is scanned as a UTF-8 page is.
     scanner.reset(PageEncoding::Utf8);
     m_markScanner.reset();

@@ -56,6 +56,15 @@ public:
 private:
     // Decides page.encoding; reads a page that is kept whole into page.bytes.
     int readEncoding(ScannedPage &page);
+    // What the word scan of a page calls for each word: into the page's words when the minimum
+    // length admits it.
+    auto wordAdder(ScannedPage &page)
+    {
+        return [this, &page](std::string_view CurrentWord) {
+            if (m_minimumLength.admits(CurrentWord))
+                page.PageWords.insert(CurrentWord);
+        };
+    }
     // Scans a page of a decoded encoding as its text; *decoded false when its bytes do not decode.
     int scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded);
 

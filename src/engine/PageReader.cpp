@@ -81,9 +81,6 @@ int PageReader::scan(ScannedPage &page)
         page.bytes.resize(static_cast<std::size_t>(page.size));
     if (const int err = readEncoding(page); err != 0)
         return err;
-    WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
-    auto addWord = wordAdder(page);
-
     std::optional<TextCodec> codec;
     if (isDecoded(page.encoding)) {
         codec.emplace(page.encoding, page.charset);
@@ -98,26 +95,47 @@ int PageReader::scan(ScannedPage &page)
             codec.reset();
         }
     }
-    if (!codec) {
-        scanner.reset(page.encoding);
-        m_markScanner.reset();
-        page.PageWords.ClearWordTable();
-        if (const int err = feedPage(page,
-                                     [&](std::string_view bytes) {
-                                         scanner.feed(bytes, addWord);
-                                         m_markScanner.feed(bytes);
-                                         return true;
-                                     });
-            err != 0)
+    if (!codec)
+        if (const int err = scanBytes(page); err != 0)
             return err;
-        page.marks = m_markScanner.finish();
-    }
     // A page read whole needs its file no more (and a page waiting to be written keeps no file open).
     if (page.whole)
         page.close();
     // The main page's block has the words of the whole site, known only when it is written.
     if (!page.OnMainPage)
         m_block.build(page.PageWords, page.encoding, page.charset, page.block);
+    return 0;
+}
+
+int PageReader::scanBytes(ScannedPage &page)
+{
+    WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
+    auto addWord = wordAdder(page);
+    scanner.reset(page.encoding);
+    m_markScanner.reset();
+    page.PageWords.ClearWordTable();
+    std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
+    const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
+    if (buffer.size() < blockSize)
+        buffer.resize(blockSize);
+    // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
+    std::int64_t ReadPos = 0;
+    while (ReadPos < page.size) {
+        const auto length =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
+        std::size_t got = length;
+        if (!page.whole) // a whole page is in page.bytes already
+            if (const int err = fs::readAt(page.file.fd(), buffer.data(), ReadPos, length, &got); err != 0)
+                return err;
+        const std::string_view bytes(buffer.data(), got);
+        scanner.feed(bytes, addWord);
+        m_markScanner.feed(bytes);
+        ReadPos += static_cast<std::int64_t>(got);
+        if (got < length)
+            break; // the page became shorter
+    }
+    page.size = ReadPos;
+    page.marks = m_markScanner.finish();
     return 0;
 }
 

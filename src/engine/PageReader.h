@@ -65,6 +65,8 @@ private:
                 page.PageWords.insert(CurrentWord);
         };
     }
+    // Scans a Windows-1252 or UTF-8 page as its bytes.
+    int scanBytes(ScannedPage &page);
     // Scans a page of a decoded encoding as its text; *decoded false when its bytes do not decode.
     int scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded);
 

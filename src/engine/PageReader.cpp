@@ -107,7 +107,8 @@ int PageReader::scan(ScannedPage &page)
     return 0;
 }
 
-int PageReader::scanBytes(ScannedPage &page)
+// The inner loop of a run: the word scan inlined, as the compiler leaves it out of line here otherwise.
+[[gnu::flatten]] int PageReader::scanBytes(ScannedPage &page)
 {
     WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
     auto addWord = wordAdder(page);

@@ -210,12 +210,6 @@ void showMessage(int titleId, int textId, const QString &detail)
     }
     auto *popup = new FrmPopUpOK(detail);
     openPopup = popup;
-    // The popup has no parent widget, so that the disabled frame does not disable it too; the window
-    // manager still learns that it belongs to the frame and keeps it above the frame.
-    if (screens().mdi && screens().mdi->windowHandle()) {
-        popup->winId();
-        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
-    }
     QObject::connect(popup, &FrmPopUpOK::closed, [popup] {
         if (openPopup == popup)
             openPopup = nullptr;
@@ -228,6 +222,12 @@ void showMessage(int titleId, int textId, const QString &detail)
     else if (const QScreen *screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     popup->move(area.center() - popup->rect().center());
+    // The popup has no parent widget, so that the disabled frame does not disable it too; the window
+    // manager still learns that it belongs to the frame and keeps it above the frame.
+    if (screens().mdi && screens().mdi->windowHandle()) {
+        popup->winId();
+        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
+    }
     popup->show();
     popup->raise();
     popup->activateWindow();

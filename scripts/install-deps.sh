@@ -9,7 +9,7 @@ packages=(
     libsqlite3-dev libxcb1-dev
     libicu-dev
     python3
-    xvfb xauth openbox xdotool x11-apps
+    xvfb xauth openbox xdotool x11-apps netpbm
     librsvg2-bin help2man desktop-file-utils appstream dpkg-dev file
     chromium
     "$@"

@@ -3,6 +3,7 @@
 #include "engine/MetaBlock.h"
 #include "engine/PageReader.h"
 #include "engine/Run.h"
+#include "engine/RunReport.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -107,6 +108,45 @@ private slots:
                  readFile(base + QStringLiteral(".expected.htm")));
         // Only a page without a head and without META NAME tags is told about.
         QCOMPARE(observer.messages.size(), name.endsWith(QLatin1String("no-head")) ? std::size_t(1) : std::size_t(0));
+    }
+
+    // The run report names the encoding each page was read in, and why a page was read as
+    // Windows-1252 against its declaration.
+    void report_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<int>("note");
+        QTest::addColumn<QByteArray>("csvNote"); // the last field of the page's CSV row
+        QTest::newRow("koi8-r") << QStringLiteral("koi8-r") << QStringLiteral("KOI8-R") << int(EncodingNote::None)
+                                << QByteArray();
+        QTest::newRow("utf-16be") << QStringLiteral("utf-16be-head") << QStringLiteral("UTF-16BE")
+                                  << int(EncodingNote::None) << QByteArray();
+        QTest::newRow("not shift_jis") << QStringLiteral("not-shift_jis") << QStringLiteral("Windows-1252")
+                                       << int(EncodingNote::NotDecoded) << QByteArray("not-decoded shift_jis");
+        QTest::newRow("unknown charset") << QStringLiteral("unknown-charset") << QStringLiteral("Windows-1252")
+                                         << int(EncodingNote::UnknownCharset)
+                                         << QByteArray("unknown-charset replacement");
+    }
+
+    void report()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, encoding);
+        QFETCH(int, note);
+        QFETCH(QByteArray, csvNote);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("page.htm")),
+                  readFile(dataDir() + QLatin1Char('/') + name + QStringLiteral(".src.htm")));
+        RunOptions options;
+        options.templates = goldenTemplates();
+        options.folder = dir.path();
+        RecordingObserver observer;
+        const RunReport report = runMetaWithReport(options, observer);
+        QCOMPARE(report.pages.size(), std::size_t(1));
+        QCOMPARE(encodingName(report.pages[0]), encoding);
+        QCOMPARE(int(report.pages[0].encodingNote), note);
+        QVERIFY(runReportCsv(report, 100).split('\n').value(1).trimmed().endsWith("," + csvNote));
     }
 
     void reading_data()

@@ -1,0 +1,180 @@
+#include "engine/RunReport.h"
+
+#include "engine/MetaRun.h"
+#include "text/StringTable.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+namespace tagsmith {
+
+bool PageReport::written() const
+{
+    switch (outcome) {
+    case PageOutcome::Replaced:
+    case PageOutcome::BeforeHeadEnd:
+    case PageOutcome::Appended:
+    case PageOutcome::Created:
+        return true;
+    case PageOutcome::Failed:
+    case PageOutcome::NotReached:
+        break;
+    }
+    return false;
+}
+
+namespace {
+
+template <typename Counts> std::int64_t countPages(const RunReport &report, Counts counts)
+{
+    std::int64_t n = 0;
+    for (const PageReport &page : report.pages)
+        n += counts(page) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+std::int64_t RunReport::pagesWritten() const
+{
+    return countPages(*this, [](const PageReport &page) { return page.written(); });
+}
+
+std::int64_t RunReport::warnings() const
+{
+    return countPages(*this, [](const PageReport &page) { return page.isWarning(); });
+}
+
+std::int64_t RunReport::errors() const
+{
+    return countPages(*this, [](const PageReport &page) { return page.isError(); });
+}
+
+void RunReportRecorder::pageReported(const PageReport &page)
+{
+    m_report.pages.push_back(page);
+    m_inner.pageReported(page);
+}
+
+RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
+{
+    RunReport report;
+    report.dryRun = options.dryRun;
+    report.folder = options.folder;
+    report.descriptionLine = options.description;
+    report.description = options.siteDescription;
+    report.descriptionIsPrompt = options.description && options.siteDescriptionIsPrompt;
+    RunReportRecorder recorder(observer, report);
+    QElapsedTimer timer;
+    timer.start();
+    MetaRun run(options, recorder, limits);
+    report.result = run.run();
+    report.elapsedNs = timer.nsecsElapsed();
+    return report;
+}
+
+QString fileErrorText(int fileError, int langOffset)
+{
+    return loadString(ids::FileErrorBase + fileError + langOffset).value_or(QStringLiteral("%1").arg(fileError));
+}
+
+const char *outcomeName(PageOutcome outcome)
+{
+    switch (outcome) {
+    case PageOutcome::Replaced:
+        return "replaced";
+    case PageOutcome::BeforeHeadEnd:
+        return "before-head";
+    case PageOutcome::Appended:
+        return "appended";
+    case PageOutcome::Created:
+        return "created";
+    case PageOutcome::Failed:
+        return "failed";
+    case PageOutcome::NotReached:
+        break;
+    }
+    return "not-reached";
+}
+
+namespace {
+
+void appendCsvField(QByteArray &out, const QByteArray &field)
+{
+    if (field.contains(',') || field.contains('"') || field.contains('\n') || field.contains('\r')) {
+        QByteArray quoted = field;
+        quoted.replace("\"", "\"\"");
+        out += '"' + quoted + '"';
+    } else {
+        out += field;
+    }
+}
+
+void appendCsvRow(QByteArray &out, const QList<QByteArray> &fields)
+{
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendCsvField(out, fields.at(i));
+    }
+    out += "\r\n";
+}
+
+// Why a page that declares a charset was read as Windows-1252: "not-decoded shift_jis" (its bytes are
+// no Shift_JIS), "unknown-charset iso-2022-kr" (iconv does not convert it); empty otherwise.
+QByteArray encodingNoteName(const PageReport &page)
+{
+    switch (page.encodingNote) {
+    case EncodingNote::None:
+        return {};
+    case EncodingNote::NotDecoded:
+        return "not-decoded " + page.charset.toUtf8();
+    case EncodingNote::UnknownCharset:
+        return "unknown-charset " + page.charset.toUtf8();
+    }
+    return {};
+}
+
+} // namespace
+
+QString encodingName(const PageReport &page)
+{
+    if (!page.encoding)
+        return {};
+    switch (*page.encoding) {
+    case PageEncoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case PageEncoding::Windows1252:
+        return QStringLiteral("Windows-1252");
+    case PageEncoding::Utf16LE:
+        return QStringLiteral("UTF-16LE");
+    case PageEncoding::Utf16BE:
+        return QStringLiteral("UTF-16BE");
+    case PageEncoding::Legacy:
+        return page.charset.toUpper();
+    }
+    return {};
+}
+
+QByteArray runReportCsv(const RunReport &report, int langOffset)
+{
+    QByteArray out;
+    appendCsvRow(out, {"page", "main_page", "encoding", "outcome", "error", "words_found", "keywords_written", "backup",
+                       "bytes_before", "bytes_after", "encoding_note"});
+    for (const PageReport &page : report.pages) {
+        const bool read = page.outcome != PageOutcome::NotReached;
+        appendCsvRow(
+            out,
+            {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
+             outcomeName(page.outcome),
+             page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
+             read ? QByteArray::number(page.wordsFound) : QByteArray(),
+             page.written() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
+             page.BackupPath.isEmpty() ? QByteArray() : QDir(report.folder).relativeFilePath(page.BackupPath).toUtf8(),
+             read ? QByteArray::number(page.bytesBefore) : QByteArray(),
+             page.written() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page)});
+    }
+    return out;
+}
+
+} // namespace tagsmith

@@ -14,11 +14,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
@@ -28,6 +30,8 @@
 #include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tagsmith {
 namespace {
@@ -243,8 +247,8 @@ RunReportWindow::RunReportWindow(RunReport report, std::map<std::size_t, SideByS
     buttons->addWidget(m_ok);
     layout->addLayout(buttons);
 
+    resize(640, preview ? 640 : 420);
     localise();
-    resize(preview ? QSize(900, 640) : QSize(820, 420));
     if (m_filter->rowCount() > 0)
         m_table->selectRow(0);
 }
@@ -256,10 +260,15 @@ RunReportWindow *RunReportWindow::showReport(RunReport report, std::map<std::siz
         openWindow->close();
     auto *window = new RunReportWindow(std::move(report), std::move(changes), parent);
     openWindow = window;
-    if (parent) {
-        const QRect area = parent->window()->geometry();
-        window->move(area.center() - window->rect().center());
-    }
+    // Over the frame, and whole on its screen.
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    window->resize(window->size().boundedTo(available.size() - QSize(40, 80)));
+    QRect placed(QPoint(), window->size());
+    placed.moveCenter(parent ? parent->window()->geometry().center() : available.center());
+    placed.moveLeft(std::clamp(placed.left(), available.left() + 10, available.right() - placed.width() - 10));
+    placed.moveTop(std::clamp(placed.top(), available.top() + 30, available.bottom() - placed.height() - 10));
+    window->move(placed.topLeft());
     window->show();
     window->raise();
     window->activateWindow();
@@ -299,6 +308,12 @@ void RunReportWindow::localise()
         m_afterCaption->setText(text(After));
     }
     fillTable();
+    // Wide enough for every column where the screen allows; the other language may need more.
+    const int columns = m_table->horizontalHeader()->length() + m_table->verticalScrollBar()->sizeHint().width() + 40;
+    if (columns > width()) {
+        const QScreen *shown = screen();
+        resize(shown ? std::min(columns, shown->availableGeometry().width() - 40) : columns, height());
+    }
 }
 
 void RunReportWindow::fillTable()
@@ -331,8 +346,11 @@ void RunReportWindow::fillTable()
                 text(page.encodingNote == EncodingNote::NotDecoded ? ids::CharsetNotDecoded : ids::CharsetUnknown)
                     .arg(page.charset));
         auto *outcome = new QStandardItem(outcomeText(page));
-        if (page.isError())
+        if (page.isError()) {
             outcome->setForeground(QColor(0xb0, 0x00, 0x20));
+            // What failed: the page, or its folder or backup.
+            outcome->setToolTip(page.failedPath.isEmpty() ? page.PagePath : page.failedPath);
+        }
         else if (page.isWarning())
             outcome->setForeground(QColor(0x9a, 0x5b, 0x00));
         auto *backup =
@@ -358,6 +376,10 @@ void RunReportWindow::showChange()
     const SideBySide &change = found != m_changes.end() ? found->second : none;
     fillSide(m_before, change, true);
     fillSide(m_after, change, false);
+    for (QTextEdit *side : {m_before, m_after}) {
+        side->horizontalScrollBar()->setValue(0);
+        side->verticalScrollBar()->setValue(0);
+    }
 }
 
 void RunReportWindow::openPage(const QModelIndex &index)

@@ -3,10 +3,14 @@
 #include "engine/MarkScanner.h"
 #include "engine/MetaBlock.h"
 #include "engine/MinimumWordLength.h"
+#include "engine/PageContent.h"
 #include "engine/Run.h"
 #include "engine/ScannedPage.h"
 #include "engine/TextCodec.h"
 #include "engine/WordScanner.h"
+
+#include <QHash>
+#include <QString>
 
 #include <algorithm>
 #include <cstdint>
@@ -14,6 +18,15 @@
 #include <vector>
 
 namespace tagsmith {
+
+// What a page is to get when its words are chosen from the whole site before any page is written.
+struct PagePlan
+{
+    WordTable keywords; // in the order they are written
+    std::string description;
+    bool ownDescription = false;
+};
+using SitePlan = QHash<QString, PagePlan>; // by PagePath
 
 // The reading half of a page's work: opens the page, reads it, scans it for words and marks and, for
 // a page of the folder, builds its META block. Touches nothing on disk, so it may run ahead of the
@@ -35,6 +48,18 @@ public:
     // The same for bytes that stand in for the page's own: a dry run's page as a page written
     // before it in the run left it.
     int scanInstead(ScannedPage &page, std::string_view bytes);
+
+    // With a plan a page's words and description are taken from it instead of from the page; the plan
+    // must outlive the reader's use of it. With pageDescriptions (and no plan) each page's own
+    // description is looked for.
+    void setPlan(const SitePlan *plan) { m_plan = plan; }
+    void setPageDescriptions(bool on) { m_pageDescriptions = on; }
+
+    // Reads the open page whole or in blocks, decides its encoding and hands its bytes to content;
+    // words go to the sink, through the minimum length option. Closes the page.
+    int readPage(ScannedPage &page, PageContent &content, const PageContent::WordSink &words, bool description);
+    // The same for a page scanned already: whole in page.bytes, or still open.
+    int readContent(ScannedPage &page, PageContent &content, const PageContent::WordSink &words, bool description);
 
     // Reads the first size bytes of fd (fewer when the file ends first) block by block through buffer
     // and hands each block to take, which returns false to stop early.
@@ -69,8 +94,6 @@ private:
                 page.PageWords.insert(CurrentWord);
         };
     }
-    // Scans a Windows-1252 or UTF-8 page as its bytes.
-    int scanBytes(ScannedPage &page);
     // Scans a page of a decoded encoding as its text; *decoded false when its bytes do not decode.
     int scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded);
 
@@ -100,12 +123,20 @@ private:
         return 0;
     }
 
+public:
+    // The page's META block with these words and the page's own description when it has one.
+    void buildBlock(ScannedPage &page, const WordTable &words) const;
+
+private:
     const MetaBlock &m_block;
     const MinimumWordLength &m_minimumLength;
     RunLimits m_limits;
     WordScanner m_folderScanner;
     WordScanner m_mainScanner;
     MarkScanner m_markScanner;
+    PageContent m_content;
+    const SitePlan *m_plan = nullptr;
+    bool m_pageDescriptions = false;
     std::vector<char> m_blocks; // for a page read in blocks
     std::string m_text;         // a block of a decoded page, as UTF-8
     TagPositions m_positions;   // where the tags of a decoded page stand

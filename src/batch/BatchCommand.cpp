@@ -38,8 +38,10 @@ public:
         clearProgress();
         const int lang = m_arguments.langOffset;
         const QString title = loadString(msg.titleId + lang).value_or(QString());
-        const QString text =
+        QString text =
             loadString(msg.textId + lang).value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
+        if (msg.count >= 0)
+            text = text.arg(msg.count);
         if (!msg.page.isEmpty())
             m_err << msg.page << QStringLiteral(": ");
         m_err << title << QLatin1Char(' ') << text << Qt::endl;

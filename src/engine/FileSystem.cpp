@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -293,6 +294,18 @@ int syncPath(const std::string &path, bool folder)
     return err;
 }
 
+int syncFileSystem(const std::string &folder)
+{
+    File file;
+    if (const int err = openFile(Call::OpenForReading, folder, O_RDONLY | O_DIRECTORY, 0, &file); err != 0)
+        return err;
+    if (const int err = injected(Call::Sync, file.fd()); err != 0)
+        return err;
+    const int err = failed(::syncfs(file.fd()));
+    file.close();
+    return err;
+}
+
 int status(int fd, Status *st)
 {
     if (const int err = injected(Call::Status, fd); err != 0)
@@ -436,6 +449,11 @@ uid_t effectiveUser()
 gid_t effectiveGroup()
 {
     return ::getegid();
+}
+
+bool processRuns(pid_t process)
+{
+    return process > 0 && (::kill(process, 0) == 0 || errno != ESRCH);
 }
 
 // ---- Folders ----------------------------------------------------------------------------------

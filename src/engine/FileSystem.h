@@ -80,6 +80,9 @@ int replaceWholeFile(const std::string &path, std::string_view bytes);
 int sync(int fd);
 // Opens path (a file, or a folder), puts it on the disk and closes it again.
 int syncPath(const std::string &path, bool folder);
+// Puts everything written to the file system that holds the folder on the disk (one call, however
+// many files were written).
+int syncFileSystem(const std::string &folder);
 
 int status(int fd, Status *st);
 // The status of path itself, a link not followed.
@@ -111,6 +114,8 @@ int mayWriteIn(const std::string &folder);
 mode_t creationMask();
 uid_t effectiveUser();
 gid_t effectiveGroup();
+// Whether a process of this number runs (one of another user counts as running).
+bool processRuns(pid_t process);
 
 // One entry of a folder while it is listed.
 class FolderEntry

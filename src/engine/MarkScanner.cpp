@@ -96,6 +96,16 @@ void MarkScanner::feed(std::string_view bytes)
             p = next;
             if (p == end)
                 break;
+            // Most tags are no candidate from their first byte on: neither META nor /HEAD starts
+            // there (blanks are left out, and a "<" starts afresh).
+            if (end - p >= 2) {
+                const char first = p[1];
+                if (first != ' ' && first != '<' && first != '/' && first != 'm' && first != 'M') {
+                    p += 2;
+                    m_position += 2;
+                    continue;
+                }
+            }
         }
         const auto c = static_cast<unsigned char>(*p++);
         if (!m_pending.empty()) {

@@ -51,31 +51,26 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
     }
     appendEncoded(out, m_templates[2], encoding);
     std::string converted; // a word in the case it is written in
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (i > 0)
+    bool first = true;
+    words.forEachRow([&](std::string_view word, std::string_view key) {
+        if (!first)
             out += ", ";
-        const std::string_view word = words.row(i);
-        // ASCII is the same bytes in every encoding a page may have.
-        if (m_case != CaseConversion::Keep && word.size() <= ascii::ShortText) {
-            char buffer[ascii::ShortText];
-            if (m_case == CaseConversion::Lower ? ascii::convertShort(word, buffer, ascii::lower)
-                                                : ascii::convertShort(word, buffer, ascii::upper)) {
-                out.append(buffer, word.size());
-                continue;
-            }
-        } else if (ascii::isAscii(word)) {
-            if (m_case == CaseConversion::Keep)
+        first = false;
+        // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
+        // word in lower case.
+        if (ascii::isAscii(word)) {
+            if (m_case == CaseConversion::Lower)
+                out += key;
+            else if (m_case == CaseConversion::Keep)
                 out += word;
-            else if (m_case == CaseConversion::Lower)
-                ascii::appendConverted(out, word, ascii::lower);
             else
-                ascii::appendConverted(out, word, ascii::upper);
-            continue;
+                ascii::appendConverted(out, key, ascii::upper);
+            return;
         }
         converted.clear();
         appendCaseConverted(converted, word, m_case, encoding);
         appendEncoded(out, converted, encoding);
-    }
+    });
     appendEncoded(out, m_templates[3], encoding);
     out += LineEnd;
     if (m_robotsLine) {

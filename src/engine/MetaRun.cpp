@@ -2,6 +2,7 @@
 
 #include "engine/FileError.h"
 #include "engine/FileSystem.h"
+#include "engine/LeftoverTemporaries.h"
 #include "engine/PageBackup.h"
 #include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
@@ -21,6 +22,12 @@
 
 namespace tagsmith {
 namespace {
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
 
 // Whether two reads of a page gave the same bytes, and so the same words and marks.
 bool sameBytes(const ScannedPage &a, const ScannedPage &b)
@@ -105,6 +112,8 @@ RunResult MetaRun::run()
     }
 
     const bool hasMainPage = !m_options.mainPage.isEmpty();
+    if (!m_options.dryRun)
+        removeLeftovers(hasMainPage);
     QString folder = m_options.folder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
@@ -202,7 +211,42 @@ RunResult MetaRun::run()
             return RunResult::Failed;
     }
     SiteWords.ClearWordTable();
+    // Completed means the pages are on the disk.
+    if (const auto [err, where] = syncWritten(); err != 0) {
+        m_observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), where});
+        return RunResult::Failed;
+    }
     return RunResult::Completed;
+}
+
+void MetaRun::removeLeftovers(bool hasMainPage)
+{
+    // The folder, and the main page's folder when that is another one.
+    QStringList folders{fs::absoluteCleanPath(m_options.folder)};
+    if (hasMainPage) {
+        const QString mainFolder = fs::absoluteCleanPath(m_options.mainPage + QStringLiteral("/.."));
+        if (mainFolder != folders.front())
+            folders << mainFolder;
+    }
+    for (const QString &folder : std::as_const(folders))
+        if (const int removed = removeLeftoverTemporaries(fs::native(folder)); removed > 0)
+            m_observer.message({ids::WarningTitle, ids::TemporariesRemoved, folder, removed});
+}
+
+void MetaRun::pageWritten(const ScannedPage &page)
+{
+    for (const auto &written : m_writtenFolders)
+        if (written.first == page.device)
+            return;
+    m_writtenFolders.emplace_back(page.device, folderOf(page.target));
+}
+
+std::pair<int, QString> MetaRun::syncWritten()
+{
+    for (const auto &[device, folder] : m_writtenFolders)
+        if (const int err = fs::syncFileSystem(folder); err != 0)
+            return {err, fs::fromNative(folder)};
+    return {0, QString()};
 }
 
 void MetaRun::readPage(ScannedPage &page)
@@ -295,6 +339,8 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &rep
             report.failedPath = fs::fromNative(failed);
     }
     page.close();
+    if (err == 0 && !m_options.dryRun)
+        pageWritten(page);
     return err == 0 ? 0 : fileErrorFromErrno(err);
 }
 

@@ -65,6 +65,13 @@ private:
     void findSharedFiles(const QStringList &paths);
     // Dry run: the new bytes of the file the page is, when a page before it would have written it.
     const std::string *dryWritten(const ScannedPage &page) const;
+    // Removes the temporaries a killed run left in the folder (and the main page's folder) and says
+    // how many.
+    void removeLeftovers(bool hasMainPage);
+    // Notes the file system of a page written; syncWritten() puts each one on the disk and returns
+    // the errno and folder of a failure.
+    void pageWritten(const ScannedPage &page);
+    std::pair<int, QString> syncWritten();
 
     // For the most telling words: reads every page (the main page included) before any is written
     // and chooses each page's keywords and description. mainInFolder becomes the number of the
@@ -90,6 +97,7 @@ private:
     // the folder's pages); and the backups it would have made.
     std::map<std::string, std::optional<std::string>> m_dryWritten;
     std::set<std::string> m_dryBackups;
+    std::vector<std::pair<dev_t, std::string>> m_writtenFolders; // a folder of each file system written
 };
 
 } // namespace tagsmith

@@ -1,6 +1,7 @@
 #include "engine/PageReplacement.h"
 
 #include "engine/FileSystem.h"
+#include "engine/LeftoverTemporaries.h"
 
 #include <QRandomGenerator>
 
@@ -76,10 +77,7 @@ int PageReplacement::create(mode_t mode, uid_t owner, gid_t group, std::size_t b
     // taken.
     fs::File file;
     for (int attempt = 0; !file.isOpen(); ++attempt) {
-        char suffix[40];
-        std::snprintf(suffix, sizeof suffix, ".%d-%08x.tmp", static_cast<int>(::getpid()),
-                      QRandomGenerator::global()->generate());
-        m_TempPath = folder + "." + name + suffix;
+        m_TempPath = folder + temporaryName(name, ::getpid(), QRandomGenerator::global()->generate());
         if (const int err = fs::createNew(m_TempPath, mode, &file); err != 0) {
             m_TempPath.clear();
             if (err != EEXIST || attempt >= 100)

@@ -17,6 +17,8 @@ struct Message
     int titleId = 0;
     int textId = 0;
     QString page;
+    // A number the text speaks of (its "%1"), -1 when it has none.
+    std::int64_t count = -1;
 };
 
 // The keywords and the description a page got, as written (the description empty without its line).

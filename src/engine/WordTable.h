@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,18 @@ public:
     std::size_t memoryUse() const;
     // Row i (from 0) in first-added order.
     std::string_view row(std::size_t i) const;
+    // Hands every row in first-added order to take(word, key), key being the word's case-folded form
+    // (an ASCII word's key is the word in lower case).
+    template <typename Take> void forEachRow(Take &&take) const
+    {
+        const char *text = m_text.data();
+        for (const std::size_t offset : m_rows) {
+            std::size_t lengths[2];
+            std::memcpy(lengths, text + offset, HeaderSize);
+            const char *key = text + offset + HeaderSize;
+            take(std::string_view(key + lengths[0], lengths[1]), std::string_view(key, lengths[0]));
+        }
+    }
 
 private:
     // Each row stands in m_text as its key length, its form length, the key and the form.

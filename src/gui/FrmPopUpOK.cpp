@@ -42,6 +42,8 @@ FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
     setProperty(TagProperty, QString::number(Module1::PopTitleId));
     LblVeld->setProperty(TagProperty, QString::number(Module1::PopTextId));
     Module1::LocaliseForm(this);
+    if (!Module1::PopTextArgument.isEmpty())
+        LblVeld->setText(LblVeld->text().arg(Module1::PopTextArgument));
 
     if (!detail.isEmpty()) {
         // A long path would not wrap at all; shorten it in the middle, where it matters least.

@@ -86,6 +86,10 @@ public:
 
 // Shows a run on the main options screen: the page under work, its backup name and page i of n, and
 // hands the run's messages to the popup without waiting for them.
+//
+// A run of many small pages starts several thousand pages a second: the screen shows where the run
+// is about ten times a second, and only the labels and the bar that changed are painted (laying out
+// a path and painting the whole screen for every page would take longer than the run itself).
 class ScreenRunObserver final : public RunObserver
 {
 public:
@@ -96,25 +100,25 @@ public:
         // A preview tells what it finds about each page in its report, not in messages.
         if (m_preview && !m_page.isEmpty())
             return;
-        Module1::showMessage(msg.titleId, msg.textId, msg.page);
-        keepPainting(true);
+        Module1::showMessage(msg.titleId, msg.textId, msg.page,
+                             msg.count >= 0 ? QString::number(msg.count) : QString());
+        // The first message is shown at once; later ones only bring the open popup to the front.
+        keepPainting(m_messages++ == 0);
     }
 
     void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
     {
         m_page = pagePath;
+        m_backup.clear();
         m_index = std::size_t(index);
-        m_screen.LblVeld[11]->setText(shortened(m_screen.LblVeld[11], pagePath));
-        m_screen.LblVeld[12]->clear();
-        const int pages = int(std::clamp<std::int64_t>(count, 1, INT_MAX));
-        m_screen.Progress->setRange(0, pages);
-        m_screen.Progress->setValue(int(std::clamp<std::int64_t>(index + 1, 0, pages)));
+        m_count = count;
         keepPainting(index == 0);
     }
 
     void backupChosen(const QString &backupPath) override
     {
-        m_screen.LblVeld[12]->setText(shortened(m_screen.LblVeld[12], backupPath));
+        m_backup = backupPath;
+        keepPainting(false);
     }
 
     QString page() const { return m_page; }
@@ -141,13 +145,19 @@ private:
         return label->fontMetrics().elidedText(path, Qt::ElideMiddle, label->width());
     }
 
-    // The labels change for every page; painting them more often than the eye can follow would only
-    // slow a run of many small pages down.
+    // Shows the page under work now, or when the last time is long enough ago. At the start and for
+    // the first message the whole screen is painted at once.
     void keepPainting(bool now)
     {
-        if (!now && m_sincePaint.isValid() && m_sincePaint.elapsed() < 40)
+        if (!now && m_sincePaint.isValid() && m_sincePaint.elapsed() < 100)
             return;
-        m_screen.repaint();
+        m_screen.LblVeld[11]->setText(shortened(m_screen.LblVeld[11], m_page));
+        m_screen.LblVeld[12]->setText(shortened(m_screen.LblVeld[12], m_backup));
+        const int pages = int(std::clamp<std::int64_t>(m_count, 1, INT_MAX));
+        m_screen.Progress->setRange(0, pages);
+        m_screen.Progress->setValue(int(std::clamp<std::int64_t>(std::int64_t(m_index) + 1, 0, pages)));
+        if (now)
+            m_screen.repaint();
         QCoreApplication::processEvents();
         m_sincePaint.start();
     }
@@ -155,7 +165,10 @@ private:
     FrmTsMain &m_screen;
     bool m_preview;
     QString m_page;
+    QString m_backup;
     std::size_t m_index = 0;
+    std::int64_t m_count = 1;
+    int m_messages = 0;
     std::map<std::size_t, SideBySide> m_changes;
     QString m_mainPage;
     std::optional<std::string> m_mainBefore;

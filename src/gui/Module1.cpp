@@ -36,6 +36,7 @@ QString AppPath;
 QString DataPath;
 int PopTitleId = 0;
 int PopTextId = 0;
+QString PopTextArgument;
 int BrowseTarget = 0;
 
 namespace {
@@ -206,10 +207,11 @@ void LocaliseForm(QWidget *form)
     localiseForm(form, LangOffset);
 }
 
-void showMessage(int titleId, int textId, const QString &detail)
+void showMessage(int titleId, int textId, const QString &detail, const QString &argument)
 {
     PopTitleId = titleId;
     PopTextId = textId;
+    PopTextArgument = argument;
     if (screens().mdi)
         screens().mdi->setEnabled(false);
     if (openPopup) {

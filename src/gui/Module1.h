@@ -33,6 +33,8 @@ extern QString DataPath;
 // Base resource ids of the message popup's title and text.
 extern int PopTitleId;
 extern int PopTextId;
+// What stands for "%1" in the popup's text (a number the run counted); empty when the text has none.
+extern QString PopTextArgument;
 // Which field of the main options screen the folder chooser fills: 0 the HTML folder, 1 the main page.
 extern int BrowseTarget;
 // Turns a check box value (0 clear, 1 ticked) into an enabled state.
@@ -76,8 +78,8 @@ void LocaliseForm(QWidget *form);
 
 // Raises a message: sets PopTitleId and PopTextId, disables the frame and shows the popup without
 // waiting. An open popup is only brought to the front and keeps its first text. The detail line (the
-// page a file error is about) is shown under the text.
-void showMessage(int titleId, int textId, const QString &detail = QString());
+// page a file error is about) is shown under the text, argument in place of the text's "%1".
+void showMessage(int titleId, int textId, const QString &detail = QString(), const QString &argument = QString());
 
 // The open message popup, or nullptr when none is open.
 FrmPopUpOK *popup();

@@ -196,6 +196,8 @@ constexpr Entry Table[] = {
     {3048, "Dezelfde omschrijving op elke pagina, of de eigen tekst van elke pagina (de tekst hierboven "
            "voor een pagina zonder)."},
     {3049, "ongewijzigd"},
+    // A run's clean-up after an interrupted run ("%1" is the number of files).
+    {3080, "Tijdelijke bestanden van een afgebroken run verwijderd: %1"},
     // The database's own lines (start-up and the batch command).
     {3085, "De bytes van de pagina zijn geen %1: gelezen als Windows-1252."},
     {3086, "Tekenset %1 wordt niet ondersteund: gelezen als Windows-1252."},
@@ -246,6 +248,7 @@ constexpr Entry Table[] = {
     {3148, "The same description on every page, or each page's own text (the text above for a page "
            "without one)."},
     {3149, "unchanged"},
+    {3180, "Temporary files of an interrupted run removed: %1"},
     {3185, "The page's bytes are no %1: read as Windows-1252."},
     {3186, "Charset %1 is not supported: read as Windows-1252."},
     {3190, "database: %1"},

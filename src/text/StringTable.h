@@ -37,6 +37,7 @@ inline constexpr int SameDescription = 3046;
 inline constexpr int OwnDescription = 3047;
 inline constexpr int DescriptionTip = 3048;
 inline constexpr int Unchanged = 3049;
+inline constexpr int TemporariesRemoved = 3080;
 // The database's own lines (start-up and the batch command).
 inline constexpr int DatabaseLine = 3090;
 inline constexpr int CannotMakeDataFolder = 3091;

@@ -8,10 +8,12 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
     libsqlite3-dev libdtl-dev libxcb1-dev zlib1g-dev libssl-dev
     libxml2-dev
+    libicu-dev
     patch
     python3
     xvfb xauth openbox xdotool x11-apps netpbm
     librsvg2-bin help2man desktop-file-utils appstream dpkg-dev file
+    chromium
     "$@"
 )
 

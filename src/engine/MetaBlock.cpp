@@ -1,6 +1,7 @@
 #include "engine/MetaBlock.h"
 
 #include "engine/AsciiText.h"
+#include "engine/TextCodec.h"
 #include "engine/WordTable.h"
 
 namespace tagsmith {
@@ -84,6 +85,20 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
         if (m_closedLines)
             out += LineEnd;
     }
+}
+
+void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string_view charset, std::string &out) const
+{
+    if (!isDecoded(encoding)) {
+        build(words, encoding, out);
+        return;
+    }
+    std::string text;
+    // Case is converted by every mapping Unicode has: the charset writes what it cannot hold as a
+    // reference.
+    build(words, encoding, text);
+    out.clear();
+    TextCodec(encoding, charset).encode(text, out);
 }
 
 std::string MetaBlock::build(const WordTable &words, PageEncoding encoding) const

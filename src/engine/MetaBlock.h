@@ -27,6 +27,9 @@ public:
     // the site description.
     void build(const WordTable &words, PageEncoding encoding, std::string &out, std::string_view description) const;
     std::string build(const WordTable &words, PageEncoding encoding) const;
+    // The same for a page of any encoding: in UTF-16 or another charset (named as the page declares
+    // it) the block is made as UTF-8 and then written in the page's encoding.
+    void build(const WordTable &words, PageEncoding encoding, std::string_view charset, std::string &out) const;
 
     // A word as the keywords line writes it (UTF-8, in the case chosen).
     std::string writtenWord(std::string_view word) const;

@@ -339,6 +339,8 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &rep
     int err = page.error;
     if (err == 0) {
         report.encoding = page.encoding;
+        report.charset = QString::fromStdString(page.charset);
+        report.encodingNote = page.encodingNote;
         report.bytesBefore = page.size;
         report.wordsFound = static_cast<std::int64_t>(page.PageWords.size());
         // PageWords holds the words of the page under work.

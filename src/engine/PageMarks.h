@@ -20,6 +20,11 @@ struct PageMarks
     // Marks[0] is the closing head tag, not a META NAME tag: the block goes before it and the page
     // goes on unchanged from there.
     bool headMark = false;
+    // For a page read through a decoder, where a byte ">" need not be a ">": the offset after the
+    // first ">" following each mark (beyond the page when there is none). Otherwise the marked tag
+    // ends at the first byte ">" after its mark.
+    bool tagEndsKnown = false;
+    std::array<std::int64_t, MaxMarks + 1> tagEnds{};
 
     std::int64_t endMark() const { return Marks[static_cast<std::size_t>(MarkCount)]; }
 };

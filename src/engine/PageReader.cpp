@@ -2,6 +2,7 @@
 
 #include "engine/EncodingDetection.h"
 #include "engine/FileSystem.h"
+#include "engine/TextCodec.h"
 
 #include <cerrno>
 #include <optional>
@@ -113,25 +114,42 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
             page.PageWords.insert(CurrentWord);
     };
 
-    // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
-    std::int64_t ReadPos = 0;
-    while (ReadPos < page.size) {
-        const auto length =
-            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
-        std::size_t got = length;
-        if (!page.whole) // a whole page is in page.bytes already
-            if (const int err = fs::readAt(page.file.fd(), buffer.data(), ReadPos, length, &got); err != 0)
+    bool decoded = false;
+    if (isDecoded(page.encoding)) {
+        // UTF-16 or another charset: scanned as the text it decodes to, else as Windows-1252 bytes.
+        TextCodec codec(page.encoding, page.charset);
+        if (codec.known())
+            if (const int err = scanDecoded(page, codec, &decoded); err != 0)
                 return err;
-        const std::string_view bytes(buffer.data(), got);
-        if (!m_plan)
-            scanner.feed(bytes, addWord);
-        m_markScanner.feed(bytes);
-        ReadPos += static_cast<std::int64_t>(got);
-        if (got < length)
-            break; // the page became shorter
+        if (!decoded) {
+            page.encodingNote = codec.known() ? EncodingNote::NotDecoded : EncodingNote::UnknownCharset;
+            page.encoding = PageEncoding::Windows1252;
+            scanner.reset(page.encoding);
+            m_markScanner.reset();
+            page.PageWords.ClearWordTable();
+        }
     }
-    page.size = ReadPos;
-    page.marks = m_markScanner.finish();
+    if (!decoded) {
+        // The bytes the page had when it was opened are the page; what is appended meanwhile is not.
+        std::int64_t ReadPos = 0;
+        while (ReadPos < page.size) {
+            const auto length =
+                static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
+            std::size_t got = length;
+            if (!page.whole) // a whole page is in page.bytes already
+                if (const int err = fs::readAt(page.file.fd(), buffer.data(), ReadPos, length, &got); err != 0)
+                    return err;
+            const std::string_view bytes(buffer.data(), got);
+            if (!m_plan)
+                scanner.feed(bytes, addWord);
+            m_markScanner.feed(bytes);
+            ReadPos += static_cast<std::int64_t>(got);
+            if (got < length)
+                break; // the page became shorter
+        }
+        page.size = ReadPos;
+        page.marks = m_markScanner.finish();
+    }
     if (plan) {
         page.PageWords = plan->keywords;
         page.description = plan->description;
@@ -151,8 +169,54 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     return 0;
 }
 
+int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)
+{
+    WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
+    auto addWord = wordAdder(page);
+    // The text is scanned as a UTF-8 page is.
+    scanner.reset(PageEncoding::Utf8);
+    m_markScanner.reset();
+    page.PageWords.ClearWordTable();
+    m_positions.clear();
+    bool ok = true;
+    const auto scanText = [&] {
+        if (!m_plan)
+            scanner.feed(m_text, addWord);
+        m_markScanner.feed(m_text);
+    };
+    if (const int err = feedPage(page,
+                                 [&](std::string_view bytes) {
+                                     m_text.clear();
+                                     ok = codec.decode(bytes, m_text, m_positions);
+                                     if (ok)
+                                         scanText();
+                                     return ok;
+                                 });
+        err != 0)
+        return err;
+    m_text.clear();
+    ok = ok && codec.finishDecoding(m_text);
+    if (ok) {
+        scanText();
+        page.marks = m_positions.pageMarks(m_markScanner.finish(), page.size);
+    }
+    *decoded = ok;
+    return 0;
+}
+
 void PageReader::buildBlock(ScannedPage &page, const WordTable &words) const
 {
+    if (isDecoded(page.encoding)) {
+        // Made as UTF-8, then written in the page's own encoding.
+        std::string text;
+        if (page.ownDescription)
+            m_block.build(words, page.encoding, text, escapeAttribute(page.description));
+        else
+            m_block.build(words, page.encoding, text);
+        page.block.clear();
+        TextCodec(page.encoding, page.charset).encode(text, page.block);
+        return;
+    }
     if (page.ownDescription)
         m_block.build(words, page.encoding, page.block, escapeAttribute(page.description));
     else
@@ -209,8 +273,9 @@ int PageReader::readContent(ScannedPage &page, PageContent &content, const PageC
 
 int PageReader::readEncoding(ScannedPage &page, bool preloaded)
 {
-    std::optional<PageEncoding> declared;
+    std::string_view declared;
     Utf8Check check;
+    page.encodingNote = EncodingNote::None;
     if (page.whole) {
         // The page is read whole here, once, for the scan and the rewrite as well.
         std::size_t got = static_cast<std::size_t>(page.size);
@@ -222,7 +287,7 @@ int PageReader::readEncoding(ScannedPage &page, bool preloaded)
         page.size = static_cast<std::int64_t>(got);
         const std::string_view bytes(page.bytes.data(), got);
         declared = declaredEncoding(bytes);
-        if (!declared)
+        if (declared.empty())
             check.feed(bytes);
     } else {
         // A large page: its start for a declaration, and without one a pass of its own for the check,
@@ -234,7 +299,7 @@ int PageReader::readEncoding(ScannedPage &page, bool preloaded)
         if (const int err = fs::readAt(page.file.fd(), m_blocks.data(), 0, window, &got); err != 0)
             return err;
         declared = declaredEncoding(std::string_view(m_blocks.data(), got));
-        if (!declared)
+        if (declared.empty())
             if (const int err = forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_blocks,
                                              [&check](std::string_view bytes) {
                                                  check.feed(bytes);
@@ -243,6 +308,7 @@ int PageReader::readEncoding(ScannedPage &page, bool preloaded)
                 err != 0)
                 return err;
     }
+    page.charset = declared;
     page.encoding = decideEncoding(declared, check);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "engine/PageContent.h"
 #include "engine/Run.h"
 #include "engine/ScannedPage.h"
+#include "engine/TextCodec.h"
 #include "engine/WordScanner.h"
 
 #include <QHash>
@@ -84,6 +85,43 @@ private:
     int scanPage(ScannedPage &page, bool preloaded);
     // Decides page.encoding; reads a page that is kept whole into page.bytes unless it is there.
     int readEncoding(ScannedPage &page, bool preloaded);
+    // What the word scan of a page calls for each word: into the page's words when the minimum
+    // length admits it.
+    auto wordAdder(ScannedPage &page)
+    {
+        return [this, &page](std::string_view CurrentWord) {
+            if (m_minimumLength.admits(CurrentWord))
+                page.PageWords.insert(CurrentWord);
+        };
+    }
+    // Scans a page of a decoded encoding as its text; *decoded false when its bytes do not decode.
+    int scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded);
+
+    // Hands the page's bytes (those it had when it was opened), block by block, to take, which
+    // returns false to stop; a page read whole is one block. A page found shorter is that long.
+    template <typename Take> int feedPage(ScannedPage &page, Take &&take)
+    {
+        std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
+        const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
+        if (buffer.size() < blockSize)
+            buffer.resize(blockSize);
+        std::int64_t ReadPos = 0;
+        while (ReadPos < page.size) {
+            const auto length = static_cast<std::size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - ReadPos));
+            std::size_t got = length;
+            if (!page.whole) // a whole page is in page.bytes already
+                if (const int err = fs::readAt(page.file.fd(), buffer.data(), ReadPos, length, &got); err != 0)
+                    return err;
+            if (!take(std::string_view(buffer.data(), got)))
+                return 0;
+            ReadPos += static_cast<std::int64_t>(got);
+            if (got < length)
+                break; // the page became shorter
+        }
+        page.size = ReadPos;
+        return 0;
+    }
 
 public:
     // The page's META block with these words and the page's own description when it has one.
@@ -100,6 +138,8 @@ private:
     const SitePlan *m_plan = nullptr;
     bool m_pageDescriptions = false;
     std::vector<char> m_blocks; // for a page read in blocks
+    std::string m_text;         // a block of a decoded page, as UTF-8
+    TagPositions m_positions;   // where the tags of a decoded page stand
 };
 
 } // namespace tagsmith

@@ -63,9 +63,15 @@ void PageSplicer::feed(std::string_view bytes)
             std::min<std::int64_t>(limit - m_position, static_cast<std::int64_t>(bytes.size())));
         std::string_view piece = bytes.substr(0, take);
         if (m_dropping) {
-            const void *close = std::memchr(piece.data(), '>', piece.size());
-            if (close) {
-                const auto skipped = static_cast<std::size_t>(static_cast<const char *>(close) - piece.data()) + 1;
+            std::size_t skipped = std::string_view::npos;
+            if (m_marks.tagEndsKnown) {
+                const std::int64_t tagEnd = m_marks.tagEnds[m_segment];
+                if (tagEnd <= m_position + static_cast<std::int64_t>(take))
+                    skipped = static_cast<std::size_t>(tagEnd - m_position);
+            } else if (const void *close = std::memchr(piece.data(), '>', piece.size())) {
+                skipped = static_cast<std::size_t>(static_cast<const char *>(close) - piece.data()) + 1;
+            }
+            if (skipped != std::string_view::npos) {
                 m_dropping = false;
                 if (m_dropLineBreaks)
                     m_lineBreak = LineBreak::AfterTag;

@@ -4,6 +4,8 @@
 
 #include <QChar>
 
+#include <unicode/uchar.h>
+
 namespace tagsmith {
 
 bool isAscii(std::string_view text)
@@ -12,6 +14,19 @@ bool isAscii(std::string_view text)
         if (static_cast<unsigned char>(ch) >= 0x80)
             return false;
     return true;
+}
+
+// ICU, because Qt's own mappings leave a character unchanged where Unicode's full mapping has more
+// than one character, and so lack the simple mappings of U+0130 and of the Greek letters with a
+// subscript iota.
+char32_t simpleUpper(char32_t c)
+{
+    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
+}
+
+char32_t simpleLower(char32_t c)
+{
+    return static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
 }
 
 void appendCaseFolded(std::string &out, std::string_view utf8)
@@ -64,7 +79,7 @@ void appendCaseConverted(std::string &out, std::string_view utf8, CaseConversion
             continue;
         }
         const char32_t c = nextCharacter(utf8, &i);
-        char32_t mapped = upper ? QChar::toUpper(c) : QChar::toLower(c);
+        char32_t mapped = upper ? simpleUpper(c) : simpleLower(c);
         if (encoding == PageEncoding::Windows1252 && windows1252::fromUnicode(c) >= 0 &&
             windows1252::fromUnicode(mapped) < 0)
             mapped = c;
@@ -76,6 +91,11 @@ void appendEncoded(std::string &out, std::string_view utf8, PageEncoding encodin
 {
     switch (encoding) {
     case PageEncoding::Utf8:
+    case PageEncoding::Utf16LE:
+    case PageEncoding::Utf16BE:
+    case PageEncoding::Legacy:
+        // The block of a page in another encoding than these two is made as UTF-8 and then written
+        // in the page's encoding as a whole (TextCodec).
         out.append(utf8);
         return;
     case PageEncoding::Windows1252:

@@ -14,6 +14,22 @@ namespace tagsmith {
 enum class PageEncoding {
     Windows1252, // one byte, one character
     Utf8,
+    Utf16LE,
+    Utf16BE,
+    Legacy, // another charset, which the system's iconv converts (its name goes with the page)
+};
+
+// Whether the page is scanned as its bytes (Windows-1252 and UTF-8) or as the text it decodes to.
+constexpr bool isDecoded(PageEncoding encoding)
+{
+    return encoding != PageEncoding::Windows1252 && encoding != PageEncoding::Utf8;
+}
+
+// Why a page that declares a charset is read as Windows-1252 instead.
+enum class EncodingNote {
+    None,
+    UnknownCharset, // the system's iconv does not convert the charset it declares
+    NotDecoded,     // its bytes do not decode in the charset it declares
 };
 
 // The case in which the words of the keywords line are written.
@@ -28,6 +44,11 @@ bool isAscii(std::string_view text);
 // The text by Unicode simple case folding: two words match in a word table when these are equal, so
 // case is ignored the way the database's text comparison ignores it, accented letters included.
 void appendCaseFolded(std::string &out, std::string_view utf8);
+
+// Upper and lower case of a character by Unicode's simple case mappings (one character for one:
+// lower case of U+0130 is "i", upper case of U+1FB3 is U+1FBC).
+char32_t simpleUpper(char32_t c);
+char32_t simpleLower(char32_t c);
 
 // The text in upper or lower case by the Unicode simple case mapping. A character that the page's
 // encoding can write but whose other case it cannot stays as it is (in Windows-1252 the micro sign,

@@ -120,31 +120,59 @@ void appendCsvRow(QByteArray &out, const QList<QByteArray> &fields)
     out += "\r\n";
 }
 
-QByteArray encodingName(const std::optional<PageEncoding> &encoding)
+// Why a page that declares a charset was read as Windows-1252: "not-decoded shift_jis" (its bytes are
+// no Shift_JIS), "unknown-charset iso-2022-kr" (iconv does not convert it); empty otherwise.
+QByteArray encodingNoteName(const PageReport &page)
 {
-    if (!encoding)
+    switch (page.encodingNote) {
+    case EncodingNote::None:
         return {};
-    return *encoding == PageEncoding::Utf8 ? QByteArrayLiteral("UTF-8") : QByteArrayLiteral("Windows-1252");
+    case EncodingNote::NotDecoded:
+        return "not-decoded " + page.charset.toUtf8();
+    case EncodingNote::UnknownCharset:
+        return "unknown-charset " + page.charset.toUtf8();
+    }
+    return {};
 }
 
 } // namespace
+
+QString encodingName(const PageReport &page)
+{
+    if (!page.encoding)
+        return {};
+    switch (*page.encoding) {
+    case PageEncoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case PageEncoding::Windows1252:
+        return QStringLiteral("Windows-1252");
+    case PageEncoding::Utf16LE:
+        return QStringLiteral("UTF-16LE");
+    case PageEncoding::Utf16BE:
+        return QStringLiteral("UTF-16BE");
+    case PageEncoding::Legacy:
+        return page.charset.toUpper();
+    }
+    return {};
+}
 
 QByteArray runReportCsv(const RunReport &report, int langOffset)
 {
     QByteArray out;
     appendCsvRow(out, {"page", "main_page", "encoding", "outcome", "error", "words_found", "keywords_written", "backup",
-                       "bytes_before", "bytes_after"});
+                       "bytes_before", "bytes_after", "encoding_note"});
     for (const PageReport &page : report.pages) {
         const bool read = page.outcome != PageOutcome::NotReached;
-        appendCsvRow(out, {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page.encoding),
-                           outcomeName(page.outcome),
-                           page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
-                           read ? QByteArray::number(page.wordsFound) : QByteArray(),
-                           page.written() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
-                           page.BackupPath.isEmpty() ? QByteArray()
-                                                     : QDir(report.folder).relativeFilePath(page.BackupPath).toUtf8(),
-                           read ? QByteArray::number(page.bytesBefore) : QByteArray(),
-                           page.written() ? QByteArray::number(page.bytesAfter) : QByteArray()});
+        appendCsvRow(
+            out,
+            {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
+             outcomeName(page.outcome),
+             page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
+             read ? QByteArray::number(page.wordsFound) : QByteArray(),
+             page.written() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
+             page.BackupPath.isEmpty() ? QByteArray() : QDir(report.folder).relativeFilePath(page.BackupPath).toUtf8(),
+             read ? QByteArray::number(page.bytesBefore) : QByteArray(),
+             page.written() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page)});
     }
     return out;
 }

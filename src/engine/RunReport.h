@@ -28,7 +28,9 @@ struct PageReport
     QString PagePath;     // as the run names it
     QString relativePath; // to the folder of the run
     bool OnMainPage = false;
-    std::optional<PageEncoding> encoding; // unknown when the page could not be read
+    std::optional<PageEncoding> encoding;           // unknown when the page could not be read
+    QString charset;                                // the encoding the page declares ("koi8-r"), if any
+    EncodingNote encodingNote = EncodingNote::None; // why it was read as Windows-1252 all the same
     PageOutcome outcome = PageOutcome::NotReached;
     int fileError = 0;                // run-time error number of the failure (Failed)
     QString failedPath;               // what failed when it is not the page itself: its folder or backup
@@ -97,6 +99,10 @@ QByteArray runReportCsv(const RunReport &report, int langOffset);
 
 // The text of a run-time file error number in a language; the number itself when it has no text.
 QString fileErrorText(int fileError, int langOffset);
+
+// The name of the encoding the page was read in: "UTF-8", "Windows-1252", "UTF-16LE", "UTF-16BE" or
+// the charset it declares in capitals ("KOI8-R"); empty when it was not read.
+QString encodingName(const PageReport &page);
 
 // The outcome's name in the CSV: replaced, before-head, appended, created, failed, not-reached.
 const char *outcomeName(PageOutcome outcome);

@@ -36,6 +36,8 @@ struct ScannedPage
     std::int64_t mtimeNs = 0; // when it was last written, ns since the epoch
 
     PageEncoding encoding = PageEncoding::Windows1252; // how its bytes stand for characters
+    std::string charset;                               // the encoding it declares ("koi8-r"), if any
+    EncodingNote encodingNote = EncodingNote::None;    // why it is read otherwise than it declares
     bool whole = false;                                // all of the page's bytes are in bytes
     std::vector<char> bytes;                           // may be longer than the page
     PageMarks marks;

@@ -1,6 +1,6 @@
 #include "engine/Windows1252.h"
 
-#include <QChar>
+#include "engine/PageText.h"
 
 #include <array>
 
@@ -23,8 +23,8 @@ struct CaseTables
     {
         for (int b = 0; b < 256; ++b) {
             const auto byte = static_cast<unsigned char>(b);
-            const int up = fromUnicode(QChar::toUpper(toUnicode(byte)));
-            const int low = fromUnicode(QChar::toLower(toUnicode(byte)));
+            const int up = fromUnicode(simpleUpper(toUnicode(byte)));
+            const int low = fromUnicode(simpleLower(toUnicode(byte)));
             upper[b] = up < 0 ? byte : static_cast<unsigned char>(up);
             lower[b] = low < 0 ? byte : static_cast<unsigned char>(low);
         }

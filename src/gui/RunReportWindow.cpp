@@ -340,9 +340,11 @@ void RunReportWindow::fillTable()
             bold.setBold(true);
             name->setFont(bold);
         }
-        auto *encoding = new QStandardItem(!page.encoding                         ? QString()
-                                           : *page.encoding == PageEncoding::Utf8 ? QStringLiteral("UTF-8")
-                                                                                  : QStringLiteral("Windows-1252"));
+        auto *encoding = new QStandardItem(encodingName(page));
+        if (page.encodingNote != EncodingNote::None)
+            encoding->setToolTip(
+                text(page.encodingNote == EncodingNote::NotDecoded ? ids::CharsetNotDecoded : ids::CharsetUnknown)
+                    .arg(page.charset));
         auto *outcome = new QStandardItem(outcomeText(page));
         if (page.isError()) {
             outcome->setForeground(QColor(0xb0, 0x00, 0x20));

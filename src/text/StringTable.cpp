@@ -221,6 +221,8 @@ constexpr Entry Table[] = {
     {3078, "Run ongedaan gemaakt: %1 pagina's teruggezet, %2 verwijderd, %3 gelaten zoals ze zijn."},
     {3079, "%1 door de run gemaakt: zij worden verwijderd."},
     {3080, "Tijdelijke bestanden van een afgebroken run verwijderd: %1"},
+    {3085, "De bytes van de pagina zijn geen %1: gelezen als Windows-1252."},
+    {3086, "Tekenset %1 wordt niet ondersteund: gelezen als Windows-1252."},
     {3090, "databank: %1"},
     {3091, "Kan de gegevensmap %1 niet maken"},
     // Run report and preview (English).
@@ -290,6 +292,8 @@ constexpr Entry Table[] = {
     {3178, "Run undone: %1 pages put back, %2 removed, %3 left as they are."},
     {3179, "%1 made by the run: they are removed."},
     {3180, "Temporary files of an interrupted run removed: %1"},
+    {3185, "The page's bytes are no %1: read as Windows-1252."},
+    {3186, "Charset %1 is not supported: read as Windows-1252."},
     {3190, "database: %1"},
     {3191, "Cannot make the data folder %1"},
 };

@@ -62,6 +62,9 @@ inline constexpr int TemporariesRemoved = 3080;
 // The database's own lines (start-up and the batch command).
 inline constexpr int DatabaseLine = 3090;
 inline constexpr int CannotMakeDataFolder = 3091;
+// Why a page that declares a charset was read as Windows-1252 (%1 the charset).
+inline constexpr int CharsetNotDecoded = 3085;
+inline constexpr int CharsetUnknown = 3086;
 } // namespace ids
 
 } // namespace tagsmith

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "engine/EncodingDetection.h"
 
 #include <QTest>
@@ -35,32 +37,10 @@ private slots:
         QTest::addColumn<std::string>("page");
         QTest::addColumn<int>("expected"); // 0 Windows-1252, 1 UTF-8
 
-        const std::string cafe = "<p>caf\xC3\xA9</p>";
-        QTest::newRow("ascii only") << std::string("<html><p>plain</p></html>") << 0;
-        QTest::newRow("valid utf-8, no declaration") << cafe << 1;
-        QTest::newRow("byte-order mark, ascii") << std::string("\xEF\xBB\xBF<p>x</p>") << 1;
-        QTest::newRow("meta charset") << std::string("<META CHARSET=\"UTF-8\"><p>x</p>") << 1;
-        QTest::newRow("meta charset unquoted") << std::string("<meta charset=utf8>") << 1;
-        QTest::newRow("http-equiv content type")
-            << std::string("<meta http-equiv=\"Content-Type\" content=\"text/html; Charset=Utf-8\">") << 1;
-        QTest::newRow("declares windows-1252, bytes valid utf-8")
-            << std::string("<meta charset=\"windows-1252\">") + cafe << 0;
-        QTest::newRow("declares iso-8859-1 by content type")
-            << std::string("<meta http-equiv=content-type content='text/html; charset=iso-8859-1'>") + cafe << 0;
-        QTest::newRow("windows-1252 accents") << std::string("<p>caf\xE9 gar\xE7on</p>") << 0;
-        QTest::newRow("overlong form") << std::string("<p>\xC0\xAF</p>") << 0;
-        QTest::newRow("surrogate") << std::string("<p>\xED\xA0\x80</p>") << 0;
-        QTest::newRow("above U+10FFFF") << std::string("<p>\xF4\x90\x80\x80</p>") << 0;
-        QTest::newRow("cut at the end") << std::string("<p>caf\xC3") << 0;
+        for (const QStringList &row : test::readTable(QFINDTESTDATA("data/encodings.txt")))
+            QTest::newRow(qPrintable(row[0]))
+                << test::unescape(row[1]).toStdString() << int(row[2] == QLatin1String("utf-8"));
         QTest::newRow("declaration past 1024 bytes") << std::string(1100, ' ') + "<meta charset=utf-8>" << 0;
-        QTest::newRow("word charset in a description")
-            << std::string("<meta name=description content=\"charset talk\">") + cafe << 1;
-        QTest::newRow("byte-order mark before a windows-1252 declaration")
-            << std::string("\xEF\xBB\xBF<meta charset=windows-1252>") << 1;
-        QTest::newRow("declared utf-8, bytes not") << std::string("<meta charset=utf-8><p>caf\xE9</p>") << 1;
-        QTest::newRow("declared in capitals")
-            << std::string("<META HTTP-EQUIV=CONTENT-TYPE CONTENT=\"TEXT/HTML; CHARSET=UTF-8\">") << 1;
-        QTest::newRow("other charset") << std::string("<meta charset=\"koi8-r\">") + cafe << 0;
     }
 
     void detection()

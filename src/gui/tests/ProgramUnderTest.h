@@ -3,13 +3,14 @@
 // The desktop program as a user meets it, for the screens' tests: started by Main in a program folder
 // of its own, with helpers to read and close the message popup and to make small sites.
 
+#include "TestSupport.h"
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsInfo.h"
+#include "gui/FrmTsMain.h"
+#include "gui/FrmTsSet.h"
 #include "gui/FrmTsTop.h"
 #include "gui/Module1.h"
 #include "gui/PictureButton.h"
-#include "gui/FrmTsMain.h"
-#include "gui/FrmTsSet.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -105,17 +106,7 @@ inline bool clickEntry(QListWidget *list, const QString &text, bool twice = fals
     return false;
 }
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::readFile;
+using test::writeFile;
 
 } // namespace tagsmith::testing

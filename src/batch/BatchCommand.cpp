@@ -59,9 +59,9 @@ QString batchUsage()
         "  --backup               keep each page as it was under its backup name (index.bak ...)\n"
         "  --language en|nl       the language of the messages (default en)\n"
         "  --database PATH        the database whose Settings rows are the template texts\n"
-        "                         (default: Tagsmith.mdb beside the program, else the built-in texts)\n"
+        "                         (default: the program's own Tagsmith.mdb, else the built-in texts)\n"
         "  --help                 show this text\n"
-        "  --version              show the version\n"
+        "  --version              show the version and the database a run would read\n"
         "\n"
         "Exit status: 0 the run completed (warnings allowed), 1 it did not start or a file\n"
         "operation failed, 2 bad usage.\n");
@@ -184,6 +184,11 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QText
     case BatchArguments::Action::Version:
         out << programName() << QLatin1Char(' ') << version::Major << QLatin1Char('.') << version::Minor
             << QLatin1Char('.') << version::Revision << Qt::endl;
+        // Which database a run would read its template texts from.
+        out << loadString(ids::DatabaseLine + parsed.langOffset)
+                   .value_or(QString())
+                   .arg(parsed.database.isEmpty() ? defaultDatabase : parsed.database)
+            << Qt::endl;
         return batchexit::Completed;
     case BatchArguments::Action::BadUsage:
         err << programName() << QStringLiteral(": ") << parsed.error << Qt::endl

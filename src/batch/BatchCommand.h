@@ -22,7 +22,7 @@ struct BatchArguments
     Action action = Action::Run;
     RunOptions options;
     int langOffset = EnglishOffset; // the language of the messages
-    QString database;               // empty: the database beside the program
+    QString database;               // empty: the program's own database
     QString error;                  // what is wrong with the command line (BadUsage)
 };
 
@@ -39,7 +39,8 @@ BatchArguments parseBatchArguments(const QStringList &arguments);
 QString batchUsage();
 
 // The whole command: reads the arguments, the template texts and runs. Messages go to err, one
-// line each; --help and --version to out. defaultDatabase is "Tagsmith.mdb" beside the program.
+// line each; --help and --version to out. defaultDatabase is the program's own "Tagsmith.mdb", in its
+// data folder (storage/DataFolder.h).
 int runBatch(const QStringList &arguments, const QString &defaultDatabase, QTextStream &out, QTextStream &err);
 
 } // namespace tagsmith

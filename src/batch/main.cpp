@@ -1,4 +1,5 @@
 #include "batch/BatchCommand.h"
+#include "storage/DataFolder.h"
 
 #include <QCoreApplication>
 
@@ -14,7 +15,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    const QString database = QCoreApplication::applicationDirPath() + QStringLiteral("/Tagsmith.mdb");
+    // The database the desktop program uses, found the same way.
+    const QString database = tagsmith::locateDataFolder(QCoreApplication::applicationDirPath()).database();
 
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -350,6 +350,24 @@ int remove(const std::string &path)
     return 0;
 }
 
+int makeFolders(const std::string &path)
+{
+    if (const int err = injected(Call::MakeFolder, path); err != 0)
+        return err;
+    // Each folder from the top down; one that exists must be a folder (or a link to one).
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0) {
+            const int err = errno;
+            struct stat st;
+            if (err != EEXIST || ::stat(part.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+                return err == EEXIST ? ENOTDIR : err;
+        }
+        if (end == std::string::npos)
+            return 0;
+    }
+}
+
 int realPath(const std::string &path, std::string *resolved)
 {
     if (const int err = injected(Call::RealPath, path); err != 0)

@@ -94,6 +94,8 @@ int link(const std::string &existing, const std::string &newName);
 int unlink(const std::string &path);
 // Removes a file (or an empty folder); one that is not there is no error.
 int remove(const std::string &path);
+// Makes the folder and every missing folder above it; a folder that is there already is no error.
+int makeFolders(const std::string &path);
 // The path with every link and "." / ".." resolved.
 int realPath(const std::string &path, std::string *resolved);
 
@@ -153,6 +155,7 @@ enum class Call {
     Remove,
     RealPath,
     MayWrite,
+    MakeFolder,
     ListFolder,
 };
 

@@ -112,13 +112,14 @@ RunResult MetaRun::run()
                 m_reader.read(own);
                 current = &own;
             }
-            const int err = processPage(*current, !ahead);
+            QString failedPath;
+            const int err = processPage(*current, !ahead, &failedPath);
             if (ahead && err == 0)
                 ahead->pageReplaced(*current);
             if (page)
                 ahead->done(std::move(page));
             if (err != 0) {
-                m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, PagePath});
+                m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, failedPath});
                 return RunResult::Failed;
             }
         }
@@ -133,8 +134,9 @@ RunResult MetaRun::run()
         page.OnMainPage = true;
         m_observer.pageStarted(page.PagePath, index++, count);
         m_reader.read(page);
-        if (const int err = processPage(page, true); err != 0) {
-            m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, page.PagePath});
+        QString failedPath;
+        if (const int err = processPage(page, true, &failedPath); err != 0) {
+            m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, failedPath});
             return RunResult::Failed;
         }
     }
@@ -142,26 +144,32 @@ RunResult MetaRun::run()
     return RunResult::Completed;
 }
 
-int MetaRun::processPage(ScannedPage &page, bool addToSiteWords)
+int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, QString *failedPath)
 {
     int err = page.error;
+    std::string failed;
     if (err == 0) {
         // PageWords holds the words of the page under work.
         std::swap(PageWords, page.PageWords);
         if (addToSiteWords)
             SiteWords.insertAll(PageWords);
-        err = RewritePage(page);
+        err = RewritePage(page, &failed);
         std::swap(PageWords, page.PageWords);
     }
     page.close();
-    return err == 0 ? 0 : fileErrorFromErrno(err);
+    if (err == 0)
+        return 0;
+    *failedPath = failed.empty() ? page.PagePath : fs::fromNative(failed);
+    return fileErrorFromErrno(err);
 }
 
-int MetaRun::RewritePage(ScannedPage &page)
+int MetaRun::RewritePage(ScannedPage &page, std::string *failedPath)
 {
     PageBackup backup;
-    if (const int err = backup.choose(page.nativePath); err != 0)
+    if (const int err = backup.choose(page.nativePath); err != 0) {
+        *failedPath = backup.BackupPath();
         return err;
+    }
     if (m_options.backup)
         m_observer.backupChosen(fs::fromNative(backup.BackupPath()));
 
@@ -170,9 +178,13 @@ int MetaRun::RewritePage(ScannedPage &page)
     if (page.marks.MarkCount == 0)
         m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, page.PagePath});
 
+    // The new page is made beside the page and renamed over it: when the folder refuses either, the
+    // folder is what failed (the page itself may well be writable).
     PageReplacement replacement(page.target);
-    if (const int err = replacement.create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0)
+    if (const int err = replacement.create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0) {
+        *failedPath = replacement.folder();
         return err;
+    }
     PageSplicer splicer(page.marks, page.block, replacement.sink());
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
@@ -193,16 +205,23 @@ int MetaRun::RewritePage(ScannedPage &page)
         const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
         if (const int err =
                 backup.make(page.target, page.file.fd(), page.whole ? &bytes : nullptr, page.exists, page.mode);
-            err != 0)
+            err != 0) {
+            *failedPath = backup.BackupPath();
             return err;
+        }
     }
     if (const int err = replacement.commit(); err != 0) {
         if (m_options.backup)
             backup.undo();
+        *failedPath = replacement.folder();
         return err;
     }
-    if (!m_options.backup)
-        return backup.releaseTakenOver();
+    if (!m_options.backup) {
+        if (const int err = backup.releaseTakenOver(); err != 0) {
+            *failedPath = backup.BackupPath();
+            return err;
+        }
+    }
     return 0;
 }
 

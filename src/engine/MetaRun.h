@@ -40,9 +40,9 @@ public:
 private:
     // Rewrites the page, its words taken into SiteWords first unless the reading ahead took them.
     // Returns 0 or the run-time error number of the file operation that failed; the page is then as
-    // it was.
-    int processPage(ScannedPage &page, bool addToSiteWords);
-    int RewritePage(ScannedPage &page);
+    // it was, and failedPath names what failed (the page, its folder or its backup).
+    int processPage(ScannedPage &page, bool addToSiteWords, QString *failedPath);
+    int RewritePage(ScannedPage &page, std::string *failedPath);
 
     const RunOptions &m_options;
     RunObserver &m_observer;

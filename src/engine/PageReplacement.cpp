@@ -99,6 +99,14 @@ int PageReplacement::create(mode_t mode, uid_t owner, gid_t group, std::size_t b
     return 0;
 }
 
+std::string PageReplacement::folder() const
+{
+    const std::size_t slash = m_target.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : m_target.substr(0, slash);
+}
+
 ByteSink &PageReplacement::sink()
 {
     return *m_writer;

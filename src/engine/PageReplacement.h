@@ -37,6 +37,8 @@ public:
     int commit();
 
     const std::string &TempPath() const { return m_TempPath; }
+    // The folder the page is exchanged in: where a failure of the exchange lies.
+    std::string folder() const;
 
 private:
     class Writer;

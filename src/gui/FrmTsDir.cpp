@@ -35,7 +35,7 @@ QString cleanFolder(const QString &folder)
 FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
-    controls::prepareScreen(this, QStringLiteral("FrmTsDir"), 6490, 4690);
+    controls::prepareScreen(this, QStringLiteral("FrmTsDir"), ScreenWidth, 4690);
 
     Drive = create<QComboBox>(this, QStringLiteral("Drive"), 960, 120, 4095, 315);
     Dir = create<QListWidget>(this, QStringLiteral("Dir"), 960, 480, 1815, 1665);

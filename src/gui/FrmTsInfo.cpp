@@ -2,7 +2,6 @@
 
 #include "gui/ScreenControls.h"
 #include "storage/Startup.h"
-#include "Version.h"
 
 #include <QLabel>
 
@@ -11,20 +10,21 @@ namespace tagsmith {
 FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
-    controls::prepareScreen(this, QStringLiteral("FrmTsInfo"), 6490, 4690);
+    controls::prepareScreen(this, QStringLiteral("FrmTsInfo"), ScreenWidth, 4690);
 
-    // The name and version line is the frame's caption.
-    const QString versionTexts[] = {versionCaption(), QString::fromUtf8(version::Comments),
-                                    QString::fromUtf8(version::CompanyName),
-                                    QString::fromUtf8(version::LegalCopyright)};
+    // The name and version line is the frame's caption; the texts of the version information below it
+    // follow the language like every other text.
     for (int i = 0; i < 4; ++i) {
         // Wide, and the legal notice on two lines: the version texts are longer than a name.
         auto *label =
-            create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575, i == 3 ? 480 : 255);
+            create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575 + ExtraWidth, i == 3 ? 480 : 255);
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(i == 3);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setText(versionTexts[i]);
+        if (i == 0)
+            label->setText(versionCaption());
+        else
+            controls::setTag(label, 3029 + i);
         LblVeld[i] = label;
     }
     // The maker's texts: a caption and its text on each line, the last line on its own.
@@ -33,8 +33,9 @@ FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
         int index, left, top, width;
     };
     static constexpr Place makers[] = {
-        {4, 1800, 1560, 2040}, {5, 3900, 1560, 2590}, {6, 1800, 1820, 2040},  {7, 3900, 1820, 2590},
-        {8, 1800, 2080, 2040}, {9, 3900, 2080, 2590}, {10, 1800, 2340, 3495},
+        {4, 1800, 1560, 2160}, {5, 3960, 1560, 2410 + ExtraWidth}, {6, 1800, 1820, 2160},
+        {7, 3960, 1820, 2410 + ExtraWidth}, {8, 1800, 2080, 2160}, {9, 3960, 2080, 2410 + ExtraWidth},
+        {10, 1800, 2340, 3495},
     };
     for (const Place &place : makers) {
         auto *label = create<QLabel>(this, controls::elementName("LblVeld", place.index), place.left, place.top,

@@ -16,8 +16,8 @@ class FrmTsInfo : public QWidget
 public:
     explicit FrmTsInfo(QWidget *parent = nullptr);
 
-    // 0 name and version, 1 comments, 2 company, 3 legal notice (no Tag: they stay as set here);
-    // 4 to 10 the maker's texts by their Tag ids 1001 to 1007.
+    // 0 name and version (no Tag: it stays as set here), 1 comments, 2 company, 3 legal notice (Tag ids
+    // 3030 to 3032); 4 to 10 the maker's texts by their Tag ids 1001 to 1007.
     std::array<QLabel *, 11> LblVeld{};
     std::array<QLabel *, 4> Image{};
 };

@@ -136,7 +136,7 @@ private:
 
 FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 {
-    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), 6490, 4690);
+    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), ScreenWidth, 4690);
 
     struct LabelSpec
     {
@@ -147,8 +147,8 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         {3, 600, 1320, 1575, 255, 1055},  {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
         {5, 3120, 1680, 975, 255, 1024},  {6, 600, 2040, 1695, 255, 1034},   {7, 600, 2400, 1695, 255, 1035},
         {8, 2640, 2400, 1695, 255, 1036}, {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
-        {13, 240, 3480, 1335, 255, 1011}, {11, 1680, 3480, 4455, 255, 0},    {14, 240, 3840, 1335, 255, 1012},
-        {12, 1680, 3840, 4455, 255, 0},
+        {13, 240, 3480, 1335, 255, 1011}, {11, 1680, 3480, 4455 + ExtraWidth, 255, 0},
+        {14, 240, 3840, 1335, 255, 1012}, {12, 1680, 3840, 4455 + ExtraWidth, 255, 0},
     };
     for (const LabelSpec &spec : labels) {
         auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
@@ -163,7 +163,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     {
         int left, top, width, toolTip;
     };
-    static constexpr BoxSpec boxes[] = {{2040, 120, 4095, 1043}, {2040, 540, 4095, 1044}, {2280, 960, 3855, 1045}};
+    static constexpr BoxSpec boxes[] = {{2040, 120, 4095 + ExtraWidth, 1043},
+                                        {2040, 540, 4095 + ExtraWidth, 1044},
+                                        {2280, 960, 3855 + ExtraWidth, 1045}};
     for (int i = 0; i < 3; ++i) {
         auto *box = controls::create<QLineEdit>(this, elementName("TxtVeld", i), boxes[i].left, boxes[i].top,
                                                 boxes[i].width, 285);
@@ -192,13 +194,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 
     static constexpr QPoint checkPositions[] = {{240, 960},   {240, 1320},  {240, 1680}, {240, 2040}, {240, 2400},
                                                 {2280, 2400}, {2280, 2760}, {240, 3120}, {2280, 1320}};
-    auto *checkGroup = new QButtonGroup(this);
-    checkGroup->setExclusive(false);
     for (int i = 0; i < 9; ++i) {
-        auto *box = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
-                                                checkPositions[i].y(), 255, 255);
-        checkGroup->addButton(box, i);
-        ChkVeld[i] = box;
+        ChkVeld[i] = controls::create<QCheckBox>(this, elementName("ChkVeld", i), checkPositions[i].x(),
+                                                 checkPositions[i].y(), 255, 255);
     }
 
     static constexpr int listTops[] = {1680, 2040};
@@ -215,24 +213,37 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Image1 = controls::create<QLabel>(this, QStringLiteral("Image1"), 4440, 1440, 1500, 1590);
     Image1->setPixmap(controls::picture(QStringLiteral("tagsmith"), QSize(100, 106)));
 
-    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895, 255);
+    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895 + ExtraWidth, 255);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setRange(0, 1);
     Progress->setValue(0);
 
-    QWidget *focusOrder[] = {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],
-                             TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],
-                             ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
-    for (std::size_t i = 1; i < std::size(focusOrder); ++i)
-        setTabOrder(focusOrder[i - 1], focusOrder[i]);
+    applyFocusOrder();
 
     // The defaults. Every tick runs the check-box rules as a click on that box would.
-    connect(checkGroup, &QButtonGroup::idToggled, this, [this](int id, bool) { chkVeldClick(id); });
+    // NOTE: each box has its own connection rather than one QButtonGroup: Qt makes the checkable buttons
+    // of a group a single stop of the Tab key, and every box must be one.
+    for (int i = 0; i < 9; ++i)
+        connect(ChkVeld[i], &QCheckBox::toggled, this, [this, i] { chkVeldClick(i); });
     CmbSel[0]->setEditText(QStringLiteral("3"));
     CmbSel[1]->setEditText(QStringLiteral("6"));
     for (int i : {0, 1, 2, 3, 4, 6, 8})
         ChkVeld[i]->setChecked(true);
     showRunLabels(false);
+}
+
+QList<QWidget *> FrmTsMain::focusOrder() const
+{
+    // The order the Tab key follows; a control added to the screen takes its place here.
+    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2], TxtVeld[2], CmbSel[0],
+            CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5], ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
+}
+
+void FrmTsMain::applyFocusOrder()
+{
+    const QList<QWidget *> order = focusOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void FrmTsMain::chkVeldClick(int index)

@@ -2,6 +2,7 @@
 
 #include "engine/RunOptions.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <array>
@@ -46,6 +47,9 @@ public:
     // The options a run takes from the screens, as they stand now.
     RunOptions runOptions() const;
 
+    // The controls in the order the Tab key visits them.
+    QList<QWidget *> focusOrder() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -53,6 +57,7 @@ private:
     void chkVeldClick(int index);
     void cmdKnopClick(int index);
     void showRunLabels(bool visible);
+    void applyFocusOrder();
 };
 
 } // namespace tagsmith

@@ -17,7 +17,7 @@ FrmTsSet::FrmTsSet(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
     using controls::elementName;
-    controls::prepareScreen(this, QStringLiteral("FrmTsSet"), 6490, 4690);
+    controls::prepareScreen(this, QStringLiteral("FrmTsSet"), ScreenWidth, 4690);
 
     struct Place
     {
@@ -36,8 +36,10 @@ FrmTsSet::FrmTsSet(QWidget *parent) : QWidget(parent)
         LblVeld[place.index] = label;
     }
     static constexpr Place fields[] = {
-        {0, 1680, 720, 3855, 0},  {1, 5640, 720, 615, 0},   {2, 1680, 1080, 3855, 0}, {3, 5640, 1080, 615, 0},
-        {4, 1680, 1440, 4575, 0}, {5, 1680, 1800, 3375, 0}, {6, 5160, 1800, 1095, 0}, {7, 1680, 360, 4575, 0},
+        {0, 1680, 720, 3855 + ExtraWidth, 0},  {1, 5640 + ExtraWidth, 720, 615, 0},
+        {2, 1680, 1080, 3855 + ExtraWidth, 0}, {3, 5640 + ExtraWidth, 1080, 615, 0},
+        {4, 1680, 1440, 4575 + ExtraWidth, 0}, {5, 1680, 1800, 3375 + ExtraWidth, 0},
+        {6, 5160 + ExtraWidth, 1800, 1095, 0}, {7, 1680, 360, 4575 + ExtraWidth, 0},
     };
     for (const Place &place : fields)
         TxtVeld[place.index] =
@@ -71,7 +73,7 @@ void FrmTsSet::Inlezen()
     for (QLineEdit *field : TxtVeld)
         field->setEnabled(false);
     QString error;
-    const auto rows = readSettingsRows(Module1::appFile(QStringLiteral("Tagsmith.mdb")), &error);
+    const auto rows = readSettingsRows(Module1::dataFile(QStringLiteral("Tagsmith.mdb")), &error);
     if (!rows) {
         // Start-up has opened this database already; should it have gone since, the fields keep their texts.
         qWarning("Settings not read: %s", qUtf8Printable(error));

@@ -19,7 +19,7 @@ namespace tagsmith {
 FrmTsTop::FrmTsTop(QWidget *parent) : QWidget(parent)
 {
     using controls::create;
-    controls::prepareScreen(this, QStringLiteral("FrmTsTop"), 6490, 790);
+    controls::prepareScreen(this, QStringLiteral("FrmTsTop"), ScreenWidth, 790);
 
     struct ButtonSpec
     {
@@ -37,7 +37,9 @@ FrmTsTop::FrmTsTop(QWidget *parent) : QWidget(parent)
     auto *group = new QButtonGroup(this);
     const QSize iconSize(32, 32);
     for (int i = 0; i < 6; ++i) {
-        auto *button = create<PictureButton>(this, controls::elementName("CmdKnop", i), specs[i].left, 0, 615, 615);
+        // The row stays in the middle of the bar, which is wider than it was laid out for.
+        auto *button = create<PictureButton>(this, controls::elementName("CmdKnop", i), specs[i].left + ExtraWidth / 2,
+                                             0, 615, 615);
         const QPixmap face = controls::picture(QString::fromLatin1(specs[i].face), iconSize);
         button->setFacePicture(face);
         button->setPressedPicture(specs[i].pressed ? controls::picture(QString::fromLatin1(specs[i].pressed), iconSize)
@@ -51,7 +53,7 @@ FrmTsTop::FrmTsTop(QWidget *parent) : QWidget(parent)
 
     // The two lines that group the buttons: screens | run | language, about | exit.
     for (int left : {3480, 4920}) {
-        auto *line = create<QFrame>(this, QStringLiteral("Line_%1").arg(left), left, 0, 15, 600);
+        auto *line = create<QFrame>(this, QStringLiteral("Line_%1").arg(left), left + ExtraWidth / 2, 0, 15, 600);
         line->setFrameShape(QFrame::VLine);
         line->setFrameShadow(QFrame::Sunken);
         line->setMinimumWidth(2);

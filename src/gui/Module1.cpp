@@ -5,8 +5,10 @@
 #include "gui/FrmPopUpOK.h"
 #include "gui/FrmTsInfo.h"
 #include "gui/FrmTsTop.h"
+#include "gui/ScreenColormap.h"
 #include "gui/ScreenControls.h"
 #include "storage/Startup.h"
+#include "storage/DataFolder.h"
 #include "Version.h"
 #include "gui/FrmTsMain.h"
 #include "gui/FrmTsSet.h"
@@ -17,12 +19,18 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QWindow>
+
+#include <initializer_list>
+
+#include <cstdio>
 
 namespace tagsmith::Module1 {
 
 int LangOffset = EnglishOffset;
 QString AppDir;
 QString AppPath;
+QString DataPath;
 int PopTitleId = 0;
 int PopTextId = 0;
 int BrowseTarget = 0;
@@ -32,7 +40,7 @@ namespace {
 QPointer<FrmPopUpOK> openPopup;
 
 // Every content screen shares the rectangle below the navigation bar.
-const QRect ContentRect = twipsRect(0, 800, 6490, 4690);
+const QRect ContentRect = twipsRect(0, 800, ScreenWidth, 4690);
 
 template <typename Screen> Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
 {
@@ -50,6 +58,18 @@ void seedToolTip(QWidget *screen, const char *array, int index, int id)
         return;
     if (auto *control = screen->findChild<QWidget *>(controls::elementName(array, index)))
         controls::setToolTipId(control, id);
+}
+
+// The smallest frame that shows every control of the screens, those shown only during a run included,
+// with the screens' own margin to the right and below.
+QSize roomForControls(std::initializer_list<QWidget *> screensOfFrame)
+{
+    QRect needed;
+    for (const QWidget *screen : screensOfFrame) {
+        for (const QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            needed |= control->geometry().translated(screen->pos());
+    }
+    return QSize(needed.right() + 1, needed.bottom() + 1) + QSize(twipsToPixels(120), twipsToPixels(120));
 }
 
 void hideScreen(QWidget *screen)
@@ -71,14 +91,26 @@ QString appFile(const QString &name)
     return AppPath + AppDir + name;
 }
 
+QString dataFile(const QString &name)
+{
+    return DataPath + appDirFor(DataPath) + name;
+}
+
 bool Main(const QString &appFolder)
 {
     LangOffset = EnglishOffset; // always English at start
+    ScreenColormap::install();
     AppPath = appFolder;
     AppDir = appDirFor(appFolder);
 
-    const StartupResult database = prepareDatabase(appFolder);
+    const DataFolder data = locateDataFolder(appFolder);
+    DataPath = data.path;
+    StartupResult database = makeDataFolder(data);
+    if (database.ok)
+        database = prepareDatabase(data.path);
     if (!database.ok) {
+        // Also for whoever started the program from a terminal or a script.
+        std::fprintf(stderr, "%s\n", qUtf8Printable(database.cause));
         QMessageBox::critical(nullptr, QString::fromUtf8(version::Title), database.cause);
         return false;
     }
@@ -87,14 +119,14 @@ bool Main(const QString &appFolder)
     s.mdi = new FrmMdiTs;
     markAsScreen(s.mdi);
     s.mdi->move(twipsToPixels(1000), twipsToPixels(1000));
-    s.mdi->resize(twipsToPixels(6500), twipsToPixels(5500));
+    s.mdi->resize(twipsToPixels(ScreenWidth + 10), twipsToPixels(5500));
     s.mdi->setWindowTitle(versionCaption());
     QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
         if (openPopup)
             openPopup->close();
     });
 
-    s.top = createScreen<FrmTsTop>(s.mdi, twipsRect(0, 0, 6490, 790));
+    s.top = createScreen<FrmTsTop>(s.mdi, twipsRect(0, 0, ScreenWidth, 790));
     s.top->show();
     s.main = createScreen<FrmTsMain>(s.mdi, ContentRect);
     s.main->show();
@@ -106,6 +138,7 @@ bool Main(const QString &appFolder)
     s.info->hide();
 
     LocaliseAll();
+    s.mdi->setMinimumSize(roomForControls({s.top, s.main, s.dir, s.set, s.info}));
 
     s.mdi->setEnabled(true);
     s.mdi->showNormal();
@@ -177,6 +210,12 @@ void showMessage(int titleId, int textId, const QString &detail)
     }
     auto *popup = new FrmPopUpOK(detail);
     openPopup = popup;
+    // The popup has no parent widget, so that the disabled frame does not disable it too; the window
+    // manager still learns that it belongs to the frame and keeps it above the frame.
+    if (screens().mdi && screens().mdi->windowHandle()) {
+        popup->winId();
+        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
+    }
     QObject::connect(popup, &FrmPopUpOK::closed, [popup] {
         if (openPopup == popup)
             openPopup = nullptr;

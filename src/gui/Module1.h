@@ -27,6 +27,9 @@ extern int LangOffset;
 extern QString AppDir;
 // The program's folder as the system reports it (no trailing separator unless it is the root).
 extern QString AppPath;
+// The folder of the database and the program's other data, decided at start (storage/DataFolder.h):
+// AppPath for a portable copy, else the user's data folder.
+extern QString DataPath;
 // Base resource ids of the message popup's title and text.
 extern int PopTitleId;
 extern int PopTextId;
@@ -49,9 +52,11 @@ Screens &screens();
 
 // Path of a file beside the program: AppPath, AppDir, name.
 QString appFile(const QString &name);
+// Path of a file of the program's data: DataPath, its separator, name.
+QString dataFile(const QString &name);
 
-// Start-up: compacts the database in appFolder, builds and shows the frame with every screen, in English.
-// Returns false (after telling the user why) when the program cannot start.
+// Start-up: decides the data folder for a program in appFolder, compacts the database there, builds and shows the frame
+// with every screen, in English. Returns false (after telling the user why) when the program cannot start.
 bool Main(const QString &appFolder);
 
 // Hides the four content screens, in the order FrmTsMain, FrmTsDir, FrmTsSet, FrmTsInfo.
@@ -78,6 +83,12 @@ FrmPopUpOK *popup();
 void destroyScreens();
 
 } // namespace Module1
+
+// Every screen fills the inside of the frame, ExtraWidth twips wider than the screens were first laid
+// out for, so that the longest template line and the Dutch texts show whole; the controls that hold
+// long texts take the extra width.
+inline constexpr int ExtraWidth = 480;
+inline constexpr int ScreenWidth = 6490 + ExtraWidth;
 
 // Screen geometry is given in twips; 15 twips make one pixel at 96 dpi.
 constexpr int twipsToPixels(int twips)

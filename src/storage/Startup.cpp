@@ -29,7 +29,7 @@ StartupResult failure(const QString &cause)
 
 StartupResult fileFailure(const QString &what, int err)
 {
-    return failure(QStringLiteral("%1: %2").arg(what, describe(err)));
+    return startupFileFailure(what, err);
 }
 
 // Whether a file exists; a folder that cannot be searched is an error, not a missing file.
@@ -129,6 +129,11 @@ void syncFolder(const QString &folder)
 }
 
 } // namespace
+
+StartupResult startupFileFailure(const QString &what, int err)
+{
+    return failure(QStringLiteral("%1: %2").arg(what, describe(err)));
+}
 
 QString appDirFor(const QString &folder)
 {

@@ -34,4 +34,8 @@ struct StartupResult
 // failing step leaves them, and a good database is never deleted.
 StartupResult prepareDatabase(const QString &folder);
 
+// A failed file operation of the start-up: what was being done, then the program's text for the error
+// number (an errno).
+StartupResult startupFileFailure(const QString &what, int err);
+
 } // namespace tagsmith

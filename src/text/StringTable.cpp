@@ -19,7 +19,7 @@ constexpr Entry Table[] = {
     {1001, "Gemaakt door:"},
     {1002, "Tagsmith ontwikkelaars"},
     {1003, "Vragen en opmerkingen:"},
-    {1004, "Gebruik de issue tracker van het project."},
+    {1004, "Meld ze in de issue tracker."},
     {1005, "Met dank aan:"},
     {1006, "Iedereen die een fout meldde."},
     {1007, "Vrij te gebruiken voor iedere website."},
@@ -149,6 +149,17 @@ constexpr Entry Table[] = {
     {2171, "Disk not ready."},
     {2175, "Access error, no rights to open or change file."},
     {2176, "Selected drive or directory is invalid."},
+    // About screen: the texts of the version information, in both languages.
+    {3030, "Schrijft META tags in de pagina's van een statische website."},
+    {3031, "Tagsmith ontwikkelaars"},
+    {3032, "Copyright (C) 2026 Tagsmith ontwikkelaars. Alle rechten voorbehouden."},
+    {3090, "databank: %1"},
+    {3091, "Kan de gegevensmap %1 niet maken"},
+    {3130, "Writes META tags into the pages of a static web site."},
+    {3131, "Tagsmith developers"},
+    {3132, "Copyright (C) 2026 Tagsmith developers. All rights reserved."},
+    {3190, "database: %1"},
+    {3191, "Cannot make the data folder %1"},
 };
 
 constexpr bool isSorted()

@@ -29,6 +29,9 @@ inline constexpr int DeleteOriginal = 1047;
 inline constexpr int NoMarkAppending = 1048;
 inline constexpr int NoPages = 1050;
 inline constexpr int FileErrorBase = 2000;
+// The database's own lines (start-up and the batch command).
+inline constexpr int DatabaseLine = 3090;
+inline constexpr int CannotMakeDataFolder = 3091;
 } // namespace ids
 
 } // namespace tagsmith

@@ -93,7 +93,10 @@ void TestBatchCommand::helpAndVersion()
     QVERIFY(help.out.startsWith(QStringLiteral("Usage: tagsmith-batch [OPTIONS] FOLDER")));
     const Output version = batch({QStringLiteral("--version")});
     QCOMPARE(version.status, batchexit::Completed);
-    QCOMPARE(version.out, QStringLiteral("tagsmith-batch 1.0.0\n"));
+    QCOMPARE(version.out, QStringLiteral("tagsmith-batch 1.0.0\ndatabase: /nonexistent/Tagsmith.mdb\n"));
+    const Output chosen =
+        batch({QStringLiteral("--database"), QStringLiteral("/x/my.mdb"), QStringLiteral("--version")});
+    QCOMPARE(chosen.out, QStringLiteral("tagsmith-batch 1.0.0\ndatabase: /x/my.mdb\n"));
 }
 
 void TestBatchCommand::wholeRun()

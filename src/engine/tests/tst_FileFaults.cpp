@@ -14,7 +14,8 @@ using namespace tagsmith;
 using namespace tagsmith::test;
 
 // A run whose file operations fail one at a time, through the file layer: the run stops at the page
-// whose operation failed with that failure's message, the pages before it are done, that page and
+// whose operation failed with that failure's message, naming what failed (the page, the folder it is
+// exchanged in, or its backup), the pages before it are done, that page and
 // the ones after it are as they were, and nothing of ours is left beside them.
 class TestFileFaults : public QObject
 {
@@ -33,24 +34,27 @@ void TestFileFaults::failedOperation_data()
     QTest::addColumn<bool>("backup");
     QTest::addColumn<bool>("copy"); // the backup is a copy: no link can be made
     QTest::addColumn<int>("fileError");
+    QTest::addColumn<QString>("named"); // in the message, under the folder
 
     using fs::Call;
     const auto row = [](const char *name, Call call, int error, const char *path, bool backup, bool copy,
-                        int fileError) {
-        QTest::newRow(name) << int(call) << error << QString::fromLatin1(path) << backup << copy << fileError;
+                        int fileError, const char *named) {
+        QTest::newRow(name) << int(call) << error << QString::fromLatin1(path) << backup << copy << fileError
+                            << QString::fromLatin1(named);
     };
-    row("disk full on writing", Call::Write, ENOSPC, "b.htm", false, false, fileerr::DiskFull);
-    row("disk full on closing", Call::Close, ENOSPC, ".b.htm.", false, false, fileerr::DiskFull);
-    row("i/o error on reading", Call::Read, EIO, "b.htm", false, false, fileerr::DeviceIO);
-    row("page may not be written", Call::MayWrite, EACCES, "b.htm", false, false, fileerr::PermissionDenied);
-    row("temporary file refused", Call::CreateNew, EACCES, ".b.htm.", false, false, fileerr::PermissionDenied);
-    row("rename refused", Call::Rename, EACCES, "b.htm", false, false, fileerr::PermissionDenied);
-    row("rename refused, with backup", Call::Rename, EACCES, "b.htm", true, false, fileerr::PermissionDenied);
-    row("backup link refused", Call::Link, EACCES, "b.bak", true, false, fileerr::PermissionDenied);
-    row("backup name unreadable", Call::LinkStatus, EACCES, "b.bak", true, false, fileerr::PermissionDenied);
-    row("backup copy: disk full", Call::Write, ENOSPC, "b.bak", true, true, fileerr::DiskFull);
-    row("backup copy: mode refused", Call::ChangeMode, EPERM, "b.bak", true, true, fileerr::PermissionDenied);
-    row("backup copy: i/o error on closing", Call::Close, EIO, "b.bak", true, true, fileerr::DeviceIO);
+    row("disk full on writing", Call::Write, ENOSPC, "b.htm", false, false, fileerr::DiskFull, "/b.htm");
+    row("disk full on closing", Call::Close, ENOSPC, ".b.htm.", false, false, fileerr::DiskFull, "/b.htm");
+    row("i/o error on reading", Call::Read, EIO, "b.htm", false, false, fileerr::DeviceIO, "/b.htm");
+    row("page may not be written", Call::MayWrite, EACCES, "b.htm", false, false, fileerr::PermissionDenied, "/b.htm");
+    row("temporary file refused", Call::CreateNew, EACCES, ".b.htm.", false, false, fileerr::PermissionDenied, "");
+    row("rename refused", Call::Rename, EACCES, "b.htm", false, false, fileerr::PermissionDenied, "");
+    row("rename refused, with backup", Call::Rename, EACCES, "b.htm", true, false, fileerr::PermissionDenied, "");
+    row("backup link refused", Call::Link, EACCES, "b.bak", true, false, fileerr::PermissionDenied, "/b.bak");
+    row("backup name unreadable", Call::LinkStatus, EACCES, "b.bak", true, false, fileerr::PermissionDenied, "/b.bak");
+    row("backup copy: disk full", Call::Write, ENOSPC, "b.bak", true, true, fileerr::DiskFull, "/b.bak");
+    row("backup copy: mode refused", Call::ChangeMode, EPERM, "b.bak", true, true, fileerr::PermissionDenied,
+        "/b.bak");
+    row("backup copy: i/o error on closing", Call::Close, EIO, "b.bak", true, true, fileerr::DeviceIO, "/b.bak");
 }
 
 void TestFileFaults::failedOperation()
@@ -61,6 +65,7 @@ void TestFileFaults::failedOperation()
     QFETCH(bool, backup);
     QFETCH(bool, copy);
     QFETCH(int, fileError);
+    QFETCH(QString, named);
 
     QTemporaryDir dir;
     const QString folder = dir.path();
@@ -81,7 +86,7 @@ void TestFileFaults::failedOperation()
 
     QCOMPARE(runMeta(options, observer), RunResult::Failed);
     QCOMPARE(observer.messageList().last(),
-             QStringLiteral("%1/%2 %3/b.htm").arg(ids::ErrorTitle).arg(ids::FileErrorBase + fileError).arg(folder));
+             QStringLiteral("%1/%2 %3%4").arg(ids::ErrorTitle).arg(ids::FileErrorBase + fileError).arg(folder, named));
     QVERIFY(readFile(folder + QStringLiteral("/a.htm")) != page);
     QCOMPARE(readFile(folder + QStringLiteral("/b.htm")), page);
     QCOMPARE(readFile(folder + QStringLiteral("/c.htm")), page);

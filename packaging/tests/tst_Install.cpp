@@ -1,0 +1,269 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QImage>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace tagsmith::test;
+
+// Tagsmith installed into a scratch root as a package would install it, then started there as a user
+// does: from a folder that user may not write, with a home folder of its own.
+namespace {
+
+const QString AppId = QStringLiteral(TAGSMITH_APP_ID_TEXT);
+constexpr uid_t Nobody = 65534;
+
+struct Output
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs a program and waits for it; as root, asUser runs it as the unprivileged user.
+Output run(const QString &program, const QStringList &arguments, const QProcessEnvironment &env = {},
+           bool asUser = false)
+{
+    QProcess process;
+    if (!env.isEmpty())
+        process.setProcessEnvironment(env);
+    if (asUser && ::geteuid() == 0)
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"), program} +
+                          arguments);
+    else
+        process.start(program, arguments);
+    Output result;
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        process.waitForFinished();
+        result.err = QStringLiteral("%1 did not end").arg(program);
+        return result;
+    }
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+void giveTo(const QString &path, uid_t owner)
+{
+    QVERIFY(::chown(QFile::encodeName(path).constData(), owner, owner) == 0);
+}
+
+// Every file below the folder with its permission bits, as "path mode".
+QStringList tree(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const auto mode =
+            static_cast<uint>(info.permissions() & (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                    QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
+        files << QStringLiteral("%1 %2").arg(QDir(root).relativeFilePath(info.filePath())).arg(mode, 0, 16);
+    }
+    files.sort();
+    return files;
+}
+
+QString valueOf(const QString &file, const QString &key)
+{
+    QSettings entry(file, QSettings::IniFormat);
+    return entry.value(QStringLiteral("Desktop Entry/") + key).toString();
+}
+
+} // namespace
+
+class TestInstall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void layout_data();
+    void layout();
+    void namesAgree();
+    void databaseFolder_data();
+    void databaseFolder();
+    void dataFolderCannotBeMade();
+    void packageHoldsTheInstall();
+
+private:
+    QString usr(const QString &path) const { return m_root.filePath(QStringLiteral("stage/usr/") + path); }
+    // A home for the unprivileged user, with its environment.
+    QProcessEnvironment userEnvironment(const QString &home) const;
+
+    QTemporaryDir m_root;
+};
+
+void TestInstall::initTestCase()
+{
+    QVERIFY(m_root.isValid());
+    // The unprivileged user must reach the installed programs, never write beside them.
+    QVERIFY(QFile::setPermissions(m_root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                     QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                                     QFile::ExeGroup));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DESTDIR"), m_root.filePath(QStringLiteral("stage")));
+    const Output install = run(QStringLiteral(TAGSMITH_CMAKE),
+                               {QStringLiteral("--install"), QStringLiteral(TAGSMITH_BUILD_DIR),
+                                QStringLiteral("--prefix"), QStringLiteral("/usr")},
+                               env);
+    QVERIFY2(install.status == 0, qPrintable(install.out + install.err));
+}
+
+void TestInstall::layout_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("iconSize"); // a bitmap icon of this size; 0 for other files
+
+    QTest::newRow("program") << QStringLiteral("bin/tagsmith") << 0;
+    QTest::newRow("batch command") << QStringLiteral("bin/tagsmith-batch") << 0;
+    QTest::newRow("desktop entry") << QStringLiteral("share/applications/%1.desktop").arg(AppId) << 0;
+    QTest::newRow("metainfo") << QStringLiteral("share/metainfo/%1.metainfo.xml").arg(AppId) << 0;
+    QTest::newRow("scalable icon") << QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(AppId) << 0;
+    QTest::newRow("manual page") << QStringLiteral("share/man/man1/tagsmith-batch.1") << 0;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("icon %d", size) << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId)
+                                       << size;
+}
+
+void TestInstall::layout()
+{
+    QFETCH(QString, path);
+    QFETCH(int, iconSize);
+    QVERIFY2(QFileInfo(usr(path)).isFile(), qPrintable(path));
+    if (path.startsWith(QStringLiteral("bin/")))
+        QVERIFY(QFileInfo(usr(path)).isExecutable());
+    if (iconSize > 0) {
+        const QImage icon(usr(path));
+        QCOMPARE(icon.size(), QSize(iconSize, iconSize));
+        // Drawn, not blank: the middle of the picture is covered.
+        QVERIFY(qAlpha(icon.pixel(iconSize / 2, iconSize / 2)) > 0);
+    }
+}
+
+// The menu entry starts an installed program and shows an installed icon; the metainfo names the entry.
+void TestInstall::namesAgree()
+{
+    const QString entry = usr(QStringLiteral("share/applications/%1.desktop").arg(AppId));
+    QVERIFY(QFileInfo(usr(QStringLiteral("bin/") + valueOf(entry, QStringLiteral("Exec")))).isExecutable());
+    QVERIFY(QFileInfo::exists(
+        usr(QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(valueOf(entry, QStringLiteral("Icon"))))));
+    const QByteArray metainfo = readFile(usr(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(AppId)));
+    QVERIFY(metainfo.contains(QStringLiteral("<launchable type=\"desktop-id\">%1.desktop<").arg(AppId).toUtf8()));
+    // The manual page comes from the command's own help.
+    QVERIFY(readFile(usr(QStringLiteral("share/man/man1/tagsmith-batch.1"))).contains("revisit\\-months"));
+}
+
+QProcessEnvironment TestInstall::userEnvironment(const QString &home) const
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TAGSMITH_QUIT_AFTER_START"), QStringLiteral("1"));
+    return env;
+}
+
+void TestInstall::databaseFolder_data()
+{
+    QTest::addColumn<bool>("portable"); // a copy the user may write beside, not the installed one
+
+    QTest::newRow("installed where the user may not write") << false;
+    QTest::newRow("a copy in a folder of the user's own") << true;
+}
+
+void TestInstall::databaseFolder()
+{
+    QFETCH(bool, portable);
+    const QString home = m_root.filePath(QStringLiteral("home-%1").arg(portable));
+    QVERIFY(QDir().mkpath(home));
+    giveTo(home, Nobody);
+    QString programs = usr(QStringLiteral("bin"));
+    if (portable) {
+        programs = home + QStringLiteral("/portable");
+        QVERIFY(QDir().mkpath(programs));
+        giveTo(programs, Nobody);
+        for (const QString &name : {QStringLiteral("tagsmith"), QStringLiteral("tagsmith-batch")})
+            QVERIFY(QFile::copy(usr(QStringLiteral("bin/") + name), programs + QLatin1Char('/') + name));
+    } else if (::geteuid() != 0) {
+        QVERIFY(
+            QFile::setPermissions(programs, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    }
+    const QString folder = portable ? programs : home + QStringLiteral("/data/tagsmith");
+    const QString other = portable ? home + QStringLiteral("/data/tagsmith") : programs;
+    const QString database = folder + QStringLiteral("/Tagsmith.mdb");
+    const QProcessEnvironment env = userEnvironment(home);
+
+    const Output version = run(programs + QStringLiteral("/tagsmith-batch"), {QStringLiteral("--version")}, env, true);
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out,
+             QStringLiteral("tagsmith-batch %1\ndatabase: %2\n").arg(QStringLiteral(TAGSMITH_VERSION_TEXT), database));
+
+    // The first start makes the database; the second compacts it where it is, keeping the first as backup.
+    const Output first = run(programs + QStringLiteral("/tagsmith"), {}, env, true);
+    QVERIFY2(first.status == 0, qPrintable(first.err));
+    const QByteArray made = readFile(database);
+    QVERIFY(!made.isEmpty());
+    const Output second = run(programs + QStringLiteral("/tagsmith"), {}, env, true);
+    QVERIFY2(second.status == 0, qPrintable(second.err));
+    QCOMPARE(readFile(folder + QStringLiteral("/Tagsmith.bak")), made);
+    QVERIFY(QFileInfo::exists(database));
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/Tagsmith.tmp")));
+    for (const QString &name : {QStringLiteral("Tagsmith.mdb"), QStringLiteral("Tagsmith.bak")})
+        QVERIFY2(!QFileInfo::exists(other + QLatin1Char('/') + name), qPrintable(other));
+}
+
+// A data folder that cannot be made: the program says so and ends, and makes nothing anywhere.
+void TestInstall::dataFolderCannotBeMade()
+{
+    const QString home = m_root.filePath(QStringLiteral("home-blocked"));
+    QVERIFY(QDir().mkpath(home));
+    giveTo(home, Nobody);
+    QProcessEnvironment env = userEnvironment(home);
+    writeFile(home + QStringLiteral("/data"), "a file where the data folder belongs");
+    const Output start = run(usr(QStringLiteral("bin/tagsmith")), {}, env, true);
+    QCOMPARE(start.status, 1);
+    QVERIFY2(start.err.contains(QStringLiteral("Cannot make the data folder %1/data/tagsmith").arg(home)),
+             qPrintable(start.err));
+    QCOMPARE(filesIn(usr(QStringLiteral("bin"))),
+             (QStringList{QStringLiteral("tagsmith"), QStringLiteral("tagsmith-batch")}));
+}
+
+// The Debian package holds exactly the installed files, with the same permissions, and depends on the
+// libraries the programs link.
+void TestInstall::packageHoldsTheInstall()
+{
+    const QString out = m_root.filePath(QStringLiteral("package"));
+    const Output pack = run(QStringLiteral(TAGSMITH_CPACK),
+                            {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out,
+                             QStringLiteral("--config"), QStringLiteral(TAGSMITH_BUILD_DIR "/CPackConfig.cmake")});
+    QVERIFY2(pack.status == 0, qPrintable(pack.out + pack.err));
+    const QStringList debs = QDir(out).entryList({QStringLiteral("tagsmith_*.deb")}, QDir::Files);
+    QCOMPARE(debs.size(), 1);
+    const QString deb = out + QLatin1Char('/') + debs.front();
+
+    const QString unpacked = m_root.filePath(QStringLiteral("unpacked"));
+    const Output extract = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, unpacked});
+    QVERIFY2(extract.status == 0, qPrintable(extract.err));
+    QCOMPARE(tree(unpacked), tree(m_root.filePath(QStringLiteral("stage"))));
+
+    const Output depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")});
+    for (const char *library : {"libqt6widgets6", "libqt6svg6", "libsqlite3-0", "libc6"})
+        QVERIFY2(depends.out.contains(QLatin1String(library)), qPrintable(depends.out));
+}
+
+QTEST_GUILESS_MAIN(TestInstall)
+#include "tst_Install.moc"

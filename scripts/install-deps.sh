@@ -6,9 +6,10 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-    libsqlite3-dev libxcb1-dev
+    libsqlite3-dev libdtl-dev libxcb1-dev
+    patch
     python3
-    xvfb xauth openbox xdotool x11-apps
+    xvfb xauth openbox xdotool x11-apps netpbm
     librsvg2-bin help2man desktop-file-utils appstream dpkg-dev file
     "$@"
 )

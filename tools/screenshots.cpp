@@ -7,18 +7,22 @@
 //   screen-chooser-en.png  choosing the main page             screen-run-en.png   a run under way
 //   screen-format-en.png   the meta tag format screen         screen-about-en.png the about screen
 //   screen-main-nl.png     the options after the language button
+//   preview-en.png         the preview, the main page selected
+//   report-en.png          the run report after the run       report-nl.png       the same in Dutch
 //
 // Windows are taken from the screen with the title bar a window manager gives them; scripts/screenshot.sh
 // runs the tool under Xvfb with one:
 //
 //   scripts/screenshot.sh            (writes into docs/)
 
+#include "gui/RunReportWindow.h"
 #include "gui/tests/ProgramUnderTest.h"
 
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
@@ -138,6 +142,18 @@ int main(int argc, char *argv[])
     main.TxtVeld[2]->setCursorPosition(0);
     save(frame(), "screen-main-en.png");
 
+    // What the run will do, before it runs: the main page's change, the last row.
+    click(main.PreviewButton);
+    if (RunReportWindow *preview = RunReportWindow::current()) {
+        auto *pages = preview->findChild<QTableView *>(QStringLiteral("Pages"));
+        pages->selectRow(pages->model()->rowCount() - 1);
+        save(preview, "preview-en.png");
+        preview->close();
+    } else {
+        std::fprintf(stderr, "tagsmith-screenshots: the preview showed no report\n");
+        g_ok = false;
+    }
+
     RunPicture runPicture;
     main.LblVeld[11]->installEventFilter(&runPicture);
     click(bar.CmdKnop[2]);
@@ -148,6 +164,15 @@ int main(int argc, char *argv[])
     }
     while (popup())
         closePopup();
+    // The report opens by itself after the run; it waits, hidden, for the language switch below.
+    RunReportWindow *report = RunReportWindow::current();
+    if (report) {
+        save(report, "report-en.png");
+        report->hide();
+    } else {
+        std::fprintf(stderr, "tagsmith-screenshots: the run showed no report\n");
+        g_ok = false;
+    }
 
     click(bar.CmdKnop[1]);
     save(frame(), "screen-format-en.png");
@@ -158,6 +183,12 @@ int main(int argc, char *argv[])
     click(bar.CmdKnop[0]);
     click(bar.CmdKnop[3]);
     save(frame(), "screen-main-nl.png");
+    if (report) {
+        report->show();
+        report->raise();
+        save(report, "report-nl.png");
+        report->close();
+    }
 
     Module1::destroyScreens();
     QDir(site).removeRecursively();

@@ -2,34 +2,102 @@
 
 #include "Version.h"
 #include "engine/FileSystem.h"
-#include "engine/Run.h"
+#include "engine/PageDiff.h"
+#include "engine/RunReport.h"
+#include "text/ReportTexts.h"
 #include "text/StringTable.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
+
+#include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace tagsmith {
 namespace {
 
-// Messages of the run, one line each, in the chosen language, naming the page where there is one.
+// Messages of the run, one line each, in the chosen language, naming the page where there is one;
+// each page's change as a unified diff when asked; the page under work on a line written over in
+// place when standard error is a terminal.
 class BatchObserver : public RunObserver
 {
 public:
-    BatchObserver(QTextStream &err, int langOffset) : m_err(err), m_langOffset(langOffset) {}
+    BatchObserver(const BatchArguments &arguments, QIODevice &out, QTextStream &err, bool progress)
+        : m_arguments(arguments), m_out(out), m_err(err), m_progress(progress)
+    {
+    }
+
+    ~BatchObserver() override { clearProgress(); }
 
     void message(const Message &msg) override
     {
-        const QString title = loadString(msg.titleId + m_langOffset).value_or(QString());
+        if (m_arguments.quiet && msg.textId == ids::NoMarkAppending)
+            return;
+        clearProgress();
+        const int lang = m_arguments.langOffset;
+        const QString title = loadString(msg.titleId + lang).value_or(QString());
         const QString text =
-            loadString(msg.textId + m_langOffset).value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
+            loadString(msg.textId + lang).value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
         if (!msg.page.isEmpty())
             m_err << msg.page << QStringLiteral(": ");
         m_err << title << QLatin1Char(' ') << text << Qt::endl;
     }
 
+    void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
+    {
+        // A few updates a second are enough to watch, and keep a run of small pages from waiting on
+        // the terminal.
+        if (!m_progress || (m_sinceShown.isValid() && m_sinceShown.elapsed() < 100 && index + 1 < count))
+            return;
+        m_sinceShown.start();
+        const QLocale locale = localeOf(m_arguments.langOffset);
+        m_err << QStringLiteral("\r[%1/%2] %3\x1b[K")
+                     .arg(locale.toString(qlonglong(index + 1)), locale.toString(qlonglong(count)),
+                          pagePath.section(QLatin1Char('/'), -1));
+        m_err.flush();
+        m_progressShown = true;
+    }
+
+    bool wantsPageBytes() const override { return m_arguments.diff; }
+
+    void pageBytes(const PageReport &page, std::string_view before, std::string_view after) override
+    {
+        // The main page among the folder's pages is written twice: one diff from the page as it is to
+        // the page as the run leaves it, so that patch --dry-run checks it as well.
+        if (!page.OnMainPage &&
+            fs::absoluteCleanPath(page.PagePath) == fs::absoluteCleanPath(m_arguments.options.mainPage)) {
+            m_mainBefore = std::string(before);
+            return;
+        }
+        if (page.OnMainPage && m_mainBefore)
+            before = *m_mainBefore;
+        const std::string name = fs::native(page.relativePath);
+        m_diff.clear();
+        appendUnifiedDiff(m_diff, before, after, page.outcome == PageOutcome::Created ? "/dev/null" : "a/" + name,
+                          "b/" + name);
+        m_out.write(m_diff.data(), qint64(m_diff.size()));
+    }
+
 private:
+    void clearProgress()
+    {
+        if (!m_progressShown)
+            return;
+        m_err << QStringLiteral("\r\x1b[K");
+        m_err.flush();
+        m_progressShown = false;
+    }
+
+    const BatchArguments &m_arguments;
+    QIODevice &m_out;
     QTextStream &m_err;
-    int m_langOffset;
+    bool m_progress;
+    bool m_progressShown = false;
+    QElapsedTimer m_sinceShown;
+    std::string m_diff;
+    std::optional<std::string> m_mainBefore;
 };
 
 QString programName()
@@ -60,6 +128,11 @@ QString batchUsage()
         "  --language en|nl       the language of the messages (default en)\n"
         "  --database PATH        the database whose Settings rows are the template texts\n"
         "                         (default: the program's own Tagsmith.mdb, else the built-in texts)\n"
+        "  --dry-run              write nothing; report what the run would do\n"
+        "  --diff                 with --dry-run: each page's change as a unified diff on\n"
+        "                         standard output (patch -p1 applies it in FOLDER)\n"
+        "  --report FILE          the run report as CSV (UTF-8, header row); - for standard output\n"
+        "  --quiet                no line for each page without a META NAME tag or closing head tag\n"
         "  --help                 show this text\n"
         "  --version              show the version and the database a run would read\n"
         "\n"
@@ -86,12 +159,15 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
         {QStringLiteral("--no-revisit"), [&] { options.revisit = false; }},
         {QStringLiteral("--no-min-length"), [&] { options.minLength = false; }},
         {QStringLiteral("--backup"), [&] { options.backup = true; }},
+        {QStringLiteral("--dry-run"), [&] { options.dryRun = true; }},
+        {QStringLiteral("--diff"), [&] { result.diff = true; }},
+        {QStringLiteral("--quiet"), [&] { result.quiet = true; }},
     };
 
     const QStringList valueOptions = {
         QStringLiteral("--main"),       QStringLiteral("--description"), QStringLiteral("--revisit-months"),
         QStringLiteral("--min-length"), QStringLiteral("--case"),        QStringLiteral("--language"),
-        QStringLiteral("--database"),
+        QStringLiteral("--database"),   QStringLiteral("--report"),
     };
 
     QString folder;
@@ -163,32 +239,39 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
                 result.langOffset = DutchOffset;
             else
                 return bad(QStringLiteral("--language takes en or nl, not %1").arg(value));
+        } else if (arg == QLatin1String("--report")) {
+            if (value.isEmpty())
+                return bad(QStringLiteral("--report needs a file name, or - for standard output"));
+            result.reportFile = value;
         } else {
             result.database = value;
         }
     }
     if (!folderGiven)
         return bad(QStringLiteral("no FOLDER given"));
+    if (result.diff && !options.dryRun)
+        return bad(QStringLiteral("--diff goes with --dry-run"));
     options.folder = folder;
     return result;
 }
 
-int runBatch(const QStringList &arguments, const QString &defaultDatabase, QTextStream &out, QTextStream &err)
+int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODevice &out, QTextStream &err,
+             bool errIsTerminal)
 {
     BatchArguments parsed = parseBatchArguments(arguments);
     switch (parsed.action) {
     case BatchArguments::Action::Help:
-        out << batchUsage();
-        out.flush();
+        out.write(batchUsage().toUtf8());
         return batchexit::Completed;
     case BatchArguments::Action::Version:
-        out << programName() << QLatin1Char(' ') << version::Major << QLatin1Char('.') << version::Minor
-            << QLatin1Char('.') << version::Revision << Qt::endl;
-        // Which database a run would read its template texts from.
-        out << loadString(ids::DatabaseLine + parsed.langOffset)
-                   .value_or(QString())
-                   .arg(parsed.database.isEmpty() ? defaultDatabase : parsed.database)
-            << Qt::endl;
+        out.write((programName() +
+                   QStringLiteral(" %1.%2.%3\n").arg(version::Major).arg(version::Minor).arg(version::Revision) +
+                   // Which database a run would read its template texts from.
+                   loadString(ids::DatabaseLine + parsed.langOffset)
+                       .value_or(QString())
+                       .arg(parsed.database.isEmpty() ? defaultDatabase : parsed.database) +
+                   QLatin1Char('\n'))
+                      .toUtf8());
         return batchexit::Completed;
     case BatchArguments::Action::BadUsage:
         err << programName() << QStringLiteral(": ") << parsed.error << Qt::endl
@@ -214,10 +297,40 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QText
         parsed.options.templates = defaultTemplates();
     }
 
-    BatchObserver observer(err, parsed.langOffset);
-    const RunResult result = runMeta(parsed.options, observer);
+    RunReport report;
+    {
+        BatchObserver observer(parsed, out, err, errIsTerminal);
+        report = runMetaWithReport(parsed.options, observer);
+    }
+    if (report.started())
+        err << runSummary(report.pagesWritten(), report.warnings(), report.errors(), report.elapsedNs, report.dryRun,
+                          parsed.langOffset)
+            << Qt::endl;
+    int status = report.result == RunResult::Completed ? batchexit::Completed : batchexit::Failed;
+    if (!parsed.reportFile.isEmpty() && report.started()) {
+        const QByteArray csv = runReportCsv(report, parsed.langOffset);
+        if (parsed.reportFile == QLatin1String("-")) {
+            out.write(csv);
+        } else {
+            if (const int error = fs::replaceWholeFile(fs::native(parsed.reportFile), csv.toStdString()); error != 0) {
+                err << programName() << QStringLiteral(": cannot write the report to ") << parsed.reportFile
+                    << QStringLiteral(": ") << QString::fromLocal8Bit(std::strerror(error)) << Qt::endl;
+                status = batchexit::Failed;
+            }
+        }
+    }
     err.flush();
-    return result == RunResult::Completed ? batchexit::Completed : batchexit::Failed;
+    return status;
+}
+
+int runBatch(const QStringList &arguments, const QString &defaultDatabase, QTextStream &out, QTextStream &err)
+{
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    const int status = runBatch(arguments, defaultDatabase, bytes, err, false);
+    out << QString::fromUtf8(bytes.data());
+    out.flush();
+    return status;
 }
 
 } // namespace tagsmith

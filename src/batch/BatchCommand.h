@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+class QIODevice;
+
 namespace tagsmith {
 
 // The command line of tagsmith-batch, read into the options of a run.
@@ -24,6 +26,9 @@ struct BatchArguments
     int langOffset = EnglishOffset; // the language of the messages
     QString database;               // empty: the program's own database
     QString error;                  // what is wrong with the command line (BadUsage)
+    bool diff = false;              // with a dry run: each page's change as a unified diff on out
+    QString reportFile;             // the run report as CSV; "-" for out; empty for none
+    bool quiet = false;             // no line for a page without a mark
 };
 
 // Exit status of tagsmith-batch.
@@ -39,8 +44,11 @@ BatchArguments parseBatchArguments(const QStringList &arguments);
 QString batchUsage();
 
 // The whole command: reads the arguments, the template texts and runs. Messages go to err, one
-// line each; --help and --version to out. defaultDatabase is the program's own "Tagsmith.mdb", in its
-// data folder (storage/DataFolder.h).
+// line each, and the totals at the end; --help, --version, --diff and --report - to out, as bytes.
+// defaultDatabase is the program's own "Tagsmith.mdb", in its data folder (storage/DataFolder.h). With
+// errIsTerminal a progress line on err shows the page under work, written over in place.
+int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODevice &out, QTextStream &err,
+             bool errIsTerminal);
 int runBatch(const QStringList &arguments, const QString &defaultDatabase, QTextStream &out, QTextStream &err);
 
 } // namespace tagsmith

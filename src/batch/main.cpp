@@ -2,9 +2,12 @@
 #include "storage/DataFolder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
+
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -18,7 +21,10 @@ int main(int argc, char *argv[])
     // The database the desktop program uses, found the same way.
     const QString database = tagsmith::locateDataFolder(QCoreApplication::applicationDirPath()).database();
 
-    QTextStream out(stdout);
+    QFile out;
+    out.open(stdout, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
     QTextStream err(stderr);
-    return tagsmith::runBatch(arguments, database, out, err);
+    const int status = tagsmith::runBatch(arguments, database, out, err, ::isatty(STDERR_FILENO) == 1);
+    out.flush();
+    return status;
 }

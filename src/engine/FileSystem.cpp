@@ -205,8 +205,11 @@ bool Status::isFolder() const
 
 int openForReading(const std::string &path, Links links, File *file)
 {
-    return openFile(Call::OpenForReading, path, O_RDONLY | O_NONBLOCK | (links == Links::Refuse ? O_NOFOLLOW : 0), 0,
-                    file);
+    // Reading leaves the access time alone where the system lets us (the owner's files): a dry run
+    // changes no time stamp.
+    const int flags = O_RDONLY | O_NONBLOCK | (links == Links::Refuse ? O_NOFOLLOW : 0);
+    const int err = openFile(Call::OpenForReading, path, flags | O_NOATIME, 0, file);
+    return err == EPERM ? openFile(Call::OpenForReading, path, flags, 0, file) : err;
 }
 
 int createNew(const std::string &path, mode_t mode, File *file)
@@ -231,6 +234,28 @@ int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_
         *got += static_cast<std::size_t>(n);
     }
     return 0;
+}
+
+int replaceWholeFile(const std::string &path, std::string_view bytes)
+{
+    File file;
+    std::string temporary;
+    for (int counter = 0;; ++counter) {
+        temporary = path + ".tmp" + std::to_string(counter);
+        const int err = createNew(temporary, 0666 & ~creationMask(), &file);
+        if (err == 0)
+            break;
+        if (err != EEXIST)
+            return err;
+    }
+    int err = writeAll(file.fd(), bytes);
+    if (const int closeErr = file.close(); err == 0)
+        err = closeErr;
+    if (err == 0)
+        err = rename(temporary, path);
+    if (err != 0)
+        remove(temporary);
+    return err;
 }
 
 int writeAll(int fd, std::string_view bytes)
@@ -432,9 +457,18 @@ int listFolder(const std::string &folder, const std::function<void(const FolderE
 {
     if (const int err = injected(Call::ListFolder, folder); err != 0)
         return err;
-    DIR *dir = ::opendir(folder.c_str());
-    if (!dir)
+    // Listing leaves the folder's access time alone where the system lets us, as reading a page does.
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return errno;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
     while (const dirent *entry = ::readdir(dir))
         take(FolderEntry(dir, entry));
     ::closedir(dir);

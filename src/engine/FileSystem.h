@@ -73,6 +73,9 @@ int createNew(const std::string &path, mode_t mode, File *file);
 int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got);
 // Writes all of bytes.
 int writeAll(int fd, std::string_view bytes);
+// Puts bytes under path in one step: written to a fresh file beside it, then renamed over it, so the
+// name never holds half of them.
+int replaceWholeFile(const std::string &path, std::string_view bytes);
 // Puts what was written to fd on the disk.
 int sync(int fd);
 // Opens path (a file, or a folder), puts it on the disk and closes it again.

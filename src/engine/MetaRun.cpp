@@ -7,7 +7,10 @@
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
+#include "engine/RunReport.h"
 #include "text/StringTable.h"
+
+#include <QDir>
 
 #include <cerrno>
 #include <cstring>
@@ -75,10 +78,13 @@ RunResult MetaRun::run()
     QString folder = m_options.folder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
+    m_folder = folder;
     QStringList paths;
     paths.reserve(pages.size());
     for (const QString &page : pages)
         paths << folder + page;
+    if (m_options.dryRun)
+        findSharedFiles(paths);
 
     std::int64_t index = 0;
     {
@@ -88,13 +94,15 @@ RunResult MetaRun::run()
         ScannedPage own; // a page read here
         for (const QString &PagePath : std::as_const(paths)) {
             m_observer.pageStarted(PagePath, index++, count);
+            PageReport report = reportFor(PagePath, false);
             std::unique_ptr<ScannedPage> page = ahead ? ahead->next() : nullptr;
             ScannedPage *current = page.get();
-            if (page && (page->error != 0 || page->throughLink || ahead->replacedSince(*page))) {
+            if (page && (page->error != 0 || page->throughLink || ahead->replacedSince(*page) ||
+                         (m_options.dryRun && dryWritten(*page)))) {
                 // Read it again now, as it stands after the pages before it: a failure may have been
                 // passing, and a linked page may be one of the pages rewritten since.
                 own.PagePath = PagePath;
-                m_reader.read(own);
+                readPage(own);
                 current = &own;
                 if (!sameBytes(own, *page)) {
                     // Its words are not those the site words took: from here on page by page.
@@ -109,17 +117,17 @@ RunResult MetaRun::run()
                     ahead.reset();
                 }
                 own.PagePath = PagePath;
-                m_reader.read(own);
+                readPage(own);
                 current = &own;
             }
-            QString failedPath;
-            const int err = processPage(*current, !ahead, &failedPath);
+            const int err = processPage(*current, !ahead, report);
             if (ahead && err == 0)
                 ahead->pageReplaced(*current);
             if (page)
                 ahead->done(std::move(page));
+            this->report(report, err);
             if (err != 0) {
-                m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, failedPath});
+                reportNotReached(paths, index, hasMainPage);
                 return RunResult::Failed;
             }
         }
@@ -133,64 +141,189 @@ RunResult MetaRun::run()
         page.PagePath = m_options.mainPage;
         page.OnMainPage = true;
         m_observer.pageStarted(page.PagePath, index++, count);
-        m_reader.read(page);
-        QString failedPath;
-        if (const int err = processPage(page, true, &failedPath); err != 0) {
-            m_observer.message({ids::ErrorTitle, ids::FileErrorBase + err, failedPath});
+        PageReport report = reportFor(page.PagePath, true);
+        readPage(page);
+        const int err = processPage(page, true, report);
+        this->report(report, err);
+        if (err != 0)
             return RunResult::Failed;
-        }
     }
     SiteWords.ClearWordTable();
     return RunResult::Completed;
 }
 
-int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, QString *failedPath)
+void MetaRun::readPage(ScannedPage &page)
+{
+    m_reader.read(page);
+    if (!m_options.dryRun || page.error != 0)
+        return;
+    if (const std::string *bytes = dryWritten(page))
+        m_reader.scanInstead(page, *bytes);
+}
+
+namespace {
+
+// The path with every link resolved; empty for a file that does not exist.
+std::string resolved(const std::string &path)
+{
+    std::string file;
+    return fs::realPath(path, &file) == 0 ? file : std::string();
+}
+
+} // namespace
+
+void MetaRun::findSharedFiles(const QStringList &paths)
+{
+    std::set<std::string> seen;
+    QStringList all = paths;
+    if (!m_options.mainPage.isEmpty())
+        all << m_options.mainPage;
+    for (const QString &path : std::as_const(all)) {
+        const std::string file = resolved(fs::native(path));
+        if (!file.empty() && !seen.insert(file).second)
+            m_dryWritten[file] = std::nullopt;
+    }
+}
+
+const std::string *MetaRun::dryWritten(const ScannedPage &page) const
+{
+    if (m_dryWritten.empty() || !page.exists)
+        return nullptr;
+    const auto written = m_dryWritten.find(resolved(page.target));
+    return written != m_dryWritten.end() && written->second ? &*written->second : nullptr;
+}
+
+PageReport MetaRun::reportFor(const QString &PagePath, bool OnMainPage) const
+{
+    PageReport report;
+    report.PagePath = PagePath;
+    report.relativePath =
+        PagePath.startsWith(m_folder) ? PagePath.mid(m_folder.size()) : QDir(m_folder).relativeFilePath(PagePath);
+    report.OnMainPage = OnMainPage;
+    return report;
+}
+
+void MetaRun::report(PageReport &page, int err)
+{
+    if (err != 0) {
+        page.outcome = PageOutcome::Failed;
+        page.fileError = err;
+        m_observer.message(
+            {ids::ErrorTitle, ids::FileErrorBase + err, page.failedPath.isEmpty() ? page.PagePath : page.failedPath});
+    }
+    m_observer.pageReported(page);
+}
+
+void MetaRun::reportNotReached(const QStringList &paths, qsizetype from, bool mainPageToo)
+{
+    for (qsizetype i = from; i < paths.size(); ++i)
+        m_observer.pageReported(reportFor(paths.at(i), false));
+    if (mainPageToo)
+        m_observer.pageReported(reportFor(m_options.mainPage, true));
+}
+
+int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &report)
 {
     int err = page.error;
-    std::string failed;
     if (err == 0) {
+        report.encoding = page.encoding;
+        report.bytesBefore = page.size;
+        report.wordsFound = static_cast<std::int64_t>(page.PageWords.size());
         // PageWords holds the words of the page under work.
         std::swap(PageWords, page.PageWords);
         if (addToSiteWords)
             SiteWords.insertAll(PageWords);
-        err = RewritePage(page, &failed);
+        std::string failed;
+        err = RewritePage(page, report, &failed);
         std::swap(PageWords, page.PageWords);
+        if (!failed.empty())
+            report.failedPath = fs::fromNative(failed);
     }
     page.close();
-    if (err == 0)
-        return 0;
-    *failedPath = failed.empty() ? page.PagePath : fs::fromNative(failed);
-    return fileErrorFromErrno(err);
+    return err == 0 ? 0 : fileErrorFromErrno(err);
 }
 
-int MetaRun::RewritePage(ScannedPage &page, std::string *failedPath)
+namespace {
+
+// Where a page's new bytes go: counted, kept when someone wants to see them, and written unless the
+// run is dry.
+class PageOutput final : public ByteSink
+{
+public:
+    PageOutput(ByteSink *file, bool keep) : m_file(file), m_keep(keep) {}
+
+    void write(std::string_view bytes) override
+    {
+        m_count += static_cast<std::int64_t>(bytes.size());
+        if (m_keep)
+            m_bytes.append(bytes);
+        if (m_file)
+            m_file->write(bytes);
+    }
+
+    std::int64_t count() const { return m_count; }
+    std::string &bytes() { return m_bytes; }
+
+private:
+    ByteSink *m_file;
+    bool m_keep;
+    std::int64_t m_count = 0;
+    std::string m_bytes;
+};
+
+PageOutcome outcomeOf(const ScannedPage &page)
+{
+    if (!page.exists)
+        return PageOutcome::Created;
+    if (page.marks.MarkCount == 0)
+        return PageOutcome::Appended;
+    return page.marks.headMark ? PageOutcome::BeforeHeadEnd : PageOutcome::Replaced;
+}
+
+} // namespace
+
+int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *failedPath)
 {
     PageBackup backup;
-    if (const int err = backup.choose(page.nativePath); err != 0) {
+    if (const int err = backup.choose(page.nativePath, m_options.dryRun ? &m_dryBackups : nullptr); err != 0) {
         *failedPath = backup.BackupPath();
         return err;
     }
-    if (m_options.backup)
-        m_observer.backupChosen(fs::fromNative(backup.BackupPath()));
+    if (m_options.backup) {
+        report.BackupPath = fs::fromNative(backup.BackupPath());
+        m_observer.backupChosen(report.BackupPath);
+    }
 
     if (page.OnMainPage)
         m_block.build(SiteWords, page.encoding, page.block);
+    report.outcome = outcomeOf(page);
+    report.keywordsWritten = static_cast<std::int64_t>((page.OnMainPage ? SiteWords : PageWords).size());
     if (page.marks.MarkCount == 0)
         m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, page.PagePath});
 
+    const std::string file = m_options.dryRun && !m_dryWritten.empty() ? resolved(page.target) : std::string();
+    const bool readAgain = !file.empty() && m_dryWritten.count(file) != 0;
+    const bool showBytes = m_observer.wantsPageBytes();
     // The new page is made beside the page and renamed over it: when the folder refuses either, the
     // folder is what failed (the page itself may well be writable).
-    PageReplacement replacement(page.target);
-    if (const int err = replacement.create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0) {
-        *failedPath = replacement.folder();
-        return err;
+    std::optional<PageReplacement> replacement;
+    if (!m_options.dryRun) {
+        replacement.emplace(page.target);
+        if (const int err = replacement->create(page.mode, page.owner, page.group, m_limits.blockSize); err != 0) {
+            *failedPath = replacement->folder();
+            return err;
+        }
     }
-    PageSplicer splicer(page.marks, page.block, replacement.sink());
+    PageOutput output(replacement ? &replacement->sink() : nullptr, showBytes || readAgain);
+    PageSplicer splicer(page.marks, page.block, output);
+    std::string before; // a page read in blocks, when its bytes are shown
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
     } else if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
-                                                        [&splicer](std::string_view bytes) {
+                                                        [&splicer, &before, showBytes](std::string_view bytes) {
                                                             splicer.feed(bytes);
+                                                            if (showBytes)
+                                                                before.append(bytes);
                                                             return true;
                                                         });
                err != 0) {
@@ -198,7 +331,24 @@ int MetaRun::RewritePage(ScannedPage &page, std::string *failedPath)
     }
     if (!splicer.finish())
         return EIO; // the page became shorter between the scan and the rewrite
-    if (const int err = replacement.close(); err != 0)
+    report.bytesAfter = output.count();
+    const auto showPage = [&] {
+        if (showBytes)
+            m_observer.pageBytes(report,
+                                 page.whole ? std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size))
+                                            : std::string_view(before),
+                                 output.bytes());
+    };
+    if (m_options.dryRun) {
+        showPage();
+        if (readAgain)
+            m_dryWritten[file] = std::move(output.bytes());
+        // An empty backup leaves its name free for the next backup of the page.
+        if (m_options.backup && page.size > 0)
+            m_dryBackups.insert(backup.BackupPath());
+        return 0;
+    }
+    if (const int err = replacement->close(); err != 0)
         return err;
 
     if (m_options.backup) {
@@ -210,10 +360,10 @@ int MetaRun::RewritePage(ScannedPage &page, std::string *failedPath)
             return err;
         }
     }
-    if (const int err = replacement.commit(); err != 0) {
+    if (const int err = replacement->commit(); err != 0) {
         if (m_options.backup)
             backup.undo();
-        *failedPath = replacement.folder();
+        *failedPath = replacement->folder();
         return err;
     }
     if (!m_options.backup) {
@@ -222,6 +372,7 @@ int MetaRun::RewritePage(ScannedPage &page, std::string *failedPath)
             return err;
         }
     }
+    showPage();
     return 0;
 }
 

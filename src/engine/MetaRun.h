@@ -8,12 +8,17 @@
 #include "engine/ScannedPage.h"
 #include "engine/WordTable.h"
 
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagsmith {
 
 class PageReadAhead;
+struct PageReport;
 
 // One generation run and everything it keeps while it goes: the word tables and the page under
 // work. Every page of the folder in page-list order gets its own words, then the main page gets the
@@ -23,6 +28,11 @@ class PageReadAhead;
 // builds SiteWords from them in page order, while this one writes them; what the run does on disk and
 // tells the observer happens here, page by page in order, as if each page were read just before it
 // is written.
+//
+// A dry run goes the same way with the writing switched off: each page is read, scanned and spliced
+// as in a run, its new bytes counted (and shown when the observer asks) but not written. A file that
+// the run reaches twice (the main page among the folder's pages, a linked page) is read the second
+// time as the run would have left it.
 class MetaRun
 {
 public:
@@ -40,9 +50,21 @@ public:
 private:
     // Rewrites the page, its words taken into SiteWords first unless the reading ahead took them.
     // Returns 0 or the run-time error number of the file operation that failed; the page is then as
-    // it was, and failedPath names what failed (the page, its folder or its backup).
-    int processPage(ScannedPage &page, bool addToSiteWords, QString *failedPath);
-    int RewritePage(ScannedPage &page, std::string *failedPath);
+    // it was.
+    int processPage(ScannedPage &page, bool addToSiteWords, PageReport &report);
+    // failedPath names what failed: the page's folder or its backup (empty: the page itself).
+    int RewritePage(ScannedPage &page, PageReport &report, std::string *failedPath);
+    // Reads a page on this thread; in a dry run as the run would have left it.
+    void readPage(ScannedPage &page);
+    // The report of a page the run starts on.
+    PageReport reportFor(const QString &PagePath, bool OnMainPage) const;
+    // Tells the observer about the page and, after a failure, about every page not reached.
+    void report(PageReport &page, int err);
+    void reportNotReached(const QStringList &paths, qsizetype from, bool mainPageToo);
+    // Dry run: the files that more than one page of the run is.
+    void findSharedFiles(const QStringList &paths);
+    // Dry run: the new bytes of the file the page is, when a page before it would have written it.
+    const std::string *dryWritten(const ScannedPage &page) const;
 
     const RunOptions &m_options;
     RunObserver &m_observer;
@@ -53,6 +75,12 @@ private:
     PageReader m_reader;        // pages read on this thread: the main page, pages read again
     PageReader m_aheadReader;   // pages read ahead
     std::vector<char> m_buffer; // a page rewritten in blocks
+    QString m_folder;           // the pages are named relative to it in the report
+    // Dry run: the new bytes of the files that the run reaches again, by their path with every link
+    // resolved (a page replaced through another name of it: a link to it, or the main page among
+    // the folder's pages); and the backups it would have made.
+    std::map<std::string, std::optional<std::string>> m_dryWritten;
+    std::set<std::string> m_dryBackups;
 };
 
 } // namespace tagsmith

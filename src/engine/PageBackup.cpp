@@ -22,11 +22,13 @@ std::string PageBackup::nameFor(std::string_view PagePath, std::uint64_t counter
     return name;
 }
 
-int PageBackup::choose(const std::string &PagePath)
+int PageBackup::choose(const std::string &PagePath, const std::set<std::string> *alsoTaken)
 {
     m_made = false;
     for (std::uint64_t counter = 0;; ++counter) {
         m_BackupPath = nameFor(PagePath, counter);
+        if (alsoTaken && alsoTaken->count(m_BackupPath) != 0)
+            continue;
         fs::Status st;
         if (const int err = fs::linkStatus(m_BackupPath, &st); err != 0) {
             if (err != ENOENT)

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,9 @@ class PageBackup
 public:
     static std::string nameFor(std::string_view PagePath, std::uint64_t counter);
 
-    // Picks the first free name for the page (native path).
-    int choose(const std::string &PagePath);
+    // Picks the first free name for the page (native path). Names in alsoTaken count as holding an
+    // older file: the backups a dry run would have made.
+    int choose(const std::string &PagePath, const std::set<std::string> *alsoTaken = nullptr);
 
     // Keeps the page as it is now under BackupPath: a hard link to targetPath (the file the page
     // is), or where no link can be made a copy of wholePage (the page's bytes, when they were read

@@ -75,12 +75,25 @@ int PageReader::open(ScannedPage &page)
 
 int PageReader::scan(ScannedPage &page)
 {
-    page.whole = page.size <= m_limits.wholePageLimit;
+    return scanPage(page, false);
+}
+
+int PageReader::scanInstead(ScannedPage &page, std::string_view bytes)
+{
+    page.bytes.assign(bytes.begin(), bytes.end());
+    page.size = static_cast<std::int64_t>(bytes.size());
+    page.error = scanPage(page, true);
+    return page.error;
+}
+
+int PageReader::scanPage(ScannedPage &page, bool preloaded)
+{
+    page.whole = preloaded || page.size <= m_limits.wholePageLimit;
     std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
     const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
     if (buffer.size() < blockSize)
         buffer.resize(blockSize);
-    if (const int err = readEncoding(page); err != 0)
+    if (const int err = readEncoding(page, preloaded); err != 0)
         return err;
     WordScanner &scanner = page.OnMainPage ? m_mainScanner : m_folderScanner;
     scanner.reset(page.encoding);
@@ -118,16 +131,18 @@ int PageReader::scan(ScannedPage &page)
     return 0;
 }
 
-int PageReader::readEncoding(ScannedPage &page)
+int PageReader::readEncoding(ScannedPage &page, bool preloaded)
 {
     std::optional<PageEncoding> declared;
     Utf8Check check;
     if (page.whole) {
         // The page is read whole here, once, for the scan and the rewrite as well.
-        std::size_t got = 0;
-        if (const int err = fs::readAt(page.file.fd(), page.bytes.data(), 0, static_cast<std::size_t>(page.size), &got);
-            err != 0)
-            return err;
+        std::size_t got = static_cast<std::size_t>(page.size);
+        if (!preloaded)
+            if (const int err =
+                    fs::readAt(page.file.fd(), page.bytes.data(), 0, static_cast<std::size_t>(page.size), &got);
+                err != 0)
+                return err;
         page.size = static_cast<std::int64_t>(got);
         const std::string_view bytes(page.bytes.data(), got);
         declared = declaredEncoding(bytes);

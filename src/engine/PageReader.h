@@ -31,6 +31,9 @@ public:
     int open(ScannedPage &page);
     // Reads the open page, decides its encoding and finds its words and marks.
     int scan(ScannedPage &page);
+    // The same for bytes that stand in for the page's own: a dry run's page as a page written
+    // before it in the run left it.
+    int scanInstead(ScannedPage &page, std::string_view bytes);
 
     // Reads the first size bytes of fd (fewer when the file ends first) block by block through buffer
     // and hands each block to take, which returns false to stop early.
@@ -53,8 +56,9 @@ public:
     }
 
 private:
-    // Decides page.encoding; reads a page that is kept whole into page.bytes.
-    int readEncoding(ScannedPage &page);
+    int scanPage(ScannedPage &page, bool preloaded);
+    // Decides page.encoding; reads a page that is kept whole into page.bytes unless it is there.
+    int readEncoding(ScannedPage &page, bool preloaded);
 
     const MetaBlock &m_block;
     const MinimumWordLength &m_minimumLength;

@@ -3,8 +3,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <string_view>
 
 namespace tagsmith {
+
+struct PageReport;
 
 // A message of the program: the Dutch base ids of its title and text (the language is added where it
 // is shown) and, for file errors and pages without a mark, the page it is about.
@@ -35,6 +38,21 @@ public:
 
     // The name under which the page as it was is kept (only with the backup option on).
     virtual void backupChosen(const QString &backupPath) { (void)backupPath; }
+
+    // What became of a page, once for every page of the run in run order: written, failed, or not
+    // reached after a failure.
+    virtual void pageReported(const PageReport &page) { (void)page; }
+
+    // Whether pageBytes() is wanted: the run then keeps each page's old and new bytes for it.
+    virtual bool wantsPageBytes() const { return false; }
+    // A page's bytes before and after the run (or, in a dry run, what they would be), right before
+    // pageReported() for the page.
+    virtual void pageBytes(const PageReport &page, std::string_view before, std::string_view after)
+    {
+        (void)page;
+        (void)before;
+        (void)after;
+    }
 };
 
 } // namespace tagsmith

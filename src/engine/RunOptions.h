@@ -11,21 +11,25 @@ namespace tagsmith {
 // batch command from its arguments.
 struct RunOptions
 {
-    QString folder;                                 // FrmTsMain.TxtVeld(0): the HTML folder
-    QString mainPage;                               // FrmTsMain.TxtVeld(1): the main page; may be empty
-    bool description = true;                        // ChkVeld(0): write the description line
-    QString siteDescription;                        // TxtVeld(2): the site description
-    bool generator = true;                          // ChkVeld(1): write the generator line
-    bool robots = true;                             // ChkVeld(8): write the robots line
-    bool revisit = true;                            // ChkVeld(2): write the revisit line
-    QString revisitMonths = QStringLiteral("3");    // CmbSel(0): written unchanged
-    bool minLength = true;                          // ChkVeld(3): minimum word length on
-    QString minLengthText = QStringLiteral("6");    // CmbSel(1): its leading number is the limit
-    bool caseConversion = true;                     // ChkVeld(4): convert the case of the written words
-    bool upperCase = false;                         // ChkVeld(5)
-    bool lowerCase = true;                          // ChkVeld(6); wins when both are on
-    bool backup = false;                            // ChkVeld(7): keep the page as it was
-    Templates templates = defaultTemplates();       // FrmTsSet.TxtVeld(0) to TxtVeld(7)
+    QString folder;                              // FrmTsMain.TxtVeld(0): the HTML folder
+    QString mainPage;                            // FrmTsMain.TxtVeld(1): the main page; may be empty
+    bool description = true;                     // ChkVeld(0): write the description line
+    QString siteDescription;                     // TxtVeld(2): the site description
+    bool generator = true;                       // ChkVeld(1): write the generator line
+    bool robots = true;                          // ChkVeld(8): write the robots line
+    bool revisit = true;                         // ChkVeld(2): write the revisit line
+    QString revisitMonths = QStringLiteral("3"); // CmbSel(0): written unchanged
+    bool minLength = true;                       // ChkVeld(3): minimum word length on
+    QString minLengthText = QStringLiteral("6"); // CmbSel(1): its leading number is the limit
+    bool caseConversion = true;                  // ChkVeld(4): convert the case of the written words
+    bool upperCase = false;                      // ChkVeld(5)
+    bool lowerCase = true;                       // ChkVeld(6); wins when both are on
+    bool backup = false;                         // ChkVeld(7): keep the page as it was
+    Templates templates = defaultTemplates();    // FrmTsSet.TxtVeld(0) to TxtVeld(7)
+    bool siteDescriptionIsPrompt = false;        // TxtVeld(2) still holds the prompt of 1045
+    // A dry run reads and scans as a run does and reports what it would write, but writes nothing:
+    // no file is made, renamed or touched.
+    bool dryRun = false;
 };
 
 } // namespace tagsmith

@@ -16,8 +16,8 @@ FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
     // follow the language like every other text.
     for (int i = 0; i < 4; ++i) {
         // Wide, and the legal notice on two lines: the version texts are longer than a name.
-        auto *label =
-            create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575 + ExtraWidth, i == 3 ? 480 : 255);
+        auto *label = create<QLabel>(this, controls::elementName("LblVeld", i), 1800, i * 342, 4575 + ExtraWidth,
+                                     i == 3 ? 480 : 255);
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(i == 3);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -33,8 +33,9 @@ FrmTsInfo::FrmTsInfo(QWidget *parent) : QWidget(parent)
         int index, left, top, width;
     };
     static constexpr Place makers[] = {
-        {4, 1800, 1560, 2160}, {5, 3960, 1560, 2410 + ExtraWidth}, {6, 1800, 1820, 2160},
-        {7, 3960, 1820, 2410 + ExtraWidth}, {8, 1800, 2080, 2160}, {9, 3960, 2080, 2410 + ExtraWidth},
+        {4, 1800, 1560, 2160},  {5, 3960, 1560, 2410 + ExtraWidth},
+        {6, 1800, 1820, 2160},  {7, 3960, 1820, 2410 + ExtraWidth},
+        {8, 1800, 2080, 2160},  {9, 3960, 2080, 2410 + ExtraWidth},
         {10, 1800, 2340, 3495},
     };
     for (const Place &place : makers) {

@@ -1,11 +1,14 @@
 #include "gui/FrmTsMain.h"
 
-#include "gui/FrmTsDir.h"
 #include "engine/FileError.h"
-#include "gui/Module1.h"
-#include "gui/ScreenControls.h"
 #include "engine/Run.h"
+#include "gui/FrmTsDir.h"
 #include "gui/FrmTsSet.h"
+#include "gui/Localise.h"
+#include "gui/Module1.h"
+#include "gui/RunReportWindow.h"
+#include "gui/ScreenControls.h"
+#include "text/ReportTexts.h"
 #include "text/StringTable.h"
 
 #include <QApplication>
@@ -14,6 +17,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -22,6 +26,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <optional>
 
 namespace tagsmith {
 namespace {
@@ -83,10 +88,13 @@ public:
 class ScreenRunObserver final : public RunObserver
 {
 public:
-    explicit ScreenRunObserver(FrmTsMain &screen) : m_screen(screen) {}
+    ScreenRunObserver(FrmTsMain &screen, bool preview) : m_screen(screen), m_preview(preview) {}
 
     void message(const Message &msg) override
     {
+        // A preview tells what it finds about each page in its report, not in messages.
+        if (m_preview && !m_page.isEmpty())
+            return;
         Module1::showMessage(msg.titleId, msg.textId, msg.page);
         keepPainting(true);
     }
@@ -94,6 +102,7 @@ public:
     void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
     {
         m_page = pagePath;
+        m_index = std::size_t(index);
         m_screen.LblVeld[11]->setText(shortened(m_screen.LblVeld[11], pagePath));
         m_screen.LblVeld[12]->clear();
         const int pages = int(std::clamp<std::int64_t>(count, 1, INT_MAX));
@@ -108,6 +117,21 @@ public:
     }
 
     QString page() const { return m_page; }
+
+    // A preview keeps the change of every page, for the page selected in its report.
+    bool wantsPageBytes() const override { return m_preview; }
+    void pageBytes(const PageReport &page, std::string_view before, std::string_view after) override
+    {
+        // The main page among the folder's pages: its change as the main page is the whole change of
+        // the run, from the page as it is.
+        if (!page.OnMainPage && QFileInfo(page.PagePath) == QFileInfo(m_mainPage))
+            m_mainBefore = std::string(before);
+        if (page.OnMainPage && m_mainBefore)
+            before = *m_mainBefore;
+        m_changes[m_index] = SideBySide::of(before, after, page.encoding.value_or(PageEncoding::Windows1252));
+    }
+    void setMainPage(const QString &mainPage) { m_mainPage = mainPage; }
+    std::map<std::size_t, SideBySide> &changes() { return m_changes; }
 
 private:
     // A long path loses its middle, not the page's name at its end.
@@ -128,7 +152,12 @@ private:
     }
 
     FrmTsMain &m_screen;
+    bool m_preview;
     QString m_page;
+    std::size_t m_index = 0;
+    std::map<std::size_t, SideBySide> m_changes;
+    QString m_mainPage;
+    std::optional<std::string> m_mainBefore;
     QElapsedTimer m_sincePaint;
 };
 
@@ -143,12 +172,14 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         int index, left, top, width, height, tag;
     };
     static constexpr LabelSpec labels[] = {
-        {0, 240, 120, 1215, 255, 1009},   {1, 240, 570, 1215, 255, 1010},    {2, 600, 960, 1575, 255, 1019},
-        {3, 600, 1320, 1575, 255, 1055},  {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
-        {5, 3120, 1680, 975, 255, 1024},  {6, 600, 2040, 1695, 255, 1034},   {7, 600, 2400, 1695, 255, 1035},
-        {8, 2640, 2400, 1695, 255, 1036}, {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
-        {13, 240, 3480, 1335, 255, 1011}, {11, 1680, 3480, 4455 + ExtraWidth, 255, 0},
-        {14, 240, 3840, 1335, 255, 1012}, {12, 1680, 3840, 4455 + ExtraWidth, 255, 0},
+        {0, 240, 120, 1215, 255, 1009},    {1, 240, 570, 1215, 255, 1010},
+        {2, 600, 960, 1575, 255, 1019},    {3, 600, 1320, 1575, 255, 1055},
+        {15, 2640, 1320, 1575, 255, 1021}, {4, 600, 1680, 1575, 255, 1022},
+        {5, 3120, 1680, 975, 255, 1024},   {6, 600, 2040, 1695, 255, 1034},
+        {7, 600, 2400, 1695, 255, 1035},   {8, 2640, 2400, 1695, 255, 1036},
+        {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
+        {13, 240, 3480, 1335, 255, 1011},  {11, 1680, 3480, 4455 + ExtraWidth, 255, 0},
+        {14, 240, 3840, 1335, 255, 1012},  {12, 1680, 3840, 4455 + ExtraWidth, 255, 0},
     };
     for (const LabelSpec &spec : labels) {
         auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
@@ -218,6 +249,12 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Progress->setRange(0, 1);
     Progress->setValue(0);
 
+    PreviewButton =
+        controls::create<QPushButton>(this, QStringLiteral("PreviewButton"), 4680 + ExtraWidth, 3075, 1455, 375);
+    controls::setTag(PreviewButton, ids::report::PreviewButton);
+    controls::setToolTipId(PreviewButton, ids::report::PreviewTip);
+    connect(PreviewButton, &QPushButton::clicked, this, &FrmTsMain::Preview);
+
     applyFocusOrder();
 
     // The defaults. Every tick runs the check-box rules as a click on that box would.
@@ -235,8 +272,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 QList<QWidget *> FrmTsMain::focusOrder() const
 {
     // The order the Tab key follows; a control added to the screen takes its place here.
-    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2], TxtVeld[2], CmbSel[0],
-            CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5], ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8]};
+    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1],   ChkVeld[2],
+            TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4],   ChkVeld[5],
+            ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8], PreviewButton};
 }
 
 void FrmTsMain::applyFocusOrder()
@@ -308,12 +346,23 @@ RunOptions FrmTsMain::runOptions() const
     options.upperCase = on(5);
     options.lowerCase = on(6);
     options.backup = on(7);
+    options.siteDescriptionIsPrompt = TxtVeld[2]->property(TagProperty).toString() == QString::number(ids::SitePrompt);
     if (const FrmTsSet *format = Module1::screens().set)
         options.templates = format->templates();
     return options;
 }
 
 void FrmTsMain::StartMeta()
+{
+    runAndReport(false);
+}
+
+void FrmTsMain::Preview()
+{
+    runAndReport(true);
+}
+
+void FrmTsMain::runAndReport(bool dryRun)
 {
     QWidget *frame = window();
     frame->setEnabled(false);
@@ -340,18 +389,23 @@ void FrmTsMain::StartMeta()
     }
 
     RunOptions options = runOptions();
+    options.dryRun = dryRun;
     // The pages are named after the folder as the chooser's lists report it: absolute, no "." or "..",
     // no trailing separator.
     options.folder = chooser->path();
+    RunReport report;
+    std::map<std::size_t, SideBySide> changes;
     {
         BusyCursor busy;
         RunInputBlocker blocker;
         Progress->setRange(0, 1);
         Progress->setValue(0);
         showRunLabels(true);
-        ScreenRunObserver observer(*this);
+        ScreenRunObserver observer(*this, dryRun);
+        observer.setMainPage(options.mainPage);
         try {
-            runMeta(options, observer);
+            report = runMetaWithReport(options, observer);
+            changes = std::move(observer.changes());
         } catch (...) {
             // Nothing may escape into the event loop; the run has stopped at this page.
             Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileerr::DeviceIO, observer.page());
@@ -362,6 +416,8 @@ void FrmTsMain::StartMeta()
         repaint();
     }
     frame->setEnabled(true);
+    if (report.started())
+        RunReportWindow::showReport(std::move(report), std::move(changes), frame);
 }
 
 } // namespace tagsmith

@@ -39,10 +39,14 @@ public:
     QLabel *Image1 = nullptr;
     // How far a run is: page i of n. Shown only during a run.
     QProgressBar *Progress = nullptr;
+    // "Preview…": what a run would write, without writing anything.
+    QPushButton *PreviewButton = nullptr;
 
     // One generation run over the folder and main page of this screen with the options of this screen
     // and the template texts of the meta tag format screen. Returns when the run is over.
     void StartMeta();
+    // The same run with the writing switched off; shows the report of what it would do.
+    void Preview();
 
     // The options a run takes from the screens, as they stand now.
     RunOptions runOptions() const;
@@ -57,6 +61,8 @@ private:
     void chkVeldClick(int index);
     void cmdKnopClick(int index);
     void showRunLabels(bool visible);
+    // A run, or with dryRun a preview; its report in a window of its own when it started.
+    void runAndReport(bool dryRun);
     void applyFocusOrder();
 };
 

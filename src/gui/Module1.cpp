@@ -1,23 +1,26 @@
 #include "gui/Module1.h"
 
-#include "gui/FrmTsDir.h"
+#include "Version.h"
 #include "gui/FrmMdiTs.h"
 #include "gui/FrmPopUpOK.h"
+#include "gui/FrmTsDir.h"
 #include "gui/FrmTsInfo.h"
-#include "gui/FrmTsTop.h"
-#include "gui/ScreenColormap.h"
-#include "gui/ScreenControls.h"
-#include "storage/Startup.h"
-#include "storage/DataFolder.h"
-#include "Version.h"
 #include "gui/FrmTsMain.h"
 #include "gui/FrmTsSet.h"
+#include "gui/FrmTsTop.h"
 #include "gui/Localise.h"
+#include "gui/RunReportWindow.h"
+#include "gui/ScreenColormap.h"
+#include "gui/ScreenControls.h"
+#include "storage/DataFolder.h"
+#include "storage/Startup.h"
+#include "text/ReportTexts.h"
 #include "text/StringTable.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
@@ -175,6 +178,8 @@ void LocaliseAll()
     LocaliseForm(s.set);
     LocaliseForm(s.top);
     LocaliseForm(s.info);
+    if (RunReportWindow *report = RunReportWindow::current())
+        report->localise();
 }
 
 void SeedToolTips()
@@ -185,6 +190,8 @@ void SeedToolTips()
     // NOTE: the exit button says "Exit Tagsmith" / "Sluit Tagsmith"; seeded with the others, it follows
     // every language switch as they do.
     seedToolTip(s.top, "CmdKnop", 5, 1051);
+    if (s.main && s.main->PreviewButton)
+        controls::setToolTipId(s.main->PreviewButton, ids::report::PreviewTip);
     for (int i = 0; i <= 2; ++i)
         seedToolTip(s.main, "TxtVeld", i, 1043 + i);
     for (int i = 0; i <= 1; ++i)
@@ -210,12 +217,6 @@ void showMessage(int titleId, int textId, const QString &detail)
     }
     auto *popup = new FrmPopUpOK(detail);
     openPopup = popup;
-    // The popup has no parent widget, so that the disabled frame does not disable it too; the window
-    // manager still learns that it belongs to the frame and keeps it above the frame.
-    if (screens().mdi && screens().mdi->windowHandle()) {
-        popup->winId();
-        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
-    }
     QObject::connect(popup, &FrmPopUpOK::closed, [popup] {
         if (openPopup == popup)
             openPopup = nullptr;
@@ -228,6 +229,12 @@ void showMessage(int titleId, int textId, const QString &detail)
     else if (const QScreen *screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     popup->move(area.center() - popup->rect().center());
+    // The popup has no parent widget, so that the disabled frame does not disable it too; the window
+    // manager still learns that it belongs to the frame and keeps it above the frame.
+    if (screens().mdi && screens().mdi->windowHandle()) {
+        popup->winId();
+        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
+    }
     popup->show();
     popup->raise();
     popup->activateWindow();

@@ -26,7 +26,8 @@ void useDefaultColormap(xcb_connection_t *connection, xcb_window_t window)
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     xcb_get_window_attributes_reply_t *attributes =
         xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, window), nullptr);
-    if (attributes && screen && attributes->visual == screen->root_visual && attributes->colormap != screen->default_colormap) {
+    if (attributes && screen && attributes->visual == screen->root_visual &&
+        attributes->colormap != screen->default_colormap) {
         const std::uint32_t colormap = screen->default_colormap;
         xcb_change_window_attributes(connection, window, XCB_CW_COLORMAP, &colormap);
         xcb_flush(connection);

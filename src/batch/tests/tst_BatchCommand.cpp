@@ -118,7 +118,7 @@ void TestBatchCommand::wholeRun()
                site + QStringLiteral("/index.htm"), QStringLiteral("--no-generator"), QStringLiteral("--no-revisit"),
                QStringLiteral("--no-robots"), QStringLiteral("--min-length"), QStringLiteral("5")});
     QCOMPARE(result.status, batchexit::Completed);
-    QCOMPARE(result.err, site + QStringLiteral("/b.html: ") + warning + QLatin1Char('\n'));
+    QCOMPARE(result.err.section(QLatin1Char('\n'), 0, 0), site + QStringLiteral("/b.html: ") + warning);
     QCOMPARE(readFile(site + QStringLiteral("/a.htm")),
              QByteArray("<html><head><title>Rowing</title><META NAME=\"keywords\" CONTENT=\"rowing, boats\">\r\n</head>"
                         "<body>Rowing boats</body></html>"));

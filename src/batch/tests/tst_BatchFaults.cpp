@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -70,7 +71,9 @@ Result runBatch(const QStringList &arguments, rlim_t fileSizeLimit = RLIM_INFINI
     if (!process->waitForFinished(60000))
         return result;
     result.status = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
-    result.err = QString::fromUtf8(process->readAllStandardError());
+    // Without the line of totals at the end.
+    result.err = QString::fromUtf8(process->readAllStandardError())
+                     .remove(QRegularExpression(QStringLiteral("[^\n]* errors? in [0-9.]+ s\n$")));
     return result;
 }
 

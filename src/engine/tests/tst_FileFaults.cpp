@@ -37,8 +37,8 @@ void TestFileFaults::failedOperation_data()
     QTest::addColumn<QString>("named"); // in the message, under the folder
 
     using fs::Call;
-    const auto row = [](const char *name, Call call, int error, const char *path, bool backup, bool copy,
-                        int fileError, const char *named) {
+    const auto row = [](const char *name, Call call, int error, const char *path, bool backup, bool copy, int fileError,
+                        const char *named) {
         QTest::newRow(name) << int(call) << error << QString::fromLatin1(path) << backup << copy << fileError
                             << QString::fromLatin1(named);
     };
@@ -52,8 +52,7 @@ void TestFileFaults::failedOperation_data()
     row("backup link refused", Call::Link, EACCES, "b.bak", true, false, fileerr::PermissionDenied, "/b.bak");
     row("backup name unreadable", Call::LinkStatus, EACCES, "b.bak", true, false, fileerr::PermissionDenied, "/b.bak");
     row("backup copy: disk full", Call::Write, ENOSPC, "b.bak", true, true, fileerr::DiskFull, "/b.bak");
-    row("backup copy: mode refused", Call::ChangeMode, EPERM, "b.bak", true, true, fileerr::PermissionDenied,
-        "/b.bak");
+    row("backup copy: mode refused", Call::ChangeMode, EPERM, "b.bak", true, true, fileerr::PermissionDenied, "/b.bak");
     row("backup copy: i/o error on closing", Call::Close, EIO, "b.bak", true, true, fileerr::DeviceIO, "/b.bak");
 }
 

@@ -1,8 +1,7 @@
-// The screens as the X server shows them, under a window manager: run by x11-session.sh, which starts
-// Xvfb and openbox. What is checked is read back from the root window with xwd, as a screenshot tool
-// reads it, and the mouse is moved and clicked with xdotool, through the window manager.
+// The screens as the X server shows them, under a window manager (x11-session.sh starts Xvfb and
+// openbox): the screen is read back from the root window with xwd, as screenshot tools read it, and the
+// mouse goes through the window manager with xdotool.
 
-#include "gui/FrmPopUpOK.h"
 #include "gui/tests/ProgramUnderTest.h"
 #include "text/StringTable.h"
 
@@ -11,104 +10,57 @@
 #include <QImage>
 #include <QProcess>
 #include <QToolTip>
-#include <QtEndian>
 
 using namespace tagsmith;
 using namespace tagsmith::testing;
 
 namespace {
 
-QByteArray runTool(const QString &program, const QStringList &arguments)
+QByteArray shell(const QString &command)
 {
     QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000) || process.exitCode() != 0)
-        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), command});
+    process.waitForFinished(10000);
     return process.readAllStandardOutput();
-}
-
-// The screen as the root window holds it: an XWD dump of a TrueColor screen of 24 or 32 bits a pixel.
-QImage rootCapture()
-{
-    const QByteArray dump = runTool(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent")});
-    if (dump.size() < 100)
-        return {};
-    const auto field = [&dump](int i) { return qFromBigEndian<quint32>(dump.constData() + 4 * i); };
-    const quint32 headerSize = field(0), width = field(4), height = field(5), lsbFirst = field(7) == 0;
-    const quint32 bitsPerPixel = field(11), bytesPerLine = field(12), colours = field(19);
-    const quint32 masks[] = {field(14), field(15), field(16)};
-    const qint64 start = qint64(headerSize) + qint64(colours) * 12;
-    if ((bitsPerPixel != 24 && bitsPerPixel != 32) || start + qint64(bytesPerLine) * height > dump.size())
-        return {};
-    const int bytes = int(bitsPerPixel / 8);
-    QImage image(int(width), int(height), QImage::Format_RGB32);
-    for (quint32 y = 0; y < height; ++y) {
-        const auto *row = reinterpret_cast<const uchar *>(dump.constData() + start + qint64(y) * bytesPerLine);
-        for (quint32 x = 0; x < width; ++x) {
-            quint32 value = 0;
-            for (int b = 0; b < bytes; ++b)
-                value |= quint32(row[x * bytes + b]) << (8 * (lsbFirst ? b : bytes - 1 - b));
-            int channel[3];
-            for (int c = 0; c < 3; ++c)
-                channel[c] = int((value & masks[c]) >> qCountTrailingZeroBits(masks[c]));
-            image.setPixel(int(x), int(y), qRgb(channel[0], channel[1], channel[2]));
-        }
-    }
-    return image;
 }
 
 // The share of a window's pixels that the screen shows as the window paints them.
 double shownShare(QWidget *window)
 {
     const QImage painted = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect place = window->geometry();
-    const QImage screen = rootCapture();
-    if (screen.isNull() || painted.size() != place.size())
-        return 0;
+    const QImage screen = QImage::fromData(shell(QStringLiteral("xwd -root -silent | xwdtopnm 2>/dev/null")))
+                              .convertToFormat(QImage::Format_RGB32)
+                              .copy(window->geometry());
     int same = 0;
-    for (int y = 0; y < place.height(); ++y) {
-        for (int x = 0; x < place.width(); ++x) {
-            const QPoint at = place.topLeft() + QPoint(x, y);
-            if (!screen.rect().contains(at))
-                continue;
-            const QRgb a = painted.pixel(x, y), b = screen.pixel(at);
-            if (qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) <= 24)
-                ++same;
+    for (int y = 0; y < screen.height() && y < painted.height(); ++y) {
+        for (int x = 0; x < screen.width() && x < painted.width(); ++x) {
+            const QRgb a = painted.pixel(x, y), b = screen.pixel(x, y);
+            same += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) <= 24;
         }
     }
-    const double share = double(same) / (place.width() * place.height());
-    if (share < 0.9)
-        screen.copy(place).save(QStringLiteral("x11-%1.png").arg(window->objectName()));
-    return share;
+    return double(same) / (painted.width() * painted.height());
 }
 
-void moveMouse(const QPoint &global, bool clickToo = false)
+void mouse(const QPoint &global, const char *then = "")
 {
-    QStringList arguments{QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())};
-    if (clickToo)
-        arguments << QStringLiteral("click") << QStringLiteral("1");
-    runTool(QStringLiteral("xdotool"), arguments);
+    shell(QStringLiteral("xdotool mousemove %1 %2 %3").arg(global.x()).arg(global.y()).arg(QLatin1String(then)));
 }
 
-QWidget *openToolTip()
+QWidget *toolTip()
 {
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->inherits("QTipLabel") && window->isVisible())
-            return window;
-    }
-    return nullptr;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto tip = std::find_if(windows.begin(), windows.end(),
+                                  [](QWidget *w) { return w->inherits("QTipLabel") && w->isVisible(); });
+    return tip == windows.end() ? nullptr : *tip;
 }
 
-// Waits until the window is on the screen and has been drawn there.
+// On the screen and drawn there.
 bool settled(QWidget *window)
 {
-    if (!window || !QTest::qWaitForWindowExposed(window))
-        return false;
+    const bool exposed = window && QTest::qWaitForWindowExposed(window);
     QTest::qWait(300);
-    return true;
+    return exposed;
 }
-
-enum class Shown { Message, ToolTip, MonthsList };
 
 } // namespace
 
@@ -140,43 +92,35 @@ void TestX11Screens::cleanup()
     screens().main->CmbSel[0]->hidePopup();
     while (popup())
         closePopup();
-    moveMouse(frame()->geometry().bottomRight() + QPoint(50, 50));
-    QTest::qWait(100);
+    mouse(frame()->geometry().bottomRight() + QPoint(50, 50));
 }
 
 void TestX11Screens::windowShowsItsContent_data()
 {
-    QTest::addColumn<Shown>("shown");
-    QTest::addColumn<int>("button"); // of the bar, for a tooltip
-
-    QTest::newRow("message raised by a run") << Shown::Message << -1;
-    QTest::newRow("tooltip of the options button") << Shown::ToolTip << 0;
-    QTest::newRow("tooltip of the language button") << Shown::ToolTip << 3;
-    QTest::newRow("list of the months box") << Shown::MonthsList << -1;
+    QTest::addColumn<int>("shown"); // 0 a message, 1 a tooltip of the bar, 2 the months list
+    QTest::addColumn<int>("button");
+    QTest::newRow("message raised by a run") << 0 << 2;
+    QTest::newRow("tooltip of the options button") << 1 << 0;
+    QTest::newRow("tooltip of the language button") << 1 << 3;
+    QTest::newRow("list of the months box") << 2 << 0;
 }
 
 void TestX11Screens::windowShowsItsContent()
 {
-    QFETCH(Shown, shown);
+    QFETCH(int, shown);
     QFETCH(int, button);
-
+    QWidget *bar = screens().top->CmdKnop[button];
     QWidget *window = nullptr;
-    switch (shown) {
-    case Shown::Message:
-        click(screens().top->CmdKnop[2]); // a run without a folder
+    if (shown == 0) {
+        click(screens().top->CmdKnop[button]); // a run without a folder
         window = popup();
-        break;
-    case Shown::ToolTip: {
-        const PictureButton *target = screens().top->CmdKnop[button];
-        moveMouse(target->mapToGlobal(target->rect().center()));
-        QTRY_VERIFY_WITH_TIMEOUT(openToolTip(), 5000);
-        window = openToolTip();
-        break;
-    }
-    case Shown::MonthsList:
+    } else if (shown == 1) {
+        mouse(bar->mapToGlobal(bar->rect().center()));
+        QTRY_VERIFY_WITH_TIMEOUT(toolTip(), 5000);
+        window = toolTip();
+    } else {
         screens().main->CmbSel[0]->showPopup();
         window = screens().main->CmbSel[0]->view()->window();
-        break;
     }
     QVERIFY(settled(window));
     QVERIFY2(shownShare(window) >= 0.9, "the screen does not show what the window paints");
@@ -185,12 +129,10 @@ void TestX11Screens::windowShowsItsContent()
 void TestX11Screens::messageStaysAboveFrame()
 {
     Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
-    QWidget *message = popup();
-    QVERIFY(settled(message));
-    // A click on the frame beside the message, where the bar has no button.
-    moveMouse(frame()->mapToGlobal(QPoint(10, 10)), true);
+    QVERIFY(settled(popup()));
+    mouse(frame()->mapToGlobal(QPoint(10, 10)), "click 1"); // the bar, beside its buttons
     QTest::qWait(500);
-    QVERIFY2(shownShare(message) >= 0.9, "the frame covers the message");
+    QVERIFY2(shownShare(popup()) >= 0.9, "the frame covers the message");
 }
 
 QTEST_MAIN(TestX11Screens)

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "engine/PageText.h"
+#include "engine/Run.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tagsmith {
+
+// What a run did with one page, or with a dry run what it would do.
+enum class PageOutcome {
+    Replaced,      // its META NAME tags replaced by the block
+    BeforeHeadEnd, // no META NAME tag: the block put before the closing head tag
+    Appended,      // neither: the block appended at its end (a warning)
+    Created,       // the main page did not exist: made with the block alone
+    Failed,        // a file operation failed; the page is as it was and the run stopped there
+    NotReached,    // the run stopped at a failure before this page
+};
+
+// One page of a run report, in run order. A page the run did not read leaves the fields it would
+// have filled at their defaults.
+struct PageReport
+{
+    QString PagePath;     // as the run names it
+    QString relativePath; // to the folder of the run
+    bool OnMainPage = false;
+    std::optional<PageEncoding> encoding; // unknown when the page could not be read
+    PageOutcome outcome = PageOutcome::NotReached;
+    int fileError = 0;                // run-time error number of the failure (Failed)
+    QString failedPath;               // what failed when it is not the page itself: its folder or backup
+    std::int64_t wordsFound = 0;      // distinct words of the page itself
+    std::int64_t keywordsWritten = 0; // words of its keywords line
+    QString BackupPath;               // with the backup option on
+    std::int64_t bytesBefore = 0;
+    std::int64_t bytesAfter = 0;
+
+    bool written() const;
+    bool isWarning() const { return outcome == PageOutcome::Appended; }
+    bool isError() const { return outcome == PageOutcome::Failed; }
+};
+
+// The report of one run: every page in run order and the totals. The engine fills it through the
+// run's observer (RunReportRecorder); the screens and the batch command only show or write it.
+struct RunReport
+{
+    RunResult result = RunResult::NotStarted;
+    bool dryRun = false;              // nothing was written: what a run would do
+    QString folder;                   // the folder of the run, the pages are relative to it
+    std::int64_t elapsedNs = 0;       // from the start of the run to its end
+    bool descriptionLine = false;     // the description line is written
+    QString description;              // the description every page gets
+    bool descriptionIsPrompt = false; // and it is still the prompt text of its box
+    std::vector<PageReport> pages;
+
+    bool started() const { return result != RunResult::NotStarted; }
+    std::int64_t pagesWritten() const;
+    std::int64_t warnings() const;
+    std::int64_t errors() const;
+};
+
+// Passes everything a run tells on to another observer and gathers the report on the way.
+class RunReportRecorder : public RunObserver
+{
+public:
+    RunReportRecorder(RunObserver &inner, RunReport &report) : m_inner(inner), m_report(report) {}
+
+    void message(const Message &msg) override { m_inner.message(msg); }
+    void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
+    {
+        m_inner.pageStarted(pagePath, index, count);
+    }
+    void backupChosen(const QString &backupPath) override { m_inner.backupChosen(backupPath); }
+    void pageReported(const PageReport &page) override;
+    bool wantsPageBytes() const override { return m_inner.wantsPageBytes(); }
+    void pageBytes(const PageReport &page, std::string_view before, std::string_view after) override
+    {
+        m_inner.pageBytes(page, before, after);
+    }
+
+private:
+    RunObserver &m_inner;
+    RunReport &m_report;
+};
+
+// runMeta() with its report: every page as the run reports it, the result, the time it took.
+RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, const RunLimits &limits = RunLimits());
+
+// The report as CSV (RFC 4180: comma separated, fields with a comma, quote or line break quoted,
+// quotes doubled, lines ending in CR LF), UTF-8, with a header row. Columns and outcomes carry fixed
+// English names, so scripts read the file whatever the language of the program; only the text of a
+// file error is in the language given (DutchOffset or EnglishOffset).
+QByteArray runReportCsv(const RunReport &report, int langOffset);
+
+// The text of a run-time file error number in a language; the number itself when it has no text.
+QString fileErrorText(int fileError, int langOffset);
+
+// The outcome's name in the CSV: replaced, before-head, appended, created, failed, not-reached.
+const char *outcomeName(PageOutcome outcome);
+
+} // namespace tagsmith

@@ -1,0 +1,399 @@
+#include "gui/RunReportWindow.h"
+
+#include "engine/FileError.h"
+#include "engine/FileSystem.h"
+#include "engine/PageDiff.h"
+#include "engine/Windows1252.h"
+#include "gui/Module1.h"
+#include "text/ReportTexts.h"
+#include "text/StringTable.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace tagsmith {
+namespace {
+
+QPointer<RunReportWindow> openWindow;
+
+constexpr int ProblemRole = Qt::UserRole + 1; // "1" for a page with a warning or an error
+constexpr int RowRole = Qt::UserRole + 2;     // the page's row in the report
+// A very long line (a page written on one line) is shown up to here.
+constexpr qsizetype LineShown = 400;
+
+QString text(int id)
+{
+    return loadString(id + Module1::LangOffset).value_or(QString());
+}
+
+QString decoded(std::string_view line, PageEncoding encoding)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    QString result;
+    if (encoding == PageEncoding::Utf8) {
+        result = QString::fromUtf8(line.data(), qsizetype(line.size()));
+    } else {
+        result.reserve(qsizetype(line.size()));
+        for (const char c : line) {
+            const char32_t u = windows1252::toUnicode(static_cast<unsigned char>(c));
+            result += QString::fromUcs4(&u, 1);
+        }
+    }
+    if (result.size() > LineShown)
+        result = result.left(LineShown) + QStringLiteral("…");
+    return result;
+}
+
+QColor markColour(SideBySide::Mark mark)
+{
+    switch (mark) {
+    case SideBySide::Mark::Removed:
+        return QColor(0xff, 0xd7, 0xd5);
+    case SideBySide::Mark::Added:
+        return QColor(0xcc, 0xf2, 0xd0);
+    case SideBySide::Mark::Gap:
+        return QColor(0xee, 0xee, 0xee);
+    case SideBySide::Mark::Same:
+        break;
+    }
+    return QColor(Qt::white);
+}
+
+// One side of the change into its text box: a line number, the mark ("-" or "+") and the line, each
+// row on the colour of its mark.
+void fillSide(QTextEdit *box, const SideBySide &change, bool left)
+{
+    box->clear();
+    QTextCursor cursor(box->document());
+    bool first = true;
+    for (const auto &row : change.rows) {
+        const SideBySide::Line &line = left ? row.first : row.second;
+        if (!first)
+            cursor.insertBlock();
+        first = false;
+        QTextBlockFormat format;
+        format.setBackground(markColour(line.mark));
+        cursor.setBlockFormat(format);
+        const QString mark = line.mark == SideBySide::Mark::Removed ? QStringLiteral("-")
+                             : line.mark == SideBySide::Mark::Added ? QStringLiteral("+")
+                                                                    : QStringLiteral(" ");
+        if (line.number > 0)
+            cursor.insertText(QStringLiteral("%1 %2 %3").arg(line.number, 5).arg(mark, line.text));
+        else if (line.mark == SideBySide::Mark::Gap && !line.text.isEmpty())
+            cursor.insertText(line.text);
+    }
+    box->moveCursor(QTextCursor::Start);
+}
+
+QStandardItem *numberItem(qint64 n, bool shown)
+{
+    auto *item = new QStandardItem;
+    if (shown)
+        item->setData(n, Qt::DisplayRole);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+
+} // namespace
+
+SideBySide SideBySide::of(std::string_view before, std::string_view after, PageEncoding encoding)
+{
+    SideBySide change;
+    bool firstHunk = true;
+    for (const DiffHunk &hunk : diffHunks(before, after)) {
+        if (!firstHunk)
+            change.rows.push_back({{0, QStringLiteral("   …"), Mark::Gap}, {0, QStringLiteral("   …"), Mark::Gap}});
+        firstHunk = false;
+        qint64 oldNumber = hunk.oldBefore;
+        qint64 newNumber = hunk.newBefore;
+        std::vector<Line> removed;
+        std::vector<Line> added;
+        // A change pairs its removed and added lines row by row; the shorter side gets empty rows.
+        const auto flush = [&] {
+            for (std::size_t i = 0; i < std::max(removed.size(), added.size()); ++i)
+                change.rows.push_back({i < removed.size() ? removed[i] : Line{0, {}, Mark::Gap},
+                                       i < added.size() ? added[i] : Line{0, {}, Mark::Gap}});
+            removed.clear();
+            added.clear();
+        };
+        for (const DiffLine &line : hunk.lines) {
+            switch (line.kind) {
+            case DiffLine::Kind::Removed:
+                removed.push_back({++oldNumber, decoded(line.text, encoding), Mark::Removed});
+                break;
+            case DiffLine::Kind::Added:
+                added.push_back({++newNumber, decoded(line.text, encoding), Mark::Added});
+                break;
+            case DiffLine::Kind::Common:
+                flush();
+                change.rows.push_back({{++oldNumber, decoded(line.text, encoding), Mark::Same},
+                                       {++newNumber, decoded(line.text, encoding), Mark::Same}});
+                break;
+            }
+        }
+        flush();
+    }
+    return change;
+}
+
+RunReportWindow::RunReportWindow(RunReport report, std::map<std::size_t, SideBySide> changes, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_changes(std::move(changes))
+{
+    setObjectName(QStringLiteral("RunReportWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(this);
+
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("Summary"));
+    m_summary->setWordWrap(true);
+    m_summary->setTextFormat(Qt::PlainText);
+    layout->addWidget(m_summary);
+
+    m_onlyProblems = new QCheckBox(this);
+    m_onlyProblems->setObjectName(QStringLiteral("OnlyProblems"));
+    layout->addWidget(m_onlyProblems);
+
+    m_model = new QStandardItemModel(this);
+    m_filter = new QSortFilterProxyModel(this);
+    m_filter->setSourceModel(m_model);
+    m_filter->setFilterRole(ProblemRole);
+    m_filter->setFilterKeyColumn(0);
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("Pages"));
+    m_table->setModel(m_filter);
+    m_table->setSortingEnabled(true);
+    m_table->sortByColumn(-1, Qt::AscendingOrder); // run order until a heading is clicked
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    connect(m_table, &QTableView::doubleClicked, this, &RunReportWindow::openPage);
+    connect(m_onlyProblems, &QCheckBox::toggled, this,
+            [this](bool on) { m_filter->setFilterFixedString(on ? QStringLiteral("1") : QString()); });
+
+    const bool preview = m_report.dryRun;
+    if (preview) {
+        // The pages above, the change of the selected one below, before and after side by side.
+        auto *splitter = new QSplitter(Qt::Vertical, this);
+        splitter->addWidget(m_table);
+        auto *sides = new QWidget(splitter);
+        auto *grid = new QHBoxLayout(sides);
+        grid->setContentsMargins(0, 0, 0, 0);
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        for (int i = 0; i < 2; ++i) {
+            auto *column = new QVBoxLayout;
+            auto *caption = new QLabel(sides);
+            auto *box = new QTextEdit(sides);
+            box->setObjectName(i == 0 ? QStringLiteral("Before") : QStringLiteral("After"));
+            box->setReadOnly(true);
+            box->setLineWrapMode(QTextEdit::NoWrap);
+            box->setFont(fixed);
+            column->addWidget(caption);
+            column->addWidget(box);
+            grid->addLayout(column);
+            (i == 0 ? m_beforeCaption : m_afterCaption) = caption;
+            (i == 0 ? m_before : m_after) = box;
+        }
+        // Both sides scroll together, as their rows stand beside each other.
+        for (auto [from, to] : {std::pair{m_before, m_after}, std::pair{m_after, m_before}}) {
+            connect(from->verticalScrollBar(), &QScrollBar::valueChanged, to->verticalScrollBar(),
+                    &QScrollBar::setValue);
+            connect(from->horizontalScrollBar(), &QScrollBar::valueChanged, to->horizontalScrollBar(),
+                    &QScrollBar::setValue);
+        }
+        splitter->addWidget(sides);
+        splitter->setStretchFactor(0, 2);
+        splitter->setStretchFactor(1, 3);
+        layout->addWidget(splitter, 1);
+        connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &RunReportWindow::showChange);
+    } else {
+        layout->addWidget(m_table, 1);
+    }
+
+    auto *buttons = new QHBoxLayout;
+    m_save = new QPushButton(this);
+    m_save->setObjectName(QStringLiteral("SaveCsv"));
+    connect(m_save, &QPushButton::clicked, this, &RunReportWindow::saveCsv);
+    m_ok = new QPushButton(this);
+    m_ok->setObjectName(QStringLiteral("OKButton"));
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, &QWidget::close);
+    buttons->addWidget(m_save);
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    layout->addLayout(buttons);
+
+    resize(640, preview ? 640 : 420);
+    localise();
+    if (m_filter->rowCount() > 0)
+        m_table->selectRow(0);
+}
+
+RunReportWindow *RunReportWindow::showReport(RunReport report, std::map<std::size_t, SideBySide> changes,
+                                             QWidget *parent)
+{
+    if (openWindow)
+        openWindow->close();
+    auto *window = new RunReportWindow(std::move(report), std::move(changes), parent);
+    openWindow = window;
+    // Over the frame, and whole on its screen.
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    window->resize(window->size().boundedTo(available.size() - QSize(40, 80)));
+    QRect placed(QPoint(), window->size());
+    placed.moveCenter(parent ? parent->window()->geometry().center() : available.center());
+    placed.moveLeft(std::clamp(placed.left(), available.left() + 10, available.right() - placed.width() - 10));
+    placed.moveTop(std::clamp(placed.top(), available.top() + 30, available.bottom() - placed.height() - 10));
+    window->move(placed.topLeft());
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+RunReportWindow *RunReportWindow::current()
+{
+    return openWindow.data();
+}
+
+QString RunReportWindow::outcomeText(const PageReport &page) const
+{
+    const QString outcome = text(ids::report::FirstOutcome + int(page.outcome));
+    if (page.outcome == PageOutcome::Failed)
+        return outcome.arg(fileErrorText(page.fileError, Module1::LangOffset));
+    return outcome;
+}
+
+void RunReportWindow::localise()
+{
+    using namespace ids::report;
+    const int lang = Module1::LangOffset;
+    setWindowTitle(text(m_report.dryRun ? PreviewTitle : Title));
+    QString summary = runSummary(m_report.pagesWritten(), m_report.warnings(), m_report.errors(), m_report.elapsedNs,
+                                 m_report.dryRun, lang) +
+                      QLatin1Char('.');
+    if (m_report.descriptionIsPrompt)
+        summary +=
+            QLatin1Char('\n') + text(m_report.dryRun ? DescriptionWillGet : DescriptionGot).arg(m_report.description);
+    m_summary->setText(summary);
+    m_onlyProblems->setText(text(OnlyProblems));
+    m_save->setText(text(SaveCsv));
+    m_ok->setText(text(ids::Ok));
+    if (m_beforeCaption) {
+        m_beforeCaption->setText(text(Before));
+        m_afterCaption->setText(text(After));
+    }
+    fillTable();
+    // Wide enough for every column where the screen allows; the other language may need more.
+    const int columns = m_table->horizontalHeader()->length() + m_table->verticalScrollBar()->sizeHint().width() + 40;
+    if (columns > width()) {
+        const QScreen *shown = screen();
+        resize(shown ? std::min(columns, shown->availableGeometry().width() - 40) : columns, height());
+    }
+}
+
+void RunReportWindow::fillTable()
+{
+    using namespace ids::report;
+    const int selected = m_table->currentIndex().isValid() ? m_table->currentIndex().data(RowRole).toInt() : 0;
+    QStringList headings;
+    for (int i = 0; i < 8; ++i)
+        headings << text(FirstColumn + i);
+    m_model->clear();
+    m_model->setHorizontalHeaderLabels(headings);
+    const QDir folder(m_report.folder);
+    const QString mainMark = text(MainPage);
+    for (std::size_t i = 0; i < m_report.pages.size(); ++i) {
+        const PageReport &page = m_report.pages[i];
+        const bool read = page.outcome != PageOutcome::NotReached;
+        auto *name = new QStandardItem(page.OnMainPage ? QStringLiteral("%1  (%2)").arg(page.relativePath, mainMark)
+                                                       : page.relativePath);
+        name->setData(page.isWarning() || page.isError() ? QStringLiteral("1") : QStringLiteral("0"), ProblemRole);
+        name->setData(int(i), RowRole);
+        name->setToolTip(page.PagePath);
+        if (page.OnMainPage) {
+            QFont bold = name->font();
+            bold.setBold(true);
+            name->setFont(bold);
+        }
+        auto *encoding = new QStandardItem(!page.encoding                         ? QString()
+                                           : *page.encoding == PageEncoding::Utf8 ? QStringLiteral("UTF-8")
+                                                                                  : QStringLiteral("Windows-1252"));
+        auto *outcome = new QStandardItem(outcomeText(page));
+        if (page.isError())
+            outcome->setForeground(QColor(0xb0, 0x00, 0x20));
+        else if (page.isWarning())
+            outcome->setForeground(QColor(0x9a, 0x5b, 0x00));
+        auto *backup =
+            new QStandardItem(page.BackupPath.isEmpty() ? QString() : folder.relativeFilePath(page.BackupPath));
+        m_model->appendRow({name, encoding, outcome, numberItem(page.wordsFound, read),
+                            numberItem(page.keywordsWritten, page.written()), backup,
+                            numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.written())});
+    }
+    m_table->resizeColumnsToContents();
+    for (int row = 0; row < m_filter->rowCount(); ++row)
+        if (m_filter->index(row, 0).data(RowRole).toInt() == selected)
+            m_table->selectRow(row);
+}
+
+void RunReportWindow::showChange()
+{
+    if (!m_before)
+        return;
+    const QModelIndex current = m_table->currentIndex();
+    const auto found = current.isValid() ? m_changes.find(std::size_t(current.siblingAtColumn(0).data(RowRole).toInt()))
+                                         : m_changes.end();
+    const SideBySide none;
+    const SideBySide &change = found != m_changes.end() ? found->second : none;
+    fillSide(m_before, change, true);
+    fillSide(m_after, change, false);
+    for (QTextEdit *side : {m_before, m_after}) {
+        side->horizontalScrollBar()->setValue(0);
+        side->verticalScrollBar()->setValue(0);
+    }
+}
+
+void RunReportWindow::openPage(const QModelIndex &index)
+{
+    const std::size_t row = std::size_t(index.siblingAtColumn(0).data(RowRole).toInt());
+    if (row < m_report.pages.size())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_report.pages[row].PagePath));
+}
+
+void RunReportWindow::saveCsv()
+{
+    const QString path = QFileDialog::getSaveFileName(this, text(ids::report::SaveCsv).remove(QStringLiteral("…")),
+                                                      QDir(m_report.folder).filePath(QStringLiteral("report.csv")),
+                                                      QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    const QByteArray csv = runReportCsv(m_report, Module1::LangOffset);
+    if (const int err = fs::replaceWholeFile(fs::native(path), csv.toStdString()); err != 0)
+        Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), path);
+}
+
+} // namespace tagsmith

@@ -1,0 +1,150 @@
+// The run report after a run and the preview before one, as a user meets them: the window opens by
+// itself after the run, lists every page that got a warning, follows the language button; the
+// preview writes nothing and shows the change of the page selected.
+
+#include "gui/tests/ProgramUnderTest.h"
+
+#include "gui/RunReportWindow.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTextEdit>
+
+#include <sys/stat.h>
+
+using namespace tagsmith;
+using namespace tagsmith::testing;
+
+namespace {
+
+// The first column of the rows the table shows, in the order it shows them.
+QStringList shownPages(RunReportWindow *window)
+{
+    QStringList pages;
+    auto *table = window->findChild<QTableView *>(QStringLiteral("Pages"));
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        pages << table->model()->index(row, 0).data().toString();
+    return pages;
+}
+
+// Names, bytes and modification times of the folder's files.
+QStringList treeState(const QString &folder)
+{
+    QStringList state;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        struct stat st;
+        ::stat(QFile::encodeName(info.filePath()).constData(), &st);
+        state << QStringLiteral("%1 %2.%3 %4")
+                     .arg(info.fileName())
+                     .arg(st.st_mtim.tv_sec)
+                     .arg(st.st_mtim.tv_nsec)
+                     .arg(QString::fromLatin1(readFile(info.filePath()).toHex()));
+    }
+    return state;
+}
+
+} // namespace
+
+class TestRunReportWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void previewWritesNothing();
+    void reportListsEveryWarningPage();
+    void followsTheLanguage();
+
+private:
+    QString page(const char *name) const { return m_site + QLatin1Char('/') + QLatin1String(name); }
+
+    QTemporaryDir m_program;
+    QTemporaryDir m_sites;
+    QString m_site;
+};
+
+void TestRunReportWindow::initTestCase()
+{
+    QVERIFY(startProgram(m_program));
+    m_site = QFileInfo(m_sites.path()).canonicalFilePath() + QStringLiteral("/site");
+    QVERIFY(writeFile(page("about.htm"), "<html><head><title>About</title></head>\n"
+                                         "<body><p>Carpenters building furniture.</p></body></html>\n"));
+    QVERIFY(writeFile(page("index.htm"), "<html><head><title>Home</title>\n"
+                                         "<META NAME=\"keywords\" CONTENT=\"old words\">\n"
+                                         "</head><body>Welcome visitors!</body></html>\n"));
+    for (const char *name : {"news.htm", "opening.htm", "zebra.htm"})
+        QVERIFY(writeFile(page(name), "<p>Pages without any head element</p>\n"));
+    FrmTsMain &main = *screens().main;
+    main.TxtVeld[0]->setText(m_site);
+    main.TxtVeld[1]->setText(page("index.htm"));
+}
+
+void TestRunReportWindow::previewWritesNothing()
+{
+    FrmTsMain &main = *screens().main;
+    const QStringList before = treeState(m_site);
+    click(main.PreviewButton);
+    QVERIFY(!popup());
+    QCOMPARE(treeState(m_site), before);
+
+    RunReportWindow *preview = RunReportWindow::current();
+    QVERIFY(preview && preview->isVisible());
+    QVERIFY(preview->report().dryRun);
+    QCOMPARE(shownPages(preview).size(), 6);
+    // The description box still holds its prompt: the preview says so.
+    QVERIFY(preview->findChild<QLabel *>(QStringLiteral("Summary"))
+                ->text()
+                .contains(QStringLiteral("\"Enter your site description here.\"")));
+
+    // The main page, last: its old keywords line on the left, the new one on the right.
+    auto *table = preview->findChild<QTableView *>(QStringLiteral("Pages"));
+    table->selectRow(5);
+    const QString left = preview->findChild<QTextEdit *>(QStringLiteral("Before"))->toPlainText();
+    const QString right = preview->findChild<QTextEdit *>(QStringLiteral("After"))->toPlainText();
+    QVERIFY2(left.contains(QStringLiteral("- <META NAME=\"keywords\" CONTENT=\"old words\">")), qPrintable(left));
+    QVERIFY2(right.contains(QStringLiteral("+ <META NAME=\"keywords\" CONTENT=\"")) &&
+                 right.contains(QStringLiteral("carpenters")),
+             qPrintable(right));
+    QVERIFY(left.contains(QStringLiteral("  <html><head><title>Home</title>")));
+    preview->close();
+}
+
+void TestRunReportWindow::reportListsEveryWarningPage()
+{
+    click(screens().top->CmdKnop[2]);
+    while (popup())
+        closePopup();
+    RunReportWindow *report = RunReportWindow::current();
+    QVERIFY(report && report->isVisible());
+    QVERIFY(!report->report().dryRun);
+    QCOMPARE(shownPages(report).size(), 6);
+    QVERIFY(report->findChild<QLabel *>(QStringLiteral("Summary"))
+                ->text()
+                .startsWith(QStringLiteral("6 pages written, 3 warnings, 0 errors in ")));
+    auto *only = report->findChild<QCheckBox *>(QStringLiteral("OnlyProblems"));
+    QTest::mouseClick(only, Qt::LeftButton, {}, QPoint(6, only->height() / 2));
+    QCOMPARE(shownPages(report),
+             (QStringList{QStringLiteral("news.htm"), QStringLiteral("opening.htm"), QStringLiteral("zebra.htm")}));
+    QVERIFY(readFile(page("zebra.htm"))
+                .endsWith("\r\n<META NAME=\"robots\" CONTENT=\"index, follow\">\r\n"
+                          "<META NAME=\"revisit-after\" CONTENT=\"3 months\">"));
+}
+
+void TestRunReportWindow::followsTheLanguage()
+{
+    RunReportWindow *report = RunReportWindow::current();
+    QVERIFY(report);
+    click(screens().top->CmdKnop[3]);
+    QCOMPARE(report->windowTitle(), QStringLiteral("Verslag van de run"));
+    QVERIFY(report->findChild<QLabel *>(QStringLiteral("Summary"))
+                ->text()
+                .startsWith(QStringLiteral("6 pagina's geschreven, 3 waarschuwingen, 0 fouten in ")));
+    QCOMPARE(shownPages(report).size(), 3);
+    click(screens().top->CmdKnop[3]);
+    QCOMPARE(report->windowTitle(), QStringLiteral("Run report"));
+}
+
+QTEST_MAIN(TestRunReportWindow)
+#include "tst_runreportwindow.moc"

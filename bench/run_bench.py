@@ -8,6 +8,7 @@ MB/s, the ratio to the floor and the peak memory (maximum resident set) of each 
 
     bench/run_bench.py --build-dir build-release            # 20,000 pages, 3 rounds
     bench/run_bench.py --build-dir build-release --pages 100000 --rounds 1
+    bench/run_bench.py --build-dir build-release --top-keywords 15 --rounds 5   # both keyword modes
 
 Build tagsmith-batch as Release first:
     cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -27,21 +28,21 @@ SHARED_BENCH = os.path.normpath(os.path.join(REPO, "..", "shared", "bench"))
 
 
 def run_timed(argv, work):
-    """Runs a program; returns (seconds, peak resident memory in MB).
+    """Runs a program; returns (seconds, peak resident memory in MB, processor seconds).
 
     The peak is measured by /usr/bin/time: a child forked from Python would count Python's own
     memory up to the exec.
     """
     report = os.path.join(work, "maxrss")
     start = time.perf_counter()
-    result = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv,
+    result = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", report] + argv,
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     elapsed = time.perf_counter() - start
     if result.returncode != 0:
         sys.exit(f"{argv[0]} failed with {result.returncode}:\n{result.stderr.decode(errors='replace')}")
     with open(report) as f:
-        peak_kb = int(f.read().split()[-1])
-    return elapsed, peak_kb / 1024.0
+        user, system, peak_kb = f.read().split()[-3:]
+    return elapsed, int(peak_kb) / 1024.0, float(user) + float(system)
 
 
 def site_size(folder):
@@ -62,6 +63,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--encoding", default="windows-1252")
     parser.add_argument("--work-dir", help="where the sites go (default: BUILD_DIR/bench-work)")
+    parser.add_argument("--top-keywords", type=int, default=0,
+                        help="also time a run with the N most telling words as keywords (every page read first)")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build_dir)
@@ -88,6 +91,9 @@ def main():
         "tagsmith-batch": lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm")],
         "floor_rewrite": lambda copy: [floor, copy, "--main", os.path.join(copy, "index.htm")],
     }
+    if args.top_keywords:
+        tools["tagsmith-top"] = lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm"),
+                                              "--top-keywords", str(args.top_keywords)]
     results = {name: [] for name in tools}
     for round_number in range(args.rounds):
         for name, argv in tools.items():
@@ -95,18 +101,26 @@ def main():
             shutil.rmtree(copy, ignore_errors=True)
             shutil.copytree(site, copy)
             subprocess.run(["sync"], check=True)
-            seconds, peak = run_timed(argv(copy), work)
-            results[name].append((seconds, peak))
-            print(f"round {round_number + 1}: {name:15s} {seconds:7.3f} s  peak {peak:6.1f} MB")
+            seconds, peak, cpu = run_timed(argv(copy), work)
+            results[name].append((seconds, peak, cpu))
+            print(f"round {round_number + 1}: {name:15s} {seconds:7.3f} s  cpu {cpu:7.3f} s  peak {peak:6.1f} MB")
             shutil.rmtree(copy)
 
     print()
-    floor_time = statistics.median(s for s, _ in results["floor_rewrite"])
+    floor_time = statistics.median(s for s, _, _ in results["floor_rewrite"])
     for name, runs in results.items():
-        seconds = statistics.median(s for s, _ in runs)
-        peak = max(p for _, p in runs)
-        print(f"{name:15s} median {seconds:7.3f} s  {pages / seconds:9.0f} pages/s  {size / 1e6 / seconds:7.1f} MB/s  "
-              f"ratio {seconds / floor_time:5.2f}  peak memory {peak:6.1f} MB")
+        seconds = statistics.median(s for s, _, _ in runs)
+        cpu = statistics.median(c for _, _, c in runs)
+        peak = max(p for _, p, _ in runs)
+        print(f"{name:15s} median {seconds:7.3f} s  cpu {cpu:7.3f} s  {pages / seconds:9.0f} pages/s  "
+              f"{size / 1e6 / seconds:7.1f} MB/s  ratio {seconds / floor_time:5.2f}  peak memory {peak:6.1f} MB")
+    if "tagsmith-top" in results:
+        # Round by round against the every-word run of the same round.
+        ratios = [t[0] / e[0] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
+        cpu_ratios = [t[2] / e[2] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
+        print(f"most telling words / every word: median time ratio {statistics.median(ratios):.2f} "
+              f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
+              f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
     shutil.rmtree(work, ignore_errors=True)
 
 

@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
     libsqlite3-dev libdtl-dev libxcb1-dev
+    libxml2-dev
     patch
     python3
     xvfb xauth openbox xdotool x11-apps netpbm

@@ -125,6 +125,11 @@ QString batchUsage()
         "  --no-min-length        keep words of every length\n"
         "  --case lower|upper|keep  the case of the keywords (default lower)\n"
         "  --backup               keep each page as it was under its backup name (index.bak ...)\n"
+        "  --top-keywords N       keywords: the N (1 to 50) most telling words of each page, and\n"
+        "                         the N words on the most pages for the main page; every page is\n"
+        "                         read first, and a page that would not change is not written\n"
+        "  --page-descriptions    description: each page's own (its description tag, else its\n"
+        "                         first paragraph); --description TEXT for a page without one\n"
         "  --language en|nl       the language of the messages (default en)\n"
         "  --database PATH        the database whose Settings rows are the template texts\n"
         "                         (default: the program's own Tagsmith.mdb, else the built-in texts)\n"
@@ -162,12 +167,17 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
         {QStringLiteral("--dry-run"), [&] { options.dryRun = true; }},
         {QStringLiteral("--diff"), [&] { result.diff = true; }},
         {QStringLiteral("--quiet"), [&] { result.quiet = true; }},
+        {QStringLiteral("--page-descriptions"),
+         [&] {
+             options.description = true;
+             options.pageDescriptions = true;
+         }},
     };
 
     const QStringList valueOptions = {
-        QStringLiteral("--main"),       QStringLiteral("--description"), QStringLiteral("--revisit-months"),
-        QStringLiteral("--min-length"), QStringLiteral("--case"),        QStringLiteral("--language"),
-        QStringLiteral("--database"),   QStringLiteral("--report"),
+        QStringLiteral("--main"),       QStringLiteral("--description"),  QStringLiteral("--revisit-months"),
+        QStringLiteral("--min-length"), QStringLiteral("--case"),         QStringLiteral("--language"),
+        QStringLiteral("--database"),   QStringLiteral("--report"),       QStringLiteral("--top-keywords"),
     };
 
     QString folder;
@@ -232,6 +242,13 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
             } else {
                 return bad(QStringLiteral("--case takes lower, upper or keep, not %1").arg(value));
             }
+        } else if (arg == QLatin1String("--top-keywords")) {
+            bool ok = false;
+            const int count = value.toInt(&ok);
+            if (!ok || count < 1 || count > 50)
+                return bad(QStringLiteral("--top-keywords takes a number from 1 to 50, not %1").arg(value));
+            options.topKeywords = true;
+            options.topKeywordCount = count;
         } else if (arg == QLatin1String("--language")) {
             if (value == QLatin1String("en"))
                 result.langOffset = EnglishOffset;

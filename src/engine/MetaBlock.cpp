@@ -19,7 +19,7 @@ std::string utf8(const QString &text)
 MetaBlock::MetaBlock(const RunOptions &options)
     : m_description(utf8(escapeAttributeQuotes(options.siteDescription))), m_revisitMonths(utf8(options.revisitMonths)),
       m_descriptionLine(options.description), m_generatorLine(options.generator), m_robotsLine(options.robots),
-      m_revisitLine(options.revisit),
+      m_revisitLine(options.revisit), m_closedLines(options.topKeywords),
       m_case(!options.caseConversion ? CaseConversion::Keep
              : options.lowerCase     ? CaseConversion::Lower // lower case wins when both are on
              : options.upperCase     ? CaseConversion::Upper
@@ -31,6 +31,12 @@ MetaBlock::MetaBlock(const RunOptions &options)
 
 void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out) const
 {
+    build(words, encoding, out, std::string_view(m_description));
+}
+
+void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out,
+                      std::string_view description) const
+{
     out.clear();
     if (m_generatorLine) {
         appendEncoded(out, m_templates[7], encoding);
@@ -38,7 +44,7 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
     }
     if (m_descriptionLine) {
         appendEncoded(out, m_templates[0], encoding);
-        appendEncoded(out, m_description, encoding);
+        appendEncoded(out, description, encoding);
         appendEncoded(out, m_templates[1], encoding);
         out += LineEnd;
     }
@@ -80,6 +86,8 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
         appendEncoded(out, m_templates[5], encoding);
         appendEncoded(out, m_revisitMonths, encoding);
         appendEncoded(out, m_templates[6], encoding);
+        if (m_closedLines)
+            out += LineEnd;
     }
 }
 
@@ -88,6 +96,13 @@ std::string MetaBlock::build(const WordTable &words, PageEncoding encoding) cons
     std::string out;
     build(words, encoding, out);
     return out;
+}
+
+std::string MetaBlock::writtenWord(std::string_view word) const
+{
+    std::string converted;
+    appendCaseConverted(converted, word, m_case, PageEncoding::Utf8);
+    return converted;
 }
 
 MetaNames MetaBlock::metaNames() const

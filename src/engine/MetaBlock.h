@@ -23,7 +23,13 @@ public:
     // The block for a page in the given encoding, with the words in table order joined by ", ".
     // Safe to call from several threads at once.
     void build(const WordTable &words, PageEncoding encoding, std::string &out) const;
+    // The same with a description of the page's own (UTF-8, escaped for the attribute) in place of
+    // the site description.
+    void build(const WordTable &words, PageEncoding encoding, std::string &out, std::string_view description) const;
     std::string build(const WordTable &words, PageEncoding encoding) const;
+
+    // A word as the keywords line writes it (UTF-8, in the case chosen).
+    std::string writtenWord(std::string_view word) const;
 
     // The names of the META NAME tags this block writes: the usual five and those of the template
     // texts, as either encoding writes them. Only tags with these names are replaced in a page.
@@ -37,6 +43,9 @@ private:
     bool m_generatorLine;
     bool m_robotsLine;
     bool m_revisitLine;
+    // Every line ends in a line break, the revisit line too: a block that a rerun replaces together
+    // with the line breaks after its tags then comes back byte for byte.
+    bool m_closedLines;
     CaseConversion m_case;
 };
 

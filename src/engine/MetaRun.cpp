@@ -8,6 +8,7 @@
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
 #include "engine/RunReport.h"
+#include "engine/TellingWords.h"
 #include "text/StringTable.h"
 
 #include <QDir>
@@ -38,6 +39,34 @@ WordTable siteWordsBefore(PageReadAhead &ahead, std::size_t rows)
     return words;
 }
 
+// Compares the bytes written to it with the page's bytes from its start on.
+class ComparingSink final : public ByteSink
+{
+public:
+    explicit ComparingSink(int fd) : m_fd(fd) {}
+
+    void write(std::string_view bytes) override
+    {
+        if (!m_same || bytes.empty())
+            return;
+        m_old.resize(bytes.size());
+        std::size_t got = 0;
+        m_error = fs::readAt(m_fd, m_old.data(), m_position, bytes.size(), &got);
+        m_same = m_error == 0 && got == bytes.size() && std::memcmp(m_old.data(), bytes.data(), got) == 0;
+        m_position += static_cast<std::int64_t>(got);
+    }
+
+    bool same(std::int64_t size) const { return m_same && m_position == size; }
+    int error() const { return m_error; }
+
+private:
+    int m_fd;
+    std::int64_t m_position = 0;
+    std::vector<char> m_old;
+    bool m_same = true;
+    int m_error = 0;
+};
+
 } // namespace
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
@@ -46,6 +75,8 @@ MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimi
       m_reader(m_block, m_names, m_minimumLength, limits), m_aheadReader(m_block, m_names, m_minimumLength, limits)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
+    m_reader.setPageDescriptions(options.pageDescriptions);
+    m_aheadReader.setPageDescriptions(options.pageDescriptions);
 }
 
 void MetaRun::AddWord(std::string_view CurrentWord)
@@ -74,7 +105,6 @@ RunResult MetaRun::run()
     }
 
     const bool hasMainPage = !m_options.mainPage.isEmpty();
-    const auto count = static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0);
     QString folder = m_options.folder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
@@ -86,13 +116,34 @@ RunResult MetaRun::run()
     if (m_options.dryRun)
         findSharedFiles(paths);
 
+    SitePlan plan;
+    qsizetype mainInFolder = -1; // with the most telling words it is written once, at the end
+    if (m_options.topKeywords) {
+        if (const RunResult result = planSite(paths, plan, &mainInFolder); result != RunResult::Completed)
+            return result;
+        m_reader.setPlan(&plan);
+        m_aheadReader.setPlan(&plan);
+    }
+    const auto count =
+        static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0) - (mainInFolder >= 0 ? 1 : 0);
+
     std::int64_t index = 0;
     {
         std::optional<PageReadAhead> ahead;
         if (m_limits.readAheadBudget > 0)
             ahead.emplace(m_aheadReader, paths, m_limits.readAheadBudget);
         ScannedPage own; // a page read here
-        for (const QString &PagePath : std::as_const(paths)) {
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            const QString &PagePath = paths.at(i);
+            if (i == mainInFolder) {
+                if (ahead) {
+                    if (std::unique_ptr<ScannedPage> skipped = ahead->next())
+                        ahead->done(std::move(skipped));
+                    else
+                        ahead.reset();
+                }
+                continue;
+            }
             m_observer.pageStarted(PagePath, index++, count);
             PageReport report = reportFor(PagePath, false);
             std::unique_ptr<ScannedPage> page = ahead ? ahead->next() : nullptr;
@@ -120,7 +171,7 @@ RunResult MetaRun::run()
                 readPage(own);
                 current = &own;
             }
-            const int err = processPage(*current, !ahead, report);
+            const int err = processPage(*current, !ahead && !m_options.topKeywords, report);
             if (ahead && err == 0)
                 ahead->pageReplaced(*current);
             if (page)
@@ -134,6 +185,8 @@ RunResult MetaRun::run()
         if (ahead)
             SiteWords = siteWordsBefore(*ahead, static_cast<std::size_t>(-1));
     }
+    if (m_options.topKeywords)
+        SiteWords = plan.value(m_options.mainPage).keywords;
     // NOTE: the main page comes after all pages of the folder, also when it is one of them; it is
     // then rewritten a second time, now with the words of the whole site.
     if (hasMainPage) {
@@ -143,7 +196,7 @@ RunResult MetaRun::run()
         m_observer.pageStarted(page.PagePath, index++, count);
         PageReport report = reportFor(page.PagePath, true);
         readPage(page);
-        const int err = processPage(page, true, report);
+        const int err = processPage(page, !m_options.topKeywords, report);
         this->report(report, err);
         if (err != 0)
             return RunResult::Failed;
@@ -284,6 +337,24 @@ PageOutcome outcomeOf(const ScannedPage &page)
 
 int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *failedPath)
 {
+    if (page.OnMainPage)
+        m_reader.buildBlock(page, SiteWords);
+    const WordTable &words = page.OnMainPage ? SiteWords : PageWords;
+    // NOTE: with the most telling words a page that would get its own bytes again is not written at
+    // all: its time stamp, its file and its backups stay, so upload tools do not send it again.
+    if (m_options.topKeywords && page.exists && page.marks.MarkCount > 0) {
+        bool same = false;
+        if (const int err = wouldStayTheSame(page, &same); err != 0)
+            return err;
+        if (same) {
+            report.outcome = PageOutcome::Replaced;
+            report.keywordsWritten = static_cast<std::int64_t>(words.size());
+            report.bytesAfter = page.size;
+            reportPage(page, words, true);
+            return 0;
+        }
+    }
+
     PageBackup backup;
     if (const int err = backup.choose(page.nativePath, m_options.dryRun ? &m_dryBackups : nullptr); err != 0) {
         *failedPath = backup.BackupPath();
@@ -294,8 +365,6 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         m_observer.backupChosen(report.BackupPath);
     }
 
-    if (page.OnMainPage)
-        m_block.build(SiteWords, page.encoding, page.block);
     report.outcome = outcomeOf(page);
     report.keywordsWritten = static_cast<std::int64_t>((page.OnMainPage ? SiteWords : PageWords).size());
     if (page.marks.MarkCount == 0)
@@ -315,7 +384,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         }
     }
     PageOutput output(replacement ? &replacement->sink() : nullptr, showBytes || readAgain);
-    PageSplicer splicer(page.marks, page.block, output);
+    PageSplicer splicer(page.marks, page.block, output, m_options.topKeywords);
     std::string before; // a page read in blocks, when its bytes are shown
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
@@ -341,6 +410,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     };
     if (m_options.dryRun) {
         showPage();
+        reportPage(page, words, false);
         if (readAgain)
             m_dryWritten[file] = std::move(output.bytes());
         // An empty backup leaves its name free for the next backup of the page.
@@ -373,7 +443,110 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         }
     }
     showPage();
+    reportPage(page, words, false);
     return 0;
+}
+
+
+int MetaRun::wouldStayTheSame(ScannedPage &page, bool *same)
+{
+    if (page.whole) {
+        const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
+        *same = rewritePage(bytes, page.marks, page.block, true) == bytes;
+        return 0;
+    }
+    ComparingSink sink(page.file.fd());
+    PageSplicer splicer(page.marks, page.block, sink, true);
+    if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
+                                                 [&splicer](std::string_view bytes) {
+                                                     splicer.feed(bytes);
+                                                     return true;
+                                                 });
+        err != 0)
+        return err;
+    *same = splicer.finish() && sink.same(page.size);
+    return sink.error();
+}
+
+void MetaRun::reportPage(const ScannedPage &page, const WordTable &words, bool unchanged)
+{
+    if (!m_observer.wantsPageWords())
+        return;
+    PageKeywords report;
+    report.page = page.PagePath;
+    report.unchanged = unchanged;
+    report.keywords.reserve(static_cast<qsizetype>(words.size()));
+    for (std::size_t i = 0; i < words.size(); ++i)
+        report.keywords << QString::fromStdString(m_block.writtenWord(words.row(i)));
+    if (m_options.description)
+        report.description = page.ownDescription ? QString::fromStdString(page.description) : m_options.siteDescription;
+    m_observer.pageWritten(report);
+}
+
+RunResult MetaRun::planSite(const QStringList &paths, SitePlan &plan, qsizetype *mainInFolder)
+{
+    TellingWords telling;
+    PageContent content;
+    ScannedPage page;
+    std::vector<std::string> descriptions; // of each page read, in order
+    const auto addWord = [&telling](std::string_view word) { telling.addWord(word); };
+    const auto fail = [this](int err, const QString &path) {
+        m_observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), path});
+        return RunResult::Failed;
+    };
+    const auto readPage = [&](const QString &path, bool OnMainPage) {
+        page.PagePath = path;
+        page.OnMainPage = OnMainPage;
+        int err = m_reader.open(page);
+        if (err == 0 && page.exists)
+            err = m_reader.readPage(page, content, addWord, m_options.pageDescriptions);
+        page.close();
+        if (err == 0 && page.exists) {
+            telling.endPage();
+            descriptions.push_back(content.description());
+        }
+        return err;
+    };
+
+    // The main page first, to know whether it is one of the folder's pages.
+    ScannedPage mainPage;
+    const bool hasMainPage = !m_options.mainPage.isEmpty();
+    if (hasMainPage) {
+        mainPage.PagePath = m_options.mainPage;
+        mainPage.OnMainPage = true;
+        if (const int err = m_reader.open(mainPage); err != 0)
+            return fail(err, mainPage.PagePath);
+        mainPage.close();
+    }
+    *mainInFolder = -1;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (const int err = readPage(paths.at(i), false); err != 0)
+            return fail(err, paths.at(i));
+        if (hasMainPage && mainPage.exists && page.device == mainPage.device && page.inode == mainPage.inode)
+            *mainInFolder = i;
+    }
+    std::size_t mainNumber = static_cast<std::size_t>(*mainInFolder);
+    if (hasMainPage && *mainInFolder < 0 && mainPage.exists) {
+        if (const int err = readPage(m_options.mainPage, true); err != 0)
+            return fail(err, m_options.mainPage);
+        mainNumber = telling.pageCount() - 1;
+    }
+
+    const auto count = static_cast<std::size_t>(std::max(m_options.topKeywordCount, 0));
+    const auto planFor = [&](PagePlan &entry, const std::vector<std::string_view> &words, std::size_t number) {
+        for (const std::string_view word : words)
+            entry.keywords.insert(word);
+        if (number < descriptions.size()) {
+            entry.description = descriptions[number];
+            entry.ownDescription = !entry.description.empty();
+        }
+    };
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        planFor(plan[paths.at(i)], telling.pageWords(static_cast<std::size_t>(i), count), static_cast<std::size_t>(i));
+    if (hasMainPage)
+        planFor(plan[m_options.mainPage] = PagePlan(), telling.siteWords(count),
+                mainPage.exists ? mainNumber : SIZE_MAX);
+    return RunResult::Completed;
 }
 
 } // namespace tagsmith

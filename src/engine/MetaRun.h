@@ -66,6 +66,15 @@ private:
     // Dry run: the new bytes of the file the page is, when a page before it would have written it.
     const std::string *dryWritten(const ScannedPage &page) const;
 
+    // For the most telling words: reads every page (the main page included) before any is written
+    // and chooses each page's keywords and description. mainInFolder becomes the number of the
+    // folder's page that is the main page, -1 when none is. A page that cannot be read ends the
+    // run before anything is written.
+    RunResult planSite(const QStringList &paths, SitePlan &plan, qsizetype *mainInFolder);
+    // Whether the page's new bytes would be its old bytes.
+    int wouldStayTheSame(ScannedPage &page, bool *same);
+    void reportPage(const ScannedPage &page, const WordTable &words, bool unchanged);
+
     const RunOptions &m_options;
     RunObserver &m_observer;
     RunLimits m_limits;

@@ -99,6 +99,14 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     scanner.reset(page.encoding);
     m_markScanner.reset();
     page.PageWords.ClearWordTable();
+    page.ownDescription = false;
+    page.description.clear();
+    // With a plan the page's words and description are known already.
+    const PagePlan *plan = nullptr;
+    if (m_plan)
+        if (const auto found = m_plan->constFind(page.PagePath); found != m_plan->constEnd())
+            plan = &found.value();
+
     auto addWord = [this, &page](std::string_view CurrentWord) {
         if (m_minimumLength.admits(CurrentWord))
             page.PageWords.insert(CurrentWord);
@@ -114,21 +122,88 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
             if (const int err = fs::readAt(page.file.fd(), buffer.data(), ReadPos, length, &got); err != 0)
                 return err;
         const std::string_view bytes(buffer.data(), got);
-        scanner.feed(bytes, addWord);
+        if (!m_plan)
+            scanner.feed(bytes, addWord);
         m_markScanner.feed(bytes);
         ReadPos += static_cast<std::int64_t>(got);
         if (got < length)
             break; // the page became shorter
     }
     page.size = ReadPos;
+    page.marks = m_markScanner.finish();
+    if (plan) {
+        page.PageWords = plan->keywords;
+        page.description = plan->description;
+        page.ownDescription = plan->ownDescription;
+    } else if (m_pageDescriptions) {
+        if (const int err = readContent(page, m_content, {}, true); err != 0)
+            return err;
+        page.description = m_content.description();
+        page.ownDescription = !page.description.empty();
+    }
     // A page read whole needs its file no more (and a page waiting to be written keeps no file open).
     if (page.whole)
         page.close();
-    page.marks = m_markScanner.finish();
     // The main page's block has the words of the whole site, known only when it is written.
     if (!page.OnMainPage)
-        m_block.build(page.PageWords, page.encoding, page.block);
+        buildBlock(page, page.PageWords);
     return 0;
+}
+
+void PageReader::buildBlock(ScannedPage &page, const WordTable &words) const
+{
+    if (page.ownDescription)
+        m_block.build(words, page.encoding, page.block, escapeAttribute(page.description));
+    else
+        m_block.build(words, page.encoding, page.block);
+}
+
+int PageReader::readPage(ScannedPage &page, PageContent &content, const PageContent::WordSink &words, bool description)
+{
+    page.whole = page.size <= m_limits.wholePageLimit;
+    if (page.whole && page.bytes.size() < static_cast<std::size_t>(page.size))
+        page.bytes.resize(static_cast<std::size_t>(page.size));
+    if (const int err = readEncoding(page, false); err != 0)
+        return err;
+    if (const int err = readContent(page, content, words, description); err != 0)
+        return err;
+    page.close();
+    return 0;
+}
+
+int PageReader::readContent(ScannedPage &page, PageContent &content, const PageContent::WordSink &words,
+                            bool description)
+{
+    // A page read whole is one block; a larger one comes in blocks from its file.
+    std::int64_t offset = 0;
+    int err = 0;
+    const PageContent::NextBlock next = [&]() -> std::string_view {
+        if (page.whole) {
+            const auto size = offset == 0 ? static_cast<std::size_t>(page.size) : 0;
+            offset = page.size;
+            return std::string_view(page.bytes.data(), size);
+        }
+        if (offset >= page.size || err != 0)
+            return {};
+        if (m_blocks.size() < m_limits.blockSize)
+            m_blocks.resize(m_limits.blockSize);
+        const auto length = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), page.size - offset));
+        std::size_t got = 0;
+        err = fs::readAt(page.file.fd(), m_blocks.data(), offset, length, &got);
+        offset += static_cast<std::int64_t>(got);
+        if (got == 0)
+            offset = page.size;
+        return std::string_view(m_blocks.data(), err == 0 ? got : 0);
+    };
+    PageContent::WordSink admitted;
+    if (words)
+        admitted = [&](std::string_view word) {
+            if (m_minimumLength.admits(word))
+                words(word);
+        };
+    content.read(page.encoding, next, std::move(admitted), description);
+    return err;
 }
 
 int PageReader::readEncoding(ScannedPage &page, bool preloaded)

@@ -3,9 +3,13 @@
 #include "engine/MarkScanner.h"
 #include "engine/MetaBlock.h"
 #include "engine/MinimumWordLength.h"
+#include "engine/PageContent.h"
 #include "engine/Run.h"
 #include "engine/ScannedPage.h"
 #include "engine/WordScanner.h"
+
+#include <QHash>
+#include <QString>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +17,15 @@
 #include <vector>
 
 namespace tagsmith {
+
+// What a page is to get when its words are chosen from the whole site before any page is written.
+struct PagePlan
+{
+    WordTable keywords; // in the order they are written
+    std::string description;
+    bool ownDescription = false;
+};
+using SitePlan = QHash<QString, PagePlan>; // by PagePath
 
 // The reading half of a page's work: opens the page, reads it, scans it for words and marks and, for
 // a page of the folder, builds its META block. Touches nothing on disk, so it may run ahead of the
@@ -34,6 +47,18 @@ public:
     // The same for bytes that stand in for the page's own: a dry run's page as a page written
     // before it in the run left it.
     int scanInstead(ScannedPage &page, std::string_view bytes);
+
+    // With a plan a page's words and description are taken from it instead of from the page; the plan
+    // must outlive the reader's use of it. With pageDescriptions (and no plan) each page's own
+    // description is looked for.
+    void setPlan(const SitePlan *plan) { m_plan = plan; }
+    void setPageDescriptions(bool on) { m_pageDescriptions = on; }
+
+    // Reads the open page whole or in blocks, decides its encoding and hands its bytes to content;
+    // words go to the sink, through the minimum length option. Closes the page.
+    int readPage(ScannedPage &page, PageContent &content, const PageContent::WordSink &words, bool description);
+    // The same for a page scanned already: whole in page.bytes, or still open.
+    int readContent(ScannedPage &page, PageContent &content, const PageContent::WordSink &words, bool description);
 
     // Reads the first size bytes of fd (fewer when the file ends first) block by block through buffer
     // and hands each block to take, which returns false to stop early.
@@ -60,12 +85,20 @@ private:
     // Decides page.encoding; reads a page that is kept whole into page.bytes unless it is there.
     int readEncoding(ScannedPage &page, bool preloaded);
 
+public:
+    // The page's META block with these words and the page's own description when it has one.
+    void buildBlock(ScannedPage &page, const WordTable &words) const;
+
+private:
     const MetaBlock &m_block;
     const MinimumWordLength &m_minimumLength;
     RunLimits m_limits;
     WordScanner m_folderScanner;
     WordScanner m_mainScanner;
     MarkScanner m_markScanner;
+    PageContent m_content;
+    const SitePlan *m_plan = nullptr;
+    bool m_pageDescriptions = false;
     std::vector<char> m_blocks; // for a page read in blocks
 };
 

@@ -18,8 +18,8 @@ private:
 
 } // namespace
 
-PageSplicer::PageSplicer(const PageMarks &marks, std::string_view block, ByteSink &sink)
-    : m_marks(marks), m_block(block), m_sink(sink)
+PageSplicer::PageSplicer(const PageMarks &marks, std::string_view block, ByteSink &sink, bool dropLineBreaks)
+    : m_marks(marks), m_block(block), m_sink(sink), m_dropLineBreaks(dropLineBreaks)
 {
     if (m_marks.MarkCount > 0 && m_marks.Marks[0] == 0) {
         m_inPrefix = false;
@@ -32,6 +32,24 @@ void PageSplicer::startSegment(std::size_t k)
 {
     m_segment = k;
     m_dropping = !(k == 0 && m_marks.headMark);
+    m_lineBreak = LineBreak::None;
+}
+
+void PageSplicer::writeAfterTag(std::string_view bytes)
+{
+    while (m_lineBreak != LineBreak::None && !bytes.empty()) {
+        const char first = bytes.front();
+        if (m_lineBreak == LineBreak::AfterTag && first == '\r') {
+            m_lineBreak = LineBreak::AfterCarriageReturn;
+            bytes.remove_prefix(1);
+            continue;
+        }
+        if (first == '\n')
+            bytes.remove_prefix(1);
+        m_lineBreak = LineBreak::None;
+    }
+    if (!bytes.empty())
+        m_sink.write(bytes);
 }
 
 void PageSplicer::feed(std::string_view bytes)
@@ -49,10 +67,12 @@ void PageSplicer::feed(std::string_view bytes)
             if (close) {
                 const auto skipped = static_cast<std::size_t>(static_cast<const char *>(close) - piece.data()) + 1;
                 m_dropping = false;
-                m_sink.write(piece.substr(skipped));
+                if (m_dropLineBreaks)
+                    m_lineBreak = LineBreak::AfterTag;
+                writeAfterTag(piece.substr(skipped));
             }
         } else {
-            m_sink.write(piece);
+            writeAfterTag(piece);
         }
         m_position += static_cast<std::int64_t>(take);
         bytes.remove_prefix(take);
@@ -77,12 +97,12 @@ bool PageSplicer::finish()
     return true;
 }
 
-std::string rewritePage(std::string_view bytes, const PageMarks &marks, std::string_view block)
+std::string rewritePage(std::string_view bytes, const PageMarks &marks, std::string_view block, bool dropLineBreaks)
 {
     std::string out;
     out.reserve(bytes.size() + block.size());
     StringSink sink(out);
-    PageSplicer splicer(marks, block, sink);
+    PageSplicer splicer(marks, block, sink, dropLineBreaks);
     splicer.feed(bytes);
     splicer.finish();
     return out;

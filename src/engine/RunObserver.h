@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <string_view>
@@ -16,6 +17,16 @@ struct Message
     int titleId = 0;
     int textId = 0;
     QString page;
+};
+
+// The keywords and the description a page got, as written (the description empty without its line).
+// An unchanged page would have got its own bytes again and was not written at all.
+struct PageKeywords
+{
+    QString page;
+    QStringList keywords;
+    QString description;
+    bool unchanged = false;
 };
 
 // What a run tells the outside world. The desktop program shows messages in its popup and progress on
@@ -53,6 +64,11 @@ public:
         (void)before;
         (void)after;
     }
+
+    // Whether pageWritten() is wanted: its lists cost time on a large site.
+    virtual bool wantsPageWords() const { return false; }
+    // A page is done: written, or left as it was because its bytes would not change.
+    virtual void pageWritten(const PageKeywords &page) { (void)page; }
 };
 
 } // namespace tagsmith

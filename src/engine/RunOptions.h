@@ -30,6 +30,14 @@ struct RunOptions
     // A dry run reads and scans as a run does and reports what it would write, but writes nothing:
     // no file is made, renamed or touched.
     bool dryRun = false;
+    // Keywords: every word of the page (false) or its most telling words (true), topKeywordCount of
+    // them. With the most telling words every page is read before the first is written, and a rerun
+    // with the same options on an unchanged site changes no byte (see MetaRun).
+    bool topKeywords = false;
+    int topKeywordCount = 15;
+    // Description: the site description on every page (false) or each page's own, with the site
+    // description for a page that has none (true).
+    bool pageDescriptions = false;
 };
 
 } // namespace tagsmith

@@ -39,6 +39,10 @@ struct ScannedPage
     std::vector<char> bytes;                           // may be longer than the page
     PageMarks marks;
     WordTable PageWords;
+    // The page's own description (UTF-8), written in place of the site description when
+    // ownDescription is set.
+    std::string description;
+    bool ownDescription = false;
     std::string block;
 
     int error = 0; // errno of the file operation that failed, 0 when none did

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include <algorithm>
 #include <climits>
@@ -165,7 +166,7 @@ private:
 
 FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 {
-    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), ScreenWidth, 4690);
+    controls::prepareScreen(this, QStringLiteral("FrmTsMain"), ScreenWidth, Module1::ContentHeight);
 
     struct LabelSpec
     {
@@ -178,8 +179,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         {5, 3120, 1680, 975, 255, 1024},   {6, 600, 2040, 1695, 255, 1034},
         {7, 600, 2400, 1695, 255, 1035},   {8, 2640, 2400, 1695, 255, 1036},
         {9, 2640, 2760, 1695, 255, 1037},  {10, 600, 3120, 3855, 255, 1023},
-        {13, 240, 3480, 1335, 255, 1011},  {11, 1680, 3480, 4455 + ExtraWidth, 255, 0},
-        {14, 240, 3840, 1335, 255, 1012},  {12, 1680, 3840, 4455 + ExtraWidth, 255, 0},
+        {16, 240, 3480, 1335, 255, 3040},  {17, 240, 3840, 1335, 255, 3045},
+        {13, 240, 4200, 1335, 255, 1011},  {11, 1680, 4200, 4455 + ExtraWidth, 255, 0},
+        {14, 240, 4560, 1335, 255, 1012},  {12, 1680, 4560, 4455 + ExtraWidth, 255, 0},
     };
     for (const LabelSpec &spec : labels) {
         auto *label = controls::create<QLabel>(this, elementName("LblVeld", spec.index), spec.left, spec.top,
@@ -241,10 +243,33 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         CmbSel[i] = list;
     }
 
+    // The keywords and the description a page gets: the choices that keep today's pages come first.
+    struct ChoiceSpec
+    {
+        int index, top, toolTip;
+        std::array<int, 2> entries;
+    };
+    static constexpr ChoiceSpec choices[] = {
+        {2, 3480, ids::KeywordsTip, {ids::EveryWord, ids::TellingWords}},
+        {3, 3840, ids::DescriptionTip, {ids::SameDescription, ids::OwnDescription}}};
+    for (const ChoiceSpec &spec : choices) {
+        auto *list = controls::create<QComboBox>(this, elementName("CmbSel", spec.index), 1680, spec.top, 2880, 315);
+        for (const int entry : spec.entries) {
+            list->addItem(QString::number(entry));
+            list->setItemData(list->count() - 1, QString::number(entry), ItemTagRole);
+        }
+        controls::setToolTipId(list, spec.toolTip);
+        CmbSel[spec.index] = list;
+    }
+    SpnVeld[0] = controls::create<QSpinBox>(this, elementName("SpnVeld", 0), 4680, 3480, 735, 315);
+    SpnVeld[0]->setRange(1, 50);
+    SpnVeld[0]->setValue(15);
+    controls::setToolTipId(SpnVeld[0], ids::KeywordCountTip);
+
     Image1 = controls::create<QLabel>(this, QStringLiteral("Image1"), 4440, 1440, 1500, 1590);
     Image1->setPixmap(controls::picture(QStringLiteral("tagsmith"), QSize(100, 106)));
 
-    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4200, 5895 + ExtraWidth, 255);
+    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4920, 5895 + ExtraWidth, 255);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setRange(0, 1);
     Progress->setValue(0);
@@ -266,15 +291,16 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     CmbSel[1]->setEditText(QStringLiteral("6"));
     for (int i : {0, 1, 2, 3, 4, 6, 8})
         ChkVeld[i]->setChecked(true);
+    choiceRules();
     showRunLabels(false);
 }
 
 QList<QWidget *> FrmTsMain::focusOrder() const
 {
     // The order the Tab key follows; a control added to the screen takes its place here.
-    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1],   ChkVeld[2],
-            TxtVeld[2], CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4],   ChkVeld[5],
-            ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8], PreviewButton};
+    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],    TxtVeld[2],
+            CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5], ChkVeld[6],    ChkVeld[7],
+            CmbSel[1],  ChkVeld[8], CmbSel[2],  SpnVeld[0], CmbSel[3],  PreviewButton};
 }
 
 void FrmTsMain::applyFocusOrder()
@@ -284,10 +310,18 @@ void FrmTsMain::applyFocusOrder()
         setTabOrder(order[i - 1], order[i]);
 }
 
+void FrmTsMain::choiceRules()
+{
+    // The number of words stays enabled, as every control of the screen is after the start.
+    CmbSel[3]->setEnabled(ChkVeld[0]->isChecked());
+}
+
 void FrmTsMain::chkVeldClick(int index)
 {
     const auto ticked = [this](int i) { return Module1::CheckToBool[ChkVeld[i]->isChecked() ? 1 : 0]; };
     TxtVeld[2]->setEnabled(ticked(0));
+    if (CmbSel[3])
+        choiceRules();
     ChkVeld[2]->setEnabled(ticked(8));
     CmbSel[0]->setEnabled(ticked(8) && ticked(2));
     CmbSel[1]->setEnabled(ticked(3));
@@ -346,6 +380,9 @@ RunOptions FrmTsMain::runOptions() const
     options.upperCase = on(5);
     options.lowerCase = on(6);
     options.backup = on(7);
+    options.topKeywords = CmbSel[2]->currentIndex() == 1;
+    options.topKeywordCount = SpnVeld[0]->value();
+    options.pageDescriptions = CmbSel[3]->currentIndex() == 1;
     options.siteDescriptionIsPrompt = TxtVeld[2]->property(TagProperty).toString() == QString::number(ids::SitePrompt);
     if (const FrmTsSet *format = Module1::screens().set)
         options.templates = format->templates();

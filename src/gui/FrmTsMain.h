@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 
 namespace tagsmith {
 
@@ -32,10 +33,13 @@ public:
     // 0 description, 1 generator, 2 revisit-after, 3 minimum word length, 4 case conversion,
     // 5 upper case, 6 lower case, 7 backup, 8 robots.
     std::array<QCheckBox *, 9> ChkVeld{};
-    // 0 revisit months, 1 minimum word length.
-    std::array<QComboBox *, 2> CmbSel{};
+    // 0 revisit months, 1 minimum word length, 2 which keywords (every word, the most telling words),
+    // 3 which description (the text above on every page, each page's own).
+    std::array<QComboBox *, 4> CmbSel{};
+    // 0 how many most telling words.
+    std::array<QSpinBox *, 1> SpnVeld{};
     // Captions; 11 the page under work and 12 its backup name during a run, 13 and 14 their captions.
-    std::array<QLabel *, 16> LblVeld{};
+    std::array<QLabel *, 18> LblVeld{};
     QLabel *Image1 = nullptr;
     // How far a run is: page i of n. Shown only during a run.
     QProgressBar *Progress = nullptr;
@@ -59,6 +63,8 @@ protected:
 
 private:
     void chkVeldClick(int index);
+    // The description choice goes with the description line.
+    void choiceRules();
     void cmdKnopClick(int index);
     void showRunLabels(bool visible);
     // A run, or with dryRun a preview; its report in a window of its own when it started.

@@ -94,6 +94,15 @@ void localiseHeader(QHeaderView *header, int langOffset)
     }
 }
 
+// The entries of a list of choices that are the program's own texts.
+void localiseItems(QComboBox *combo, int langOffset)
+{
+    for (int i = 0; i < combo->count(); ++i) {
+        if (const auto text = strictText(combo->itemData(i, ItemTagRole), langOffset))
+            combo->setItemText(i, *text);
+    }
+}
+
 // Caption from the Tag id, where the control has a caption.
 void setCaption(QWidget *control, const QString &text)
 {
@@ -121,6 +130,8 @@ void localiseOther(QWidget *control, int langOffset)
     // A tool button that shows an action takes its texts from the action (see the tool bar).
     if (const auto *tool = qobject_cast<QToolButton *>(control); tool && tool->defaultAction())
         return;
+    if (auto *combo = qobject_cast<QComboBox *>(control))
+        localiseItems(combo, langOffset);
     if (const auto tag = tagOf(control)) {
         const int id = lenientId(*tag);
         if (id > 0) {

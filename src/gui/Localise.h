@@ -12,6 +12,8 @@ namespace tagsmith {
 inline constexpr char TagProperty[] = "Tag";
 // Item data role that holds the Tag of a list or tree view's column header.
 inline constexpr int HeaderTagRole = Qt::UserRole;
+// Item data role that holds the Tag of an entry of a combo box whose entries are the program's texts.
+inline constexpr int ItemTagRole = Qt::UserRole + 1;
 
 // Marks a widget as a screen of its own. A pass over a screen does not go into the screens it holds
 // (the frame holds every content screen, yet localises only its own controls).

@@ -43,7 +43,7 @@ namespace {
 QPointer<FrmPopUpOK> openPopup;
 
 // Every content screen shares the rectangle below the navigation bar.
-const QRect ContentRect = twipsRect(0, 800, ScreenWidth, 4690);
+const QRect ContentRect = twipsRect(0, 800, ScreenWidth, Module1::ContentHeight);
 
 template <typename Screen> Screen *createScreen(FrmMdiTs *frame, const QRect &rect)
 {
@@ -122,7 +122,7 @@ bool Main(const QString &appFolder)
     s.mdi = new FrmMdiTs;
     markAsScreen(s.mdi);
     s.mdi->move(twipsToPixels(1000), twipsToPixels(1000));
-    s.mdi->resize(twipsToPixels(ScreenWidth + 10), twipsToPixels(5500));
+    s.mdi->resize(twipsToPixels(ScreenWidth + 10), twipsToPixels(800 + Module1::ContentHeight + 10));
     s.mdi->setWindowTitle(versionCaption());
     QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
         if (openPopup)
@@ -194,6 +194,9 @@ void SeedToolTips()
         controls::setToolTipId(s.main->PreviewButton, ids::report::PreviewTip);
     for (int i = 0; i <= 2; ++i)
         seedToolTip(s.main, "TxtVeld", i, 1043 + i);
+    seedToolTip(s.main, "CmbSel", 2, ids::KeywordsTip);
+    seedToolTip(s.main, "SpnVeld", 0, ids::KeywordCountTip);
+    seedToolTip(s.main, "CmbSel", 3, ids::DescriptionTip);
     for (int i = 0; i <= 1; ++i)
         seedToolTip(s.set, "CmdKnop", i, 1052 + i);
 }

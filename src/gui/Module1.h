@@ -38,6 +38,10 @@ extern int BrowseTarget;
 // Turns a check box value (0 clear, 1 ticked) into an enabled state.
 inline constexpr std::array<bool, 2> CheckToBool{false, true};
 
+// The height of the content screens in twips: the main options screen's rows, the choices of
+// keywords and description included, and its progress below them.
+inline constexpr int ContentHeight = 5410;
+
 // The single instance of every screen, created by Main in this order.
 struct Screens
 {

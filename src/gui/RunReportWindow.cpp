@@ -344,8 +344,11 @@ void RunReportWindow::fillTable()
                                            : *page.encoding == PageEncoding::Utf8 ? QStringLiteral("UTF-8")
                                                                                   : QStringLiteral("Windows-1252"));
         auto *outcome = new QStandardItem(outcomeText(page));
-        if (page.isError())
+        if (page.isError()) {
             outcome->setForeground(QColor(0xb0, 0x00, 0x20));
+            // What failed: the page, or its folder or backup.
+            outcome->setToolTip(page.failedPath.isEmpty() ? page.PagePath : page.failedPath);
+        }
         else if (page.isWarning())
             outcome->setForeground(QColor(0x9a, 0x5b, 0x00));
         auto *backup =

@@ -184,6 +184,19 @@ constexpr Entry Table[] = {
     {3030, "Schrijft META tags in de pagina's van een statische website."},
     {3031, "Tagsmith ontwikkelaars"},
     {3032, "Copyright (C) 2026 Tagsmith ontwikkelaars. Alle rechten voorbehouden."},
+    // Main options screen: which keywords and which description a page gets.
+    {3040, "Trefwoorden:"},
+    {3041, "elk woord"},
+    {3042, "de N meest kenmerkende woorden"},
+    {3043, "Welke woorden van een pagina haar trefwoorden worden."},
+    {3044, "Hoeveel trefwoorden elke pagina krijgt (1 tot 50)."},
+    {3045, "Omschrijving:"},
+    {3046, "deze tekst op elke pagina"},
+    {3047, "de eigen tekst van elke pagina"},
+    {3048, "Dezelfde omschrijving op elke pagina, of de eigen tekst van elke pagina (de tekst hierboven "
+           "voor een pagina zonder)."},
+    {3049, "ongewijzigd"},
+    // The database's own lines (start-up and the batch command).
     {3090, "databank: %1"},
     {3091, "Kan de gegevensmap %1 niet maken"},
     // Run report and preview (English).
@@ -220,6 +233,17 @@ constexpr Entry Table[] = {
     {3130, "Writes META tags into the pages of a static web site."},
     {3131, "Tagsmith developers"},
     {3132, "Copyright (C) 2026 Tagsmith developers. All rights reserved."},
+    {3140, "Keywords:"},
+    {3141, "every word"},
+    {3142, "the N most telling words"},
+    {3143, "Which words of a page become its keywords."},
+    {3144, "How many keywords each page gets (1 to 50)."},
+    {3145, "Description:"},
+    {3146, "this text on every page"},
+    {3147, "each page's own"},
+    {3148, "The same description on every page, or each page's own text (the text above for a page "
+           "without one)."},
+    {3149, "unchanged"},
     {3190, "database: %1"},
     {3191, "Cannot make the data folder %1"},
 };

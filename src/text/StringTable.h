@@ -29,6 +29,14 @@ inline constexpr int DeleteOriginal = 1047;
 inline constexpr int NoMarkAppending = 1048;
 inline constexpr int NoPages = 1050;
 inline constexpr int FileErrorBase = 2000;
+inline constexpr int EveryWord = 3041;
+inline constexpr int TellingWords = 3042;
+inline constexpr int KeywordsTip = 3043;
+inline constexpr int KeywordCountTip = 3044;
+inline constexpr int SameDescription = 3046;
+inline constexpr int OwnDescription = 3047;
+inline constexpr int DescriptionTip = 3048;
+inline constexpr int Unchanged = 3049;
 // The database's own lines (start-up and the batch command).
 inline constexpr int DatabaseLine = 3090;
 inline constexpr int CannotMakeDataFolder = 3091;

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "engine/PageText.h"
+#include "engine/Utf8.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tagsmith {
+
+// What a page says, read through libxml2's HTML parser: the words of its text and its own
+// description. Used by the choices that look at a page as a reader sees it, not byte by byte.
+//
+// Words are found as the word scan finds them (the same word characters and separators), except that
+// line breaks, tabs and no-break spaces (any Unicode space) end a word too, character references are
+// decoded before the characters are looked at ("&eacute;" is é, "&nbsp;" separates), the text of
+// script and style elements and comments is not read, and a word that the end of the page ends is a
+// word as well. Every tag ends a word, as "<" does.
+//
+// The description is the text of the page's description META tag when it has a non-empty one;
+// otherwise the start of its first paragraph (a p element) of at least eight words; otherwise the
+// start of the text of its body. White space is collapsed and the text is cut at a word boundary to
+// at most DescriptionLimit characters, "…" included.
+class PageContent
+{
+public:
+    using WordSink = std::function<void(std::string_view)>;
+    // The page's next bytes, in order; an empty view at its end.
+    using NextBlock = std::function<std::string_view()>;
+    static constexpr std::size_t DescriptionLimit = 155;
+
+    PageContent();
+    ~PageContent();
+    PageContent(const PageContent &) = delete;
+    PageContent &operator=(const PageContent &) = delete;
+
+    // Reads a page in the given encoding, its bytes in blocks of any size from next. words receives
+    // each word as UTF-8 (none wanted when it is empty); with description set the page's description
+    // is looked for. Reading stops early once nothing more is wanted.
+    void read(PageEncoding encoding, const NextBlock &next, WordSink words, bool description);
+
+    // After read(): the page's description as UTF-8 text, empty when it has none.
+    const std::string &description() const { return m_description; }
+    // It is the page's own description tag's text.
+    bool descriptionFromTag() const { return m_fromTag; }
+
+private:
+    struct Parser;
+    friend struct Parser;
+
+    // Converts the page's next block to UTF-8 into m_utf8; false at the end of the page.
+    bool convertNext();
+    static int readInput(void *context, char *buffer, int length);
+
+    std::unique_ptr<Parser> m_parser;
+    const NextBlock *m_next = nullptr;
+    std::string m_utf8;      // the bytes of a block as UTF-8
+    std::size_t m_taken = 0; // of m_utf8, by the parser
+    Utf8Decoder m_decoder;
+    PageEncoding m_encoding = PageEncoding::Windows1252;
+    bool m_atStart = true;
+    std::string m_description;
+    bool m_fromTag = false;
+};
+
+// White space collapsed to single blanks, none at either end.
+std::string collapseWhiteSpace(std::string_view utf8);
+// The text cut at a word boundary to at most limit characters, "…" included when it is cut.
+std::string cutAtWord(std::string_view utf8, std::size_t limit);
+// A text for inside a double-quoted attribute value: &, <, >, " and ' as references.
+std::string escapeAttribute(std::string_view utf8);
+
+} // namespace tagsmith

@@ -1,0 +1,206 @@
+#include "TestSupport.h"
+
+#include "engine/Run.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace tagsmith;
+using namespace tagsmith::test;
+
+namespace {
+
+// What a run wrote into each page, besides the rest of what it told.
+class WordsObserver : public RecordingObserver
+{
+public:
+    bool wantsPageWords() const override { return true; }
+    void pageWritten(const PageKeywords &page) override
+    {
+        const QString name = QFileInfo(page.page).fileName();
+        keywords[name] = page.keywords.join(QStringLiteral(", "));
+        descriptions[name] = page.description;
+        if (page.unchanged)
+            unchanged << name;
+    }
+    QMap<QString, QString> keywords;
+    QMap<QString, QString> descriptions;
+    QStringList unchanged;
+};
+
+// Every file of the folder with its bytes, its inode and its time stamp.
+QMap<QString, QString> fileStates(const QString &folder)
+{
+    QMap<QString, QString> states;
+    for (const QString &name : filesIn(folder)) {
+        struct stat st;
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        if (::stat(path.constData(), &st) != 0)
+            continue;
+        states[name] = QStringLiteral("%1 %2.%3 %4")
+                           .arg(st.st_ino)
+                           .arg(st.st_mtim.tv_sec)
+                           .arg(st.st_mtim.tv_nsec)
+                           .arg(QString::fromLatin1(readFile(QString::fromLocal8Bit(path)).toHex()));
+    }
+    return states;
+}
+
+RunOptions tellingOptions(const QString &folder, int count)
+{
+    RunOptions options;
+    options.folder = folder;
+    options.mainPage = folder + QStringLiteral("/index.htm");
+    options.templates = goldenTemplates();
+    options.siteDescription = QStringLiteral("Fallback text");
+    options.minLength = false;
+    options.topKeywords = true;
+    options.topKeywordCount = count;
+    return options;
+}
+
+QByteArray page(const QByteArray &head, const QByteArray &body)
+{
+    return "<html><head>" + head + "</head><body>" + body + "</body></html>\r\n";
+}
+
+} // namespace
+
+class TestTellingRun : public QObject
+{
+    Q_OBJECT
+private slots:
+    void rerunChangesNothing_data();
+    void rerunChangesNothing();
+    void siteWords();
+    void descriptionsWritten_data();
+    void descriptionsWritten();
+};
+
+void TestTellingRun::rerunChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("shape"); // a page with %1 where its text goes
+    QTest::addColumn<bool>("pageDescriptions");
+    QTest::addColumn<bool>("backup");
+
+    const QByteArray tags = "\r\n<title>T</title>\r\n<meta name=\"keywords\" content=\"old\">\r\n"
+                            "<meta name=\"description\" content=\"\">\r\n";
+    QTest::newRow("tags on lines of their own") << page(tags, "<p>%1</p>") << false << false;
+    QTest::newRow("own descriptions, with backups") << page(tags, "<p>%1</p>") << true << true;
+    QTest::newRow("line feeds and a blank line after the tags")
+        << page("\n<meta name=\"keywords\" content=\"x\">\n\n", "%1") << true << false;
+    QTest::newRow("indented tags with other tags between")
+        << page("\n  <meta name=\"robots\" content=\"x\">\n  <link rel=\"icon\" href=\"i.png\">\n"
+                "  <meta name=\"keywords\" content=\"y\">\n",
+                "%1")
+        << false << false;
+    QTest::newRow("no META NAME tag") << page("<title>T</title>", "<p>%1</p>") << true << false;
+    QTest::newRow("neither tag") << QByteArray("<p>%1</p>") << false << true;
+}
+
+void TestTellingRun::rerunChangesNothing()
+{
+    QFETCH(QByteArray, shape);
+    QFETCH(bool, pageDescriptions);
+    QFETCH(bool, backup);
+
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    const char *texts[] = {"Sailing boats on the harbour, harbour master watched", "Sailing regatta\r\nwinners",
+                           "Club house &amp; sailing school"};
+    const char *names[] = {"a.htm", "b.htm", "index.htm"};
+    for (int i = 0; i < 3; ++i)
+        writeFile(folder + QLatin1Char('/') + QLatin1String(names[i]), QByteArray(shape).replace("%1", texts[i]));
+
+    RunOptions options = tellingOptions(folder, 3);
+    options.pageDescriptions = pageDescriptions;
+    options.backup = backup;
+    WordsObserver first;
+    QCOMPARE(runMeta(options, first), RunResult::Completed);
+    QVERIFY(first.unchanged.isEmpty());
+    const QMap<QString, QString> before = fileStates(folder);
+
+    WordsObserver second;
+    QCOMPARE(runMeta(options, second), RunResult::Completed);
+    QCOMPARE(fileStates(folder), before);
+    QCOMPARE(second.unchanged,
+             (QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("index.htm")}));
+    QCOMPARE(second.keywords, first.keywords);
+    QVERIFY(second.backups.isEmpty());
+}
+
+void TestTellingRun::siteWords()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    writeFile(folder + QStringLiteral("/a.htm"), page({}, "<p>sailing harbour boats harbour harbour</p>"));
+    writeFile(folder + QStringLiteral("/b.htm"), page({}, "<p>sailing boats regatta</p>"));
+    writeFile(folder + QStringLiteral("/index.htm"), page({}, "<p>Sailing regatta wind boats the</p>"));
+
+    WordsObserver observer;
+    QCOMPARE(runMeta(tellingOptions(folder, 3), observer), RunResult::Completed);
+    // The main page of the folder is written once, last, with the site's words; its own words count
+    // for the site (regatta is on two pages only through it, and so comes before harbour).
+    QCOMPARE(observer.started.size(), 3);
+    QVERIFY(observer.started.last().startsWith(folder + QStringLiteral("/index.htm 2/3")));
+    QCOMPARE(observer.keywords.value(QStringLiteral("a.htm")), QStringLiteral("harbour, sailing, boats"));
+    QCOMPARE(observer.keywords.value(QStringLiteral("b.htm")), QStringLiteral("regatta, sailing, boats"));
+    QCOMPARE(observer.keywords.value(QStringLiteral("index.htm")), QStringLiteral("sailing, boats, regatta"));
+    QVERIFY(readFile(folder + QStringLiteral("/a.htm"))
+                .contains("<META NAME=\"keywords\" CONTENT=\"harbour, sailing, boats\">\r\n"));
+    QVERIFY(readFile(folder + QStringLiteral("/index.htm"))
+                .contains("<META NAME=\"keywords\" CONTENT=\"sailing, boats, regatta\">\r\n"));
+}
+
+void TestTellingRun::descriptionsWritten_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<bool>("topKeywords");
+    QTest::addColumn<QByteArray>("expected"); // the description line as written
+
+    const QByteArray line = "<META NAME=\"description\" CONTENT=\"";
+    const QByteArray quoted = "<p>Caf\xE9 \"Le Port\" &lt;open&gt; every day of the week, all year.</p>";
+    for (const bool top : {false, true}) {
+        const char *mode = top ? "most telling words" : "every word";
+        QTest::addRow("windows-1252 page, quotes and less-than, %s", mode)
+            << page("<meta charset=\"windows-1252\">", quoted) << top
+            << line + "Caf\xE9 &quot;Le Port&quot; &lt;open&gt; every day of the week, all year.\">\r\n";
+        QTest::addRow("utf-8 page, %s", mode)
+            << page("<meta charset=\"utf-8\">",
+                    "<p>\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.</p>")
+            << top << line + "\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.\">\r\n";
+        QTest::addRow("existing tag kept, %s", mode) << page("<meta name=\"description\" content=\"Our own words\">",
+                                                             "<p>" + QByteArray("word ").repeated(9) + "</p>")
+                                                     << top << line + "Our own words\">\r\n";
+        QTest::addRow("page without text gets the site description, %s", mode)
+            << page("<title>Only a title</title>", {}) << top << line + "Fallback text\">\r\n";
+        QTest::addRow("long paragraph cut with an ellipsis in windows-1252, %s", mode)
+            << page({}, "<p>" + QByteArray("abcdefghi ").repeated(30) + "</p>") << top
+            << line + QByteArray("abcdefghi ").repeated(15).chopped(1) + "\x85\">\r\n";
+    }
+}
+
+void TestTellingRun::descriptionsWritten()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(bool, topKeywords);
+    QFETCH(QByteArray, expected);
+
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    writeFile(folder + QStringLiteral("/a.htm"), source);
+    RunOptions options = tellingOptions(folder, 5);
+    options.mainPage.clear();
+    options.topKeywords = topKeywords;
+    options.pageDescriptions = true;
+    WordsObserver observer;
+    QCOMPARE(runMeta(options, observer), RunResult::Completed);
+    const QByteArray written = readFile(folder + QStringLiteral("/a.htm"));
+    QVERIFY2(written.contains(expected), written.constData());
+}
+
+QTEST_GUILESS_MAIN(TestTellingRun)
+#include "tst_TellingRun.moc"

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -13,17 +12,13 @@
 #include <csignal>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tagsmith::test;
 
-// The real tagsmith-batch under conditions a run must survive: pages and folders it may not
-// write, a full disk, and being killed half-way. Tests run as root, which ignores permission
-// bits, so those runs go as an unprivileged user.
+// The real tagsmith-batch under conditions a run must survive: a full disk (a file-size limit) and
+// being killed half-way. (Pages and folders it may not write: tst_FileFaults, through the file layer.)
 namespace {
-
-constexpr uid_t Nobody = 65534;
 
 struct Result
 {
@@ -56,53 +51,22 @@ QMap<QString, QByteArray> contents(const QString &folder)
     return map;
 }
 
-void giveAway(const QString &path)
-{
-    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    QVERIFY(::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0);
-    while (it.hasNext())
-        QVERIFY(::chown(QFile::encodeName(it.next()).constData(), Nobody, Nobody) == 0);
-}
-
-// A copy of the batch command that the unprivileged user may run wherever the build folder lies (a
-// checkout under a private home folder is out of its reach).
-QString batchForNobody()
-{
-    static QTemporaryDir folder;
-    const QString program = folder.filePath(QStringLiteral("tagsmith-batch"));
-    if (!QFile::exists(program) && QFile::copy(QStringLiteral(TAGSMITH_BATCH), program)) {
-        ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
-        ::chmod(QFile::encodeName(program).constData(), 0755);
-    }
-    return program;
-}
-
-QProcess *startBatch(const QStringList &arguments, bool asNobody, rlim_t fileSizeLimit = RLIM_INFINITY)
+QProcess *startBatch(const QStringList &arguments, rlim_t fileSizeLimit = RLIM_INFINITY)
 {
     auto *process = new QProcess;
-    QString program = QStringLiteral(TAGSMITH_BATCH);
-    QStringList args = arguments;
-    if (asNobody && ::geteuid() == 0) {
-        program = batchForNobody();
-        // Undo data beside that copy could not be written either.
-        args = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                           QStringLiteral("--clear-groups"), program, QStringLiteral("--no-undo")} +
-               arguments;
-        program = QStringLiteral("setpriv");
-    }
     if (fileSizeLimit != RLIM_INFINITY) {
         process->setChildProcessModifier([fileSizeLimit] {
             const rlimit limit{fileSizeLimit, fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         });
     }
-    process->start(program, args);
+    process->start(QStringLiteral(TAGSMITH_BATCH), arguments);
     return process;
 }
 
-Result runBatch(const QStringList &arguments, bool asNobody = false, rlim_t fileSizeLimit = RLIM_INFINITY)
+Result runBatch(const QStringList &arguments, rlim_t fileSizeLimit = RLIM_INFINITY)
 {
-    std::unique_ptr<QProcess> process(startBatch(arguments, asNobody, fileSizeLimit));
+    std::unique_ptr<QProcess> process(startBatch(arguments, fileSizeLimit));
     Result result;
     if (!process->waitForFinished(60000))
         return result;
@@ -121,8 +85,6 @@ class TestBatchFaults : public QObject
 
 private slots:
     void smokeRun();
-    void unwritable_data();
-    void unwritable();
     void diskFull();
     void killedHalfWay();
 };
@@ -144,50 +106,6 @@ void TestBatchFaults::smokeRun()
     QVERIFY(readFile(site + QStringLiteral("/p0000.htm")).contains("<META NAME=\"description\" CONTENT=\"Keepers\">"));
 }
 
-void TestBatchFaults::unwritable_data()
-{
-    QTest::addColumn<bool>("folderReadOnly");
-    QTest::addColumn<QString>("failing");
-    QTest::addColumn<int>("pagesDone");
-    QTest::newRow("read-only page") << false << QStringLiteral("p0002.htm") << 2;
-    QTest::newRow("read-only folder") << true << QString() << 0; // the folder is named, not its page
-}
-
-void TestBatchFaults::unwritable()
-{
-    QFETCH(bool, folderReadOnly);
-    QFETCH(QString, failing);
-    QFETCH(int, pagesDone);
-    QTemporaryDir dir;
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-    const QString site = dir.filePath(QStringLiteral("site"));
-    makeSite(site, 4);
-    giveAway(dir.path());
-    const QString failingPath = failing.isEmpty() ? site : site + QLatin1Char('/') + failing;
-    if (folderReadOnly)
-        QVERIFY(::chmod(QFile::encodeName(site).constData(), 0555) == 0);
-    else
-        QVERIFY(::chmod(QFile::encodeName(failingPath).constData(), 0444) == 0);
-    const auto before = contents(site);
-
-    const Result result = runBatch({site, QStringLiteral("--backup")}, true);
-    QCOMPARE(result.status, 1);
-    QCOMPARE(result.err, failingPath + QStringLiteral(": Tagsmith Error: Permission denied.\n"));
-    const auto after = contents(site);
-    QStringList expectedNames = before.keys();
-    for (int i = 0; i < pagesDone; ++i)
-        expectedNames << QStringLiteral("p%1.bak").arg(i, 4, 10, QLatin1Char('0'));
-    expectedNames.sort();
-    QCOMPARE(after.keys(), expectedNames); // no temporary file stays behind
-    int i = 0;
-    for (const QString &name : before.keys()) {
-        if (i++ < pagesDone)
-            QVERIFY(after[name] != before[name]);
-        else
-            QCOMPARE(after[name], before[name]);
-    }
-}
-
 void TestBatchFaults::diskFull()
 {
     QTemporaryDir dir;
@@ -196,7 +114,7 @@ void TestBatchFaults::diskFull()
     // The third page is larger than the file-size limit of the run.
     writeFile(site + QStringLiteral("/p0002.htm"), page(2, 100000));
     const auto before = contents(site);
-    const Result result = runBatch({site}, false, 64 * 1024);
+    const Result result = runBatch({site}, 64 * 1024);
     QCOMPARE(result.status, 1);
     QCOMPARE(result.err, site + QStringLiteral("/p0002.htm: Tagsmith Error: Not enough space on disk or disk full.\n"));
     const auto after = contents(site);
@@ -231,7 +149,7 @@ void TestBatchFaults::killedHalfWay()
         const QString site = dir.filePath(QStringLiteral("round%1").arg(round));
         makeSite(site, 600, 6000);
         std::unique_ptr<QProcess> process(
-            startBatch({site, QStringLiteral("--main"), site + QStringLiteral("/p0000.htm")}, false));
+            startBatch({site, QStringLiteral("--main"), site + QStringLiteral("/p0000.htm")}));
         QVERIFY(process->waitForStarted());
         QThread::usleep(random.bounded(static_cast<quint32>(fullRun * 1000)));
         ::kill(static_cast<pid_t>(process->processId()), SIGKILL);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace tagsmith::test {
 
@@ -39,6 +40,47 @@ RunOptions optionsFromJson(const QJsonObject &json)
     return options;
 }
 
+QList<QStringList> readTable(const QString &path)
+{
+    QList<QStringList> rows;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        qFatal("cannot read %s", qPrintable(path));
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1Char('#')))
+            rows << line.split(QLatin1Char('\t'));
+    }
+    return rows;
+}
+
+QByteArray unescape(const QString &field)
+{
+    const QByteArray in = field.toUtf8();
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\' || i + 1 == in.size()) {
+            out += in[i];
+            continue;
+        }
+        const char c = in[++i];
+        if (c == 'x') {
+            out += static_cast<char>(in.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        } else {
+            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c == 'f' ? '\f' : c;
+        }
+    }
+    return out;
+}
+
+QList<qint64> numbers(const QString &field)
+{
+    QList<qint64> list;
+    for (const QString &n : field.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        list << n.toLongLong(nullptr, 0);
+    return list;
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -47,11 +89,11 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 QStringList filesIn(const QString &folder)

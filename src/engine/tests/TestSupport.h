@@ -40,8 +40,17 @@ Templates goldenTemplates();
 // (lower, upper or keep), "backup".
 RunOptions optionsFromJson(const QJsonObject &json);
 
+// The rows of a table (a file under tests/data, found with QFINDTESTDATA): one row a line, its fields
+// separated by tabs; blank lines and lines starting with '#' are left out. The first field names the row.
+QList<QStringList> readTable(const QString &path);
+// A field of such a table as bytes: UTF-8, with \xNN, \n, \r, \t, \f and \\ for the bytes they name.
+QByteArray unescape(const QString &field);
+// "1 2 3" as numbers.
+QList<qint64> numbers(const QString &field);
+
 QByteArray readFile(const QString &path);
-void writeFile(const QString &path, const QByteArray &bytes);
+// Makes the folders on the way.
+bool writeFile(const QString &path, const QByteArray &bytes);
 // Names in the folder, hidden ones included, sorted.
 QStringList filesIn(const QString &folder);
 

@@ -103,7 +103,6 @@ private slots:
     void permissionBitsStay_data();
     void permissionBitsStay();
     void linkedPageIsRewrittenWhereItPoints();
-    void largePageInBlocks();
     void readAheadSameAsPageByPage_data();
     void readAheadSameAsPageByPage();
 
@@ -180,32 +179,23 @@ void TestMetaRun::goldenSites()
         QCOMPARE(readFile(dir.filePath(page)), readFile(site.filePath(QStringLiteral("expected/") + page)));
 }
 
+static FileMap fileMap(const QString &field)
+{
+    FileMap map;
+    for (const QString &file : field.split(QStringLiteral(" ; "), Qt::SkipEmptyParts))
+        map.insert(file.section(QLatin1Char('='), 0, 0), file.section(QLatin1Char('='), 1).toUtf8());
+    return map;
+}
+
 void TestMetaRun::backups_data()
 {
     QTest::addColumn<QString>("page");
     QTest::addColumn<FileMap>("before");
     QTest::addColumn<bool>("backup");
     QTest::addColumn<FileMap>("after"); // besides the page; "OLD" stands for the page as it was
-
-    const QByteArray old = "OLD";
-    const QString bak = QStringLiteral("index.bak");
-    const QString bak1 = QStringLiteral("index.bak1");
-    QTest::newRow("first backup") << QStringLiteral("index.htm") << FileMap{} << true << FileMap{{bak, old}};
-    QTest::newRow("older backup pushes to 1")
-        << QStringLiteral("index.htm") << FileMap{{bak, "older"}} << true << FileMap{{bak, "older"}, {bak1, old}};
-    QTest::newRow("empty file taken over")
-        << QStringLiteral("index.htm") << FileMap{{bak, ""}} << true << FileMap{{bak, old}};
-    QTest::newRow("html page") << QStringLiteral("index.html") << FileMap{} << true
-                               << FileMap{{QStringLiteral("index.hbak"), old}};
-    QTest::newRow("backup off") << QStringLiteral("index.htm") << FileMap{} << false << FileMap{};
-    QTest::newRow("backup off keeps older backups")
-        << QStringLiteral("index.htm") << FileMap{{bak, "older"}} << false << FileMap{{bak, "older"}};
-    QTest::newRow("backup off leaves no empty file")
-        << QStringLiteral("index.htm") << FileMap{{bak, ""}} << false << FileMap{};
-    QTest::newRow("a file of the user under a temporary name")
-        << QStringLiteral("index.htm")
-        << FileMap{{QStringLiteral("index.tmp"), "mine"}, {QStringLiteral("index.btmp"), "too"}} << true
-        << FileMap{{QStringLiteral("index.tmp"), "mine"}, {QStringLiteral("index.btmp"), "too"}, {bak, old}};
+    for (const QStringList &row : readTable(QFINDTESTDATA("data/backups.txt")))
+        QTest::newRow(qPrintable(row[0]))
+            << row[1] << fileMap(row[3]) << (row[2] == QLatin1String("1")) << fileMap(row.value(4));
 }
 
 void TestMetaRun::backups()
@@ -395,71 +385,14 @@ void TestMetaRun::linkedPageIsRewrittenWhereItPoints()
     QCOMPARE(filesIn(dir.filePath(QStringLiteral("shared"))), QStringList{QStringLiteral("real.htm")});
 }
 
-void TestMetaRun::largePageInBlocks()
-{
-    // A page far larger than the blocks it is read in: the same bytes as read whole.
-    QByteArray page = "<html><head>\n<meta name=\"keywords\" content=\"old\">\n<meta name=viewport>\n";
-    for (int i = 0; i < 40000; ++i)
-        page += "<p>Paragraph " + QByteArray::number(i) + " about lighthouses &amp; harbours, caf\xe9s.</p>\n";
-    page += "<meta name=\"description\" content=\"late\">\n</head><body>end</body></html>";
-    QTemporaryDir whole;
-    QTemporaryDir blocks;
-    for (const QTemporaryDir *dir : {&whole, &blocks})
-        writeFile(dir->filePath(QStringLiteral("big.htm")), page);
-    RecordingObserver observer;
-    RunOptions options = plainOptions(whole.path());
-    options.mainPage = whole.filePath(QStringLiteral("big.htm"));
-    QCOMPARE(runMeta(options, observer), RunResult::Completed);
-    options = plainOptions(blocks.path());
-    options.mainPage = blocks.filePath(QStringLiteral("big.htm"));
-    RunLimits limits;
-    limits.wholePageLimit = 4096;
-    limits.blockSize = 1000;
-    QCOMPARE(runMeta(options, observer, limits), RunResult::Completed);
-    const QByteArray result = readFile(whole.filePath(QStringLiteral("big.htm")));
-    QCOMPARE(readFile(blocks.filePath(QStringLiteral("big.htm"))), result);
-    QVERIFY(result.contains("lighthouses, harbours"));
-    QVERIFY(!result.contains("content=\"late\""));
-}
-
 void TestMetaRun::readAheadSameAsPageByPage_data()
 {
     QTest::addColumn<QStringList>("site");
     QTest::addColumn<bool>("backup");
     QTest::addColumn<QString>("mainPage");
-    const QStringList plain{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm boats ashore"),
-                            QStringLiteral("c.htm coastal charts")};
-    QTest::newRow("plain pages, main page among them") << plain << true << QStringLiteral("b.htm");
-    QTest::newRow("link to a later page")
-        << QStringList{QStringLiteral("a.htm -> c.htm"), QStringLiteral("b.htm boats ashore"),
-                       QStringLiteral("c.htm coastal charts")}
-        << false << QStringLiteral("b.htm");
-    // After the stray ">" the text of tags counts as words, so rewriting a.htm gives it the words of
-    // its META block: b.htm, read ahead before that, has words the site words must not keep ahead
-    // of those of c.htm.
-    QTest::newRow("link to a page whose rewrite gives it words")
-        << QStringList{QStringLiteral("a.htm raw <html><body>stray > <meta name=\"keywords\" content=\"q\"> "
-                                      "text</body></html>"),
-                       QStringLiteral("b.htm -> a.htm"), QStringLiteral("c.htm zeppelins")}
-        << false << QStringLiteral("c.htm");
-    QTest::newRow("link to an earlier page")
-        << QStringList{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm boats ashore"),
-                       QStringLiteral("c.htm -> a.htm")}
-        << true << QStringLiteral("a.htm");
-    QTest::newRow("two links to one file")
-        << QStringList{QStringLiteral("real.txt <meta name=\"description\" content=\"x\"> lighthouse"),
-                       QStringLiteral("a.htm -> real.txt"), QStringLiteral("b.htm -> real.txt")}
-        << false << QStringLiteral("a.htm");
-    QTest::newRow("hard links") << QStringList{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm = a.htm"),
-                                               QStringLiteral("c.htm coastal charts")}
-                                << true << QString();
-    // The backup of a.htm appears only when a.htm is done; b.htm reads it then.
-    QTest::newRow("link to the backup of an earlier page")
-        << QStringList{QStringLiteral("a.htm anchors aweigh"), QStringLiteral("b.htm -> a.bak")} << true << QString();
-    // The empty file taken over for a.htm goes when a.htm is done, so b.htm then fails.
-    QTest::newRow("link to a file taken over") << QStringList{QStringLiteral("a.htm anchors aweigh"),
-                                                              QStringLiteral("a.bak"), QStringLiteral("b.htm -> a.bak")}
-                                               << false << QString();
+    for (const QStringList &row : readTable(QFINDTESTDATA("data/read-ahead.txt")))
+        QTest::newRow(qPrintable(row[0]))
+            << row[3].split(QStringLiteral(" ; ")) << (row[1] == QLatin1String("1")) << row[2];
 }
 
 void TestMetaRun::readAheadSameAsPageByPage()

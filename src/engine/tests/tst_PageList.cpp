@@ -1,5 +1,4 @@
 #include "engine/PageList.h"
-#include "engine/FileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,8 +13,6 @@ class TestPageList : public QObject
 
 private slots:
     void pagesInOrder();
-    void folderErrors_data();
-    void folderErrors();
 };
 
 void TestPageList::pagesInOrder()
@@ -37,31 +34,6 @@ void TestPageList::pagesInOrder()
     QCOMPARE(error, 0);
     QCOMPARE(pages, (QStringList{QStringLiteral("A.HTML"), QStringLiteral("a2.html"), QStringLiteral("b.htm"),
                                  QStringLiteral("B1.htm"), QStringLiteral("c.Htm"), QStringLiteral("linked.htm")}));
-}
-
-void TestPageList::folderErrors_data()
-{
-    QTest::addColumn<QString>("folder"); // "@" stands for a temporary folder
-    QTest::addColumn<int>("error");
-    QTest::newRow("empty folder") << QStringLiteral("@") << 0;
-    QTest::newRow("missing folder") << QStringLiteral("@/missing") << fileerr::PathNotFound;
-    QTest::newRow("a file") << QStringLiteral("@/file.htm") << fileerr::PathNotFound;
-    QTest::newRow("no folder text") << QString() << fileerr::PathNotFound;
-}
-
-void TestPageList::folderErrors()
-{
-    QFETCH(QString, folder);
-    QFETCH(int, error);
-    QTemporaryDir dir;
-    folder.replace(QLatin1Char('@'), dir.path());
-    if (folder.endsWith(QLatin1String("file.htm"))) {
-        QFile file(folder);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    int got = -1;
-    QVERIFY(listPages(folder, &got).isEmpty());
-    QCOMPARE(got, error);
 }
 
 QTEST_GUILESS_MAIN(TestPageList)

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "engine/MetaRun.h"
 #include "engine/WordTable.h"
 
@@ -43,31 +45,8 @@ void TestWordTable::matching_data()
 {
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("stored");
-    QTest::newRow("first form stays") << QStringList{QStringLiteral("Web"), QStringLiteral("WEB"),
-                                                     QStringLiteral("web")}
-                                      << QStringList{QStringLiteral("Web")};
-    QTest::newRow("accents ignore case") << QStringList{QStringLiteral("\u00C9t\u00E9"),
-                                                        QStringLiteral("\u00E9T\u00C9")}
-                                         << QStringList{QStringLiteral("\u00C9t\u00E9")};
-    QTest::newRow("accents are not dropped")
-        << QStringList{QStringLiteral("\u00E9"), QStringLiteral("e"), QStringLiteral("E")}
-        << QStringList{QStringLiteral("\u00E9"), QStringLiteral("e")};
-    QTest::newRow("y diaeresis pair") << QStringList{QStringLiteral("\u00FF"), QStringLiteral("\u0178")}
-                                      << QStringList{QStringLiteral("\u00FF")};
-    QTest::newRow("first-added order") << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha"),
-                                                      QStringLiteral("BETA")}
-                                       << QStringList{QStringLiteral("beta"), QStringLiteral("Alpha")};
-    QTest::newRow("Greek, final sigma too") << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2"),
-                                                           QStringLiteral("\u039B\u038C\u0393\u039F\u03A3"),
-                                                           QStringLiteral("\u03BB\u03CC\u03B3\u03BF\u03C3")}
-                                            << QStringList{QStringLiteral("\u039B\u03CC\u03B3\u03BF\u03C2")};
-    QTest::newRow("Cyrillic") << QStringList{QStringLiteral("\u041C\u043E\u0441\u043A\u0432\u0430"),
-                                             QStringLiteral("\u041C\u041E\u0421\u041A\u0412\u0410"),
-                                             QStringLiteral("\u043C\u043E\u0441\u043A\u0432\u0430")}
-                              << QStringList{QStringLiteral("\u041C\u043E\u0441\u043A\u0432\u0430")};
-    QTest::newRow("Cyrillic and Latin look-alikes differ")
-        << QStringList{QStringLiteral("\u0441\u0430\u0440"), QStringLiteral("cap")}
-        << QStringList{QStringLiteral("\u0441\u0430\u0440"), QStringLiteral("cap")};
+    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/word-matching.txt")))
+        QTest::newRow(qPrintable(row[0])) << row[1].split(QLatin1Char(' ')) << row[2].split(QLatin1Char(' '));
 }
 
 void TestWordTable::matching()
@@ -130,15 +109,8 @@ void TestWordTable::leadingNumber_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("value");
-    QTest::newRow("default") << QStringLiteral("6") << 6.0;
-    QTest::newRow("list entry") << QStringLiteral(" 4") << 4.0;
-    QTest::newRow("fraction") << QStringLiteral("4.5") << 4.5;
-    QTest::newRow("trailing text") << QStringLiteral("5 letters") << 5.0;
-    QTest::newRow("letters") << QStringLiteral("abc") << 0.0;
-    QTest::newRow("empty") << QString() << 0.0;
-    QTest::newRow("no inf") << QStringLiteral("inf") << 0.0;
-    QTest::newRow("negative") << QStringLiteral("-2") << -2.0;
-    QTest::newRow("point first") << QStringLiteral(".5") << 0.5;
+    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/leading-numbers.txt")))
+        QTest::newRow(qPrintable(row[0])) << row[1] << row[2].toDouble();
 }
 
 void TestWordTable::leadingNumber()

@@ -5,11 +5,11 @@
 
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsInfo.h"
+#include "gui/FrmTsMain.h"
+#include "gui/FrmTsSet.h"
 #include "gui/FrmTsTop.h"
 #include "gui/Module1.h"
 #include "gui/PictureButton.h"
-#include "gui/FrmTsMain.h"
-#include "gui/FrmTsSet.h"
 
 #include <QAbstractButton>
 #include <QApplication>

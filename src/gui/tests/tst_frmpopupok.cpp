@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "gui/FrmMdiTs.h"
 #include "gui/FrmPopUpOK.h"
 #include "gui/Module1.h"
@@ -37,7 +38,6 @@ private slots:
     void cleanup();
     void texts_data();
     void texts();
-    void windowKind();
     void detailLine();
     void secondMessageKeepsFirst();
     void everyCloseEnablesFrame_data();
@@ -68,7 +68,6 @@ void TestFrmPopUpOK::cleanup()
     QVERIFY(frame()->isEnabled());
 }
 
-// clang-format off
 void TestFrmPopUpOK::texts_data()
 {
     QTest::addColumn<int>("language");
@@ -76,18 +75,10 @@ void TestFrmPopUpOK::texts_data()
     QTest::addColumn<int>("textId");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text");
-
-    QTest::newRow("no folder, Dutch") << DutchOffset << 1030 << 1032 << "Tagsmith Foutmelding:"
-                                      << "Er is geen map geselecteerd";
-    QTest::newRow("appending, trailing blank") << EnglishOffset << 1030 << 1048 << "Tagsmith Error:"
-                                               << "No <Meta Name or </Head tag found, appending to end of file. ";
-    QTest::newRow("disk not ready, Dutch") << DutchOffset << 1030 << 2071 << "Tagsmith Foutmelding:"
-                                           << "Disk is niet gereed.";
-    QTest::newRow("error number without text") << EnglishOffset << 1030 << 2005 << "Tagsmith Error:" << "";
-    QTest::newRow("text id past 16 bits") << EnglishOffset << 1030 << 40000 << "Tagsmith Error:" << "";
-    QTest::newRow("title id without text") << EnglishOffset << 999 << 1033 << "" << "No file selected.";
+    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/popup-texts.txt")))
+        QTest::newRow(qPrintable(row[0]))
+            << row[1].toInt() << row[2].toInt() << row[3].toInt() << row[4] << row.value(5);
 }
-// clang-format on
 
 void TestFrmPopUpOK::texts()
 {
@@ -107,18 +98,6 @@ void TestFrmPopUpOK::texts()
     QCOMPARE(Module1::PopTitleId, titleId);
     QCOMPARE(Module1::PopTextId, textId);
     QVERIFY(!frame()->isEnabled());
-}
-
-void TestFrmPopUpOK::windowKind()
-{
-    Module1::showMessage(1030, 1032);
-    FrmPopUpOK *popup = Module1::popup();
-    QVERIFY(popup->isWindow());
-    QVERIFY(!popup->parentWidget());
-    QVERIFY(!popup->isModal());
-    QVERIFY(!(popup->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    QCOMPARE(popup->minimumSize(), popup->maximumSize());
-    QVERIFY(popup->rect().contains(popup->OKButton->geometry()));
 }
 
 void TestFrmPopUpOK::detailLine()

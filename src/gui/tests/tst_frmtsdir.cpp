@@ -1,6 +1,7 @@
 // The folder and index-page chooser: its lists, the selection text in both modes, OK with its
 // messages, a drive that cannot be read, and pointing it at a run's folder.
 
+#include "TestSupport.h"
 #include "gui/tests/ProgramUnderTest.h"
 #include "text/StringTable.h"
 
@@ -157,35 +158,9 @@ void TestFrmTsDir::okAnswers_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("written"); // into the main screen's field; %1 the sites folder
 
-    QTest::newRow("folder") << 0 << "site"
-                            << "" << false << ""
-                            << "%1/site";
-    QTest::newRow("folder, a file clicked") << 0 << "site"
-                                            << "a.htm" << false << ""
-                                            << "%1/site";
-    QTest::newRow("main page") << 1 << "site"
-                               << "a.htm" << false << ""
-                               << "%1/site/a.htm";
-    QTest::newRow("folder without pages") << 0 << "empty"
-                                          << "" << false << "No directory selected."
-                                          << "";
-    QTest::newRow("main page, folder without pages") << 1 << "empty"
-                                                     << "" << false << "No directory selected."
-                                                     << "";
-    QTest::newRow("main page, no file clicked") << 1 << "site"
-                                                << "" << false << "No file selected."
-                                                << "";
-    // A folder is no main page, a dot in its name or not.
-    QTest::newRow("main page, no file clicked, dotted folder") << 1 << "my.site"
-                                                               << "" << false << "No file selected."
-                                                               << "";
-    QTest::newRow("main page right after the folder") << 1 << "site"
-                                                      << "" << true << "No file selected."
-                                                      << "";
-    // The page clicked while choosing the folder is still selected; clicking it again picks it.
-    QTest::newRow("main page, the page clicked again") << 1 << "site"
-                                                       << "a.htm" << true << ""
-                                                       << "%1/site/a.htm";
+    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/chooser-ok.txt")))
+        QTest::newRow(qPrintable(row[0]))
+            << row[1].toInt() << row[2] << row[3] << (row[4] == QLatin1String("1")) << row[5] << row.value(6);
 }
 
 void TestFrmTsDir::okAnswers()

@@ -1,6 +1,7 @@
 // The main options screen: its defaults, the check-box rules, the backup warning, the description
 // prompt, the options a run takes from it, and StartMeta's checks and progress.
 
+#include "TestSupport.h"
 #include "gui/ScreenControls.h"
 #include "gui/tests/ProgramUnderTest.h"
 #include "text/StringTable.h"
@@ -55,10 +56,8 @@ class TestFrmTsMain : public QObject
 private slots:
     void initTestCase();
     void cleanup();
-    void defaultsAfterStart();
     void checkBoxRules_data();
     void checkBoxRules();
-    void backupWarning_data();
     void backupWarning();
     void descriptionPrompt_data();
     void descriptionPrompt();
@@ -88,60 +87,25 @@ void TestFrmTsMain::cleanup()
     frame()->setEnabled(true);
 }
 
-void TestFrmTsMain::defaultsAfterStart()
-{
-    const FrmTsMain &screen = *screens().main;
-    QVERIFY(screen.isVisible());
-    QCOMPARE(tickStates(screen), QStringLiteral("111110101"));
-    for (const QWidget *w : screen.findChildren<QWidget *>())
-        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
-    for (int i = 11; i <= 14; ++i)
-        QVERIFY(!screen.LblVeld[i]->isVisible());
-    QVERIFY(!screen.Progress->isVisible());
-}
-
 void TestFrmTsMain::checkBoxRules_data()
 {
-    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QList<qint64>>("clicks");
     QTest::addColumn<QString>("ticked");  // ChkVeld 0..8
     QTest::addColumn<QString>("enabled"); // TxtVeld2 ChkVeld2 CmbSel0 CmbSel1 ChkVeld5 ChkVeld6
-
-    QTest::newRow("description off") << QList<int>{0} << "011110101"
-                                     << "011111";
-    QTest::newRow("robots off keeps revisit ticked") << QList<int>{8} << "111110100"
-                                                     << "100111";
-    QTest::newRow("revisit off") << QList<int>{2} << "110110101"
-                                 << "110111";
-    QTest::newRow("revisit off then robots off") << QList<int>{2, 8} << "110110100"
-                                                 << "100111";
-    QTest::newRow("minimum length off") << QList<int>{3} << "111010101"
-                                        << "111011";
-    QTest::newRow("upper ticks clears lower") << QList<int>{5} << "111111001"
-                                              << "111111";
-    QTest::newRow("upper cleared ticks lower") << QList<int>{5, 5} << "111110101"
-                                               << "111111";
-    QTest::newRow("lower cleared ticks upper") << QList<int>{6} << "111111001"
-                                               << "111111";
-    QTest::newRow("lower ticked clears upper") << QList<int>{6, 6} << "111110101"
-                                               << "111111";
-    QTest::newRow("case off keeps both values") << QList<int>{4} << "111100101"
-                                                << "111100";
-    QTest::newRow("case off after upper") << QList<int>{5, 4} << "111101001"
-                                          << "111100";
-    QTest::newRow("generator off changes nothing else") << QList<int>{1} << "101110101"
-                                                        << "111111";
+    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/check-boxes.txt")))
+        QTest::newRow(qPrintable(row[0])) << test::numbers(row[1]) << row[2] << row[3];
 }
 
 void TestFrmTsMain::checkBoxRules()
 {
-    QFETCH(QList<int>, clicks);
+    QFETCH(QList<qint64>, clicks);
     QFETCH(QString, ticked);
     QFETCH(QString, enabled);
 
     auto screen = std::make_unique<FrmTsMain>(nullptr);
     screen->show();
-    for (int index : clicks)
-        click(screen->ChkVeld[index]);
+    for (qint64 index : clicks)
+        click(screen->ChkVeld[static_cast<std::size_t>(index)]);
     QCOMPARE(tickStates(*screen), ticked);
     QCOMPARE(enabledStates(*screen), enabled);
     // Exactly one of upper and lower case is ticked after any click on either.
@@ -150,24 +114,14 @@ void TestFrmTsMain::checkBoxRules()
     QVERIFY(!popup());
 }
 
-void TestFrmTsMain::backupWarning_data()
-{
-    QTest::addColumn<int>("clicks");
-    QTest::addColumn<QString>("warned"); // after each click: '1' the warning shows
-
-    QTest::newRow("tick, clear, tick, clear") << 4 << "0101";
-}
-
 void TestFrmTsMain::backupWarning()
 {
-    QFETCH(int, clicks);
-    QFETCH(QString, warned);
-
+    // Ticked, cleared, ticked, cleared: every clearing warns.
     auto screen = std::make_unique<FrmTsMain>(nullptr);
     screen->show();
-    for (int i = 0; i < clicks; ++i) {
+    for (int i = 0; i < 4; ++i) {
         click(screen->ChkVeld[7]);
-        if (warned.at(i) == QLatin1Char('1')) {
+        if (i % 2 == 1) {
             QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Warning !"));
             QCOMPARE(popupText(), QStringLiteral("You selected: DELETE ORIGINAL FILE !"));
             QVERIFY(!frame()->isEnabled());

@@ -1,8 +1,8 @@
 // The meta tag format screen: the eight fields read from Settings, locked; "Change" and "Default"; and
 // an edited template reaching the pages of a run.
 
-#include "storage/Database.h"
 #include "gui/tests/ProgramUnderTest.h"
+#include "storage/Database.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,7 +58,6 @@ class TestFrmTsSet : public QObject
 private slots:
     void initTestCase();
     void cleanup();
-    void readAtStart();
     void defaultReadsTheTable_data();
     void defaultReadsTheTable();
     void changeAndDefault();
@@ -81,14 +80,6 @@ void TestFrmTsSet::cleanup()
     frame()->setEnabled(true);
     QVERIFY(storeRows(defaults()));
     click(screens().set->CmdKnop[0]);
-}
-
-void TestFrmTsSet::readAtStart()
-{
-    const FrmTsSet &screen = *screens().set;
-    QVERIFY(!screen.isVisible());
-    QCOMPARE(fieldTexts(screen), defaults());
-    QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
 }
 
 void TestFrmTsSet::defaultReadsTheTable_data()

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "gui/Localise.h"
 #include "text/StringTable.h"
 
@@ -154,49 +156,16 @@ private slots:
     void texts();
 };
 
-// clang-format off
 void TestLocalise::texts_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("english");
     QTest::addColumn<QString>("dutch");
-
-    QTest::newRow("screen title from its Tag") << "form" << "" << "Tagsmith Error:" << "Tagsmith Foutmelding:";
-    QTest::newRow("label") << "LblVeld_0" << "" << "HTML Dir:" << "Html Map:";
-    QTest::newRow("label, id and blank") << "LblVeld_1" << "" << "Main Page:" << "Hoofd pagina:";
-    QTest::newRow("label, id and letter") << "LblVeld_2" << "" << "caption" << "caption";
-    QTest::newRow("label, empty Tag") << "LblVeld_4" << "" << "caption" << "caption";
-    QTest::newRow("label, id past 16 bits") << "LblVeld_5" << "" << "caption" << "caption";
-    QTest::newRow("label, id not in table") << "LblVeld_6" << "" << "caption" << "caption";
-    QTest::newRow("label tooltip untouched") << "LblVeld_7" << "tip" << "1038" << "1038";
-    QTest::newRow("label without Tag") << "LblVeld_8" << "" << "no tag" << "no tag";
-    QTest::newRow("button caption") << "CmdKnop_0" << "" << "Default" << "Standaard";
-    QTest::newRow("button tooltip, not seeded") << "CmdKnop_0" << "tip" << "Load default settings."
-                                                << "Load default settings.";
-    QTest::newRow("button, id and letter") << "CmdKnop_1" << "" << "Change" << "Wijzigen";
-    QTest::newRow("browse tooltip stays English") << "CmdKnop_1" << "tip" << "Browse" << "Browse";
-    QTest::newRow("check box, rounded id") << "ChkVeld_0" << "" << "Yes" << "Ja";
-    QTest::newRow("text box prompt") << "TxtVeld_0" << "" << "Enter your site description here."
-                                     << "Zet hier de site omschrijving.";
-    QTest::newRow("text box without Tag") << "TxtVeld_1" << "" << "typed by the user" << "typed by the user";
-    QTest::newRow("tooltip with tabs and line feed") << "TxtVeld_1" << "tip"
-                                                     << "Main page were all found words will be inserted."
-                                                     << "Main page were all found words will be inserted.";
-    QTest::newRow("combo box text") << "CmbSel_0" << "" << "Month(s)." << "Maand(en).";
-    QTest::newRow("plain text box") << "Memo_0" << "" << "Meta Keywords" << "Meta Trefwoorden";
-    QTest::newRow("group caption") << "Frame_0" << "" << "Meta Description" << "Meta Omschrijving";
-    QTest::newRow("tab caption") << "Tabs" << "tab" << "HTML Dir" << "HTML Map";
-    QTest::newRow("tab tooltip, replaced once") << "Tabs" << "tabtip" << "Index File" << "Index File";
-    QTest::newRow("list header") << "List" << "header0" << "File name:" << "Bestands naam:";
-    QTest::newRow("list header without Tag") << "List" << "header1" << "untouched" << "untouched";
-    QTest::newRow("tool bar tooltip, replaced once") << "Tool_0" << "tip" << "Information about this program."
-                                                     << "Information about this program.";
-    QTest::newRow("menu title, replaced once") << "Menu_0" << "" << "HTML Dir" << "HTML Dir";
-    QTest::newRow("menu entry, replaced once") << "Menu_1" << "" << "Index File" << "Index File";
-    QTest::newRow("screen inside is left alone") << "LblVeld_9" << "" << "caption" << "caption";
+    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/localise.txt")))
+        QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << QString::fromUtf8(test::unescape(row[3]))
+                                          << QString::fromUtf8(test::unescape(row[4]));
 }
-// clang-format on
 
 void TestLocalise::texts()
 {

@@ -1,10 +1,10 @@
-#include "gui/FrmTsDir.h"
 #include "gui/FrmMdiTs.h"
+#include "gui/FrmTsDir.h"
 #include "gui/FrmTsInfo.h"
-#include "gui/FrmTsTop.h"
-#include "gui/Module1.h"
 #include "gui/FrmTsMain.h"
 #include "gui/FrmTsSet.h"
+#include "gui/FrmTsTop.h"
+#include "gui/Module1.h"
 #include "text/StringTable.h"
 
 #include <QApplication>
@@ -22,9 +22,6 @@ class TestModule1 : public QObject
 private slots:
     void init();
     void cleanup();
-    void frameAfterStart();
-    void captionShowsVersion();
-    void screensOnceInOrder();
     void alwaysStartsInEnglish();
     void hideChildForms();
     void failedStartTellsWhyAndShowsNoFrame();
@@ -43,43 +40,6 @@ void TestModule1::cleanup()
 {
     Module1::destroyScreens();
     m_folder.reset();
-}
-
-void TestModule1::frameAfterStart()
-{
-    FrmMdiTs *frame = Module1::screens().mdi;
-    QVERIFY(frame);
-    QVERIFY(frame->isVisible());
-    // The bar and a content screen fit the client area.
-    QVERIFY(frame->width() >= twipsToPixels(6490));
-    QVERIFY(frame->height() >= twipsToPixels(800 + 4690));
-    QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("Tagsmith.mdb"))));
-    QCOMPARE(Module1::appFile(QStringLiteral("Tagsmith.mdb")), m_folder->filePath(QStringLiteral("Tagsmith.mdb")));
-}
-
-void TestModule1::captionShowsVersion()
-{
-    QCOMPARE(Module1::screens().mdi->windowTitle(),
-             QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
-    // No screen has a title id of its own, so a language switch keeps the caption.
-    Module1::LangOffset = DutchOffset;
-    Module1::LocaliseAll();
-    QCOMPARE(Module1::screens().mdi->windowTitle(),
-             QStringLiteral("Tagsmith V") + QLatin1String(TAGSMITH_VERSION_TEXT));
-}
-
-void TestModule1::screensOnceInOrder()
-{
-    const Module1::Screens &s = Module1::screens();
-    QList<QObject *> created;
-    for (QObject *child : s.mdi->children()) {
-        if (qobject_cast<FrmTsTop *>(child) || qobject_cast<FrmTsMain *>(child) || qobject_cast<FrmTsDir *>(child) ||
-            qobject_cast<FrmTsSet *>(child) || qobject_cast<FrmTsInfo *>(child))
-            created << child;
-    }
-    const QList<QObject *> expected{s.top, s.main, s.dir, s.set, s.info};
-    QCOMPARE(created, expected);
-    QCOMPARE(s.mdi->findChildren<FrmTsMain *>().size(), 1);
 }
 
 void TestModule1::alwaysStartsInEnglish()

@@ -1,27 +1,19 @@
+#include "engine/FileSystem.h"
 #include "storage/Database.h"
-#include "storage/Startup.h"
 #include "storage/SettingsTable.h"
+#include "storage/Startup.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <cerrno>
 
 using namespace tagsmith;
 
 namespace {
-
-// Set in the environment of a child that runs the start-up on the folder it names, so that it can be
-// started as an unprivileged user.
-constexpr char ChildFolder[] = "TAGSMITH_STARTUP_FOLDER";
 
 const QString Mdb = QStringLiteral("Tagsmith.mdb");
 const QString Tmp = QStringLiteral("Tagsmith.tmp");
@@ -87,94 +79,21 @@ std::vector<QString> defaultRows()
     return std::vector<QString>(t.begin(), t.end());
 }
 
-// A folder whose files can be read but not changed, and a start-up run against it.
-struct ReadOnlyRun
-{
-    bool ok = false;
-    QString cause;
-};
-
-ReadOnlyRun runWithoutWriteAccess(const QString &folder)
-{
-    ReadOnlyRun run;
-    if (::geteuid() != 0) {
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        const StartupResult result = prepareDatabase(folder);
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        return ReadOnlyRun{result.ok, result.cause};
-    }
-    // Root writes everywhere: run the start-up as the unprivileged user "nobody" from a copy of this
-    // program that it can reach.
-    static QTemporaryDir programDir;
-    const QString program = programDir.filePath(QStringLiteral("tst_startup"));
-    if (!QFile::exists(program))
-        QFile::copy(QCoreApplication::applicationFilePath(), program);
-    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
-    QFile::setPermissions(programDir.path(), open);
-    QFile::setPermissions(program, open);
-    QFile::setPermissions(folder, open);
-    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
-        QFile::setPermissions(folder + QLatin1Char('/') + name, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
-
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(ChildFolder), folder);
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                            QStringLiteral("--clear-groups"), program});
-    if (!child.waitForFinished(60000))
-        return run;
-    run.ok = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
-    run.cause = QString::fromUtf8(child.readAllStandardOutput()).trimmed();
-    if (child.exitCode() > 1)
-        run.cause = QStringLiteral("child did not run: ") + QString::fromUtf8(child.readAllStandardError());
-    return run;
-}
-
 } // namespace
 
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void appDir_data();
-    void appDir();
     void firstStartCreatesDatabase();
     void secondStartKeepsBackupAndCompacts();
-    void staleTemporaryIsRemoved();
-    void missingDatabaseStartsFromBackup();
+    void startAfterACrash_data();
+    void startAfterACrash();
     void failureChangesNoFile_data();
     void failureChangesNoFile();
-    void folderWithoutWriteAccess_data();
-    void folderWithoutWriteAccess();
+    void failedFileOperation_data();
+    void failedFileOperation();
 };
-
-// clang-format off
-void TestStartup::appDir_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("appDir");
-    QTest::addColumn<QString>("database");
-
-    QTest::newRow("root") << "/" << "" << "/Tagsmith.mdb";
-    QTest::newRow("folder") << "/opt/tagsmith" << "/" << "/opt/tagsmith/Tagsmith.mdb";
-    QTest::newRow("folder with separator") << "/opt/tagsmith/" << "" << "/opt/tagsmith/Tagsmith.mdb";
-}
-// clang-format on
-
-void TestStartup::appDir()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, appDir);
-    QFETCH(QString, database);
-    QCOMPARE(appDirFor(folder), appDir);
-    const DatabaseFiles files = DatabaseFiles::in(folder);
-    QCOMPARE(files.database, database);
-    QCOMPARE(files.temporary, database.chopped(3) + QStringLiteral("tmp"));
-    QCOMPARE(files.backup, database.chopped(3) + QStringLiteral("bak"));
-}
 
 void TestStartup::firstStartCreatesDatabase()
 {
@@ -206,41 +125,6 @@ void TestStartup::secondStartKeepsBackupAndCompacts()
     const QByteArray second = after.value(Mdb);
     QVERIFY(prepareDatabase(dir.path()).ok);
     QCOMPARE(snapshot(dir.path()).value(Bak), second);
-}
-
-void TestStartup::staleTemporaryIsRemoved()
-{
-    QTemporaryDir dir;
-    QVERIFY(prepareDatabase(dir.path()).ok);
-    const QByteArray database = snapshot(dir.path()).value(Mdb);
-    QVERIFY(writeFile(at(dir, Tmp), "half a copy from a start that crashed"));
-
-    const StartupResult result = prepareDatabase(dir.path());
-    QVERIFY2(result.ok, qPrintable(result.cause));
-    const Snapshot after = snapshot(dir.path());
-    QCOMPARE(after.keys(), (QStringList{Bak, Mdb}));
-    QCOMPARE(after.value(Bak), database);
-    QCOMPARE(settings(at(dir, Mdb)), defaultRows());
-}
-
-void TestStartup::missingDatabaseStartsFromBackup()
-{
-    // What a start that stopped between its renames leaves: the database as "Tagsmith.bak" and
-    // perhaps its compacted copy.
-    QTemporaryDir dir;
-    QVERIFY(prepareDatabase(dir.path()).ok);
-    fillAndEmptyWordTable(at(dir, Mdb));
-    QVERIFY(QFile::rename(at(dir, Mdb), at(dir, Bak)));
-    QVERIFY(writeFile(at(dir, Tmp), "left over"));
-    const QByteArray backup = snapshot(dir.path()).value(Bak);
-
-    const StartupResult result = prepareDatabase(dir.path());
-    QVERIFY2(result.ok, qPrintable(result.cause));
-    const Snapshot after = snapshot(dir.path());
-    QCOMPARE(after.keys(), (QStringList{Bak, Mdb}));
-    QCOMPARE(after.value(Bak), backup);
-    QCOMPARE(words(at(dir, Mdb)), words(at(dir, Bak)));
-    QCOMPARE(settings(at(dir, Mdb)), defaultRows());
 }
 
 // clang-format off
@@ -282,28 +166,69 @@ void TestStartup::failureChangesNoFile()
     QCOMPARE(snapshot(dir.path()), before);
 }
 
-// clang-format off
-void TestStartup::folderWithoutWriteAccess_data()
+// What a start that crashed leaves: a half copy beside the database, or (stopped between its renames)
+// the database as "Tagsmith.bak" and perhaps its compacted copy. The next start goes on from there.
+void TestStartup::startAfterACrash_data()
+{
+    QTest::addColumn<bool>("databaseAsBackup");
+    QTest::newRow("stale copy") << false;
+    QTest::newRow("stopped between the renames") << true;
+}
+
+void TestStartup::startAfterACrash()
+{
+    QFETCH(bool, databaseAsBackup);
+    QTemporaryDir dir;
+    QVERIFY(prepareDatabase(dir.path()).ok);
+    fillAndEmptyWordTable(at(dir, Mdb));
+    if (databaseAsBackup)
+        QVERIFY(QFile::rename(at(dir, Mdb), at(dir, Bak)));
+    QVERIFY(writeFile(at(dir, Tmp), "half a copy"));
+    const QByteArray database = snapshot(dir.path()).value(databaseAsBackup ? Bak : Mdb);
+
+    const StartupResult result = prepareDatabase(dir.path());
+    QVERIFY2(result.ok, qPrintable(result.cause));
+    const Snapshot after = snapshot(dir.path());
+    QCOMPARE(after.keys(), (QStringList{Bak, Mdb}));
+    QCOMPARE(after.value(Bak), database);
+    QCOMPARE(words(at(dir, Mdb)), words(at(dir, Bak)));
+    QCOMPARE(settings(at(dir, Mdb)), defaultRows());
+}
+
+// A start whose file operations fail, through the file layer: it says why and, where it failed
+// before its renames, leaves every file as it was.
+void TestStartup::failedFileOperation_data()
 {
     QTest::addColumn<bool>("database");
     QTest::addColumn<bool>("backup");
     QTest::addColumn<bool>("temporary");
+    QTest::addColumn<int>("call");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("cause");
 
-    QTest::newRow("fresh install") << false << false << false;
-    QTest::newRow("database") << true << false << false;
-    QTest::newRow("database and backup") << true << true << false;
-    QTest::newRow("backup only") << false << true << false;
-    QTest::newRow("stale copy") << true << true << true;
+    const int mayWrite = int(fs::Call::MayWrite);
+    const QString denied = QStringLiteral("Permission denied.");
+    QTest::newRow("no write access, fresh install") << false << false << false << mayWrite << QString() << denied;
+    QTest::newRow("no write access, database") << true << false << false << mayWrite << QString() << denied;
+    QTest::newRow("no write access, database and backup") << true << true << false << mayWrite << QString() << denied;
+    QTest::newRow("no write access, backup only") << false << true << false << mayWrite << QString() << denied;
+    QTest::newRow("no write access, stale copy") << true << true << true << mayWrite << QString() << denied;
+    QTest::newRow("compacted copy not synced")
+        << true << true << false << int(fs::Call::Sync) << Tmp << QStringLiteral("Drive I/O error.");
+    QTest::newRow("new database not synced")
+        << false << false << false << int(fs::Call::Sync) << Tmp << QStringLiteral("Drive I/O error.");
+    QTest::newRow("database cannot be looked for")
+        << true << false << false << int(fs::Call::LinkStatus) << Mdb << QStringLiteral("Cannot look for");
 }
-// clang-format on
 
-void TestStartup::folderWithoutWriteAccess()
+void TestStartup::failedFileOperation()
 {
     QFETCH(bool, database);
     QFETCH(bool, backup);
     QFETCH(bool, temporary);
-    if (::geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
-        QSKIP("running as root without setpriv to drop the rights");
+    QFETCH(int, call);
+    QFETCH(QString, path);
+    QFETCH(QString, cause);
 
     QTemporaryDir dir;
     QVERIFY(prepareDatabase(dir.path()).ok);
@@ -314,24 +239,13 @@ void TestStartup::folderWithoutWriteAccess()
     if (!database)
         QVERIFY(QFile::remove(at(dir, Mdb)));
     const Snapshot before = snapshot(dir.path());
-
-    const ReadOnlyRun run = runWithoutWriteAccess(dir.path());
-    QVERIFY(!run.ok);
-    QVERIFY2(run.cause.contains(QStringLiteral("Permission denied.")), qPrintable(run.cause));
+    fs::FaultInjector faults;
+    faults.fail(static_cast<fs::Call>(call), call == int(fs::Call::Sync) ? EIO : EACCES, path.toStdString(), 0);
+    const StartupResult result = prepareDatabase(dir.path());
+    QVERIFY(!result.ok);
+    QVERIFY2(result.cause.contains(cause), qPrintable(result.cause));
     QCOMPARE(snapshot(dir.path()), before);
 }
 
-int main(int argc, char *argv[])
-{
-    // The unprivileged child: one start-up, its cause on standard output, 0 when it worked.
-    if (qEnvironmentVariableIsSet(ChildFolder)) {
-        const StartupResult result = prepareDatabase(qEnvironmentVariable(ChildFolder));
-        std::printf("%s\n", qPrintable(result.cause));
-        return result.ok ? 0 : 1;
-    }
-    QCoreApplication app(argc, argv);
-    TestStartup test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestStartup)
 #include "tst_startup.moc"

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <QJsonDocument>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -79,6 +81,20 @@ QList<qint64> numbers(const QString &field)
     for (const QString &n : field.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         list << n.toLongLong(nullptr, 0);
     return list;
+}
+
+RunOptions goldenSiteIn(const QString &sitePath, const QString &folder, QStringList *pages)
+{
+    const QDir site(sitePath);
+    const QDir into(folder);
+    *pages = QDir(site.filePath(QStringLiteral("src"))).entryList(QDir::Files, QDir::Name);
+    for (const QString &page : std::as_const(*pages))
+        writeFile(into.filePath(page), readFile(site.filePath(QStringLiteral("src/") + page)));
+    const QJsonObject json = QJsonDocument::fromJson(readFile(site.filePath(QStringLiteral("site.json")))).object();
+    RunOptions options = optionsFromJson(json);
+    options.folder = folder;
+    options.mainPage = into.filePath(json.value(QLatin1String("main")).toString());
+    return options;
 }
 
 QByteArray readFile(const QString &path)

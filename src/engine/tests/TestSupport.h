@@ -39,6 +39,9 @@ Templates goldenTemplates();
 // "robots", "revisit", "revisitMonths", "minLength" (a text; absent means the default "6"), "case"
 // (lower, upper or keep), "backup".
 RunOptions optionsFromJson(const QJsonObject &json);
+// Copies the pages of a golden site's src/ into folder and returns the site's options for it (the main
+// page named by "main" in site.json); pages gets the names copied.
+RunOptions goldenSiteIn(const QString &site, const QString &folder, QStringList *pages);
 
 // The rows of a table (a file under tests/data, found with QFINDTESTDATA): one row a line, its fields
 // separated by tabs; blank lines and lines starting with '#' are left out. The first field names the row.

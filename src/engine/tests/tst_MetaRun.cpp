@@ -164,13 +164,8 @@ void TestMetaRun::goldenSites()
     QFETCH(bool, inBlocks);
     const QDir site(sitesDir() + QLatin1Char('/') + name);
     QTemporaryDir dir;
-    const QStringList pages = QDir(site.filePath(QStringLiteral("src"))).entryList(QDir::Files, QDir::Name);
-    for (const QString &page : pages)
-        writeFile(dir.filePath(page), readFile(site.filePath(QStringLiteral("src/") + page)));
-    const QJsonObject json = QJsonDocument::fromJson(readFile(site.filePath(QStringLiteral("site.json")))).object();
-    RunOptions options = optionsFromJson(json);
-    options.folder = dir.path();
-    options.mainPage = dir.filePath(json.value(QLatin1String("main")).toString());
+    QStringList pages;
+    RunOptions options = goldenSiteIn(site.path(), dir.path(), &pages);
 
     RecordingObserver observer;
     QCOMPARE(runMeta(options, observer, goldenLimits(inBlocks)), RunResult::Completed);

@@ -213,13 +213,8 @@ void TestRunReport::goldenSites()
     QFETCH(bool, dryRun);
     const QDir site(dataDir() + QStringLiteral("/sites/") + name);
     QTemporaryDir dir;
-    const QStringList pages = QDir(site.filePath(QStringLiteral("src"))).entryList(QDir::Files, QDir::Name);
-    for (const QString &page : pages)
-        writeFile(dir.filePath(page), readFile(site.filePath(QStringLiteral("src/") + page)));
-    const QJsonObject json = QJsonDocument::fromJson(readFile(site.filePath(QStringLiteral("site.json")))).object();
-    RunOptions options = optionsFromJson(json);
-    options.folder = dir.path();
-    options.mainPage = dir.filePath(json.value(QLatin1String("main")).toString());
+    QStringList pages;
+    RunOptions options = goldenSiteIn(site.path(), dir.path(), &pages);
     options.backup = true;
     options.dryRun = dryRun;
     const QStringList before = treeState(dir.path());

@@ -8,6 +8,10 @@ namespace {
 
 // Enough pages read ahead to keep the processor busy while the disk stalls.
 constexpr std::size_t MaxPagesOut = 1024;
+// A caller waiting for pages is woken when this many are there (or no more come): on a busy machine
+// every wake-up waits for the scheduler, and a wake-up for each page made the run wait for it
+// 20,000 times.
+constexpr std::size_t WakeAfterPages = 16;
 
 } // namespace
 
@@ -85,6 +89,8 @@ void PageReadAhead::readPage(const QString &path)
         const auto incoming = static_cast<std::size_t>(page->size) + page->memoryUse();
         std::unique_lock lock(m_mutex);
         if (!roomFor(incoming, m_budget)) {
+            if (m_callerWaiting && !m_ready.empty())
+                m_pageReady.notify_one();
             m_threadWaiting = true;
             m_room.wait(lock, [&] { return m_stop || roomFor(incoming, m_budget / 2); });
             m_threadWaiting = false;
@@ -102,7 +108,7 @@ void PageReadAhead::readPage(const QString &path)
     ++m_pagesOut;
     m_memoryOut += page->memory;
     m_ready.push_back(std::move(page));
-    if (m_callerWaiting)
+    if (m_callerWaiting && m_ready.size() >= WakeAfterPages)
         m_pageReady.notify_one();
 }
 

@@ -14,7 +14,6 @@
 #include "text/StringTable.h"
 
 #include <QDateTime>
-#include <QDir>
 
 #include <algorithm>
 #include <cerrno>
@@ -299,7 +298,7 @@ PageReport MetaRun::reportFor(const QString &PagePath, bool OnMainPage) const
     PageReport report;
     report.PagePath = PagePath;
     report.relativePath =
-        PagePath.startsWith(m_folder) ? PagePath.mid(m_folder.size()) : QDir(m_folder).relativeFilePath(PagePath);
+        PagePath.startsWith(m_folder) ? PagePath.mid(m_folder.size()) : fs::relativePath(m_folder, PagePath);
     report.OnMainPage = OnMainPage;
     return report;
 }

@@ -1,9 +1,9 @@
 #include "engine/RunReport.h"
 
+#include "engine/FileSystem.h"
 #include "engine/MetaRun.h"
 #include "text/StringTable.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 
 namespace tagsmith {
@@ -170,7 +170,7 @@ QByteArray runReportCsv(const RunReport &report, int langOffset)
              page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
              read ? QByteArray::number(page.wordsFound) : QByteArray(),
              page.written() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
-             page.BackupPath.isEmpty() ? QByteArray() : QDir(report.folder).relativeFilePath(page.BackupPath).toUtf8(),
+             page.BackupPath.isEmpty() ? QByteArray() : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
              read ? QByteArray::number(page.bytesBefore) : QByteArray(),
              page.written() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page)});
     }

@@ -7,7 +7,6 @@
 #include "engine/Sha256.h"
 
 #include <QDataStream>
-#include <QDir>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -298,7 +297,7 @@ UndoStore::UndoStore(QString dataFolder) : m_dataFolder(std::move(dataFolder)) {
 
 std::string UndoStore::storeFolder() const
 {
-    return fs::native(QDir::cleanPath(m_dataFolder + QStringLiteral("/Tagsmith.undo")));
+    return fs::native(fs::cleanPath(m_dataFolder + QStringLiteral("/Tagsmith.undo")));
 }
 
 QString UndoStore::canonicalFolder(const QString &folder)

@@ -7,6 +7,7 @@
 #include "engine/Sha256.h"
 
 #include <QDataStream>
+#include <QIODevice>
 #include <QRandomGenerator>
 #include <QtEndian>
 

@@ -118,4 +118,14 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A small site (data/site) copied into a new folder below sites; returns the folder by its canonical path.
+inline QString copySite(const QTemporaryDir &sites)
+{
+    const QString site = QFileInfo(sites.path()).canonicalFilePath() + QStringLiteral("/site");
+    const QDir from(QFINDTESTDATA("data/site"));
+    for (const QString &name : from.entryList(QDir::Files))
+        writeFile(site + QLatin1Char('/') + name, readFile(from.filePath(name)));
+    return site;
+}
+
 } // namespace tagsmith::testing

@@ -3,7 +3,6 @@
 // The desktop program as a user meets it, for the screens' tests: started by Main in a program folder
 // of its own, with helpers to read and close the message popup and to make small sites.
 
-#include "TestSupport.h"
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsInfo.h"
 #include "gui/FrmTsMain.h"
@@ -23,8 +22,6 @@
 
 namespace tagsmith::testing {
 
-using test::readFile;
-using test::writeFile;
 
 // Starts the program once per test program, in a fresh temporary program folder.
 inline bool startProgram(QTemporaryDir &programFolder)
@@ -107,6 +104,19 @@ inline bool clickEntry(QListWidget *list, const QString &text, bool twice = fals
         return true;
     }
     return false;
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A small site (data/site) copied into a new folder below sites; returns the folder by its canonical path.

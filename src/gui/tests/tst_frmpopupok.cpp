@@ -5,6 +5,7 @@
 #include "gui/FrmMdiTs.h"
 #include "gui/FrmPopUpOK.h"
 #include "gui/tests/ProgramUnderTest.h"
+#include "text/StringTable.h"
 
 #include <QPointer>
 #include <QPushButton>

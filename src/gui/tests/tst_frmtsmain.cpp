@@ -313,6 +313,7 @@ void TestFrmTsMain::runFromTypedPaths()
     const QString site = sites.filePath(QStringLiteral("site"));
     QVERIFY(writeFile(site + QStringLiteral("/a.htm"), "<html><head></head><body>Keyboard Monitor</body></html>"));
     QVERIFY(writeFile(site + QStringLiteral("/b.html"), "<html><head></head><body>Printer Scanner</body></html>"));
+    QVERIFY(writeFile(site + QStringLiteral("/index.htm"), "<html><head></head><body>Home</body></html>"));
     const QString rooted = QDir(QStorageInfo(m_program.path()).rootPath()).relativeFilePath(site);
 
     FrmTsMain &screen = *screens().main;
@@ -323,7 +324,7 @@ void TestFrmTsMain::runFromTypedPaths()
     screen.StartMeta();
     screen.LblVeld[11]->removeEventFilter(&recorder);
 
-    QVERIFY(!popup());
+    QVERIFY2(!popup(), qPrintable(popupText()));
     // The page by its path, named plainly, shortened in the middle where the label is too narrow. Later
     // pages of a quick run may go by unpainted; the first is always shown.
     QVERIFY(!recorder.pages.isEmpty());

@@ -104,7 +104,8 @@ void TestFrmTsSet::defaultReadsTheTable()
     click(screen.CmdKnop[0]);
     QCOMPARE(fieldTexts(screen).join(QLatin1Char('|')), fields);
     QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
-    QCOMPARE(QStringList(screen.templates().begin(), screen.templates().end()), fieldTexts(screen));
+    const Templates taken = screen.templates();
+    QCOMPARE(QStringList(taken.begin(), taken.end()), fieldTexts(screen));
 }
 
 // "Change" unlocks the fields and keeps what is typed, "Default" reads the table again; a run takes what

@@ -1,7 +1,11 @@
 // Module1's start-up: always in English, the screens made once, and a start that fails telling why.
 
 #include "gui/FrmMdiTs.h"
+#include "gui/FrmTsDir.h"
+#include "gui/FrmTsInfo.h"
+#include "gui/FrmTsMain.h"
 #include "gui/FrmTsSet.h"
+#include "gui/FrmTsTop.h"
 #include "gui/Module1.h"
 #include "text/StringTable.h"
 

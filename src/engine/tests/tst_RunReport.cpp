@@ -220,7 +220,7 @@ void TestRunReport::goldenSites()
     const QStringList before = treeState(dir.path());
 
     BytesObserver observer;
-    const RunReport report = runMetaWithReport(options, observer);
+    const RunReport report = runMetaWithReport(options, observer, RunLimits(), PageTexts::Kept);
     QCOMPARE(report.result, RunResult::Completed);
     QCOMPARE(QString::fromUtf8(runReportCsv(report, EnglishOffset)),
              QString::fromUtf8(readFile(dataDir() + QStringLiteral("/report/") + name + QStringLiteral(".csv"))));

@@ -119,6 +119,9 @@ MUTANTS = [
       ("src/text/StringTable.cpp", "if (it == std::end(Table) || it->id != id)", "if (it == std::end(Table))")),
     # --- batch
     m("batch-exit-not-started", "batch", "a run that did not start exits with 0",
+      ("src/batch/BatchCommand.cpp",
+       "int status = report.result == RunResult::Completed ? batchexit::Completed : batchexit::Failed",
+       "int status = report.result == RunResult::Failed ? batchexit::Failed : batchexit::Completed"),
       ("src/batch/BatchCommand.cpp", "result == RunResult::Completed ? batchexit::Completed : batchexit::Failed",
        "result == RunResult::Failed ? batchexit::Failed : batchexit::Completed")),
     m("batch-case-upper", "batch", "--case upper leaves lower case on (lower wins)",

@@ -119,18 +119,8 @@ void TestInstall::layout_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("iconSize"); // a bitmap icon of this size; 0 for other files
-
-    QTest::newRow("program") << QStringLiteral("bin/tagsmith") << 0;
-    QTest::newRow("batch command") << QStringLiteral("bin/tagsmith-batch") << 0;
-    QTest::newRow("desktop entry") << QStringLiteral("share/applications/%1.desktop").arg(AppId) << 0;
-    QTest::newRow("metainfo") << QStringLiteral("share/metainfo/%1.metainfo.xml").arg(AppId) << 0;
-    QTest::newRow("scalable icon") << QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(AppId) << 0;
-    QTest::newRow("manual page") << QStringLiteral("share/man/man1/tagsmith-batch.1") << 0;
-    QTest::newRow("manual page of the desktop program") << QStringLiteral("share/man/man1/tagsmith.1") << 0;
-    QTest::newRow("licence terms") << QStringLiteral("share/doc/tagsmith/copyright") << 0;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        QTest::addRow("icon %d", size) << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId)
-                                       << size;
+    for (const QStringList &row : readTable(QFINDTESTDATA("data/installed.txt")))
+        QTest::newRow(qPrintable(row[0])) << QString(row[1]).replace(QStringLiteral("%1"), AppId) << row.value(2).toInt();
 }
 
 void TestInstall::layout()

@@ -1,35 +1,15 @@
-#include "TestSupport.h"
+// The batch command in this process: its command line, a whole run in Dutch, the templates of its
+// database, and the undo of a run.
 
-#include "batch/BatchCommand.h"
+#include "BatchUnderTest.h"
 #include "storage/Database.h"
+#include "storage/SettingsTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace tagsmith;
 using namespace tagsmith::test;
-
-namespace {
-
-struct Output
-{
-    int status;
-    QString out;
-    QString err;
-};
-
-Output batch(const QStringList &arguments, const QString &defaultDatabase = QStringLiteral("/nonexistent/Tagsmith.mdb"))
-{
-    Output result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = runBatch(arguments, defaultDatabase, out, err);
-    out.flush();
-    err.flush();
-    return result;
-}
-
-} // namespace
 
 class TestBatchCommand : public QObject
 {
@@ -38,9 +18,10 @@ class TestBatchCommand : public QObject
 private slots:
     void arguments_data();
     void arguments();
-    void helpAndVersion();
     void wholeRun();
     void templatesFromTheDatabase();
+    void undoAndDryRun_data();
+    void undoAndDryRun();
 };
 
 void TestBatchCommand::arguments_data()
@@ -56,7 +37,7 @@ void TestBatchCommand::arguments()
     QFETCH(QStringList, arguments);
     QFETCH(QString, expected);
     if (expected.startsWith(QLatin1Char('!'))) {
-        const Output result = batch(arguments);
+        const BatchOutput result = batchInProcess(arguments);
         QCOMPARE(result.status, batchexit::BadUsage);
         QVERIFY2(result.err.contains(expected.mid(1)), qPrintable(result.err));
         QVERIFY(result.out.isEmpty());
@@ -86,46 +67,30 @@ void TestBatchCommand::arguments()
     QCOMPARE(actual, expected);
 }
 
-void TestBatchCommand::helpAndVersion()
-{
-    const Output help = batch({QStringLiteral("site"), QStringLiteral("--help")});
-    QCOMPARE(help.status, batchexit::Completed);
-    QVERIFY(help.out.startsWith(QStringLiteral("Usage: tagsmith-batch [OPTIONS] FOLDER")));
-    const Output version = batch({QStringLiteral("--version")});
-    QCOMPARE(version.status, batchexit::Completed);
-    QCOMPARE(version.out, QStringLiteral("tagsmith-batch 1.0.0\ndatabase: /nonexistent/Tagsmith.mdb\n"));
-    const Output chosen =
-        batch({QStringLiteral("--database"), QStringLiteral("/x/my.mdb"), QStringLiteral("--version")});
-    QCOMPARE(chosen.out, QStringLiteral("tagsmith-batch 1.0.0\ndatabase: /x/my.mdb\n"));
-}
-
 void TestBatchCommand::wholeRun()
 {
     // In Dutch: the messages follow --language.
-    const QString language = QStringLiteral("nl");
-    const QString warning = QStringLiteral(
-        "Tagsmith Foutmelding: Geen <Meta Name or </Head tag gevonden, plaatsing aan einde van bestand. ");
     QTemporaryDir dir;
     const QString site = dir.filePath(QStringLiteral("site"));
-    QDir().mkdir(site);
-    writeFile(site + QStringLiteral("/a.htm"),
-              "<html><head><title>Rowing</title></head><body>Rowing boats</body></html>");
-    writeFile(site + QStringLiteral("/b.html"), "<p>Canals</p>");
-    writeFile(site + QStringLiteral("/index.htm"), "<head><meta name=keywords content=x></head><body>Welcome</body>");
-
-    const Output result = batch({QStringLiteral("--language"), language, site, QStringLiteral("--main"),
-                                 site + QStringLiteral("/index.htm"), QStringLiteral("--no-generator"),
-                                 QStringLiteral("--no-revisit"), QStringLiteral("--no-robots"),
-                                 QStringLiteral("--min-length"), QStringLiteral("5"), QStringLiteral("--no-undo")});
+    makeSite(site, {{QStringLiteral("a.htm"), "<html><head><title>Rowing</title></head><body>Rowing boats</body></html>"},
+                    {QStringLiteral("b.html"), "<p>Canals</p>"},
+                    {QStringLiteral("index.htm"), "<head><meta name=keywords content=x></head><body>Welcome</body>"}});
+    const BatchOutput result = batchInProcess(
+        {QStringLiteral("--language"), QStringLiteral("nl"), site, QStringLiteral("--main"),
+         site + QStringLiteral("/index.htm"), QStringLiteral("--no-generator"), QStringLiteral("--no-revisit"),
+         QStringLiteral("--no-robots"), QStringLiteral("--min-length"), QStringLiteral("5"), QStringLiteral("--no-undo")});
     QCOMPARE(result.status, batchexit::Completed);
-    QCOMPARE(result.err.section(QLatin1Char('\n'), 0, 0), site + QStringLiteral("/b.html: ") + warning);
+    QCOMPARE(result.err.section(QLatin1Char('\n'), 0, 0),
+             site + QStringLiteral("/b.html: Tagsmith Foutmelding: Geen <Meta Name or </Head tag gevonden, plaatsing "
+                                   "aan einde van bestand. "));
     QCOMPARE(readFile(site + QStringLiteral("/a.htm")),
              QByteArray("<html><head><title>Rowing</title><META NAME=\"keywords\" CONTENT=\"rowing, boats\">\r\n</head>"
                         "<body>Rowing boats</body></html>"));
     QVERIFY(readFile(site + QStringLiteral("/index.htm")).contains("CONTENT=\"rowing, boats, canals, welcome\""));
 
     // A folder that is not there: the run does not start.
-    const Output missing = batch({QStringLiteral("--language"), language, dir.filePath(QStringLiteral("nothing"))});
+    const BatchOutput missing =
+        batchInProcess({QStringLiteral("--language"), QStringLiteral("nl"), dir.filePath(QStringLiteral("nothing"))});
     QCOMPARE(missing.status, batchexit::Failed);
     QVERIFY(missing.err.contains(QStringLiteral("De geselecteerde disk of map bestaat niet.")));
 }
@@ -136,26 +101,66 @@ void TestBatchCommand::templatesFromTheDatabase()
     const QString database = dir.filePath(QStringLiteral("Tagsmith.mdb"));
     QString error;
     QVERIFY2(createDatabase(database, &error), qPrintable(error));
-    {
-        auto db = Database::open(database, Database::Mode::ReadWrite, &error);
-        QVERIFY(db);
-        QVERIFY(db->exec(QStringLiteral("UPDATE Settings SET Value = '<meta name=\"robots\" content=\"noindex\">' "
-                                        "WHERE rowid = 5"),
-                         &error));
-    }
+    QVERIFY(Database::open(database, Database::Mode::ReadWrite, &error)
+                ->exec(QStringLiteral("UPDATE Settings SET Value = '<meta name=\"robots\" content=\"noindex\">' "
+                                      "WHERE rowid = 5"),
+                       &error));
     writeFile(dir.filePath(QStringLiteral("a.htm")), "<head></head>");
     // The database beside the program is found without --database.
-    const Output result =
-        batch({dir.path(), QStringLiteral("--no-generator"), QStringLiteral("--no-revisit")}, database);
+    const BatchOutput result =
+        batchInProcess({dir.path(), QStringLiteral("--no-generator"), QStringLiteral("--no-revisit")}, database);
     QCOMPARE(result.status, batchexit::Completed);
-    QCOMPARE(
-        readFile(dir.filePath(QStringLiteral("a.htm"))),
-        QByteArray(
-            "<head><META NAME=\"keywords\" CONTENT=\"\">\r\n<meta name=\"robots\" content=\"noindex\">\r\n</head>"));
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("a.htm"))),
+             QByteArray("<head><META NAME=\"keywords\" CONTENT=\"\">\r\n<meta name=\"robots\" content=\"noindex\">\r\n"
+                        "</head>"));
 
-    const Output broken = batch({dir.path(), QStringLiteral("--database"), dir.filePath(QStringLiteral("a.htm"))});
+    const BatchOutput broken =
+        batchInProcess({dir.path(), QStringLiteral("--database"), dir.filePath(QStringLiteral("a.htm"))});
     QCOMPARE(broken.status, batchexit::Failed);
     QVERIFY(broken.err.contains(QStringLiteral("cannot read the template texts")));
+}
+
+void TestBatchCommand::undoAndDryRun_data()
+{
+    QTest::addColumn<QStringList>("runOptions");
+    QTest::addColumn<int>("status");     // of the undo
+    QTest::addColumn<QString>("dryRun"); // what --dry-run prints, SITE for the folder
+    QTest::newRow("backup") << QStringList{QStringLiteral("--backup")} << batchexit::Completed
+                            << QStringLiteral("restore\tSITE/p0000.htm\nrestore\tSITE/p0001.htm\n");
+    QTest::newRow("main page made by the run")
+        << QStringList{QStringLiteral("--main"), QStringLiteral("SITE/index.htm")} << batchexit::Completed
+        << QStringLiteral("restore\tSITE/p0000.htm\nrestore\tSITE/p0001.htm\nremove\tSITE/index.htm\n");
+    QTest::newRow("without undo data") << QStringList{QStringLiteral("--no-undo")} << batchexit::Failed << QString();
+}
+
+void TestBatchCommand::undoAndDryRun()
+{
+    QFETCH(QStringList, runOptions);
+    QFETCH(int, status);
+    QFETCH(QString, dryRun);
+    QTemporaryDir dir;
+    const QString site = dir.filePath(QStringLiteral("site"));
+    const QString database = dir.filePath(QStringLiteral("Tagsmith.mdb"));
+    QString error;
+    QVERIFY2(createDatabase(database, &error), qPrintable(error));
+    makePages(site, 2);
+    const Site before = contents(site);
+    runOptions.replaceInStrings(QStringLiteral("SITE"), site);
+    QCOMPARE(batchInProcess(QStringList{site} + runOptions, database).status, batchexit::Completed);
+    const Site written = contents(site);
+
+    const BatchOutput dry = batchInProcess({QStringLiteral("--undo"), QStringLiteral("--dry-run"), site}, database);
+    QCOMPARE(dry.status, status);
+    QCOMPARE(QString::fromUtf8(dry.out), dryRun.replace(QStringLiteral("SITE"), site));
+    QCOMPARE(contents(site), written);
+
+    QCOMPARE(batchInProcess({site, QStringLiteral("--undo")}, database).status, status);
+    QCOMPARE(contents(site), status == batchexit::Completed ? before : written);
+    // Once undone, there is nothing left to undo.
+    const BatchOutput again =
+        batchInProcess({QStringLiteral("--undo"), site, QStringLiteral("--language"), QStringLiteral("nl")}, database);
+    QCOMPARE(again.status, batchexit::Failed);
+    QVERIFY2(again.err.contains(QStringLiteral("Er zijn geen herstelgegevens")), qPrintable(again.err));
 }
 
 QTEST_GUILESS_MAIN(TestBatchCommand)

@@ -22,6 +22,7 @@
 
 namespace tagsmith::testing {
 
+
 // Starts the program once per test program, in a fresh temporary program folder.
 inline bool startProgram(QTemporaryDir &programFolder)
 {
@@ -116,6 +117,16 @@ inline QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A small site (data/site) copied into a new folder below sites; returns the folder by its canonical path.
+inline QString copySite(const QTemporaryDir &sites)
+{
+    const QString site = QFileInfo(sites.path()).canonicalFilePath() + QStringLiteral("/site");
+    const QDir from(QFINDTESTDATA("data/site"));
+    for (const QString &name : from.entryList(QDir::Files))
+        writeFile(site + QLatin1Char('/') + name, readFile(from.filePath(name)));
+    return site;
 }
 
 } // namespace tagsmith::testing

@@ -20,11 +20,7 @@ class TestFrmTsDir : public QObject
 private slots:
     void initTestCase();
     void cleanup();
-    void startsOnTheProgramsVolume();
-    void listsOfAFolder();
-    void directoryListChangesFolder();
-    void selectionText_data();
-    void selectionText();
+    void folderLists();
     void okAnswers_data();
     void okAnswers();
     void driveThatCannotBeRead();
@@ -69,20 +65,15 @@ void TestFrmTsDir::openFor(int target)
     QVERIFY(screens().dir->isVisible());
 }
 
-void TestFrmTsDir::startsOnTheProgramsVolume()
-{
-    const FrmTsDir &chooser = *screens().dir;
-    QCOMPARE(chooser.Drive->itemData(0).toString(), QStringLiteral("/"));
-    QCOMPARE(chooser.drive(), QStorageInfo(m_program.path()).rootPath());
-    QCOMPARE(chooser.path(), chooser.drive());
-    QVERIFY(!chooser.TxtVeld[0]->isEnabled());
-}
-
-void TestFrmTsDir::listsOfAFolder()
+void TestFrmTsDir::folderLists()
 {
     FrmTsDir &chooser = *screens().dir;
-    QCOMPARE(chooser.setPath(site(QStringLiteral("site"))), 0);
-    QCOMPARE(chooser.path(), site(QStringLiteral("site")));
+    const QString folder = site(QStringLiteral("site"));
+    const QString sub = site(QStringLiteral("site/sub"));
+    // At first the root of the program's volume.
+    QCOMPARE(chooser.path(), QStorageInfo(m_program.path()).rootPath());
+    openFor(0);
+    QCOMPARE(chooser.setPath(folder), 0);
     // The pages only, as a run takes them: no other files, no folders.
     QCOMPARE(chooser.fileList(), (QStringList{QStringLiteral("a.htm"), QStringLiteral("B.HTML")}));
     // The path from the root down, then the subfolders (hidden ones left out).
@@ -90,63 +81,20 @@ void TestFrmTsDir::listsOfAFolder()
     for (int i = 0; i < chooser.Dir->count(); ++i)
         folders << chooser.Dir->item(i)->data(Qt::UserRole).toString();
     QCOMPARE(folders.first(), QStringLiteral("/"));
-    QCOMPARE(folders.last(), site(QStringLiteral("site/sub")));
-    QCOMPARE(folders.at(folders.size() - 2), site(QStringLiteral("site")));
-    QCOMPARE(chooser.Dir->currentItem()->data(Qt::UserRole).toString(), site(QStringLiteral("site")));
-}
+    QCOMPARE(folders.mid(folders.size() - 2), (QStringList{folder, sub}));
+    QCOMPARE(chooser.Dir->currentItem()->data(Qt::UserRole).toString(), folder);
 
-void TestFrmTsDir::directoryListChangesFolder()
-{
-    FrmTsDir &chooser = *screens().dir;
-    openFor(0);
-    QCOMPARE(chooser.setPath(site(QStringLiteral("site"))), 0);
-    QVERIFY(clickEntry(chooser.Dir, site(QStringLiteral("site/sub")), true));
-    QTRY_COMPARE(chooser.path(), site(QStringLiteral("site/sub")));
-    QCOMPARE(chooser.fileList(), QStringList{QStringLiteral("c.htm")});
-    QCOMPARE(chooser.TxtVeld[0]->text(), site(QStringLiteral("site/sub")));
-    // Up again by the path's own line.
-    QVERIFY(clickEntry(chooser.Dir, site(QStringLiteral("site")), true));
-    QTRY_COMPARE(chooser.path(), site(QStringLiteral("site")));
-    // A single click only selects.
-    QVERIFY(clickEntry(chooser.Dir, site(QStringLiteral("site/sub"))));
+    // A single click only selects; a double click opens the folder.
+    QVERIFY(clickEntry(chooser.Dir, sub));
     QCoreApplication::processEvents();
-    QCOMPARE(chooser.path(), site(QStringLiteral("site")));
-}
-
-void TestFrmTsDir::selectionText_data()
-{
-    QTest::addColumn<int>("target");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("clicked");
-    QTest::addColumn<QString>("expected"); // %1 stands for the sites folder
-
-    QTest::newRow("folder, a file clicked") << 0 << "site"
-                                            << "B.HTML"
-                                            << "%1/site";
-    QTest::newRow("main page, nothing clicked") << 1 << "site"
-                                                << ""
-                                                << "%1/site/";
-    QTest::newRow("folder without pages") << 0 << "empty"
-                                          << ""
-                                          << "";
-    QTest::newRow("main page, folder without pages") << 1 << "empty"
-                                                     << ""
-                                                     << "";
-}
-
-void TestFrmTsDir::selectionText()
-{
-    QFETCH(int, target);
-    QFETCH(QString, folder);
-    QFETCH(QString, clicked);
-    QFETCH(QString, expected);
-
-    FrmTsDir &chooser = *screens().dir;
-    openFor(target);
-    QCOMPARE(chooser.setPath(site(folder)), 0);
-    if (!clicked.isEmpty())
-        QVERIFY(clickEntry(chooser.File, clicked));
-    QCOMPARE(chooser.TxtVeld[0]->text(), expected.isEmpty() ? QString() : expected.arg(m_sites.path()));
+    QCOMPARE(chooser.path(), folder);
+    QVERIFY(clickEntry(chooser.Dir, sub, true));
+    QTRY_COMPARE(chooser.path(), sub);
+    QCOMPARE(chooser.fileList(), QStringList{QStringLiteral("c.htm")});
+    QCOMPARE(chooser.TxtVeld[0]->text(), sub);
+    // Up again by the path's own line.
+    QVERIFY(clickEntry(chooser.Dir, folder, true));
+    QTRY_COMPARE(chooser.path(), folder);
 }
 
 void TestFrmTsDir::okAnswers_data()
@@ -155,12 +103,12 @@ void TestFrmTsDir::okAnswers_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("clicked");
     QTest::addColumn<bool>("folderFirst"); // the folder was chosen just before the chooser opened
+    QTest::addColumn<QString>("selection"); // the chooser's own text; %1 the sites folder
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("written"); // into the main screen's field; %1 the sites folder
-
+    QTest::addColumn<QString>("written"); // into the main screen's field
     for (const QStringList &row : test::readTable(QFINDTESTDATA("data/chooser-ok.txt")))
-        QTest::newRow(qPrintable(row[0]))
-            << row[1].toInt() << row[2] << row[3] << (row[4] == QLatin1String("1")) << row[5] << row.value(6);
+        QTest::newRow(qPrintable(row[0])) << row[1].toInt() << row[2] << row[3] << (row[4] == QLatin1String("1"))
+                                          << row[5] << row[6] << row.value(7);
 }
 
 void TestFrmTsDir::okAnswers()
@@ -169,6 +117,7 @@ void TestFrmTsDir::okAnswers()
     QFETCH(QString, folder);
     QFETCH(QString, clicked);
     QFETCH(bool, folderFirst);
+    QFETCH(QString, selection);
     QFETCH(QString, message);
     QFETCH(QString, written);
 
@@ -188,6 +137,7 @@ void TestFrmTsDir::okAnswers()
         QCOMPARE(chooser.setPath(site(folder)), 0);
     if (!clicked.isEmpty())
         QVERIFY(clickEntry(chooser.File, clicked));
+    QCOMPARE(chooser.TxtVeld[0]->text(), selection.replace(QStringLiteral("%1"), m_sites.path()));
     click(chooser.CmdKnop[0]);
 
     if (!message.isEmpty()) {

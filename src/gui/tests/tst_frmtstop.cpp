@@ -1,11 +1,13 @@
-// The navigation bar and the about screen: switching screens, the language button with its pictures
-// and tooltips, a run started from another screen, the about texts, and the end of the program.
+// The frame and its navigation bar: switching screens, the language button, a run started from another
+// screen, how the screens hold their controls (the Tab key's way, texts shown whole in both languages, a
+// frame that cannot be made too small), and the end of the program.
 
 #include "gui/ScreenControls.h"
 #include "gui/tests/ProgramUnderTest.h"
 #include "text/StringTable.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -20,38 +22,45 @@ QList<QWidget *> contentScreens()
     return {screens().main, screens().dir, screens().set, screens().info};
 }
 
+// The one content screen shown, nullptr for none or more than one.
 QWidget *visibleContentScreen()
 {
-    QWidget *shown = nullptr;
+    QWidgetList shown;
     for (QWidget *screen : contentScreens()) {
-        if (screen->isVisible()) {
-            if (shown)
-                return nullptr; // more than one
-            shown = screen;
-        }
+        if (screen->isVisible())
+            shown << screen;
     }
-    return shown;
+    return shown.size() == 1 ? shown.front() : nullptr;
 }
 
-// Every text of the five screens that the language may change: captions, texts and tooltips.
+// Every text of the screens that the language may change: captions, texts and tooltips.
 QMap<QString, QString> allTexts()
 {
     QMap<QString, QString> texts;
-    const QList<QWidget *> all{screens().top, screens().main, screens().dir, screens().set, screens().info};
-    for (QWidget *screen : all) {
+    for (QWidget *screen : contentScreens() + QWidgetList{screens().top}) {
         for (QWidget *w : screen->findChildren<QWidget *>()) {
             const QString key = screen->objectName() + QLatin1Char('.') + w->objectName();
-            if (auto *label = qobject_cast<QLabel *>(w))
-                texts[key] = label->text();
-            else if (auto *button = qobject_cast<QAbstractButton *>(w))
-                texts[key] = button->text();
-            else if (auto *edit = qobject_cast<QLineEdit *>(w))
-                texts[key] = edit->text();
+            const QVariant text = w->property("text");
+            if (text.isValid())
+                texts[key] = text.toString();
             if (!w->toolTip().isEmpty())
                 texts[key + QStringLiteral(".tip")] = w->toolTip();
         }
     }
     return texts;
+}
+
+// How many pixels of a label's or a text box's text do not fit its box.
+int overflow(QWidget *control)
+{
+    if (auto *label = qobject_cast<QLabel *>(control)) {
+        if (label->wordWrap())
+            return label->heightForWidth(label->width()) - label->height();
+        return label->fontMetrics().horizontalAdvance(label->text()) - label->contentsRect().width();
+    }
+    if (auto *edit = qobject_cast<QLineEdit *>(control)) // less the frame and margins of the style
+        return edit->fontMetrics().horizontalAdvance(edit->text()) - (edit->width() - 10);
+    return 0;
 }
 
 } // namespace
@@ -61,28 +70,20 @@ class TestFrmTsTop : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY(startProgram(m_program)); }
     void cleanup();
     void screensKeepTheirContents();
     void languageButton();
-    void twoSwitchesGiveTheStartTexts();
     void runFromAnotherScreen();
-    void aboutScreen();
+    void tabFollowsTheFocusOrder();
+    void textsShowWhole_data();
+    void textsShowWhole();
+    void smallestFrameShowsEveryControl();
     void exitEndsTheProgram();
 
 private:
     QTemporaryDir m_program;
-    qint64 m_face = 0;
-    qint64 m_pressed = 0;
 };
-
-void TestFrmTsTop::initTestCase()
-{
-    QVERIFY(startProgram(m_program));
-    m_face = screens().top->CmdKnop[3]->facePicture().cacheKey();
-    m_pressed = screens().top->CmdKnop[3]->pressedPicture().cacheKey();
-    QVERIFY(m_face != m_pressed);
-}
 
 void TestFrmTsTop::cleanup()
 {
@@ -100,12 +101,13 @@ void TestFrmTsTop::screensKeepTheirContents()
     FrmTsMain &main = *screens().main;
     FrmTsSet &format = *screens().set;
     FrmTsTop &bar = *screens().top;
+    const QString generator = QStringLiteral("<META NAME=\"generator\" CONTENT=\"mine\">");
     click(bar.CmdKnop[0]);
     QTest::keyClicks(main.TxtVeld[1], QStringLiteral("/srv/www/index.htm"));
     click(main.ChkVeld[1]);
     click(bar.CmdKnop[1]);
     click(format.CmdKnop[1]);
-    format.TxtVeld[7]->setText(QStringLiteral("<META NAME=\"generator\" CONTENT=\"mine\">"));
+    format.TxtVeld[7]->setText(generator);
     // The chooser, left by the bar instead of its OK: it keeps its target.
     click(bar.CmdKnop[0]);
     click(main.CmdKnop[1]);
@@ -120,7 +122,7 @@ void TestFrmTsTop::screensKeepTheirContents()
     QVERIFY(!main.ChkVeld[1]->isChecked());
     click(bar.CmdKnop[1]);
     QCOMPARE(visibleContentScreen(), screens().set);
-    QCOMPARE(format.TxtVeld[7]->text(), QStringLiteral("<META NAME=\"generator\" CONTENT=\"mine\">"));
+    QCOMPARE(format.TxtVeld[7]->text(), generator);
     QVERIFY(format.TxtVeld[7]->isEnabled());
 
     click(format.CmdKnop[0]);
@@ -133,34 +135,38 @@ void TestFrmTsTop::screensKeepTheirContents()
 void TestFrmTsTop::languageButton()
 {
     PictureButton &button = *screens().top->CmdKnop[3];
-    for (int switches = 1; switches <= 2; ++switches) {
-        click(&button);
-        const bool odd = switches % 2 == 1;
-        QCOMPARE(Module1::LangOffset, odd ? int(DutchOffset) : int(EnglishOffset));
-        // The face and pressed pictures change places at every switch; the disabled one follows the face.
-        QCOMPARE(button.facePicture().cacheKey(), odd ? m_pressed : m_face);
-        QCOMPARE(button.pressedPicture().cacheKey(), odd ? m_face : m_pressed);
-        QCOMPARE(button.disabledPicture().cacheKey(), button.facePicture().cacheKey());
-        QCOMPARE(screens().main->LblVeld[0]->text(), odd ? QStringLiteral("Html Map:") : QStringLiteral("HTML Dir:"));
-        // NOTE: the browse buttons' tooltip is not seeded again and stays as start-up made it.
-        QCOMPARE(screens().main->CmdKnop[0]->toolTip(), QStringLiteral("Browse"));
-        QVERIFY(frame()->isEnabled());
-    }
-}
-
-void TestFrmTsTop::twoSwitchesGiveTheStartTexts()
-{
+    const qint64 face = button.facePicture().cacheKey();
+    const qint64 pressed = button.pressedPicture().cacheKey();
     // The description box as nobody has touched it yet (an earlier test typed into the main screen).
     controls::setTag(screens().main->TxtVeld[2], ids::SitePrompt);
     Module1::LocaliseAll();
-    const QMap<QString, QString> before = allTexts();
-    click(screens().top->CmdKnop[3]);
+    const QMap<QString, QString> english = allTexts();
+
+    click(&button);
+    QCOMPARE(Module1::LangOffset, int(DutchOffset));
+    // The face and pressed pictures change places at every switch; the disabled one follows the face.
+    QCOMPARE(button.facePicture().cacheKey(), pressed);
+    QCOMPARE(button.pressedPicture().cacheKey(), face);
+    QCOMPARE(button.disabledPicture().cacheKey(), pressed);
     const QMap<QString, QString> dutch = allTexts();
-    QVERIFY(dutch != before);
     QCOMPARE(dutch.value(QStringLiteral("FrmTsSet.CmdKnop_0")), QStringLiteral("Standaard"));
     QCOMPARE(dutch.value(QStringLiteral("FrmTsMain.TxtVeld_2")), QStringLiteral("Zet hier de site omschrijving."));
-    click(screens().top->CmdKnop[3]);
-    QCOMPARE(allTexts(), before);
+    // Every screen with words of its own changes language, the hidden ones too.
+    for (QWidget *screen : QWidgetList{screens().main, screens().set, screens().info}) {
+        const QString prefix = screen->objectName() + QLatin1Char('.');
+        QVERIFY2(std::any_of(english.keyBegin(), english.keyEnd(),
+                             [&](const QString &key) {
+                                 return key.startsWith(prefix) && english.value(key) != dutch.value(key);
+                             }),
+                 qPrintable(prefix));
+    }
+    QVERIFY(frame()->isEnabled());
+
+    click(&button);
+    QCOMPARE(Module1::LangOffset, int(EnglishOffset));
+    QCOMPARE(allTexts(), english);
+    QCOMPARE(button.facePicture().cacheKey(), face);
+    QCOMPARE(button.disabledPicture().cacheKey(), face);
 }
 
 void TestFrmTsTop::runFromAnotherScreen()
@@ -171,21 +177,63 @@ void TestFrmTsTop::runFromAnotherScreen()
     // The main screen comes to the front first, then the run answers.
     QCOMPARE(visibleContentScreen(), screens().main);
     QCOMPARE(popupText(), QStringLiteral("No directory selected."));
-    // NOTE: when its action is over the bar takes input again, even with the message still open.
+    // When its action is over the bar takes input again, even with the message still open.
     QVERIFY(frame()->isEnabled());
 }
 
-void TestFrmTsTop::aboutScreen()
+void TestFrmTsTop::tabFollowsTheFocusOrder()
 {
-    click(screens().top->CmdKnop[4]);
-    const FrmTsInfo &info = *screens().info;
-    QVERIFY(info.isVisible());
-    QCOMPARE(info.LblVeld[0]->text(), frame()->windowTitle());
-    const QString english = info.LblVeld[4]->text();
-    click(screens().top->CmdKnop[3]);
-    QVERIFY(info.LblVeld[4]->text() != english);
-    for (const QLabel *image : info.Image)
-        QVERIFY(!image->pixmap().isNull());
+    click(screens().top->CmdKnop[0]);
+    frame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame()));
+    QStringList expected;
+    for (QWidget *w : screens().main->focusOrder()) {
+        if (w->isVisibleTo(frame()) && w->isEnabled())
+            expected << w->objectName();
+    }
+    screens().main->TxtVeld[0]->setFocus();
+    QStringList visited;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        // An editable list has the focus in its line edit.
+        visited
+            << (qobject_cast<QComboBox *>(focused->parentWidget()) ? focused->parentWidget() : focused)->objectName();
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    QCOMPARE(visited, expected);
+}
+
+void TestFrmTsTop::textsShowWhole_data()
+{
+    QTest::addColumn<int>("langOffset");
+    QTest::newRow("English") << int(EnglishOffset);
+    QTest::newRow("Dutch") << int(DutchOffset);
+}
+
+void TestFrmTsTop::textsShowWhole()
+{
+    QFETCH(int, langOffset);
+    if (Module1::LangOffset != langOffset)
+        click(screens().top->CmdKnop[3]);
+    QStringList cut;
+    for (QWidget *screen : contentScreens()) {
+        for (QWidget *control : screen->findChildren<QWidget *>()) {
+            if (overflow(control) > 0)
+                cut << control->property("text").toString();
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+}
+
+void TestFrmTsTop::smallestFrameShowsEveryControl()
+{
+    frame()->resize(1, 1);
+    for (QWidget *screen : contentScreens() + QWidgetList{screens().top}) {
+        for (QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(frame()->rect().contains(QRect(control->mapTo(frame(), QPoint()), control->size())),
+                     qPrintable(control->objectName()));
+    }
 }
 
 void TestFrmTsTop::exitEndsTheProgram()

@@ -38,7 +38,7 @@ class TestFrmUndo : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY(startProgram(m_program)); }
     void undoLastRun_data();
     void undoLastRun();
 
@@ -46,11 +46,6 @@ private:
     QTemporaryDir m_program;
     QTemporaryDir m_sites;
 };
-
-void TestFrmUndo::initTestCase()
-{
-    QVERIFY(startProgram(m_program));
-}
 
 void TestFrmUndo::undoLastRun_data()
 {

@@ -1,5 +1,7 @@
-#include "TestSupport.h"
+// The localisation pass over a screen: which texts of which controls it replaces by the string table's,
+// in either language and back.
 
+#include "TestSupport.h"
 #include "gui/Localise.h"
 #include "text/StringTable.h"
 
@@ -17,132 +19,85 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include <memory>
-
 using namespace tagsmith;
 
 namespace {
 
-// A screen with one control of every kind, each carrying its id the way the screens do.
-class TestForm : public QWidget
+// A control of kind on form, carrying its id (tag, "-" for none) and tooltip the way the screens do.
+QWidget *make(QWidget &form, const QString &kind, const QString &tag, const QString &tip)
 {
-public:
-    TestForm()
-    {
-        setProperty(TagProperty, QStringLiteral("1030"));
-        setWindowTitle(QStringLiteral("untitled"));
-        label(QStringLiteral("LblVeld_0"), QStringLiteral("1009"));
-        label(QStringLiteral("LblVeld_1"), QStringLiteral("1010 "));
-        label(QStringLiteral("LblVeld_2"), QStringLiteral("1011x"));
-        label(QStringLiteral("LblVeld_4"), QString());
-        label(QStringLiteral("LblVeld_5"), QStringLiteral("99999"));
-        label(QStringLiteral("LblVeld_6"), QStringLiteral("1027"));
-        auto *tipped = label(QStringLiteral("LblVeld_7"), QStringLiteral("1012"));
-        tipped->setToolTip(QStringLiteral("1038"));
-        auto *untagged = new QLabel(QStringLiteral("no tag"), this);
-        untagged->setObjectName(QStringLiteral("LblVeld_8"));
-
-        auto *button = new QPushButton(QStringLiteral("caption"), this);
-        button->setObjectName(QStringLiteral("CmdKnop_0"));
-        button->setProperty(TagProperty, QStringLiteral("1025"));
-        button->setToolTip(QStringLiteral("1052"));
-        auto *browse = new QPushButton(this);
-        browse->setObjectName(QStringLiteral("CmdKnop_1"));
-        browse->setProperty(TagProperty, QStringLiteral("1026x"));
-        browse->setToolTip(QStringLiteral("1018"));
-        auto *check = new QCheckBox(QStringLiteral("caption"), this);
-        check->setObjectName(QStringLiteral("ChkVeld_0"));
-        check->setProperty(TagProperty, QStringLiteral(" 1013.4"));
-
-        auto *prompt = new QLineEdit(QStringLiteral("content"), this);
-        prompt->setObjectName(QStringLiteral("TxtVeld_0"));
-        prompt->setProperty(TagProperty, QStringLiteral("1045"));
-        prompt->setToolTip(QStringLiteral("1043"));
-        auto *typed = new QLineEdit(QStringLiteral("typed by the user"), this);
-        typed->setObjectName(QStringLiteral("TxtVeld_1"));
-        typed->setToolTip(QStringLiteral("\t1044\n"));
-        auto *combo = new QComboBox(this);
-        combo->setObjectName(QStringLiteral("CmbSel_0"));
+    const QString caption = QStringLiteral("caption");
+    QWidget *w = nullptr;
+    if (kind == QLatin1String("form")) {
+        form.setWindowTitle(QStringLiteral("untitled"));
+        w = &form;
+    } else if (kind == QLatin1String("label")) {
+        w = new QLabel(caption, &form);
+    } else if (kind == QLatin1String("button")) {
+        w = new QPushButton(caption, &form);
+    } else if (kind == QLatin1String("check")) {
+        w = new QCheckBox(caption, &form);
+    } else if (kind == QLatin1String("edit")) {
+        w = new QLineEdit(QStringLiteral("content"), &form);
+    } else if (kind == QLatin1String("combo")) {
+        auto *combo = new QComboBox(&form);
         combo->setEditable(true);
         combo->addItems({QStringLiteral(" 1"), QStringLiteral(" 2")});
-        combo->setProperty(TagProperty, QStringLiteral("1024"));
-        auto *memo = new QPlainTextEdit(this);
-        memo->setObjectName(QStringLiteral("Memo_0"));
-        memo->setProperty(TagProperty, QStringLiteral("1020"));
-        auto *group = new QGroupBox(QStringLiteral("group"), this);
-        group->setObjectName(QStringLiteral("Frame_0"));
-        group->setProperty(TagProperty, QStringLiteral("1019"));
-
-        auto *tabs = new QTabWidget(this);
-        tabs->setObjectName(QStringLiteral("Tabs"));
+        w = combo;
+    } else if (kind == QLatin1String("memo")) {
+        w = new QPlainTextEdit(&form);
+    } else if (kind == QLatin1String("group")) {
+        w = new QGroupBox(QStringLiteral("group"), &form);
+    } else if (kind == QLatin1String("tabs")) {
+        auto *tabs = new QTabWidget(&form);
         tabs->addTab(new QWidget, QStringLiteral("tab"));
-        tabs->tabBar()->setTabData(0, QStringLiteral("1016"));
-        tabs->tabBar()->setTabToolTip(0, QStringLiteral("1017"));
-
-        auto *tree = new QTreeWidget(this);
-        tree->setObjectName(QStringLiteral("List"));
+        tabs->tabBar()->setTabData(0, tag);
+        tabs->tabBar()->setTabToolTip(0, tip);
+        return tabs;
+    } else if (kind == QLatin1String("tree")) {
+        auto *tree = new QTreeWidget(&form);
         tree->setColumnCount(2);
-        tree->headerItem()->setData(0, HeaderTagRole, QStringLiteral("1011"));
+        tree->headerItem()->setData(0, HeaderTagRole, tag);
         tree->headerItem()->setText(1, QStringLiteral("untouched"));
-
-        auto *tools = new QToolBar(this);
-        tools->setObjectName(QStringLiteral("Tools"));
-        QAction *tool = tools->addAction(QStringLiteral("tool"));
-        tool->setObjectName(QStringLiteral("Tool_0"));
-        tool->setToolTip(QStringLiteral("1042"));
-
-        auto *menus = new QMenuBar(this);
-        QMenu *menu = menus->addMenu(QStringLiteral("1016"));
-        menu->menuAction()->setObjectName(QStringLiteral("Menu_0"));
-        QAction *entry = menu->addAction(QStringLiteral("1017"));
-        entry->setObjectName(QStringLiteral("Menu_1"));
-
-        // A screen inside this one: a pass over this screen leaves it alone.
-        auto *inner = new QWidget(this);
-        inner->setObjectName(QStringLiteral("Inner"));
+        return tree;
+    } else if (kind == QLatin1String("tool")) {
+        auto *tools = new QToolBar(&form);
+        tools->addAction(QStringLiteral("tool"))->setToolTip(tip);
+        return tools;
+    } else if (kind == QLatin1String("menu")) {
+        QMenu *menu = (new QMenuBar(&form))->addMenu(tag);
+        menu->addAction(tip);
+        return menu;
+    } else { // a screen inside the screen: a pass over the outer one leaves it alone
+        auto *inner = new QWidget(&form);
         markAsScreen(inner);
-        label(QStringLiteral("LblVeld_9"), QStringLiteral("1009"), inner);
+        w = new QLabel(caption, inner);
     }
+    if (tag != QLatin1String("-"))
+        w->setProperty(TagProperty, tag);
+    w->setToolTip(tip);
+    return w;
+}
 
-private:
-    QLabel *label(const QString &name, const QString &tag, QWidget *parent = nullptr)
-    {
-        auto *l = new QLabel(QStringLiteral("caption"), parent ? parent : this);
-        l->setObjectName(name);
-        if (!tag.isNull())
-            l->setProperty(TagProperty, tag);
-        return l;
-    }
-};
-
-// What the user sees of one property of one control.
-QString shown(QWidget *form, const QString &name, const QString &what)
+// What the user sees of one text of the control.
+QString shown(QWidget *w, const QString &what)
 {
-    if (name == QLatin1String("form"))
-        return form->windowTitle();
-    if (what == QLatin1String("tab"))
-        return form->findChild<QTabWidget *>(name)->tabBar()->tabText(0);
-    if (what == QLatin1String("tabtip"))
-        return form->findChild<QTabWidget *>(name)->tabBar()->tabToolTip(0);
-    if (what == QLatin1String("header0") || what == QLatin1String("header1"))
-        return form->findChild<QTreeWidget *>(name)->headerItem()->text(what.back().digitValue());
-    if (auto *action = form->findChild<QAction *>(name))
-        return what == QLatin1String("tip") ? action->toolTip() : action->text();
-    QWidget *w = form->findChild<QWidget *>(name);
+    if (what == QLatin1String("title"))
+        return w->windowTitle();
+    if (auto *tabs = qobject_cast<QTabWidget *>(w))
+        return what == QLatin1String("tab") ? tabs->tabBar()->tabText(0) : tabs->tabBar()->tabToolTip(0);
+    if (auto *tree = qobject_cast<QTreeWidget *>(w))
+        return tree->headerItem()->text(what.back().digitValue());
+    if (auto *tools = qobject_cast<QToolBar *>(w))
+        return tools->actions().front()->toolTip();
+    if (auto *menu = qobject_cast<QMenu *>(w))
+        return what == QLatin1String("entry") ? menu->actions().front()->text() : menu->title();
     if (what == QLatin1String("tip"))
         return w->toolTip();
-    if (auto *l = qobject_cast<QLabel *>(w))
-        return l->text();
-    if (auto *b = qobject_cast<QAbstractButton *>(w))
-        return b->text();
-    if (auto *e = qobject_cast<QLineEdit *>(w))
-        return e->text();
-    if (auto *c = qobject_cast<QComboBox *>(w))
-        return c->currentText();
-    if (auto *p = qobject_cast<QPlainTextEdit *>(w))
-        return p->toPlainText();
-    if (auto *g = qobject_cast<QGroupBox *>(w))
-        return g->title();
+    for (const char *property : {"text", "currentText", "plainText", "title"}) {
+        if (w->property(property).isValid())
+            return w->property(property).toString();
+    }
     return QStringLiteral("?");
 }
 
@@ -158,29 +113,21 @@ private slots:
 
 void TestLocalise::texts_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<QString>("english");
-    QTest::addColumn<QString>("dutch");
+    QTest::addColumn<QStringList>("row");
     for (const QStringList &row : test::readTable(QFINDTESTDATA("data/localise.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << QString::fromUtf8(test::unescape(row[3]))
-                                          << QString::fromUtf8(test::unescape(row[4]));
+        QTest::newRow(qPrintable(row[0])) << row;
 }
 
 void TestLocalise::texts()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, what);
-    QFETCH(QString, english);
-    QFETCH(QString, dutch);
-
-    TestForm form;
-    localiseForm(&form, EnglishOffset);
-    QCOMPARE(shown(&form, name, what), english);
-    localiseForm(&form, DutchOffset);
-    QCOMPARE(shown(&form, name, what), dutch);
-    localiseForm(&form, EnglishOffset);
-    QCOMPARE(shown(&form, name, what), english);
+    QFETCH(QStringList, row);
+    QWidget form;
+    QWidget *control = make(form, row[1], row[2], QString::fromUtf8(test::unescape(row[3])));
+    const QString &what = row[4];
+    for (int offset : {EnglishOffset, DutchOffset, EnglishOffset}) {
+        localiseForm(&form, offset);
+        QCOMPARE(shown(control, what), row[offset == EnglishOffset ? 5 : 6]);
+    }
 }
 
 QTEST_MAIN(TestLocalise)

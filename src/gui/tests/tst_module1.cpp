@@ -1,3 +1,5 @@
+// Module1's start-up: always in English, the screens made once, and a start that fails telling why.
+
 #include "gui/FrmMdiTs.h"
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsInfo.h"
@@ -20,48 +22,33 @@ class TestModule1 : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void alwaysStartsInEnglish();
     void hideChildForms();
     void failedStartTellsWhyAndShowsNoFrame();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_folder;
+    QTemporaryDir m_folder;
 };
-
-void TestModule1::init()
-{
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(Module1::Main(m_folder->path()));
-}
-
-void TestModule1::cleanup()
-{
-    Module1::destroyScreens();
-    m_folder.reset();
-}
 
 void TestModule1::alwaysStartsInEnglish()
 {
     Module1::LangOffset = DutchOffset;
-    Module1::destroyScreens();
-    QVERIFY(Module1::Main(m_folder->path()));
+    QVERIFY(Module1::Main(m_folder.path()));
     QCOMPARE(Module1::LangOffset, EnglishOffset);
 }
 
 void TestModule1::hideChildForms()
 {
     const Module1::Screens &s = Module1::screens();
-    for (QWidget *w : QList<QWidget *>{s.main, s.dir, s.set, s.info})
+    const QWidgetList children{s.main, s.dir, s.set, s.info};
+    for (QWidget *w : children)
         w->show();
     Module1::HideChildForms();
-    for (QWidget *w : QList<QWidget *>{s.main, s.dir, s.set, s.info})
+    for (QWidget *w : children)
         QVERIFY(!w->isVisible());
     QVERIFY(s.top->isVisible());
     // A screen shown again is the same one, not a new one.
     s.set->show();
-    QVERIFY(s.set->isVisible());
     QCOMPARE(s.mdi->findChildren<FrmTsSet *>().size(), 1);
 }
 

@@ -32,14 +32,7 @@ private:
 void TestUserRun::initTestCase()
 {
     QVERIFY(startProgram(m_program));
-    m_site = QFileInfo(m_sites.path()).canonicalFilePath() + QStringLiteral("/site");
-    QVERIFY(writeFile(page("about.htm"), "<html><head><title>About</title></head>\n"
-                                         "<body><p>Carpenters building furniture.</p></body></html>\n"));
-    QVERIFY(writeFile(page("index.htm"), "<html><head><title>Home</title>\n"
-                                         "<META NAME=\"keywords\" CONTENT=\"old words\">\n"
-                                         "</head><body>Welcome visitors!</body></html>\n"));
-    QVERIFY(writeFile(page("plain.htm"), "Handmade tables <b>everywhere</b> "));
-    QVERIFY(writeFile(page("style.css"), "body { color: black }"));
+    m_site = copySite(m_sites);
 }
 
 void TestUserRun::chooseFolderAndMainPage()
@@ -58,7 +51,8 @@ void TestUserRun::chooseFolderAndMainPage()
         QTRY_COMPARE(chooser.path(), walked);
     }
     QCOMPARE(chooser.fileList(),
-             (QStringList{QStringLiteral("about.htm"), QStringLiteral("index.htm"), QStringLiteral("plain.htm")}));
+             (QStringList{QStringLiteral("about.htm"), QStringLiteral("index.htm"), QStringLiteral("plain.htm"),
+                          QStringLiteral("quiet.htm"), QStringLiteral("zebra.htm")}));
     click(chooser.CmdKnop[0]);
     QVERIFY(main.isVisible());
     QCOMPARE(main.TxtVeld[0]->text(), m_site);
@@ -115,7 +109,7 @@ void TestUserRun::run()
     // No backups asked for, none left; nothing half-written either.
     QCOMPARE(QDir(m_site).entryList(QDir::Files, QDir::Name),
              (QStringList{QStringLiteral("about.htm"), QStringLiteral("index.htm"), QStringLiteral("plain.htm"),
-                          QStringLiteral("style.css")}));
+                          QStringLiteral("quiet.htm"), QStringLiteral("style.css"), QStringLiteral("zebra.htm")}));
     QVERIFY(screens().main->isVisible());
     QVERIFY(!screens().main->LblVeld[11]->isVisible());
 }

@@ -22,7 +22,6 @@
 
 namespace tagsmith::testing {
 
-
 // Starts the program once per test program, in a fresh temporary program folder.
 inline bool startProgram(QTemporaryDir &programFolder)
 {

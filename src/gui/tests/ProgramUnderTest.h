@@ -77,11 +77,6 @@ inline void closePopup()
     QCoreApplication::processEvents();
 }
 
-template <class Control> Control *control(QWidget *screen, const char *name)
-{
-    return screen->findChild<Control *>(QString::fromLatin1(name));
-}
-
 inline void click(QAbstractButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton);

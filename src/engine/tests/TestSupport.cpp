@@ -1,10 +1,13 @@
 #include "TestSupport.h"
 
-#include <QJsonDocument>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tagsmith::test {
 
@@ -16,11 +19,40 @@ QStringList RecordingObserver::messageList() const
     return list;
 }
 
+void RecordingObserver::pageBytes(const PageReport &page, std::string_view before, std::string_view after)
+{
+    QCOMPARE(page.bytesAfter, qint64(after.size()));
+    befores << QByteArray(before.data(), qsizetype(before.size()));
+    afters << QByteArray(after.data(), qsizetype(after.size()));
+    names << page.relativePath;
+}
+
 Templates goldenTemplates()
 {
     Templates templates = defaultTemplates();
     templates[7] = QStringLiteral("<META NAME=\"generator\" CONTENT=\"Tagsmith\">");
     return templates;
+}
+
+RunOptions siteOptions(const QString &folder)
+{
+    RunOptions options;
+    options.folder = folder;
+    options.templates = goldenTemplates();
+    options.description = false;
+    return options;
+}
+
+RunLimits runLimits(bool inBlocks, bool readAhead)
+{
+    RunLimits limits;
+    if (inBlocks) {
+        limits.wholePageLimit = 0;
+        limits.blockSize = 3;
+    }
+    if (!readAhead)
+        limits.readAheadBudget = 0;
+    return limits;
 }
 
 RunOptions optionsFromJson(const QJsonObject &json)
@@ -95,6 +127,93 @@ RunOptions goldenSiteIn(const QString &sitePath, const QString &folder, QStringL
     options.folder = folder;
     options.mainPage = into.filePath(json.value(QLatin1String("main")).toString());
     return options;
+}
+
+void makeSite(const QString &folder, const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        const QString path = folder + QLatin1Char('/') + line.section(QLatin1Char(' '), 0, 0);
+        const QString rest = line.section(QLatin1Char(' '), 1);
+        QDir().mkpath(QFileInfo(path).path());
+        if (rest.startsWith(QLatin1String("-> ")))
+            QVERIFY(::symlink(QFile::encodeName(rest.mid(3)).constData(), QFile::encodeName(path).constData()) == 0);
+        else if (rest.startsWith(QLatin1String("= ")))
+            QVERIFY(::link(QFile::encodeName(folder + QLatin1Char('/') + rest.mid(2)).constData(),
+                           QFile::encodeName(path).constData()) == 0);
+        else if (rest.startsWith(QLatin1String("mode ")))
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), rest.mid(5).toUInt(nullptr, 8)) == 0);
+        else if (rest.startsWith(QLatin1String("raw ")))
+            writeFile(path, unescape(rest.mid(4)));
+        else
+            writeFile(path, rest.isEmpty() ? QByteArray()
+                                           : "<html><head>\n<meta name=\"keywords\" content=\"old\">\n</head><body>" +
+                                                 rest.toUtf8() + " </body></html>\n");
+    }
+}
+
+QMap<QString, QString> treeState(const QString &root, bool stamps)
+{
+    QMap<QString, QString> state;
+    const QStringList names =
+        QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    // Read first: the test's own reading may set an access time once.
+    QMap<QString, QByteArray> bytes;
+    for (const QString &name : names)
+        bytes[name] = readFile(root + QLatin1Char('/') + name);
+    for (const QString &name : (stamps ? QStringList{QStringLiteral(".")} : QStringList()) + names) {
+        const QString path = root + QLatin1Char('/') + name;
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            state[name] = QStringLiteral("cannot stat");
+            continue;
+        }
+        char target[4096] = {};
+        QString value = S_ISLNK(st.st_mode) && ::readlink(QFile::encodeName(path).constData(), target, 4095) > 0
+                            ? QStringLiteral("-> ") + QFile::decodeName(target)
+                            : QString::number(st.st_mode & 07777, 8);
+        // Following a link or listing a folder sets its access time, in a run as in any reading.
+        const bool regular = S_ISREG(st.st_mode);
+        if (stamps)
+            value += QStringLiteral(" %1 %2 %3.%4 %5.%6 %7.%8")
+                         .arg(st.st_ino)
+                         .arg(st.st_size)
+                         .arg(st.st_mtim.tv_sec)
+                         .arg(st.st_mtim.tv_nsec)
+                         .arg(regular ? st.st_atim.tv_sec : 0)
+                         .arg(regular ? st.st_atim.tv_nsec : 0)
+                         .arg(st.st_ctim.tv_sec)
+                         .arg(st.st_ctim.tv_nsec);
+        if (S_ISDIR(st.st_mode) && name != QLatin1String(".")) {
+            state[name + QLatin1Char('/')] = value;
+            const QMap<QString, QString> sub = treeState(path, stamps);
+            for (auto it = sub.cbegin(); it != sub.cend(); ++it)
+                if (it.key() != QLatin1String("."))
+                    state[name + QLatin1Char('/') + it.key()] = it.value();
+        } else {
+            state[name] = regular ? value + QLatin1Char(' ') + QString::fromLatin1(bytes[name].toHex()) : value;
+        }
+    }
+    return state;
+}
+
+QStringList reportRows(const RunReport &report)
+{
+    QStringList rows;
+    for (const PageReport &page : report.pages)
+        rows << QStringLiteral("%1 %2%3%4")
+                    .arg(page.relativePath, QString::fromLatin1(outcomeName(page.outcome)),
+                         page.fileError ? QStringLiteral(" %1").arg(page.fileError) : QString(),
+                         page.OnMainPage ? QStringLiteral(" main") : QString());
+    return rows;
+}
+
+PageEncoding encodingNamed(const QString &name)
+{
+    const QStringList names{QStringLiteral("windows-1252"), QStringLiteral("utf-8"), QStringLiteral("utf-16le"),
+                            QStringLiteral("utf-16be"), QStringLiteral("legacy")};
+    if (!names.contains(name))
+        qFatal("no encoding %s", qPrintable(name));
+    return static_cast<PageEncoding>(names.indexOf(name));
 }
 
 QByteArray readFile(const QString &path)

@@ -5,10 +5,15 @@
 #include "engine/Run.h"
 #include "text/StringTable.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tagsmith;
 using namespace tagsmith::test;
@@ -24,6 +29,10 @@ class TestFileFaults : public QObject
 private slots:
     void failedOperation_data();
     void failedOperation();
+    void failureMidRun_data();
+    void failureMidRun();
+    void refusedToAnUnprivilegedUser_data();
+    void refusedToAnUnprivilegedUser();
 };
 
 void TestFileFaults::failedOperation_data()
@@ -68,14 +77,10 @@ void TestFileFaults::failedOperation()
 
     QTemporaryDir dir;
     const QString folder = dir.path();
-    const QByteArray page = "<html><head>\n<meta name=\"keywords\" content=\"old\">\n</head><body>harbour lighthouse"
-                            " </body></html>\n";
-    for (const char *name : {"a.htm", "b.htm", "c.htm"})
-        writeFile(folder + QLatin1Char('/') + QLatin1String(name), page);
-
-    RunOptions options;
-    options.folder = folder;
-    options.templates = goldenTemplates();
+    makeSite(folder,
+             {QStringLiteral("a.htm harbour"), QStringLiteral("b.htm harbour"), QStringLiteral("c.htm harbour")});
+    const QByteArray page = readFile(folder + QStringLiteral("/c.htm"));
+    RunOptions options = siteOptions(folder);
     options.backup = backup;
     RecordingObserver observer;
     fs::FaultInjector faults;
@@ -93,6 +98,100 @@ void TestFileFaults::failedOperation()
     if (backup)
         expected.prepend(QStringLiteral("a.bak"));
     QCOMPARE(filesIn(folder), expected);
+}
+
+void TestFileFaults::failureMidRun_data()
+{
+    QTest::addColumn<bool>("readAhead");
+    QTest::addColumn<bool>("dryRun");
+    QTest::addColumn<QStringList>("rows");
+    const QStringList failed{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm failed 61"),
+                             QStringLiteral("c.htm not-reached"), QStringLiteral("index.htm not-reached main")};
+    QTest::newRow("read ahead") << true << false << failed;
+    QTest::newRow("page by page") << false << false << failed;
+    // Nothing is written, so the full disk is not met.
+    QTest::newRow("dry run") << true << true
+                             << QStringList{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm replaced"),
+                                            QStringLiteral("c.htm replaced"), QStringLiteral("index.htm created main")};
+}
+
+// A page that cannot be written stops the run: the report names its file error, and the pages after
+// it, the main page included, as not reached.
+void TestFileFaults::failureMidRun()
+{
+    QFETCH(bool, readAhead);
+    QFETCH(bool, dryRun);
+    QFETCH(QStringList, rows);
+    QTemporaryDir dir;
+    makeSite(dir.path(),
+             {QStringLiteral("a.htm anchors"), QStringLiteral("b.htm boats"), QStringLiteral("c.htm charts")});
+    RunOptions options = siteOptions(dir.path());
+    options.mainPage = dir.filePath(QStringLiteral("index.htm"));
+    options.dryRun = dryRun;
+    RecordingObserver observer;
+    RunReport report;
+    {
+        fs::FaultInjector faults;
+        faults.fail(fs::Call::Rename, ENOSPC, "/b.htm");
+        report = runMetaWithReport(options, observer, runLimits(false, readAhead));
+    }
+    QCOMPARE(reportRows(report), rows);
+    QCOMPARE(report.result, dryRun ? RunResult::Completed : RunResult::Failed);
+    QCOMPARE(report.errors(), dryRun ? 0 : 1);
+    QCOMPARE(report.pagesWritten(), dryRun ? 4 : 1);
+    if (!dryRun) {
+        QCOMPARE(report.pages[1].bytesBefore, QFileInfo(dir.filePath(QStringLiteral("b.htm"))).size());
+        QVERIFY(!QFileInfo::exists(options.mainPage));
+    }
+}
+
+void TestFileFaults::refusedToAnUnprivilegedUser_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<int>("pageMode");
+    QTest::addColumn<QString>("named"); // in the message, under the folder
+    QTest::newRow("page not writable") << 0777 << 0644 << QStringLiteral("/a.htm");
+    QTest::newRow("folder not writable") << 0755 << 0666 << QString();
+}
+
+// Root may write anything, so the permission checks themselves are tried by a user without privileges:
+// this test program again, as that user, for the one row.
+void TestFileFaults::refusedToAnUnprivilegedUser()
+{
+    QFETCH(int, folderMode);
+    QFETCH(int, pageMode);
+    QFETCH(QString, named);
+    const QString site = qEnvironmentVariable("TAGSMITH_UNPRIVILEGED_SITE");
+    if (!site.isEmpty()) {
+        RecordingObserver observer;
+        QCOMPARE(runMeta(siteOptions(site), observer), RunResult::Failed);
+        QCOMPARE(observer.messageList(), QStringList{QStringLiteral("%1/%2 %3%4")
+                                                         .arg(ids::ErrorTitle)
+                                                         .arg(ids::FileErrorBase + fileerr::PermissionDenied)
+                                                         .arg(site, named)});
+        return;
+    }
+    if (::geteuid() != 0)
+        QSKIP("only root can become a user without privileges");
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("site"));
+    makeSite(dir.path(),
+             {QStringLiteral("site/a.htm harbour"), QStringLiteral("site/a.htm mode %1").arg(pageMode, 0, 8),
+              QStringLiteral("site mode %1").arg(folderMode, 0, 8)});
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const auto before = treeState(folder);
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TAGSMITH_UNPRIVILEGED_SITE"), folder);
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                 QCoreApplication::applicationFilePath(),
+                 QStringLiteral("refusedToAnUnprivilegedUser:") + QString::fromUtf8(QTest::currentDataTag())});
+    QVERIFY(child.waitForFinished(60000));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
+    QCOMPARE(treeState(folder), before);
 }
 
 QTEST_GUILESS_MAIN(TestFileFaults)

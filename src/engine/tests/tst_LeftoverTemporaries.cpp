@@ -42,26 +42,11 @@ private slots:
 
 void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo_data()
 {
-    // "ENDED" stands for an ended process, "RUNNING" for a running one.
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("kind"); // file, folder or link
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("removed");
-    const QString file = QStringLiteral("file");
-    QTest::newRow("ended run, its page") << QStringLiteral(".index.htm.ENDED-0badf00d.tmp") << file << true;
-    QTest::newRow("ended run, an html page") << QStringLiteral(".About-Us.HTML.ENDED-12ab34cd.tmp") << file << true;
-    QTest::newRow("ended run, a file a link pointed to")
-        << QStringLiteral(".notes.txt.ENDED-00000000.tmp") << file << true;
-    QTest::newRow("running process") << QStringLiteral(".index.htm.RUNNING-0badf00d.tmp") << file << false;
-    QTest::newRow("no such page or file") << QStringLiteral(".draft.txt.ENDED-0badf00d.tmp") << file << false;
-    QTest::newRow("no number after the process") << QStringLiteral(".index.htm.ENDED.tmp") << file << false;
-    QTest::newRow("capital hex digits") << QStringLiteral(".index.htm.ENDED-0BADF00D.tmp") << file << false;
-    QTest::newRow("seven digits") << QStringLiteral(".index.htm.ENDED-0badf00.tmp") << file << false;
-    QTest::newRow("not hidden") << QStringLiteral("index.htm.ENDED-0badf00d.tmp") << file << false;
-    QTest::newRow("more after .tmp") << QStringLiteral(".index.htm.ENDED-0badf00d.tmp.bak") << file << false;
-    QTest::newRow("process number 0") << QStringLiteral(".index.htm.0-0badf00d.tmp") << file << false;
-    QTest::newRow("no page name") << QStringLiteral("..ENDED-0badf00d.tmp") << file << false;
-    QTest::newRow("a folder") << QStringLiteral(".index.htm.ENDED-0badf00d.tmp") << QStringLiteral("folder") << false;
-    QTest::newRow("a link") << QStringLiteral(".index.htm.ENDED-0badf00d.tmp") << QStringLiteral("link") << false;
+    for (const QStringList &row : readTable(QFINDTESTDATA("data/leftover-temporaries.txt")))
+        QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << (row[3] == QLatin1String("1"));
 }
 
 void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo()
@@ -82,11 +67,8 @@ void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo()
     else
         writeFile(path, "half a page");
 
-    RunOptions options;
-    options.folder = dir.path();
-    options.templates = goldenTemplates();
     RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer), RunResult::Completed);
+    QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Completed);
 
     QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
     QStringList expected;
@@ -96,21 +78,19 @@ void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo()
     if (removed)
         QCOMPARE(observer.messages.front().count, 1);
     // The run leaves no temporary of its own.
-    const QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    QCOMPARE(left.filter(QStringLiteral(".tmp")), removed ? QStringList() : QStringList{name});
+    QCOMPARE(treeState(dir.path()).keys().filter(QStringLiteral(".tmp")),
+             removed ? QStringList()
+                     : QStringList{name + (kind == QLatin1String("folder") ? QStringLiteral("/") : QString())});
 }
 
 void TestLeftoverTemporaries::pagesNotOnTheDiskFailTheRun()
 {
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("index.htm")), "<head></head><body>Harbour</body>");
-    RunOptions options;
-    options.folder = dir.path();
-    options.templates = goldenTemplates();
     RecordingObserver observer;
     fs::FaultInjector faults;
     faults.fail(fs::Call::Sync, EIO);
-    QCOMPARE(runMeta(options, observer), RunResult::Failed);
+    QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Failed);
     QCOMPARE(observer.messageList(), QStringList{QStringLiteral("%1/%2 %3")
                                                      .arg(ids::ErrorTitle)
                                                      .arg(ids::FileErrorBase + fileerr::DeviceIO)

@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-
 using namespace tagsmith;
 using namespace tagsmith::test;
 
@@ -31,30 +29,11 @@ public:
     QStringList unchanged;
 };
 
-// Every file of the folder with its bytes, its inode and its time stamp.
-QMap<QString, QString> fileStates(const QString &folder)
-{
-    QMap<QString, QString> states;
-    for (const QString &name : filesIn(folder)) {
-        struct stat st;
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
-        if (::stat(path.constData(), &st) != 0)
-            continue;
-        states[name] = QStringLiteral("%1 %2.%3 %4")
-                           .arg(st.st_ino)
-                           .arg(st.st_mtim.tv_sec)
-                           .arg(st.st_mtim.tv_nsec)
-                           .arg(QString::fromLatin1(readFile(QString::fromLocal8Bit(path)).toHex()));
-    }
-    return states;
-}
-
 RunOptions tellingOptions(const QString &folder, int count)
 {
-    RunOptions options;
-    options.folder = folder;
+    RunOptions options = siteOptions(folder);
+    options.description = true;
     options.mainPage = folder + QStringLiteral("/index.htm");
-    options.templates = goldenTemplates();
     options.siteDescription = QStringLiteral("Fallback text");
     options.minLength = false;
     options.topKeywords = true;
@@ -121,11 +100,11 @@ void TestTellingRun::rerunChangesNothing()
     WordsObserver first;
     QCOMPARE(runMeta(options, first), RunResult::Completed);
     QVERIFY(first.unchanged.isEmpty());
-    const QMap<QString, QString> before = fileStates(folder);
+    const auto before = treeState(folder, true);
 
     WordsObserver second;
     QCOMPARE(runMeta(options, second), RunResult::Completed);
-    QCOMPARE(fileStates(folder), before);
+    QCOMPARE(treeState(folder, true), before);
     QCOMPARE(second.unchanged,
              (QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("index.htm")}));
     QCOMPARE(second.keywords, first.keywords);
@@ -159,28 +138,11 @@ void TestTellingRun::descriptionsWritten_data()
 {
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<bool>("topKeywords");
-    QTest::addColumn<QByteArray>("expected"); // the description line as written
-
-    const QByteArray line = "<META NAME=\"description\" CONTENT=\"";
-    const QByteArray quoted = "<p>Caf\xE9 \"Le Port\" &lt;open&gt; every day of the week, all year.</p>";
-    for (const bool top : {false, true}) {
-        const char *mode = top ? "most telling words" : "every word";
-        QTest::addRow("windows-1252 page, quotes and less-than, %s", mode)
-            << page("<meta charset=\"windows-1252\">", quoted) << top
-            << line + "Caf\xE9 &quot;Le Port&quot; &lt;open&gt; every day of the week, all year.\">\r\n";
-        QTest::addRow("utf-8 page, %s", mode)
-            << page("<meta charset=\"utf-8\">",
-                    "<p>\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.</p>")
-            << top << line + "\xC3\x89\xC3\xA9n zeilboot is \xC3\xA9\xC3\xA9n van de mooiste dingen.\">\r\n";
-        QTest::addRow("existing tag kept, %s", mode) << page("<meta name=\"description\" content=\"Our own words\">",
-                                                             "<p>" + QByteArray("word ").repeated(9) + "</p>")
-                                                     << top << line + "Our own words\">\r\n";
-        QTest::addRow("page without text gets the site description, %s", mode)
-            << page("<title>Only a title</title>", {}) << top << line + "Fallback text\">\r\n";
-        QTest::addRow("long paragraph cut with an ellipsis in windows-1252, %s", mode)
-            << page({}, "<p>" + QByteArray("abcdefghi ").repeated(30) + "</p>") << top
-            << line + QByteArray("abcdefghi ").repeated(15).chopped(1) + "\x85\">\r\n";
-    }
+    QTest::addColumn<QByteArray>("expected");
+    for (const QStringList &row : readTable(QFINDTESTDATA("data/telling-descriptions.txt")))
+        for (const bool top : {false, true})
+            QTest::addRow("%s, %s", qPrintable(row[0]), top ? "most telling words" : "every word")
+                << unescape(row[1]) << top << unescape(row[2]);
 }
 
 void TestTellingRun::descriptionsWritten()

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
+#include "engine/FileSystem.h"
 #include "engine/Run.h"
 #include "engine/Undo.h"
-#include "engine/FileSystem.h"
 #include "text/StringTable.h"
 
 #include <QDir>
@@ -18,61 +18,22 @@ using namespace tagsmith::test;
 
 namespace {
 
-// A page in Windows-1252 and one in UTF-8, with words of their own.
-const QByteArray Page1252 = "<html><head><title>Zeilen</title>\r\n<meta name=\"keywords\" content=\"oud\">\r\n"
-                            "</head><body>Caf\xe9 aan de haven, zeilboten</body></html>";
-const QByteArray PageUtf8 = "<html><head><meta charset=\"utf-8\"><title>Λόγος</title></head>"
-                            "<body>Καλημέρα θάλασσα κύματα</body></html>\n";
-const QByteArray PagePlain = "<p>No head at all, lighthouse keepers</p>";
-
-// Sites from lines: "name 1252", "name utf8", "name plain", "name empty" (an empty file),
-// "name mode 640" (the last page's bits), "name -> target" (a symbolic link).
-void makeSite(const QString &root, const QStringList &lines)
+// Sites from lines of makeSite, where "1252", "utf8" and "plain" stand for a page in Windows-1252, one in
+// UTF-8 and one without a head, each with words of its own, and "empty" for an empty file.
+void makePages(const QString &root, QStringList lines)
 {
-    QString last;
-    for (const QString &line : lines) {
-        const QStringList parts = line.split(QLatin1Char(' '));
-        const QString path = root + QLatin1Char('/') + parts[0];
-        QDir().mkpath(QFileInfo(path).path());
-        const QString kind = parts.value(1);
-        if (kind == QLatin1String("->")) {
-            QVERIFY(::symlink(QFile::encodeName(parts[2]).constData(), QFile::encodeName(path).constData()) == 0);
-        } else if (kind == QLatin1String("mode")) {
-            QVERIFY(::chmod(QFile::encodeName(root + QLatin1Char('/') + last).constData(),
-                            parts[2].toUInt(nullptr, 8)) == 0);
-        } else {
-            writeFile(path, kind == QLatin1String("1252")    ? Page1252
-                            : kind == QLatin1String("utf8")  ? PageUtf8
-                            : kind == QLatin1String("plain") ? PagePlain
-                                                             : QByteArray());
-            last = parts[0];
-        }
-    }
-}
-
-// Every file under root: its bytes and bits, or where it links to.
-QMap<QString, QString> tree(const QString &root)
-{
-    QMap<QString, QString> state;
-    const QStringList names =
-        QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
-    for (const QString &name : names) {
-        const QString path = root + QLatin1Char('/') + name;
-        const QFileInfo info(path);
-        if (info.isSymLink()) {
-            state[name] = QStringLiteral("-> ") + info.symLinkTarget();
-        } else if (info.isDir()) {
-            const auto sub = tree(path);
-            for (auto it = sub.begin(); it != sub.end(); ++it)
-                state[name + QLatin1Char('/') + it.key()] = it.value();
-        } else {
-            struct stat st;
-            ::lstat(QFile::encodeName(path).constData(), &st);
-            state[name] =
-                QString::number(st.st_mode & 07777, 8) + QLatin1Char(' ') + QString::fromLatin1(readFile(path).toHex());
-        }
-    }
-    return state;
+    const QMap<QString, QString> pages{
+        {QStringLiteral("1252"),
+         QStringLiteral("raw <html><head><title>Zeilen</title>\\r\\n<meta name=\"keywords\" "
+                        "content=\"oud\">\\r\\n</head><body>Caf\\xe9 aan de haven, zeilboten</body></html>")},
+        {QStringLiteral("utf8"), QStringLiteral("raw <html><head><meta charset=\"utf-8\"><title>Λόγος</title></head>"
+                                                "<body>Καλημέρα θάλασσα κύματα</body></html>\\n")},
+        {QStringLiteral("plain"), QStringLiteral("raw <p>No head at all, lighthouse keepers</p>")},
+        {QStringLiteral("empty"), QString()}};
+    for (QString &line : lines)
+        if (pages.contains(line.section(QLatin1Char(' '), 1)))
+            line = line.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ') + pages[line.section(QLatin1Char(' '), 1)];
+    makeSite(root, lines);
 }
 
 struct Fixture
@@ -178,14 +139,14 @@ void TestUndo::runThenUndo()
             QSKIP("no second file system for the undo data");
         f.data = elsewhere->path();
     }
-    makeSite(f.root, site);
-    const auto before = tree(f.root);
+    makePages(f.root, site);
+    const auto before = treeState(f.root);
 
     RunOptions options = f.options(QString(), backup);
     if (!mainPage.isEmpty())
         options.mainPage = f.root + QLatin1Char('/') + mainPage;
     QCOMPARE(f.run(options), RunResult::Completed);
-    QVERIFY(tree(f.root) != before);
+    QVERIFY(treeState(f.root) != before);
 
     const UndoPlan plan = planUndo(f.data, f.site);
     QVERIFY(plan.ready());
@@ -196,7 +157,7 @@ void TestUndo::runThenUndo()
     UndoPlan done;
     QCOMPARE(f.undo(&observer, &done), RunResult::Completed);
     QCOMPARE(observer.messageList(), QStringList());
-    QCOMPARE(tree(f.root), before);
+    QCOMPARE(treeState(f.root), before);
     // The undo data is used up, copies included.
     QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
     QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
@@ -217,8 +178,8 @@ void TestUndo::pageChangedSince()
     QFETCH(bool, backup);
     QFETCH(QString, change);
     Fixture f;
-    makeSite(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
-    const auto before = tree(f.root);
+    makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+    const auto before = treeState(f.root);
     QCOMPARE(f.run(f.options(QString(), backup)), RunResult::Completed);
 
     const QString b = f.site + QStringLiteral("/b.htm");
@@ -226,7 +187,7 @@ void TestUndo::pageChangedSince()
         writeFile(b, "<p>written by hand after the run</p>");
     else
         QFile::remove(b);
-    const auto changed = tree(f.root).value(QStringLiteral("site/b.htm"));
+    const auto changed = treeState(f.root).value(QStringLiteral("site/b.htm"));
 
     const UndoPlan plan = planUndo(f.data, f.site);
     QCOMPARE(plan.count(UndoAction::Restore), 1);
@@ -236,7 +197,7 @@ void TestUndo::pageChangedSince()
     QCOMPARE(f.undo(&observer), RunResult::Completed);
     QCOMPARE(observer.messageList(),
              QStringList{QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::ChangedSinceRun).arg(b)});
-    auto after = tree(f.root);
+    auto after = treeState(f.root);
     QCOMPARE(after.value(QStringLiteral("site/b.htm")), changed);
     QCOMPARE(after.value(QStringLiteral("site/a.htm")), before.value(QStringLiteral("site/a.htm")));
     // The backup of the page left alone stays: it may be all that is left of the page as it was.
@@ -253,10 +214,10 @@ void TestUndo::interruptedUndo()
             lines << QStringLiteral("site/p%1.htm %2")
                          .arg(i)
                          .arg(i % 2 ? QStringLiteral("utf8") : QStringLiteral("1252"));
-        makeSite(f.root, lines);
-        const auto before = tree(f.root);
+        makePages(f.root, lines);
+        const auto before = treeState(f.root);
         QCOMPARE(f.run(f.options(QStringLiteral("p0.htm"), backup)), RunResult::Completed);
-        const auto written = tree(f.root);
+        const auto written = treeState(f.root);
 
         // The third page that goes back fails to take its name.
         RecordingObserver observer;
@@ -268,7 +229,7 @@ void TestUndo::interruptedUndo()
         QCOMPARE(observer.messages.size(), std::size_t(1));
         QCOMPARE(observer.messages.front().textId, ids::FileErrorBase + 57);
         // Every page is whole: as before the run or as the run wrote it, some of each.
-        const auto interrupted = tree(f.root);
+        const auto interrupted = treeState(f.root);
         int restored = 0;
         for (int i = 0; i < 6; ++i) {
             const QString name = QStringLiteral("site/p%1.htm").arg(i);
@@ -278,18 +239,18 @@ void TestUndo::interruptedUndo()
         QVERIFY(restored > 0 && restored < 6);
 
         QCOMPARE(f.undo(), RunResult::Completed);
-        QCOMPARE(tree(f.root), before);
+        QCOMPARE(treeState(f.root), before);
     }
 }
 
 void TestUndo::nextRunReplacesUndoData()
 {
     Fixture f;
-    makeSite(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+    makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
     RunOptions first = f.options();
     first.siteDescription = QStringLiteral("First");
     QCOMPARE(f.run(first), RunResult::Completed);
-    const auto afterFirst = tree(f.root);
+    const auto afterFirst = treeState(f.root);
     RunOptions second = f.options(QString(), true);
     second.siteDescription = QStringLiteral("Second");
     QCOMPARE(f.run(second), RunResult::Completed);
@@ -297,7 +258,7 @@ void TestUndo::nextRunReplacesUndoData()
              2); // one journal, one folder of copies
 
     QCOMPARE(f.undo(), RunResult::Completed);
-    QCOMPARE(tree(f.root), afterFirst);
+    QCOMPARE(treeState(f.root), afterFirst);
     QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
 }
 
@@ -316,7 +277,7 @@ void TestUndo::noUndoData()
     QFETCH(QString, how);
     QFETCH(int, textId);
     Fixture f;
-    makeSite(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+    makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
     if (how != QLatin1String("never"))
         QCOMPARE(f.run(f.options()), RunResult::Completed);
     if (how == QLatin1String("off")) {
@@ -336,14 +297,14 @@ void TestUndo::noUndoData()
     } else if (how == QLatin1String("emptied")) {
         writeFile(journal, "<html>not undo data</html>");
     }
-    const auto before = tree(f.root);
+    const auto before = treeState(f.root);
 
     QVERIFY(!planUndo(f.data, f.site).ready());
     RecordingObserver observer;
     QCOMPARE(f.undo(&observer), RunResult::NotStarted);
     QCOMPARE(observer.messages.size(), std::size_t(1));
     QCOMPARE(observer.messages.front().textId, textId);
-    QCOMPARE(tree(f.root), before);
+    QCOMPARE(treeState(f.root), before);
 }
 
 QTEST_GUILESS_MAIN(TestUndo)

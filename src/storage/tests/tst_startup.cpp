@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "engine/FileSystem.h"
 #include "storage/Database.h"
 #include "storage/SettingsTable.h"
@@ -12,32 +14,13 @@
 #include <cerrno>
 
 using namespace tagsmith;
+using namespace tagsmith::test;
 
 namespace {
 
 const QString Mdb = QStringLiteral("Tagsmith.mdb");
 const QString Tmp = QStringLiteral("Tagsmith.tmp");
 const QString Bak = QStringLiteral("Tagsmith.bak");
-
-using Snapshot = QMap<QString, QByteArray>;
-
-// Every file of the folder with its bytes.
-Snapshot snapshot(const QString &folder)
-{
-    Snapshot files;
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QString &name : names) {
-        QFile f(folder + QLatin1Char('/') + name);
-        files.insert(name, f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<folder>"));
-    }
-    return files;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QString at(const QTemporaryDir &dir, const QString &name)
 {
@@ -85,8 +68,7 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void firstStartCreatesDatabase();
-    void secondStartKeepsBackupAndCompacts();
+    void startsKeepBackupAndCompact();
     void startAfterACrash_data();
     void startAfterACrash();
     void failureChangesNoFile_data();
@@ -95,36 +77,29 @@ private slots:
     void failedFileOperation();
 };
 
-void TestStartup::firstStartCreatesDatabase()
+// The first start makes the database; each later one keeps the last as the backup and compacts it.
+void TestStartup::startsKeepBackupAndCompact()
 {
     QTemporaryDir dir;
-    const StartupResult result = prepareDatabase(dir.path());
+    StartupResult result = prepareDatabase(dir.path());
     QVERIFY2(result.ok, qPrintable(result.cause));
-    QCOMPARE(snapshot(dir.path()).keys(), QStringList{Mdb});
+    QCOMPARE(filesIn(dir.path()), QStringList{Mdb});
     QCOMPARE(settings(at(dir, Mdb)), defaultRows());
     QVERIFY(words(at(dir, Mdb)).empty());
-}
-
-void TestStartup::secondStartKeepsBackupAndCompacts()
-{
-    QTemporaryDir dir;
-    QVERIFY(prepareDatabase(dir.path()).ok);
     fillAndEmptyWordTable(at(dir, Mdb));
-    const QByteArray before = snapshot(dir.path()).value(Mdb);
+    const QByteArray before = readFile(at(dir, Mdb));
 
-    const StartupResult result = prepareDatabase(dir.path());
+    result = prepareDatabase(dir.path());
     QVERIFY2(result.ok, qPrintable(result.cause));
-    const Snapshot after = snapshot(dir.path());
-    QCOMPARE(after.keys(), (QStringList{Bak, Mdb}));
-    QCOMPARE(after.value(Bak), before);
-    QVERIFY2(after.value(Mdb).size() < before.size() / 4, "the new database is compacted");
+    QCOMPARE(filesIn(dir.path()), (QStringList{Bak, Mdb}));
+    QCOMPARE(readFile(at(dir, Bak)), before);
+    QVERIFY2(readFile(at(dir, Mdb)).size() < before.size() / 4, "the new database is compacted");
     QCOMPARE(words(at(dir, Mdb)), words(at(dir, Bak)));
     QCOMPARE(settings(at(dir, Mdb)), defaultRows());
 
-    // A third start replaces the backup with what the second one left.
-    const QByteArray second = after.value(Mdb);
+    const QByteArray second = readFile(at(dir, Mdb));
     QVERIFY(prepareDatabase(dir.path()).ok);
-    QCOMPARE(snapshot(dir.path()).value(Bak), second);
+    QCOMPARE(readFile(at(dir, Bak)), second);
 }
 
 // clang-format off
@@ -140,6 +115,7 @@ void TestStartup::failureChangesNoFile_data()
     QTest::newRow("backup not a database") << QByteArray() << garbage << "file is not a database";
     QTest::newRow("empty file") << QByteArray("<empty>") << QByteArray() << "has no table PageWords";
     QTest::newRow("database is a folder") << QByteArray("<folder>") << QByteArray() << "Cannot compact";
+    QTest::newRow("compacted copy fails its check") << QByteArray("<unchecked>") << QByteArray() << "the copy is damaged";
 }
 // clang-format on
 
@@ -152,18 +128,25 @@ void TestStartup::failureChangesNoFile()
     QTemporaryDir dir;
     if (database == "<folder>")
         QVERIFY(QDir(dir.path()).mkdir(Mdb));
+    else if (database == "<unchecked>")
+        QVERIFY(prepareDatabase(dir.path()).ok &&
+                Database::open(at(dir, Mdb), Database::Mode::ReadWrite, nullptr)
+                    ->exec(QStringLiteral("CREATE TABLE Unchecked (x TEXT); INSERT INTO Unchecked VALUES (NULL);"
+                                          "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+                                          "'CREATE TABLE Unchecked (x TEXT NOT NULL)' WHERE name = 'Unchecked';"),
+                           nullptr));
     else if (database == "<empty>")
         QVERIFY(writeFile(at(dir, Mdb), QByteArray()));
     else if (!database.isEmpty())
         QVERIFY(writeFile(at(dir, Mdb), database));
     if (!backup.isEmpty())
         QVERIFY(writeFile(at(dir, Bak), backup));
-    const Snapshot before = snapshot(dir.path());
+    const auto before = treeState(dir.path());
 
     const StartupResult result = prepareDatabase(dir.path());
     QVERIFY(!result.ok);
     QVERIFY2(result.cause.contains(cause), qPrintable(result.cause));
-    QCOMPARE(snapshot(dir.path()), before);
+    QCOMPARE(treeState(dir.path()), before);
 }
 
 // What a start that crashed leaves: a half copy beside the database, or (stopped between its renames)
@@ -184,13 +167,12 @@ void TestStartup::startAfterACrash()
     if (databaseAsBackup)
         QVERIFY(QFile::rename(at(dir, Mdb), at(dir, Bak)));
     QVERIFY(writeFile(at(dir, Tmp), "half a copy"));
-    const QByteArray database = snapshot(dir.path()).value(databaseAsBackup ? Bak : Mdb);
+    const QByteArray database = readFile(at(dir, databaseAsBackup ? Bak : Mdb));
 
     const StartupResult result = prepareDatabase(dir.path());
     QVERIFY2(result.ok, qPrintable(result.cause));
-    const Snapshot after = snapshot(dir.path());
-    QCOMPARE(after.keys(), (QStringList{Bak, Mdb}));
-    QCOMPARE(after.value(Bak), database);
+    QCOMPARE(filesIn(dir.path()), (QStringList{Bak, Mdb}));
+    QCOMPARE(readFile(at(dir, Bak)), database);
     QCOMPARE(words(at(dir, Mdb)), words(at(dir, Bak)));
     QCOMPARE(settings(at(dir, Mdb)), defaultRows());
 }
@@ -238,13 +220,13 @@ void TestStartup::failedFileOperation()
         QVERIFY(writeFile(at(dir, Tmp), "left over"));
     if (!database)
         QVERIFY(QFile::remove(at(dir, Mdb)));
-    const Snapshot before = snapshot(dir.path());
+    const auto before = treeState(dir.path());
     fs::FaultInjector faults;
     faults.fail(static_cast<fs::Call>(call), call == int(fs::Call::Sync) ? EIO : EACCES, path.toStdString(), 0);
     const StartupResult result = prepareDatabase(dir.path());
     QVERIFY(!result.ok);
     QVERIFY2(result.cause.contains(cause), qPrintable(result.cause));
-    QCOMPARE(snapshot(dir.path()), before);
+    QCOMPARE(treeState(dir.path()), before);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -1,7 +1,7 @@
 #include "FuzzScanRewrite.h"
+#include "TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -28,60 +28,19 @@ void feed(QByteArray input)
 
 void TestFuzzReplay::goldenPages()
 {
-    const QDir dir(QStringLiteral(TAGSMITH_TEST_DATA "/golden"));
-    const QStringList pages = dir.entryList({QStringLiteral("*.htm")}, QDir::Files);
-    QVERIFY(!pages.isEmpty());
-    for (const QString &name : pages) {
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray page = file.readAll();
-        for (char control = 0; control < 16; ++control)
-            feed(control + page);
+    for (const QString &folder : {QStringLiteral("/golden/"), QStringLiteral("/encodings/")}) {
+        const QString path = QStringLiteral(TAGSMITH_TEST_DATA) + folder;
+        for (const QString &name : QDir(path).entryList({QStringLiteral("*.htm")}, QDir::Files))
+            for (char control = 0; control < 16; ++control)
+                feed(control + tagsmith::test::readFile(path + name));
     }
 }
 
 void TestFuzzReplay::randomPages()
 {
-    const char *pieces[] = {"<",
-                            ">",
-                            "<meta name=",
-                            "< META  NAME",
-                            "=",
-                            "\"",
-                            "'",
-                            "keywords",
-                            "robots",
-                            "viewport",
-                            "</head>",
-                            "</ HEAD",
-                            " ",
-                            "\t",
-                            "\r\n",
-                            "caf\xe9",
-                            "A&amp;B",
-                            "x",
-                            "\xff",
-                            "\x9f",
-                            "-",
-                            ".",
-                            "<!--",
-                            "-->",
-                            "revisit-after",
-                            "description",
-                            "caf\xc3\xa9",
-                            "gar\xc3\xa7on",
-                            "\xc3\xbf\xc5\xb8",
-                            "\xce\xa9\xce\xbc",
-                            "\xd0\x96",
-                            "\xe2\x82\xac",
-                            "\xe0\xa4\xb9\xe0\xa4\xbf",
-                            "\xcc\x81",
-                            "\xf0\x90\x90\x80",
-                            "\xc3",
-                            "\xe2\x82",
-                            "\xef\xbb\xbf",
-                            "<meta charset=utf-8>",
-                            "<meta http-equiv=content-type content='text/html; charset=windows-1252'>"};
+    QList<QByteArray> pieces;
+    for (const QStringList &row : tagsmith::test::readTable(QStringLiteral(TAGSMITH_TEST_DATA "/fuzz-pieces.txt")))
+        pieces << tagsmith::test::unescape(row[1]);
     const quint32 seed = QRandomGenerator::global()->generate();
     qInfo("seed %u", seed);
     QRandomGenerator random(seed);
@@ -92,7 +51,7 @@ void TestFuzzReplay::randomPages()
             if (random.bounded(8) == 0)
                 input += static_cast<char>(random.bounded(256));
             else
-                input += pieces[random.bounded(static_cast<int>(std::size(pieces)))];
+                input += pieces[random.bounded(int(pieces.size()))];
         }
         feed(input);
     }

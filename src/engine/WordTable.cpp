@@ -69,7 +69,8 @@ std::string_view WordTable::formAt(std::size_t offset) const
     return std::string_view(m_text).substr(offset + HeaderSize + lengths[0], lengths[1]);
 }
 
-std::size_t WordTable::findSlot(std::string_view key, std::size_t hash) const
+// Inlined: a page's every word looks up its slot.
+[[gnu::always_inline]] inline std::size_t WordTable::findSlot(std::string_view key, std::size_t hash) const
 {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -111,11 +112,9 @@ bool WordTable::insert(std::string_view word, std::string_view key, std::size_t 
         return false;
     const std::size_t offset = m_text.size();
     const std::size_t lengths[2] = {key.size(), word.size()};
-    m_text.resize(offset + HeaderSize + key.size() + word.size());
-    char *row = m_text.data() + offset;
-    std::memcpy(row, lengths, HeaderSize);
-    std::memcpy(row + HeaderSize, key.data(), key.size());
-    std::memcpy(row + HeaderSize + key.size(), word.data(), word.size());
+    m_text.append(reinterpret_cast<const char *>(lengths), HeaderSize);
+    m_text.append(key);
+    m_text.append(word);
     m_rows.push_back(offset);
     m_hashes.push_back(hash);
     m_slots[slot] = {hash, offset};

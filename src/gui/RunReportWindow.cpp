@@ -379,8 +379,7 @@ void RunReportWindow::fillTable()
             new QStandardItem(page.BackupPath.isEmpty() ? QString() : folder.relativeFilePath(page.BackupPath));
         m_model->appendRow({name, encoding, outcome, textItem(page.keywords), textItem(page.description),
                             numberItem(page.wordsFound, read), numberItem(page.keywordsWritten, page.hasBlock()),
-                            backup, numberItem(page.bytesBefore, read),
-                            numberItem(page.bytesAfter, page.hasBlock())});
+                            backup, numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.hasBlock())});
     }
     m_table->resizeColumnsToContents();
     // The texts stay readable in their tooltips; the numbers beside them stay in sight.

@@ -32,11 +32,15 @@ std::string folderOf(const std::string &path)
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// Threads that read pages ahead: as many as there are processors, at most four. The run's own
-// thread, which writes, needs far less than one of them.
-std::size_t readingThreads()
+// Threads that read pages ahead: one for each processor but the one the writing thread needs, at
+// least one, at most four. (On two processors a second reading thread made the run a third slower:
+// the three threads took turns on two processors.)
+std::size_t readingThreads(const RunLimits &limits)
 {
-    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    if (limits.readingThreads > 0)
+        return limits.readingThreads;
+    const unsigned processors = std::thread::hardware_concurrency();
+    return std::clamp<std::size_t>(processors > 1 ? processors - 1 : 1, 1, 4);
 }
 
 // Compares the bytes written to it with the page's bytes from its start on.
@@ -76,7 +80,7 @@ MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimi
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
     m_reader.setPageDescriptions(options.pageDescriptions);
-    for (std::size_t i = readingThreads(); i > 0; --i) {
+    for (std::size_t i = readingThreads(limits); i > 0; --i) {
         m_aheadReaders.push_back(std::make_unique<PageReader>(m_block, m_names, m_minimumLength, limits));
         m_aheadReaders.back()->setPageDescriptions(options.pageDescriptions);
     }

@@ -25,9 +25,11 @@ struct RunLimits
 {
     std::int64_t wholePageLimit = std::int64_t(16) << 20;
     std::size_t blockSize = std::size_t(1) << 20;
-    // Memory for the pages of the folder read and scanned ahead on a second thread while the pages
-    // before them are written; 0 reads each page only when it is written.
+    // Memory for the pages of the folder read and scanned ahead on threads of their own while the
+    // pages before them are written; 0 reads each page only when it is written.
     std::size_t readAheadBudget = std::size_t(8) << 20;
+    // Threads that read ahead; 0: one for each processor but the one the writing needs, at most four.
+    std::size_t readingThreads = 0;
 };
 
 RunResult runMeta(const RunOptions &options, RunObserver &observer, const RunLimits &limits);

@@ -258,8 +258,10 @@ void TestMetaRun::runsAlike()
     QFETCH(bool, dryAlike);
     QTemporaryDir dir;
     QStringList first;
-    for (const std::size_t budget : {std::size_t(0), std::size_t(8) << 20, std::size_t(1)}) {
-        const QString folder = dir.filePath(QStringLiteral("site%1").arg(budget));
+    // (budget, reading threads): page by page; far ahead; one page ahead; three threads, far and near.
+    const std::pair<std::size_t, std::size_t> readings[] = {{0, 1}, {8 << 20, 1}, {1, 1}, {8 << 20, 3}, {1, 3}};
+    for (const auto &[budget, threads] : readings) {
+        const QString folder = dir.filePath(QStringLiteral("site%1-%2").arg(budget).arg(threads));
         makeSite(folder, site);
         RunOptions options = siteOptions(folder);
         options.backup = backup;
@@ -267,6 +269,7 @@ void TestMetaRun::runsAlike()
             options.mainPage = folder + QLatin1Char('/') + mainPage;
         RunLimits limits;
         limits.readAheadBudget = budget;
+        limits.readingThreads = threads;
         const auto before = treeState(folder, true);
         options.dryRun = true;
         RecordingObserver dry(true);

@@ -363,11 +363,12 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
     RunReport report;
     {
         BatchObserver observer(parsed, out, err, errIsTerminal);
-        report = runMetaWithReport(parsed.options, observer);
+        report = runMetaWithReport(parsed.options, observer, RunLimits(),
+                                   parsed.reportFile.isEmpty() ? PageTexts::Left : PageTexts::Kept);
     }
     if (report.started())
-        err << runSummary(report.pagesWritten(), report.warnings(), report.errors(), report.elapsedNs, report.dryRun,
-                          parsed.langOffset)
+        err << runSummary(report.pagesWritten(), report.pagesUnchanged(), report.warnings(), report.errors(),
+                          report.elapsedNs, report.dryRun, parsed.langOffset)
             << Qt::endl;
     int status = report.result == RunResult::Completed ? batchexit::Completed : batchexit::Failed;
     if (!parsed.reportFile.isEmpty() && report.started()) {

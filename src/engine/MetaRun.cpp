@@ -10,7 +10,7 @@
 #include "engine/PageSplicer.h"
 #include "engine/RunReport.h"
 #include "engine/Sha256.h"
-#include "engine/TellingWords.h"
+#include "engine/SitePlanner.h"
 #include "text/StringTable.h"
 
 #include <QDateTime>
@@ -143,8 +143,7 @@ RunResult MetaRun::runPages(const QStringList &pages)
     SitePlan plan;
     qsizetype mainInFolder = -1; // with the most telling words it is written once, at the end
     if (m_options.topKeywords) {
-        if (const RunResult result = planSite(paths, plan, &mainInFolder); result != RunResult::Completed)
-            return result;
+        SitePlanner(m_block, m_names, m_minimumLength, m_limits, m_options).planSite(paths, plan, &mainInFolder);
         m_reader.setPlan(&plan);
         m_aheadReader.setPlan(&plan);
     }
@@ -209,8 +208,10 @@ RunResult MetaRun::runPages(const QStringList &pages)
         if (ahead)
             SiteWords = siteWordsBefore(*ahead, static_cast<std::size_t>(-1));
     }
-    if (m_options.topKeywords)
-        SiteWords = plan.value(m_options.mainPage).keywords;
+    if (m_options.topKeywords) {
+        SiteWords.ClearWordTable();
+        plan.value(m_options.mainPage).keywordsInto(SiteWords);
+    }
     // NOTE: the main page comes after all pages of the folder, also when it is one of them; it is
     // then rewritten a second time, now with the words of the whole site.
     if (hasMainPage) {
@@ -410,7 +411,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         if (const int err = wouldStayTheSame(page, &same); err != 0)
             return err;
         if (same) {
-            report.outcome = PageOutcome::Replaced;
+            report.outcome = PageOutcome::Unchanged;
             report.keywordsWritten = static_cast<std::int64_t>(words.size());
             report.bytesAfter = page.size;
             reportPage(page, words, true);
@@ -573,72 +574,6 @@ void MetaRun::reportPage(const ScannedPage &page, const WordTable &words, bool u
     if (m_options.description)
         report.description = page.ownDescription ? QString::fromStdString(page.description) : m_options.siteDescription;
     m_observer.pageWritten(report);
-}
-
-RunResult MetaRun::planSite(const QStringList &paths, SitePlan &plan, qsizetype *mainInFolder)
-{
-    TellingWords telling;
-    PageContent content;
-    ScannedPage page;
-    std::vector<std::string> descriptions; // of each page read, in order
-    const auto addWord = [&telling](std::string_view word) { telling.addWord(word); };
-    const auto fail = [this](int err, const QString &path) {
-        m_observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), path});
-        return RunResult::Failed;
-    };
-    const auto readPage = [&](const QString &path, bool OnMainPage) {
-        page.PagePath = path;
-        page.OnMainPage = OnMainPage;
-        int err = m_reader.open(page);
-        if (err == 0 && page.exists)
-            err = m_reader.readPage(page, content, addWord, m_options.pageDescriptions);
-        page.close();
-        if (err == 0 && page.exists) {
-            telling.endPage();
-            descriptions.push_back(content.description());
-        }
-        return err;
-    };
-
-    // The main page first, to know whether it is one of the folder's pages.
-    ScannedPage mainPage;
-    const bool hasMainPage = !m_options.mainPage.isEmpty();
-    if (hasMainPage) {
-        mainPage.PagePath = m_options.mainPage;
-        mainPage.OnMainPage = true;
-        if (const int err = m_reader.open(mainPage); err != 0)
-            return fail(err, mainPage.PagePath);
-        mainPage.close();
-    }
-    *mainInFolder = -1;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        if (const int err = readPage(paths.at(i), false); err != 0)
-            return fail(err, paths.at(i));
-        if (hasMainPage && mainPage.exists && page.device == mainPage.device && page.inode == mainPage.inode)
-            *mainInFolder = i;
-    }
-    std::size_t mainNumber = static_cast<std::size_t>(*mainInFolder);
-    if (hasMainPage && *mainInFolder < 0 && mainPage.exists) {
-        if (const int err = readPage(m_options.mainPage, true); err != 0)
-            return fail(err, m_options.mainPage);
-        mainNumber = telling.pageCount() - 1;
-    }
-
-    const auto count = static_cast<std::size_t>(std::max(m_options.topKeywordCount, 0));
-    const auto planFor = [&](PagePlan &entry, const std::vector<std::string_view> &words, std::size_t number) {
-        for (const std::string_view word : words)
-            entry.keywords.insert(word);
-        if (number < descriptions.size()) {
-            entry.description = descriptions[number];
-            entry.ownDescription = !entry.description.empty();
-        }
-    };
-    for (qsizetype i = 0; i < paths.size(); ++i)
-        planFor(plan[paths.at(i)], telling.pageWords(static_cast<std::size_t>(i), count), static_cast<std::size_t>(i));
-    if (hasMainPage)
-        planFor(plan[m_options.mainPage] = PagePlan(), telling.siteWords(count),
-                mainPage.exists ? mainNumber : SIZE_MAX);
-    return RunResult::Completed;
 }
 
 } // namespace tagsmith

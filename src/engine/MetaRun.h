@@ -82,11 +82,6 @@ private:
     void pageWritten(const ScannedPage &page);
     std::pair<int, QString> syncWritten();
 
-    // For the most telling words: reads every page (the main page included) before any is written
-    // and chooses each page's keywords and description. mainInFolder becomes the number of the
-    // folder's page that is the main page, -1 when none is. A page that cannot be read ends the
-    // run before anything is written.
-    RunResult planSite(const QStringList &paths, SitePlan &plan, qsizetype *mainInFolder);
     // Whether the page's new bytes would be its old bytes.
     int wouldStayTheSame(ScannedPage &page, bool *same);
     void reportPage(const ScannedPage &page, const WordTable &words, bool unchanged);

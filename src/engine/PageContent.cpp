@@ -1,5 +1,7 @@
 #include "engine/PageContent.h"
 
+#include "engine/FileSystem.h"
+#include "engine/TextCodec.h"
 #include "engine/Windows1252.h"
 #include "engine/WordScanner.h"
 
@@ -8,9 +10,11 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace tagsmith {
 namespace {
@@ -343,26 +347,31 @@ struct PageContent::Parser
 PageContent::PageContent() : m_parser(std::make_unique<Parser>()) {}
 PageContent::~PageContent() = default;
 
-void PageContent::read(PageEncoding encoding, const NextBlock &next, WordSink words, bool description)
+namespace {
+
+constexpr int ParseOptions =
+    HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC;
+
+} // namespace
+
+bool PageContent::start(PageEncoding encoding, WordSink words, bool description)
 {
     m_encoding = encoding;
     m_decoder.reset();
     m_atStart = true;
     m_description.clear();
     m_fromTag = false;
-    m_next = &next;
     m_utf8.clear();
     m_taken = 0;
+    if (!m_parser->context)
+        return false;
+    m_parser->start(std::move(words), description);
+    return true;
+}
+
+void PageContent::finish()
+{
     Parser &parser = *m_parser;
-    if (!parser.context)
-        return;
-    parser.start(std::move(words), description);
-    // The page's own encoding is the one the run decided; the parser gets UTF-8 and ignores what the
-    // page declares. (It pulls the page block by block: its push mode loses script ends cut by a
-    // block's end.)
-    htmlCtxtReadIO(parser.context, &PageContent::readInput, nullptr, this, nullptr, "UTF-8",
-                   HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
-                       HTML_PARSE_IGNORE_ENC);
     parser.endWord();
     m_next = nullptr;
     if (parser.wantDescription) {
@@ -375,6 +384,110 @@ void PageContent::read(PageEncoding encoding, const NextBlock &next, WordSink wo
                 DescriptionLimit);
     }
     parser.words = nullptr;
+}
+
+void PageContent::read(PageEncoding encoding, const NextBlock &next, WordSink words, bool description)
+{
+    if (!start(encoding, std::move(words), description))
+        return;
+    m_next = &next;
+    // The page's own encoding is the one the run decided; the parser gets UTF-8 and ignores what the
+    // page declares. (It pulls the page block by block: its push mode loses script ends cut by a
+    // block's end.)
+    htmlCtxtReadIO(m_parser->context, &PageContent::readInput, nullptr, this, nullptr, "UTF-8", ParseOptions);
+    finish();
+}
+
+void PageContent::readWhole(PageEncoding encoding, std::string_view bytes, WordSink words, bool description)
+{
+    if (!start(encoding, std::move(words), description))
+        return;
+    // The parser reads from memory much faster than block by block.
+    convert(bytes);
+    const std::string_view text = std::string_view(m_utf8).substr(m_taken);
+    if (!text.empty())
+        htmlCtxtReadMemory(m_parser->context, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                           ParseOptions);
+    finish();
+}
+
+int PageContent::readPage(ScannedPage &page, std::size_t blockSize, std::vector<char> &blocks, WordSink words,
+                          bool description)
+{
+    // The page's bytes from its start, block by block; a page kept whole is one block.
+    std::int64_t offset = 0;
+    int err = 0;
+    const NextBlock bytes = [&]() -> std::string_view {
+        if (offset >= page.size || err != 0)
+            return {};
+        if (page.whole) {
+            offset = page.size;
+            return std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size));
+        }
+        if (blocks.size() < blockSize)
+            blocks.resize(blockSize);
+        const auto length =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - offset));
+        std::size_t got = 0;
+        err = fs::readAt(page.file.fd(), blocks.data(), offset, length, &got);
+        offset = got == 0 ? page.size : offset + static_cast<std::int64_t>(got);
+        return std::string_view(blocks.data(), err == 0 ? got : 0);
+    };
+    // A page read as its bytes (UTF-8 or Windows-1252).
+    const auto readBytes = [&] {
+        if (page.whole)
+            readWhole(page.encoding, std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)),
+                      std::move(words), description);
+        else
+            read(page.encoding, bytes, std::move(words), description);
+        return err;
+    };
+    if (!isDecoded(page.encoding))
+        return readBytes();
+
+    // A page kept whole is decoded whole, once; a larger one is decoded once to see that it decodes
+    // and again block by block while it is read.
+    TagPositions positions; // not wanted, but where the codec puts them
+    TextCodec check(page.encoding, page.charset);
+    bool decodes = check.known();
+    m_decoded.clear();
+    for (std::string_view block = decodes ? bytes() : std::string_view(); !block.empty() && decodes; block = bytes()) {
+        if (!page.whole)
+            m_decoded.clear();
+        decodes = check.decode(block, m_decoded, positions);
+        positions.clear();
+    }
+    decodes = decodes && check.finishDecoding(m_decoded);
+    if (err != 0)
+        return err;
+    offset = 0;
+    if (!decodes) {
+        page.encodingNote = check.known() ? EncodingNote::NotDecoded : EncodingNote::UnknownCharset;
+        page.encoding = PageEncoding::Windows1252;
+        return readBytes();
+    }
+    if (page.whole) {
+        const std::string text = std::move(m_decoded);
+        readWhole(PageEncoding::Utf8, text, std::move(words), description);
+        return 0;
+    }
+    TextCodec codec(page.encoding, page.charset);
+    bool finished = false;
+    const NextBlock text = [&]() -> std::string_view {
+        for (m_decoded.clear(); m_decoded.empty() && !finished;) {
+            const std::string_view block = bytes();
+            if (block.empty()) {
+                finished = true;
+                codec.finishDecoding(m_decoded);
+            } else {
+                codec.decode(block, m_decoded, positions);
+                positions.clear();
+            }
+        }
+        return m_decoded;
+    };
+    read(PageEncoding::Utf8, text, std::move(words), description);
+    return err;
 }
 
 int PageContent::readInput(void *context, char *buffer, int length)
@@ -397,9 +510,16 @@ bool PageContent::convertNext()
     const std::string_view bytes = (*m_next)();
     if (bytes.empty())
         return false;
-    // No byte the parser could stumble on: control characters go, broken UTF-8 is skipped.
     m_utf8.clear();
     m_taken = 0;
+    convert(bytes);
+    return true;
+}
+
+void PageContent::convert(std::string_view bytes)
+{
+    // No byte the parser could stumble on: control characters go, broken UTF-8 is skipped.
+    m_utf8.reserve(m_utf8.size() + bytes.size() + bytes.size() / 8);
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *end = p + bytes.size();
     while (p != end) {
@@ -430,7 +550,6 @@ bool PageContent::convertNext()
             m_taken = 3; // the byte-order mark
         m_atStart = m_taken == m_utf8.size();
     }
-    return true;
 }
 
 std::string collapseWhiteSpace(std::string_view utf8)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PageText.h"
+#include "engine/ScannedPage.h"
 #include "engine/Utf8.h"
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tagsmith {
 
@@ -41,6 +43,15 @@ public:
     // each word as UTF-8 (none wanted when it is empty); with description set the page's description
     // is looked for. Reading stops early once nothing more is wanted.
     void read(PageEncoding encoding, const NextBlock &next, WordSink words, bool description);
+    // The same for a page given whole.
+    void readWhole(PageEncoding encoding, std::string_view bytes, WordSink words, bool description);
+
+    // read() for a page whose encoding is decided: a page kept whole from page.bytes, a larger one
+    // block by block from its open file through blocks. A page of UTF-16 or another charset is read
+    // as the text it decodes to; one whose bytes do not decode is read as Windows-1252, as the word
+    // scan reads it, and page.encoding and page.encodingNote then say so. Returns 0 or the errno of a
+    // failed read.
+    int readPage(ScannedPage &page, std::size_t blockSize, std::vector<char> &blocks, WordSink words, bool description);
 
     // After read(): the page's description as UTF-8 text, empty when it has none.
     const std::string &description() const { return m_description; }
@@ -51,13 +62,20 @@ private:
     struct Parser;
     friend struct Parser;
 
+    // Sets up a read; false when there is no parser.
+    bool start(PageEncoding encoding, WordSink words, bool description);
+    // Ends a read: the last word, the description.
+    void finish();
     // Converts the page's next block to UTF-8 into m_utf8; false at the end of the page.
     bool convertNext();
+    // Appends bytes of the page to m_utf8 as UTF-8.
+    void convert(std::string_view bytes);
     static int readInput(void *context, char *buffer, int length);
 
     std::unique_ptr<Parser> m_parser;
     const NextBlock *m_next = nullptr;
     std::string m_utf8;      // the bytes of a block as UTF-8
+    std::string m_decoded;   // the text of a decoded page, or of a block of it
     std::size_t m_taken = 0; // of m_utf8, by the parser
     Utf8Decoder m_decoder;
     PageEncoding m_encoding = PageEncoding::Windows1252;

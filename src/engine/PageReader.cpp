@@ -108,6 +108,8 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     if (m_plan)
         if (const auto found = m_plan->constFind(page.PagePath); found != m_plan->constEnd())
             plan = &found.value();
+    if (plan && plan->error != 0)
+        return plan->error; // its words are not known: it fails here as it failed to be read for them
 
     auto addWord = [this, &page](std::string_view CurrentWord) {
         if (m_minimumLength.admits(CurrentWord))
@@ -151,7 +153,7 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
         page.marks = m_markScanner.finish();
     }
     if (plan) {
-        page.PageWords = plan->keywords;
+        plan->keywordsInto(page.PageWords);
         page.description = plan->description;
         page.ownDescription = plan->ownDescription;
     } else if (m_pageDescriptions) {
@@ -239,36 +241,13 @@ int PageReader::readPage(ScannedPage &page, PageContent &content, const PageCont
 int PageReader::readContent(ScannedPage &page, PageContent &content, const PageContent::WordSink &words,
                             bool description)
 {
-    // A page read whole is one block; a larger one comes in blocks from its file.
-    std::int64_t offset = 0;
-    int err = 0;
-    const PageContent::NextBlock next = [&]() -> std::string_view {
-        if (page.whole) {
-            const auto size = offset == 0 ? static_cast<std::size_t>(page.size) : 0;
-            offset = page.size;
-            return std::string_view(page.bytes.data(), size);
-        }
-        if (offset >= page.size || err != 0)
-            return {};
-        if (m_blocks.size() < m_limits.blockSize)
-            m_blocks.resize(m_limits.blockSize);
-        const auto length = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(m_limits.blockSize), page.size - offset));
-        std::size_t got = 0;
-        err = fs::readAt(page.file.fd(), m_blocks.data(), offset, length, &got);
-        offset += static_cast<std::int64_t>(got);
-        if (got == 0)
-            offset = page.size;
-        return std::string_view(m_blocks.data(), err == 0 ? got : 0);
-    };
     PageContent::WordSink admitted;
     if (words)
         admitted = [&](std::string_view word) {
             if (m_minimumLength.admits(word))
                 words(word);
         };
-    content.read(page.encoding, next, std::move(admitted), description);
-    return err;
+    return content.readPage(page, m_limits.blockSize, m_blocks, std::move(admitted), description);
 }
 
 int PageReader::readEncoding(ScannedPage &page, bool preloaded)

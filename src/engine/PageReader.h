@@ -22,9 +22,17 @@ namespace tagsmith {
 // What a page is to get when its words are chosen from the whole site before any page is written.
 struct PagePlan
 {
-    WordTable keywords; // in the order they are written
+    std::string keywords; // in the order they are written, each followed by a line break
     std::string description;
     bool ownDescription = false;
+    int error = 0; // errno of the failure that kept the page from being read, 0 when none did
+
+    // Adds the keywords to the table, in their order.
+    void keywordsInto(WordTable &words) const
+    {
+        for (std::size_t start = 0, end = 0; (end = keywords.find('\n', start)) != std::string::npos; start = end + 1)
+            words.insert(std::string_view(keywords).substr(start, end - start));
+    }
 };
 using SitePlan = QHash<QString, PagePlan>; // by PagePath
 

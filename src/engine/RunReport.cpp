@@ -18,6 +18,7 @@ bool PageReport::written() const
         return true;
     case PageOutcome::Failed:
     case PageOutcome::NotReached:
+    case PageOutcome::Unchanged:
         break;
     }
     return false;
@@ -40,6 +41,11 @@ std::int64_t RunReport::pagesWritten() const
     return countPages(*this, [](const PageReport &page) { return page.written(); });
 }
 
+std::int64_t RunReport::pagesUnchanged() const
+{
+    return countPages(*this, [](const PageReport &page) { return page.outcome == PageOutcome::Unchanged; });
+}
+
 std::int64_t RunReport::warnings() const
 {
     return countPages(*this, [](const PageReport &page) { return page.isWarning(); });
@@ -50,13 +56,28 @@ std::int64_t RunReport::errors() const
     return countPages(*this, [](const PageReport &page) { return page.isError(); });
 }
 
+void RunReportRecorder::pageWritten(const PageKeywords &page)
+{
+    if (m_keepTexts)
+        m_texts = page;
+    if (m_inner.wantsPageWords())
+        m_inner.pageWritten(page);
+}
+
 void RunReportRecorder::pageReported(const PageReport &page)
 {
     m_report.pages.push_back(page);
-    m_inner.pageReported(page);
+    // The page's texts come just before its report, once it is done.
+    if (m_keepTexts && !m_texts.page.isEmpty() && m_texts.page == page.PagePath) {
+        PageReport &kept = m_report.pages.back();
+        kept.keywords = m_texts.keywords.join(QStringLiteral(", "));
+        kept.description = std::move(m_texts.description);
+    }
+    m_texts = PageKeywords();
+    m_inner.pageReported(m_report.pages.back());
 }
 
-RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
+RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, const RunLimits &limits, PageTexts texts)
 {
     RunReport report;
     report.dryRun = options.dryRun;
@@ -64,7 +85,7 @@ RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, co
     report.descriptionLine = options.description;
     report.description = options.siteDescription;
     report.descriptionIsPrompt = options.description && options.siteDescriptionIsPrompt;
-    RunReportRecorder recorder(observer, report);
+    RunReportRecorder recorder(observer, report, texts == PageTexts::Kept);
     QElapsedTimer timer;
     timer.start();
     MetaRun run(options, recorder, limits);
@@ -91,6 +112,8 @@ const char *outcomeName(PageOutcome outcome)
         return "created";
     case PageOutcome::Failed:
         return "failed";
+    case PageOutcome::Unchanged:
+        return "unchanged";
     case PageOutcome::NotReached:
         break;
     }
@@ -160,19 +183,19 @@ QByteArray runReportCsv(const RunReport &report, int langOffset)
 {
     QByteArray out;
     appendCsvRow(out, {"page", "main_page", "encoding", "outcome", "error", "words_found", "keywords_written", "backup",
-                       "bytes_before", "bytes_after", "encoding_note"});
+                       "bytes_before", "bytes_after", "encoding_note", "keywords", "description"});
     for (const PageReport &page : report.pages) {
         const bool read = page.outcome != PageOutcome::NotReached;
-        appendCsvRow(
-            out,
-            {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
-             outcomeName(page.outcome),
-             page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
-             read ? QByteArray::number(page.wordsFound) : QByteArray(),
-             page.written() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
-             page.BackupPath.isEmpty() ? QByteArray() : QDir(report.folder).relativeFilePath(page.BackupPath).toUtf8(),
-             read ? QByteArray::number(page.bytesBefore) : QByteArray(),
-             page.written() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page)});
+        appendCsvRow(out, {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
+                           outcomeName(page.outcome),
+                           page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
+                           read ? QByteArray::number(page.wordsFound) : QByteArray(),
+                           page.hasBlock() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
+                           page.BackupPath.isEmpty() ? QByteArray()
+                                                     : QDir(report.folder).relativeFilePath(page.BackupPath).toUtf8(),
+                           read ? QByteArray::number(page.bytesBefore) : QByteArray(),
+                           page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
+                           page.keywords.toUtf8(), page.description.toUtf8()});
     }
     return out;
 }

@@ -19,6 +19,7 @@ enum class PageOutcome {
     Created,       // the main page did not exist: made with the block alone
     Failed,        // a file operation failed; the page is as it was and the run stopped there
     NotReached,    // the run stopped at a failure before this page
+    Unchanged,     // its new bytes would have been its old bytes: not written at all
 };
 
 // One page of a run report, in run order. A page the run did not read leaves the fields it would
@@ -39,8 +40,14 @@ struct PageReport
     QString BackupPath;               // with the backup option on
     std::int64_t bytesBefore = 0;
     std::int64_t bytesAfter = 0;
+    // The keywords line and the description line as written (or, unchanged, as the page has them),
+    // when the report keeps them.
+    QString keywords; // the words as the line holds them, ", " between
+    QString description;
 
     bool written() const;
+    // It holds the run's META block: written, or unchanged because it had it already.
+    bool hasBlock() const { return written() || outcome == PageOutcome::Unchanged; }
     bool isWarning() const { return outcome == PageOutcome::Appended; }
     bool isError() const { return outcome == PageOutcome::Failed; }
 };
@@ -60,6 +67,7 @@ struct RunReport
 
     bool started() const { return result != RunResult::NotStarted; }
     std::int64_t pagesWritten() const;
+    std::int64_t pagesUnchanged() const;
     std::int64_t warnings() const;
     std::int64_t errors() const;
 };
@@ -68,7 +76,11 @@ struct RunReport
 class RunReportRecorder : public RunObserver
 {
 public:
-    RunReportRecorder(RunObserver &inner, RunReport &report) : m_inner(inner), m_report(report) {}
+    // keepTexts: each page's keywords and description go into the report too.
+    RunReportRecorder(RunObserver &inner, RunReport &report, bool keepTexts = false)
+        : m_inner(inner), m_report(report), m_keepTexts(keepTexts)
+    {
+    }
 
     void message(const Message &msg) override { m_inner.message(msg); }
     void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
@@ -82,14 +94,23 @@ public:
     {
         m_inner.pageBytes(page, before, after);
     }
+    bool wantsPageWords() const override { return m_keepTexts || m_inner.wantsPageWords(); }
+    void pageWritten(const PageKeywords &page) override;
 
 private:
     RunObserver &m_inner;
     RunReport &m_report;
+    bool m_keepTexts;
+    PageKeywords m_texts; // of the page reported next
 };
 
+// Whether a report keeps each page's keywords and description: they cost time and memory on a large
+// site, so only a report that shows them keeps them.
+enum class PageTexts { Left, Kept };
+
 // runMeta() with its report: every page as the run reports it, the result, the time it took.
-RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, const RunLimits &limits = RunLimits());
+RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, const RunLimits &limits = RunLimits(),
+                            PageTexts texts = PageTexts::Left);
 
 // The report as CSV (RFC 4180: comma separated, fields with a comma, quote or line break quoted,
 // quotes doubled, lines ending in CR LF), UTF-8, with a header row. Columns and outcomes carry fixed
@@ -104,7 +125,8 @@ QString fileErrorText(int fileError, int langOffset);
 // the charset it declares in capitals ("KOI8-R"); empty when it was not read.
 QString encodingName(const PageReport &page);
 
-// The outcome's name in the CSV: replaced, before-head, appended, created, failed, not-reached.
+// The outcome's name in the CSV: replaced, before-head, appended, created, failed, not-reached,
+// unchanged.
 const char *outcomeName(PageOutcome outcome);
 
 } // namespace tagsmith

@@ -8,6 +8,30 @@ namespace tagsmith {
 
 TellingWords::TellingWords(const StopWords &stopWords) : m_stopWords(stopWords) {}
 
+namespace {
+
+void appendNumber(std::string &to, std::uint32_t n)
+{
+    while (n >= 0x80) {
+        to.push_back(static_cast<char>((n & 0x7F) | 0x80));
+        n >>= 7;
+    }
+    to.push_back(static_cast<char>(n));
+}
+
+std::uint32_t nextNumber(const std::string &from, std::size_t *at)
+{
+    std::uint32_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(from[(*at)++]);
+        n |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
+        if (byte < 0x80)
+            return n;
+    }
+}
+
+} // namespace
+
 void TellingWords::addWord(std::string_view word)
 {
     const std::uint32_t row = m_page.add(word);
@@ -17,42 +41,53 @@ void TellingWords::addWord(std::string_view word)
         ++m_counts[row];
 }
 
+void TellingWords::addCounted(std::string_view word, std::uint32_t count)
+{
+    const std::uint32_t siteRow = m_site.add(word);
+    if (m_site.added()) {
+        m_pagesWith.push_back(0);
+        m_stop.push_back(m_stopWords.contains(word));
+    }
+    if (m_stop[siteRow])
+        return;
+    ++m_pagesWith[siteRow];
+    appendNumber(m_words, siteRow);
+    appendNumber(m_words, count);
+}
+
 std::size_t TellingWords::endPage()
 {
-    const std::size_t page = m_pageStart.size();
-    m_pageStart.push_back(m_words.size());
-    for (std::uint32_t row = 0; row < m_page.size(); ++row) {
-        const std::string_view form = m_page.form(row);
-        const std::uint32_t siteRow = m_site.add(form);
-        if (m_site.added()) {
-            m_pagesWith.push_back(0);
-            m_stop.push_back(m_stopWords.contains(form));
-        }
-        if (m_stop[siteRow])
-            continue;
-        ++m_pagesWith[siteRow];
-        m_words.push_back(siteRow);
-        m_wordCounts.push_back(m_counts[row]);
-    }
+    for (std::uint32_t row = 0; row < m_page.size(); ++row)
+        addCounted(m_page.form(row), m_counts[row]);
     m_page.clear();
     m_counts.clear();
-    return page;
+    m_pageStart.push_back(m_pageBegin);
+    m_pageBegin = m_words.size();
+    return m_pageStart.size() - 1;
+}
+
+void TellingWords::dropPage()
+{
+    m_page.clear();
+    m_counts.clear();
 }
 
 std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::size_t count) const
 {
-    const std::size_t begin = m_pageStart[page];
-    const std::size_t end = page + 1 < m_pageStart.size() ? m_pageStart[page + 1] : m_words.size();
+    const std::size_t end = page + 1 < m_pageStart.size() ? m_pageStart[page + 1] : m_pageBegin;
     const auto pages = static_cast<double>(m_pageStart.size());
     struct Ranked
     {
         double score;
+        std::uint32_t row;
         std::size_t at;
     };
     std::vector<Ranked> ranked;
-    ranked.reserve(end - begin);
-    for (std::size_t i = begin; i < end; ++i)
-        ranked.push_back({m_wordCounts[i] * std::log(pages / m_pagesWith[m_words[i]]), i});
+    for (std::size_t at = m_pageStart[page]; at < end;) {
+        const std::uint32_t row = nextNumber(m_words, &at);
+        const std::uint32_t times = nextNumber(m_words, &at);
+        ranked.push_back({times * std::log(pages / m_pagesWith[row]), row, ranked.size()});
+    }
     const std::size_t n = std::min(count, ranked.size());
     std::partial_sort(
         ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(n), ranked.end(),
@@ -60,7 +95,7 @@ std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::siz
     std::vector<std::string_view> words;
     words.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
-        words.push_back(m_site.form(m_words[ranked[i].at]));
+        words.push_back(m_site.form(ranked[i].row));
     return words;
 }
 

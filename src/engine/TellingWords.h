@@ -23,8 +23,13 @@ public:
 
     // A word of the page under way, each time it stands on the page.
     void addWord(std::string_view word);
+    // Or, for a page whose words are counted already: each of its distinct words (matched ignoring
+    // case) once, in the page's order, with the times it stands on the page.
+    void addCounted(std::string_view word, std::uint32_t count);
     // The page under way is complete; returns its number (from 0, in the order the pages came).
     std::size_t endPage();
+    // The page under way could not be read to its end: its words count for no page.
+    void dropPage();
 
     std::size_t pageCount() const { return m_pageStart.size(); }
     // The count most telling words of the page, best first (fewer when the page has fewer).
@@ -39,9 +44,11 @@ private:
     WordIndex m_site;
     std::vector<std::uint32_t> m_pagesWith; // the number of pages holding each word of m_site
     std::vector<bool> m_stop;               // each word of m_site is a stop word
-    // Every page's words, page after page: the word of m_site and how often it stands on the page.
-    std::vector<std::uint32_t> m_words;
-    std::vector<std::uint32_t> m_wordCounts;
+    // Every page's words, page after page: the word of m_site and how often it stands on the page, each
+    // as a number of seven bits a byte (most words are early words of the site and stand once or
+    // twice on a page, so most take two to four bytes instead of eight).
+    std::string m_words;
+    std::size_t m_pageBegin = 0;          // in m_words, of the page under way
     std::vector<std::size_t> m_pageStart; // where each page's words start
 };
 

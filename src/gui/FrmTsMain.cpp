@@ -476,7 +476,7 @@ void FrmTsMain::runAndReport(bool dryRun)
         ScreenRunObserver observer(*this, dryRun);
         observer.setMainPage(options.mainPage);
         try {
-            report = runMetaWithReport(options, observer);
+            report = runMetaWithReport(options, observer, RunLimits(), PageTexts::Kept);
             changes = std::move(observer.changes());
         } catch (...) {
             // Nothing may escape into the event loop; the run has stopped at this page.

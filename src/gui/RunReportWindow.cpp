@@ -42,6 +42,13 @@ constexpr int ProblemRole = Qt::UserRole + 1; // "1" for a page with a warning o
 constexpr int RowRole = Qt::UserRole + 2;     // the page's row in the report
 // A very long line (a page written on one line) is shown up to here.
 constexpr qsizetype LineShown = 400;
+// The keywords and description columns start this wide (the whole text is in the cell's tooltip).
+constexpr int TextColumnWidth = 260;
+constexpr int KeywordsColumnIndex = 8;
+constexpr int DescriptionColumnIndex = 9;
+// A cell and its tooltip show this much of a keywords line: every word of a large site is too much for
+// the screen (and for laying it out at every paint).
+constexpr qsizetype TextShown = 1000;
 
 QString text(int id)
 {
@@ -106,6 +113,15 @@ void fillSide(QTextEdit *box, const SideBySide &change, bool left)
             cursor.insertText(line.text);
     }
     box->moveCursor(QTextCursor::Start);
+}
+
+QStandardItem *textItem(const QString &text)
+{
+    auto *item = new QStandardItem(text.size() > TextShown ? text.left(TextShown) + QStringLiteral("…") : text);
+    // As rich text, so that a long text wraps in its tooltip.
+    if (!text.isEmpty())
+        item->setToolTip(QStringLiteral("<p>%1</p>").arg(item->text().toHtmlEscaped()));
+    return item;
 }
 
 QStandardItem *numberItem(qint64 n, bool shown)
@@ -282,6 +298,8 @@ RunReportWindow *RunReportWindow::current()
 
 QString RunReportWindow::outcomeText(const PageReport &page) const
 {
+    if (page.outcome == PageOutcome::Unchanged)
+        return text(ids::Unchanged);
     const QString outcome = text(ids::report::FirstOutcome + int(page.outcome));
     if (page.outcome == PageOutcome::Failed)
         return outcome.arg(fileErrorText(page.fileError, Module1::LangOffset));
@@ -293,8 +311,8 @@ void RunReportWindow::localise()
     using namespace ids::report;
     const int lang = Module1::LangOffset;
     setWindowTitle(text(m_report.dryRun ? PreviewTitle : Title));
-    QString summary = runSummary(m_report.pagesWritten(), m_report.warnings(), m_report.errors(), m_report.elapsedNs,
-                                 m_report.dryRun, lang) +
+    QString summary = runSummary(m_report.pagesWritten(), m_report.pagesUnchanged(), m_report.warnings(),
+                                 m_report.errors(), m_report.elapsedNs, m_report.dryRun, lang) +
                       QLatin1Char('.');
     if (m_report.descriptionIsPrompt)
         summary +=
@@ -323,6 +341,7 @@ void RunReportWindow::fillTable()
     QStringList headings;
     for (int i = 0; i < 8; ++i)
         headings << text(FirstColumn + i);
+    headings << text(KeywordsColumn) << text(DescriptionColumn);
     m_model->clear();
     m_model->setHorizontalHeaderLabels(headings);
     const QDir folder(m_report.folder);
@@ -356,10 +375,14 @@ void RunReportWindow::fillTable()
         auto *backup =
             new QStandardItem(page.BackupPath.isEmpty() ? QString() : folder.relativeFilePath(page.BackupPath));
         m_model->appendRow({name, encoding, outcome, numberItem(page.wordsFound, read),
-                            numberItem(page.keywordsWritten, page.written()), backup,
-                            numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.written())});
+                            numberItem(page.keywordsWritten, page.hasBlock()), backup,
+                            numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.hasBlock()),
+                            textItem(page.keywords), textItem(page.description)});
     }
     m_table->resizeColumnsToContents();
+    // The texts stay readable in their tooltips; the numbers beside them stay in sight.
+    for (const int column : {KeywordsColumnIndex, DescriptionColumnIndex})
+        m_table->setColumnWidth(column, std::min(m_table->columnWidth(column), TextColumnWidth));
     for (int row = 0; row < m_filter->rowCount(); ++row)
         if (m_filter->index(row, 0).data(RowRole).toInt() == selected)
             m_table->selectRow(row);

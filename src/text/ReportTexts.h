@@ -28,6 +28,10 @@ inline constexpr int OnlyProblems = 3026;
 inline constexpr int SaveCsv = 3027;
 inline constexpr int Before = 3028;
 inline constexpr int After = 3029;
+inline constexpr int KeywordsColumn = 3050;
+inline constexpr int DescriptionColumn = 3051;
+inline constexpr int PagesUnchanged = 3052;
+inline constexpr int SummaryWithUnchanged = 3053;
 } // namespace ids::report
 
 // The locale whose number format goes with a language (DutchOffset or EnglishOffset).
@@ -37,8 +41,9 @@ QLocale localeOf(int langOffset);
 // count, with the count written as the language writes numbers ("20,001" / "20.001").
 QString countText(int id, std::int64_t count, int langOffset);
 
-// The totals of a run in one sentence: "20,001 pages written, 414 warnings, 0 errors in 5.6 s".
-QString runSummary(std::int64_t written, std::int64_t warnings, std::int64_t errors, std::int64_t elapsedNs,
-                   bool dryRun, int langOffset);
+// The totals of a run in one sentence: "20,001 pages written, 414 warnings, 0 errors in 5.6 s"; with
+// pages left unchanged "19,990 pages written, 11 unchanged, 414 warnings, 0 errors in 5.6 s".
+QString runSummary(std::int64_t written, std::int64_t unchanged, std::int64_t warnings, std::int64_t errors,
+                   std::int64_t elapsedNs, bool dryRun, int langOffset);
 
 } // namespace tagsmith

@@ -197,6 +197,11 @@ constexpr Entry Table[] = {
     {3048, "Dezelfde omschrijving op elke pagina, of de eigen tekst van elke pagina (de tekst hierboven "
            "voor een pagina zonder)."},
     {3049, "ongewijzigd"},
+    // The run report's keywords and description columns, and the unchanged pages in its totals.
+    {3050, "Trefwoorden"},
+    {3051, "Omschrijving"},
+    {3052, "%1 ongewijzigd|%1 ongewijzigd"},
+    {3053, "%1, %2, %3, %4 in %5 s"},
     // A run's clean-up after an interrupted run ("%1" is the number of files).
     // The database's own lines (start-up and the batch command).
     {3060, "Bewaar herstelgegevens"},
@@ -270,6 +275,10 @@ constexpr Entry Table[] = {
     {3148, "The same description on every page, or each page's own text (the text above for a page "
            "without one)."},
     {3149, "unchanged"},
+    {3150, "Keywords"},
+    {3151, "Description"},
+    {3152, "%1 unchanged|%1 unchanged"},
+    {3153, "%1, %2, %3, %4 in %5 s"},
     {3160, "Keep undo data"},
     {3161, "Undo last run…"},
     {3162, "Puts every page of the last run of the HTML folder back as it was before that run."},

@@ -102,7 +102,7 @@ void TestGolden::sites()
     const auto before = treeState(dir.path(), true);
 
     RecordingObserver observer(true);
-    const RunReport report = runMetaWithReport(options, observer, runLimits(inBlocks));
+    const RunReport report = runMetaWithReport(options, observer, runLimits(inBlocks), PageTexts::Kept);
     QCOMPARE(report.result, RunResult::Completed);
     QCOMPARE(QString::fromUtf8(runReportCsv(report, EnglishOffset)),
              QString::fromUtf8(readFile(Data + QStringLiteral("/report/") + name + QStringLiteral(".csv"))));

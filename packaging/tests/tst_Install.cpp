@@ -120,7 +120,8 @@ void TestInstall::layout_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("iconSize"); // a bitmap icon of this size; 0 for other files
     for (const QStringList &row : readTable(QFINDTESTDATA("data/installed.txt")))
-        QTest::newRow(qPrintable(row[0])) << QString(row[1]).replace(QStringLiteral("%1"), AppId) << row.value(2).toInt();
+        QTest::newRow(qPrintable(row[0]))
+            << QString(row[1]).replace(QStringLiteral("%1"), AppId) << row.value(2).toInt();
 }
 
 void TestInstall::layout()

@@ -456,14 +456,17 @@ mode_t creationMask()
     return mask;
 }
 
+// The program never changes its user or group: asked once, not for every page.
 uid_t effectiveUser()
 {
-    return ::geteuid();
+    static const uid_t user = ::geteuid();
+    return user;
 }
 
 gid_t effectiveGroup()
 {
-    return ::getegid();
+    static const gid_t group = ::getegid();
+    return group;
 }
 
 bool processRuns(pid_t process)
@@ -511,6 +514,26 @@ int listFolder(const std::string &folder, const std::function<void(const FolderE
 QString absoluteCleanPath(const QString &path)
 {
     return QDir::cleanPath(QDir(path).absolutePath());
+}
+
+QString relativePath(const QString &folder, const QString &path)
+{
+    return QDir(folder).relativeFilePath(path);
+}
+
+QString pathIn(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(name);
+}
+
+QString cleanPath(const QString &path)
+{
+    return QDir::cleanPath(path);
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    return QFileInfo(a) == QFileInfo(b);
 }
 
 bool isFolder(const QString &path)

@@ -142,6 +142,14 @@ int listFolder(const std::string &folder, const std::function<void(const FolderE
 
 // For the chooser: paths as the user types them, relative ones found from the current folder.
 QString absoluteCleanPath(const QString &path);
+// Paths as text only, nothing looked up: path as seen from folder ("../a.htm"), name inside folder,
+// and the path with "." and ".." and doubled slashes taken out.
+QString relativePath(const QString &folder, const QString &path);
+QString pathIn(const QString &folder, const QString &name);
+QString cleanPath(const QString &path);
+// Whether two paths name the same file, links followed; paths that do not exist are compared as
+// absolute paths.
+bool sameFile(const QString &a, const QString &b);
 bool isFolder(const QString &path);
 bool isFile(const QString &path);
 // The subfolders of folder, hidden ones left out, in name order ignoring case.

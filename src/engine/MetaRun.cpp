@@ -14,12 +14,13 @@
 #include "text/StringTable.h"
 
 #include <QDateTime>
-#include <QDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace tagsmith {
@@ -31,21 +32,11 @@ std::string folderOf(const std::string &path)
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// Whether two reads of a page gave the same bytes, and so the same words and marks.
-bool sameBytes(const ScannedPage &a, const ScannedPage &b)
+// Threads that read pages ahead: as many as there are processors, at most four. The run's own
+// thread, which writes, needs far less than one of them.
+std::size_t readingThreads()
 {
-    return a.error == 0 && b.error == 0 && a.whole && b.whole && a.size == b.size &&
-           std::memcmp(a.bytes.data(), b.bytes.data(), static_cast<std::size_t>(a.size)) == 0;
-}
-
-// Stops the reading ahead; the site words of the pages before the one whose site words started at
-// row number rows.
-WordTable siteWordsBefore(PageReadAhead &ahead, std::size_t rows)
-{
-    ahead.stop();
-    WordTable words = ahead.takeSiteWords();
-    words.truncate(rows);
-    return words;
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
 }
 
 // Compares the bytes written to it with the page's bytes from its start on.
@@ -81,11 +72,14 @@ private:
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
     : m_options(options), m_observer(observer), m_limits(limits), m_block(options), m_names(m_block.metaNames()),
       m_minimumLength(options.minLength, options.minLengthText.toStdString()),
-      m_reader(m_block, m_names, m_minimumLength, limits), m_aheadReader(m_block, m_names, m_minimumLength, limits)
+      m_reader(m_block, m_names, m_minimumLength, limits)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
     m_reader.setPageDescriptions(options.pageDescriptions);
-    m_aheadReader.setPageDescriptions(options.pageDescriptions);
+    for (std::size_t i = readingThreads(); i > 0; --i) {
+        m_aheadReaders.push_back(std::make_unique<PageReader>(m_block, m_names, m_minimumLength, limits));
+        m_aheadReaders.back()->setPageDescriptions(options.pageDescriptions);
+    }
 }
 
 void MetaRun::AddWord(std::string_view CurrentWord)
@@ -145,7 +139,8 @@ RunResult MetaRun::runPages(const QStringList &pages)
     if (m_options.topKeywords) {
         SitePlanner(m_block, m_names, m_minimumLength, m_limits, m_options).planSite(paths, plan, &mainInFolder);
         m_reader.setPlan(&plan);
-        m_aheadReader.setPlan(&plan);
+        for (const auto &reader : m_aheadReaders)
+            reader->setPlan(&plan);
     }
     const auto count =
         static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0) - (mainInFolder >= 0 ? 1 : 0);
@@ -153,8 +148,12 @@ RunResult MetaRun::runPages(const QStringList &pages)
     std::int64_t index = 0;
     {
         std::optional<PageReadAhead> ahead;
-        if (m_limits.readAheadBudget > 0)
-            ahead.emplace(m_aheadReader, paths, m_limits.readAheadBudget);
+        if (m_limits.readAheadBudget > 0) {
+            std::vector<PageReader *> readers;
+            for (const auto &reader : m_aheadReaders)
+                readers.push_back(reader.get());
+            ahead.emplace(readers, paths, m_limits.readAheadBudget);
+        }
         ScannedPage own; // a page read here
         for (qsizetype i = 0; i < paths.size(); ++i) {
             const QString &PagePath = paths.at(i);
@@ -178,23 +177,14 @@ RunResult MetaRun::runPages(const QStringList &pages)
                 own.PagePath = PagePath;
                 readPage(own);
                 current = &own;
-                if (!sameBytes(own, *page)) {
-                    // Its words are not those the site words took: from here on page by page.
-                    SiteWords = siteWordsBefore(*ahead, page->siteRowsBefore);
-                    page.reset();
-                    ahead.reset();
-                }
             } else if (!page) {
-                if (ahead) {
-                    // The reading ahead gave up (out of memory) after the page before this one.
-                    SiteWords = siteWordsBefore(*ahead, static_cast<std::size_t>(-1));
-                    ahead.reset();
-                }
+                // The reading ahead gave up (out of memory) before this page: from here on page by page.
+                ahead.reset();
                 own.PagePath = PagePath;
                 readPage(own);
                 current = &own;
             }
-            const int err = processPage(*current, !ahead && !m_options.topKeywords, report);
+            const int err = processPage(*current, !m_options.topKeywords, report);
             if (ahead && err == 0)
                 ahead->pageReplaced(*current);
             if (page)
@@ -205,8 +195,6 @@ RunResult MetaRun::runPages(const QStringList &pages)
                 return RunResult::Failed;
             }
         }
-        if (ahead)
-            SiteWords = siteWordsBefore(*ahead, static_cast<std::size_t>(-1));
     }
     if (m_options.topKeywords) {
         SiteWords.ClearWordTable();
@@ -311,7 +299,7 @@ PageReport MetaRun::reportFor(const QString &PagePath, bool OnMainPage) const
     PageReport report;
     report.PagePath = PagePath;
     report.relativePath =
-        PagePath.startsWith(m_folder) ? PagePath.mid(m_folder.size()) : QDir(m_folder).relativeFilePath(PagePath);
+        PagePath.startsWith(m_folder) ? PagePath.mid(m_folder.size()) : fs::relativePath(m_folder, PagePath);
     report.OnMainPage = OnMainPage;
     return report;
 }

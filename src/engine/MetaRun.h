@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -29,10 +30,9 @@ struct PageReport;
 // work. Every page of the folder in page-list order gets its own words, then the main page gets the
 // words of the whole site.
 //
-// The pages of the folder are read and scanned ahead on a second thread (PageReadAhead), which also
-// builds SiteWords from them in page order, while this one writes them; what the run does on disk and
-// tells the observer happens here, page by page in order, as if each page were read just before it
-// is written.
+// The pages of the folder are read and scanned ahead on threads of their own (PageReadAhead) while
+// this one writes them; what the run does on disk, SiteWords and what it tells the observer happen
+// here, page by page in order, as if each page were read just before it is written.
 //
 // A dry run goes the same way with the writing switched off: each page is read, scanned and spliced
 // as in a run, its new bytes counted (and shown when the observer asks) but not written. A file that
@@ -53,7 +53,7 @@ public:
     WordTable SiteWords;
 
 private:
-    // Rewrites the page, its words taken into SiteWords first unless the reading ahead took them.
+    // Rewrites the page, its words taken into SiteWords first when addToSiteWords.
     // Returns 0 or the run-time error number of the file operation that failed; the page is then as
     // it was.
     int processPage(ScannedPage &page, bool addToSiteWords, PageReport &report);
@@ -93,7 +93,7 @@ private:
     MetaNames m_names;
     MinimumWordLength m_minimumLength;
     PageReader m_reader;        // pages read on this thread: the main page, pages read again
-    PageReader m_aheadReader;   // pages read ahead
+    std::vector<std::unique_ptr<PageReader>> m_aheadReaders; // pages read ahead, one for each thread
     std::vector<char> m_buffer; // a page rewritten in blocks
     std::optional<UndoStore> m_undoStore;
     std::optional<UndoRecorder> m_undo;

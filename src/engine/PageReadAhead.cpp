@@ -6,14 +6,21 @@
 namespace tagsmith {
 namespace {
 
-// Enough pages read ahead to keep the processor busy while the disk stalls.
+// Enough pages read ahead to keep the processors busy while the disk stalls.
 constexpr std::size_t MaxPagesOut = 1024;
+// A caller waiting for pages is woken when this many are there (or no more come): on a busy machine
+// every wake-up waits for the scheduler, and a wake-up for each page made the run wait for it
+// 20,000 times.
+constexpr std::size_t WakeAfterPages = 16;
 
 } // namespace
 
-PageReadAhead::PageReadAhead(PageReader &reader, QStringList paths, std::size_t budget)
-    : m_reader(reader), m_paths(std::move(paths)), m_budget(budget), m_thread([this] { readPages(); })
+PageReadAhead::PageReadAhead(const std::vector<PageReader *> &readers, QStringList paths, std::size_t budget)
+    : m_paths(std::move(paths)), m_budget(budget)
 {
+    m_threads.reserve(readers.size());
+    for (PageReader *reader : readers)
+        m_threads.emplace_back([this, reader] { readPages(*reader); });
 }
 
 PageReadAhead::~PageReadAhead()
@@ -23,46 +30,56 @@ PageReadAhead::~PageReadAhead()
 
 void PageReadAhead::stop()
 {
-    if (!m_thread.joinable())
-        return;
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
     m_room.notify_all();
-    m_thread.join();
+    for (std::thread &thread : m_threads)
+        if (thread.joinable())
+            thread.join();
+    m_threads.clear();
     m_ready.clear();
     m_free.clear();
 }
 
-WordTable PageReadAhead::takeSiteWords()
+void PageReadAhead::readPages(PageReader &reader)
 {
-    return std::move(m_siteWords);
-}
-
-void PageReadAhead::readPages()
-{
-    try {
-        for (const QString &path : m_paths) {
-            readPage(path);
+    for (;;) {
+        qsizetype index;
+        std::uint64_t replacedBefore;
+        {
+            // The number of replacements is taken with the page's number, so it grows with the
+            // pages: a replacement that counts for a page counts for every later page too.
             std::lock_guard lock(m_mutex);
-            if (m_stop)
+            if (m_stop || m_nextRead >= m_paths.size() || m_failedAt >= 0)
                 break;
+            index = m_nextRead++;
+            replacedBefore = m_replacedCount.load(std::memory_order_acquire);
         }
-    } catch (...) {
-        // Out of memory: the pages from here on are read by the caller, one at a time.
+        try {
+            if (!readPage(reader, index, replacedBefore))
+                break;
+        } catch (...) {
+            // Out of memory: the pages from this one on are read by the caller, one at a time.
+            std::lock_guard lock(m_mutex);
+            if (m_failedAt < 0 || index < m_failedAt)
+                m_failedAt = index;
+            break;
+        }
     }
     std::lock_guard lock(m_mutex);
-    m_finished = true;
     m_pageReady.notify_all();
 }
 
-bool PageReadAhead::roomFor(std::size_t incoming, std::size_t budget) const
+bool PageReadAhead::roomFor(std::size_t incoming, std::size_t budget, qsizetype index) const
 {
-    return m_pagesOut == 0 || (m_pagesOut < MaxPagesOut * budget / m_budget && m_memoryOut + incoming <= budget);
+    // The page the caller waits for always has room, or the run would wait for itself.
+    return index == m_nextOut || m_pagesOut == 0 ||
+           (m_pagesOut < MaxPagesOut * budget / m_budget && m_memoryOut + incoming <= budget);
 }
 
-void PageReadAhead::readPage(const QString &path)
+bool PageReadAhead::readPage(PageReader &reader, qsizetype index, std::uint64_t replacedBefore)
 {
     std::unique_ptr<ScannedPage> page;
     {
@@ -75,49 +92,65 @@ void PageReadAhead::readPage(const QString &path)
     }
     if (!page)
         page = std::make_unique<ScannedPage>();
-    page->PagePath = path;
+    page->replacedBefore = replacedBefore;
+    page->PagePath = m_paths.at(index);
     page->OnMainPage = false;
-    page->replacedBefore = m_replacedCount.load(std::memory_order_acquire);
-    page->error = m_reader.open(*page);
+    page->error = reader.open(*page);
     if (page->error == 0) {
         // Its bytes come on top of what is out already. When there is no room, wait until half the
         // budget is free again rather than wake for every page written.
         const auto incoming = static_cast<std::size_t>(page->size) + page->memoryUse();
         std::unique_lock lock(m_mutex);
-        if (!roomFor(incoming, m_budget)) {
-            m_threadWaiting = true;
-            m_room.wait(lock, [&] { return m_stop || roomFor(incoming, m_budget / 2); });
-            m_threadWaiting = false;
+        if (!roomFor(incoming, m_budget, index)) {
+            if (m_callerWaiting && !m_ready.empty() && m_ready.front())
+                m_pageReady.notify_one();
+            ++m_threadsWaiting;
+            m_room.wait(lock, [&] { return m_stop || roomFor(incoming, m_budget / 2, index); });
+            --m_threadsWaiting;
         }
         if (m_stop)
-            return;
+            return false;
         lock.unlock();
-        page->error = m_reader.scan(*page);
+        page->error = reader.scan(*page);
     }
-    page->siteRowsBefore = m_siteWords.size();
-    if (page->error == 0)
-        m_siteWords.insertAll(page->PageWords);
     page->memory = page->memoryUse();
     std::lock_guard lock(m_mutex);
     ++m_pagesOut;
     m_memoryOut += page->memory;
-    m_ready.push_back(std::move(page));
-    if (m_callerWaiting)
-        m_pageReady.notify_one();
+    const auto at = static_cast<std::size_t>(index - m_nextOut);
+    if (m_ready.size() <= at)
+        m_ready.resize(at + 1);
+    m_ready[at] = std::move(page);
+    if (m_callerWaiting && m_ready.front()) {
+        // Wake the caller once a few pages stand ready in order, or the last one.
+        std::size_t inOrder = 0;
+        while (inOrder < m_ready.size() && inOrder < WakeAfterPages && m_ready[inOrder])
+            ++inOrder;
+        if (inOrder >= WakeAfterPages || m_nextOut + qsizetype(inOrder) >= m_paths.size())
+            m_pageReady.notify_one();
+    }
+    return true;
 }
 
 std::unique_ptr<ScannedPage> PageReadAhead::next()
 {
     std::unique_lock lock(m_mutex);
-    if (m_ready.empty() && !m_finished) {
+    const auto ready = [this] { return !m_ready.empty() && m_ready.front(); };
+    // No thread reads the page: the reading stopped before it, or there is no such page.
+    const auto givenUp = [this] { return (m_failedAt >= 0 && m_nextOut >= m_failedAt) || m_nextOut >= m_paths.size(); };
+    if (!ready() && !givenUp()) {
         m_callerWaiting = true;
-        m_pageReady.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+        m_pageReady.wait(lock, [&] { return ready() || givenUp(); });
         m_callerWaiting = false;
     }
-    if (m_ready.empty())
+    if (!ready())
         return nullptr;
     auto page = std::move(m_ready.front());
     m_ready.pop_front();
+    ++m_nextOut;
+    // The page the caller needs next may be waiting for room.
+    if (m_threadsWaiting > 0)
+        m_room.notify_all();
     return page;
 }
 
@@ -133,8 +166,8 @@ void PageReadAhead::done(std::unique_ptr<ScannedPage> page)
         m_memoryFree += kept;
         m_free.push_back(std::move(page));
     }
-    if (m_threadWaiting && (m_pagesOut == 0 || m_memoryOut <= m_budget / 2))
-        m_room.notify_one();
+    if (m_threadsWaiting > 0 && (m_pagesOut == 0 || m_memoryOut <= m_budget / 2))
+        m_room.notify_all();
 }
 
 void PageReadAhead::pageReplaced(const ScannedPage &page)
@@ -146,8 +179,8 @@ void PageReadAhead::pageReplaced(const ScannedPage &page)
 
 bool PageReadAhead::replacedSince(const ScannedPage &page)
 {
-    // Pages are opened in order: a replacement from before this page was opened matters to no later
-    // page either.
+    // Pages take their number in order: a replacement from before this page was opened matters to no
+    // later page either.
     while (!m_replaced.empty() && m_replaced.front().first < page.replacedBefore)
         m_replaced.pop_front();
     for (const auto &replaced : m_replaced)

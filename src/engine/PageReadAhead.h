@@ -2,7 +2,6 @@
 
 #include "engine/PageReader.h"
 #include "engine/ScannedPage.h"
-#include "engine/WordTable.h"
 
 #include <QStringList>
 
@@ -20,28 +19,28 @@
 
 namespace tagsmith {
 
-// Reads and scans the pages of the folder on a thread of its own, in page order, while the run writes
-// the pages before them: the processor works on the next pages while the disk takes the new ones.
-// The thread also adds each page's words to the site words, in page order. The reading changes
-// nothing on disk; everything that does (and every message) stays with the caller, page by page in
-// order.
+// Reads and scans the pages of the folder ahead of the run, on threads of their own (one for each
+// reader given), while the run writes the pages before them: the processors work on the next pages
+// while the disk takes the new ones. Pages are handed out in page order, whichever thread read them.
+// The reading changes nothing on disk; everything that does (and every message) stays with the
+// caller, page by page in order.
 //
 // Memory stays bounded: pages are read ahead only while those read and not yet handed back stay
-// within a budget of bytes (a single page of any size is always allowed); pages handed back keep
-// their buffers for the next ones within the same budget.
+// within a budget of bytes (the page the caller needs next is always allowed, whatever its size);
+// pages handed back keep their buffers for the next ones within the same budget.
 class PageReadAhead
 {
 public:
-    // reader is used only by the thread from now on; paths are the pages in run order.
-    PageReadAhead(PageReader &reader, QStringList paths, std::size_t budget);
+    // Each reader is used by a thread of its own from now on; paths are the pages in run order.
+    PageReadAhead(const std::vector<PageReader *> &readers, QStringList paths, std::size_t budget);
     // stop().
     ~PageReadAhead();
 
     PageReadAhead(const PageReadAhead &) = delete;
     PageReadAhead &operator=(const PageReadAhead &) = delete;
 
-    // The next page in order as the thread read it, once it is there; null when the thread could not
-    // go on (out of memory), and the caller reads the pages from there on itself.
+    // The next page in order, once it is read; null when the threads could not go on (out of memory),
+    // and the caller reads the pages from there on itself.
     std::unique_ptr<ScannedPage> next();
     // The caller is done with a page.
     void done(std::unique_ptr<ScannedPage> page);
@@ -52,40 +51,39 @@ public:
     // or it was a link to this one). The page must then be read again, as it is now.
     bool replacedSince(const ScannedPage &page);
 
-    // Stops reading and waits for the thread.
+    // Stops reading and waits for the threads.
     void stop();
-    // After stop(): the site words of every page read, in page order. The pages handed out (from
-    // next()) each know how many rows there were before their words.
-    WordTable takeSiteWords();
 
 private:
-    void readPages();
-    void readPage(const QString &path);
-    bool roomFor(std::size_t incoming, std::size_t budget) const;
+    void readPages(PageReader &reader);
+    // Reads page number index; false when the run stops.
+    bool readPage(PageReader &reader, qsizetype index, std::uint64_t replacedBefore);
+    bool roomFor(std::size_t incoming, std::size_t budget, qsizetype index) const;
 
-    PageReader &m_reader;
     const QStringList m_paths;
     const std::size_t m_budget;
-    WordTable m_siteWords; // the thread's until stop()
 
     std::mutex m_mutex;
     std::condition_variable m_pageReady; // the caller waits here for a page
-    std::condition_variable m_room;      // the thread waits here for memory
+    std::condition_variable m_room;      // the threads wait here for memory
+    // The pages from number m_nextOut on, in order; null where a page is still being read.
     std::deque<std::unique_ptr<ScannedPage>> m_ready;
+    qsizetype m_nextOut = 0;   // the page the caller gets next
+    qsizetype m_nextRead = 0;  // the page the next free thread reads
+    qsizetype m_failedAt = -1; // the first page a thread could not read (out of memory)
     std::vector<std::unique_ptr<ScannedPage>> m_free; // handed back, kept for their buffers
     std::size_t m_pagesOut = 0;                       // read and not handed back
     std::size_t m_memoryOut = 0;                      // their memory
     std::size_t m_memoryFree = 0;                     // the memory of m_free
     bool m_callerWaiting = false;
-    bool m_threadWaiting = false;
+    std::size_t m_threadsWaiting = 0;
     bool m_stop = false;
-    bool m_finished = false; // the thread reads no more pages
 
     std::atomic<std::uint64_t> m_replacedCount{0};
     // (number of the replacement, (device, inode)) of recent replacements; only the caller uses it.
     std::deque<std::pair<std::uint64_t, std::pair<dev_t, ino_t>>> m_replaced;
 
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };
 
 } // namespace tagsmith

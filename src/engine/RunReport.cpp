@@ -1,9 +1,9 @@
 #include "engine/RunReport.h"
 
+#include "engine/FileSystem.h"
 #include "engine/MetaRun.h"
 #include "text/StringTable.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 
 namespace tagsmith {
@@ -192,7 +192,7 @@ QByteArray runReportCsv(const RunReport &report, int langOffset)
                            read ? QByteArray::number(page.wordsFound) : QByteArray(),
                            page.hasBlock() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
                            page.BackupPath.isEmpty() ? QByteArray()
-                                                     : QDir(report.folder).relativeFilePath(page.BackupPath).toUtf8(),
+                                                     : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
                            read ? QByteArray::number(page.bytesBefore) : QByteArray(),
                            page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
                            page.keywords.toUtf8(), page.description.toUtf8()});

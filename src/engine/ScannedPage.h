@@ -50,10 +50,9 @@ struct ScannedPage
 
     int error = 0; // errno of the file operation that failed, 0 when none did
 
-    // Kept by PageReadAhead: the number of pages replaced when this one was opened, the rows its
-    // site words had before this page's words went in, and the memory the page holds.
+    // Kept by PageReadAhead: the number of pages replaced when this one was opened, and the memory
+    // the page holds.
     std::uint64_t replacedBefore = 0;
-    std::size_t siteRowsBefore = 0;
     std::size_t memory = 0;
 
     ScannedPage() = default;

@@ -155,7 +155,7 @@ public:
             if (const int err = fs::openForReading(first.target, fs::Links::Follow, &file); err != 0)
                 return err;
             ComparingSink compare(file.fd());
-            const int err = expandCopy(copyPath(first), first.beforeSize, compare);
+            const int err = expandCopy(copyPath(first), first.copyOffset, first.beforeSize, compare);
             if (err == 0 && compare.same()) {
                 *action = UndoAction::AsBefore;
                 return 0;
@@ -178,7 +178,7 @@ public:
                     err != 0)
                     return err;
                 m_failedPath = copyPath(first);
-                if (const int err = expandCopy(m_failedPath, first.beforeSize, replacement.sink()); err != 0)
+                if (const int err = expandCopy(m_failedPath, first.copyOffset, first.beforeSize, replacement.sink()); err != 0)
                     return err;
                 m_failedPath = first.target;
                 if (const int err = replacement.close(); err != 0)
@@ -227,7 +227,13 @@ private:
         if (record.copyKind == CopyKind::None)
             return false;
         FileIdentity id;
-        return identity(copyPath(record), &id) == 0 && id == record.copyIdentity;
+        if (identity(copyPath(record), &id) != 0)
+            return false;
+        // A pack of copies only grew after this copy went in.
+        if (record.copyOffset >= 0)
+            return id.device == record.copyIdentity.device && id.inode == record.copyIdentity.inode &&
+                   id.size >= record.copyIdentity.size;
+        return id == record.copyIdentity;
     }
 
     // The backups the run made go when they are still as the run made them; an empty file that a

@@ -7,13 +7,16 @@
 #include "engine/Sha256.h"
 
 #include <QDataStream>
-#include <QDir>
+#include <QIODevice>
 #include <QRandomGenerator>
 #include <QtEndian>
 
+#include <lz4frame.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 
 namespace tagsmith {
 namespace {
@@ -29,6 +32,7 @@ constexpr qsizetype MagicSize = sizeof Magic - 1;
 constexpr char HeaderType = 'H';
 constexpr char PageType = 'P';
 constexpr char EndType = 'E';
+constexpr char PackName[] = "copies.lz4";
 
 QDataStream &operator<<(QDataStream &out, const FileIdentity &id)
 {
@@ -81,7 +85,7 @@ void writeRecord(QDataStream &out, const UndoRecord &r)
 {
     out << r.page << r.target << r.mainPage << r.created << quint32(r.mode) << quint32(r.owner) << quint32(r.group)
         << r.before << qint64(r.beforeSize) << quint8(r.copyKind) << r.copy << r.copyIdentity << r.backup
-        << r.backupIdentity << r.backupTakenOver << r.afterHash << qint64(r.afterSize);
+        << r.backupIdentity << r.backupTakenOver << r.afterHash << qint64(r.afterSize) << qint64(r.copyOffset);
 }
 
 bool readRecord(QDataStream &in, UndoRecord &r)
@@ -91,6 +95,11 @@ bool readRecord(QDataStream &in, UndoRecord &r)
     quint8 kind = 0;
     in >> r.page >> r.target >> r.mainPage >> r.created >> mode >> owner >> group >> r.before >> beforeSize >> kind >>
         r.copy >> r.copyIdentity >> r.backup >> r.backupIdentity >> r.backupTakenOver >> r.afterHash >> afterSize;
+    // Records of earlier versions end here: their compressed copies are files of their own.
+    qint64 copyOffset = -1;
+    if (!in.atEnd())
+        in >> copyOffset;
+    r.copyOffset = copyOffset;
     r.mode = mode;
     r.owner = owner;
     r.group = group;
@@ -101,82 +110,185 @@ bool readRecord(QDataStream &in, UndoRecord &r)
            r.afterHash.size() == 32;
 }
 
-// A zlib stream of the bytes into a new file.
-class Compressor
+} // namespace
+
+// Compresses copies of pages into LZ4 frames: several times faster than zlib's fastest level, and a
+// run waits for it with every page when the undo data lies on another file system than the site.
+// One context serves the whole run.
+class UndoRecorder::Compressor
 {
 public:
-    explicit Compressor(int fd) : m_fd(fd)
-    {
-        m_ok = deflateInit(&m_stream, 1) == Z_OK; // the fastest level: a run waits for it
-    }
-    ~Compressor() { deflateEnd(&m_stream); }
+    Compressor() { m_ok = !LZ4F_isError(LZ4F_createCompressionContext(&m_context, LZ4F_VERSION)); }
+    ~Compressor() { LZ4F_freeCompressionContext(m_context); }
 
-    int add(std::string_view bytes, bool last)
+    // Starts a frame in fd, at its current position.
+    int begin(int fd)
+    {
+        if (!m_ok)
+            return ENOMEM;
+        m_fd = fd;
+        m_written = 0;
+        // Independent blocks, each written out at once: the context then needs no buffer of its own,
+        // which it would clear for every page.
+        LZ4F_preferences_t preferences{};
+        preferences.frameInfo.blockMode = LZ4F_blockIndependent;
+        preferences.frameInfo.contentChecksumFlag = LZ4F_contentChecksumEnabled;
+        preferences.autoFlush = 1;
+        char *out = room(LZ4F_HEADER_SIZE_MAX);
+        const std::size_t n = LZ4F_compressBegin(m_context, out, m_out.size(), &preferences);
+        return LZ4F_isError(n) ? EIO : write(n);
+    }
+
+    int add(std::string_view bytes)
+    {
+        // In pieces of at most 1 MB, so the output buffer stays small for a page of any size.
+        constexpr std::size_t Piece = std::size_t(1) << 20;
+        for (std::size_t at = 0; at < bytes.size(); at += Piece) {
+            const std::size_t length = std::min(Piece, bytes.size() - at);
+            char *out = room(LZ4F_compressBound(length, nullptr));
+            const std::size_t n =
+                LZ4F_compressUpdate(m_context, out, m_out.size(), bytes.data() + at, length, nullptr);
+            if (LZ4F_isError(n))
+                return EIO;
+            if (const int err = write(n); err != 0)
+                return err;
+        }
+        return 0;
+    }
+
+    int end()
+    {
+        char *out = room(LZ4F_compressBound(0, nullptr));
+        const std::size_t n = LZ4F_compressEnd(m_context, out, m_out.size(), nullptr);
+        return LZ4F_isError(n) ? EIO : write(n);
+    }
+
+    // Bytes written since begin().
+    std::int64_t written() const { return m_written; }
+
+private:
+    int write(std::size_t n)
+    {
+        m_written += static_cast<std::int64_t>(n);
+        return fs::writeAll(m_fd, std::string_view(m_out.data(), n));
+    }
+
+    // The output buffer with at least size bytes; it only grows.
+    char *room(std::size_t size)
+    {
+        if (m_out.size() < size)
+            m_out.resize(size);
+        return m_out.data();
+    }
+
+    LZ4F_cctx *m_context = nullptr;
+    bool m_ok = false;
+    int m_fd = -1;
+    std::int64_t m_written = 0;
+    std::vector<char> m_out;
+};
+
+namespace {
+
+// Expands a copy's stream as its file is read, block by block.
+class Expander
+{
+public:
+    virtual ~Expander() = default;
+    // Takes the next bytes of the file; *done once the stream has ended.
+    virtual int feed(std::string_view bytes, ByteSink &sink, std::int64_t *produced, bool *done) = 0;
+};
+
+// Copies kept by earlier versions: a zlib stream.
+class ZlibExpander final : public Expander
+{
+public:
+    ZlibExpander() { m_ok = inflateInit(&m_stream) == Z_OK; }
+    ~ZlibExpander() override { inflateEnd(&m_stream); }
+
+    int feed(std::string_view bytes, ByteSink &sink, std::int64_t *produced, bool *done) override
     {
         if (!m_ok)
             return ENOMEM;
         m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data()));
         m_stream.avail_in = uInt(bytes.size());
-        int rc;
-        do {
-            char out[65536];
-            m_stream.next_out = reinterpret_cast<Bytef *>(out);
-            m_stream.avail_out = sizeof out;
-            rc = deflate(&m_stream, last ? Z_FINISH : Z_NO_FLUSH);
-            if (rc == Z_STREAM_ERROR)
-                return EIO;
-            if (const int err = fs::writeAll(m_fd, std::string_view(out, sizeof out - m_stream.avail_out)); err != 0)
-                return err;
-        } while (m_stream.avail_out == 0 || (last && rc != Z_STREAM_END));
+        while (m_stream.avail_in > 0 && !*done) {
+            m_stream.next_out = reinterpret_cast<Bytef *>(m_out.data());
+            m_stream.avail_out = uInt(m_out.size());
+            const int rc = inflate(&m_stream, Z_NO_FLUSH);
+            if (rc != Z_OK && rc != Z_STREAM_END)
+                return EBADMSG;
+            const std::size_t n = m_out.size() - m_stream.avail_out;
+            *produced += static_cast<std::int64_t>(n);
+            sink.write(std::string_view(m_out.data(), n));
+            *done = rc == Z_STREAM_END;
+        }
         return 0;
     }
 
 private:
-    int m_fd;
     z_stream m_stream{};
     bool m_ok = false;
+    std::vector<char> m_out = std::vector<char>(65536);
+};
+
+class Lz4Expander final : public Expander
+{
+public:
+    Lz4Expander() { m_ok = !LZ4F_isError(LZ4F_createDecompressionContext(&m_context, LZ4F_VERSION)); }
+    ~Lz4Expander() override { LZ4F_freeDecompressionContext(m_context); }
+
+    int feed(std::string_view bytes, ByteSink &sink, std::int64_t *produced, bool *done) override
+    {
+        if (!m_ok)
+            return ENOMEM;
+        while (!bytes.empty() && !*done) {
+            std::size_t in = bytes.size();
+            std::size_t out = m_out.size();
+            const std::size_t hint = LZ4F_decompress(m_context, m_out.data(), &out, bytes.data(), &in, nullptr);
+            if (LZ4F_isError(hint))
+                return EBADMSG;
+            bytes.remove_prefix(in);
+            *produced += static_cast<std::int64_t>(out);
+            sink.write(std::string_view(m_out.data(), out));
+            *done = hint == 0;
+        }
+        return 0;
+    }
+
+private:
+    LZ4F_dctx *m_context = nullptr;
+    bool m_ok = false;
+    std::vector<char> m_out = std::vector<char>(65536);
 };
 
 } // namespace
 
-int expandCopy(const std::string &path, std::int64_t expectedSize, ByteSink &sink)
+int expandCopy(const std::string &path, std::int64_t offset, std::int64_t expectedSize, ByteSink &sink)
 {
     fs::File file;
     if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
         return err;
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
-        return ENOMEM;
-    std::int64_t offset = 0;
-    std::vector<char> in(65536), out(65536);
+    std::unique_ptr<Expander> expander;
+    if (path.ends_with(".z"))
+        expander = std::make_unique<ZlibExpander>();
+    else
+        expander = std::make_unique<Lz4Expander>();
+    std::vector<char> in(65536);
+    offset = std::max<std::int64_t>(offset, 0);
     std::int64_t total = 0;
-    int rc = Z_OK;
+    bool done = false;
     int err = 0;
-    while (rc != Z_STREAM_END && err == 0) {
+    while (!done && err == 0) {
         std::size_t n = 0;
         if ((err = fs::readAt(file.fd(), in.data(), offset, in.size(), &n)) != 0)
             break;
         offset += static_cast<std::int64_t>(n);
-        if (n == 0) {
+        if (n == 0)
             err = EBADMSG; // the file ends before the stream does
-            break;
-        }
-        stream.next_in = reinterpret_cast<Bytef *>(in.data());
-        stream.avail_in = uInt(n);
-        while (stream.avail_in > 0 && rc != Z_STREAM_END) {
-            stream.next_out = reinterpret_cast<Bytef *>(out.data());
-            stream.avail_out = uInt(out.size());
-            rc = inflate(&stream, Z_NO_FLUSH);
-            if (rc != Z_OK && rc != Z_STREAM_END) {
-                err = EBADMSG;
-                break;
-            }
-            const std::size_t produced = out.size() - stream.avail_out;
-            total += static_cast<std::int64_t>(produced);
-            sink.write(std::string_view(out.data(), produced));
-        }
+        else
+            err = expander->feed(std::string_view(in.data(), n), sink, &total, &done);
     }
-    inflateEnd(&stream);
     if (err == 0 && total != expectedSize)
         err = EBADMSG;
     return err;
@@ -186,7 +298,7 @@ UndoStore::UndoStore(QString dataFolder) : m_dataFolder(std::move(dataFolder)) {
 
 std::string UndoStore::storeFolder() const
 {
-    return fs::native(QDir::cleanPath(m_dataFolder + QStringLiteral("/Tagsmith.undo")));
+    return fs::native(fs::cleanPath(m_dataFolder + QStringLiteral("/Tagsmith.undo")));
 }
 
 QString UndoStore::canonicalFolder(const QString &folder)
@@ -368,7 +480,10 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
     m_failedPath = copy;
     // A second name for the old file costs nothing: the run puts a new file under the page's name,
     // so the old one stays as it is. Where no link can be made (another file system), a copy.
-    if (fs::link(page.target, copy) == 0) {
+    const int linkErr = m_noLinks.contains(page.device) ? EXDEV : fs::link(page.target, copy);
+    if (linkErr == EXDEV)
+        m_noLinks.insert(page.device); // no need to try again for every page
+    if (linkErr == 0) {
         FileIdentity id;
         if (identity(copy, &id) == 0 && id.inode == page.inode && id.device == page.device) {
             record.copyKind = CopyKind::Link;
@@ -378,37 +493,48 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
         }
         fs::remove(copy);
     }
-    const std::string compressed = copy + ".z";
-    m_failedPath = compressed;
-    fs::File file;
-    if (const int err = fs::createNew(compressed, 0600, &file); err != 0)
-        return err;
-    int err = 0;
-    {
-        Compressor compressor(file.fd());
-        if (page.whole) {
-            err = compressor.add(std::string_view(page.bytes.data(), std::size_t(page.size)), true);
-        } else {
-            std::vector<char> buffer;
-            int readErr =
-                PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
-                    err = compressor.add(bytes, false);
-                    return err == 0;
-                });
-            if (err == 0)
-                err = readErr;
-            if (err == 0)
-                err = compressor.add({}, true);
+    const std::string pack = m_runFolder + '/' + PackName;
+    m_failedPath = pack;
+    if (!m_pack.isOpen()) {
+        if (const int err = fs::createNew(pack, 0600, &m_pack); err != 0)
+            return err;
+        if (const int err = identity(m_pack.fd(), &m_packIdentity); err != 0) {
+            m_pack.close();
+            return err;
         }
     }
+    if (!m_compressor)
+        m_compressor = std::make_unique<Compressor>();
+    const std::int64_t offset = m_packSize;
+    int err = m_compressor->begin(m_pack.fd());
+    if (err == 0 && page.whole) {
+        err = m_compressor->add(std::string_view(page.bytes.data(), std::size_t(page.size)));
+    } else if (err == 0) {
+        std::vector<char> buffer;
+        const int readErr =
+            PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
+                err = m_compressor->add(bytes);
+                return err == 0;
+            });
+        if (err == 0)
+            err = readErr;
+    }
     if (err == 0)
-        err = identity(file.fd(), &record.copyIdentity);
-    if (const int closeErr = file.close(); err == 0)
-        err = closeErr;
-    if (err != 0)
+        err = m_compressor->end();
+    m_packSize += m_compressor->written();
+    if (err != 0) {
+        // The next copy starts where this one's bytes end, however many of them were written.
+        fs::Status st;
+        if (fs::status(m_pack.fd(), &st) == 0)
+            m_packSize = st.size;
         return err;
+    }
     record.copyKind = CopyKind::Compressed;
-    record.copy = name + ".z";
+    record.copy = PackName;
+    record.copyOffset = offset;
+    record.copyIdentity = m_packIdentity;
+    record.copyIdentity.size = m_packSize;
+    record.copyIdentity.mtimeNs = 0;
     return 0;
 }
 
@@ -466,7 +592,17 @@ int UndoRecorder::finish()
 {
     if (!m_journalFile.isOpen())
         return 0;
-    int err = append(encode(EndType, [](QDataStream &) {}));
+    // The copies are on the disk before the journal that says where they are.
+    int err = 0;
+    if (m_pack.isOpen()) {
+        m_failedPath = m_runFolder + '/' + PackName;
+        err = fs::sync(m_pack.fd());
+        if (const int closeErr = m_pack.close(); err == 0)
+            err = closeErr;
+        if (err != 0)
+            return err;
+    }
+    err = append(encode(EndType, [](QDataStream &) {}));
     if (err == 0)
         err = fs::sync(m_journalFile.fd());
     if (const int closeErr = m_journalFile.close(); err == 0)

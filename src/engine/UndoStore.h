@@ -6,7 +6,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -22,7 +25,7 @@ enum class CopyKind : std::uint8_t {
     None = 0,       // nothing: the page did not exist, or it was written already in this run
     Backup = 1,     // the backup the run made beside the page
     Link = 2,       // a second name of the old file in the run's undo folder
-    Compressed = 3, // a zlib-compressed copy in the run's undo folder
+    Compressed = 3, // a compressed copy in the run's undo folder (LZ4 frame; zlib when its name ends in .z)
 };
 
 // What a run did to one page. Written to the journal before the page's new content takes its name,
@@ -40,7 +43,8 @@ struct UndoRecord
     std::int64_t beforeSize = 0;
     CopyKind copyKind = CopyKind::None;
     std::string copy;             // the backup's path, or the name in the run's undo folder
-    FileIdentity copyIdentity;    // the copy as it was made
+    FileIdentity copyIdentity;    // the copy as it was made; of a packed copy, the pack up to its end
+    std::int64_t copyOffset = -1; // a compressed copy packed with others: where it starts in the pack
     std::string backup;           // the backup the run made or the empty file it took over (empty: none)
     FileIdentity backupIdentity;  // the backup as made; none when the run made none
     bool backupTakenOver = false; // an empty file stood under the backup name
@@ -121,6 +125,8 @@ public:
     const std::string &failedPath() const { return m_failedPath; }
 
 private:
+    class Compressor;
+
     int keepCopy(const ScannedPage &page, UndoRecord &record);
     int append(const QByteArray &payload);
 
@@ -134,10 +140,17 @@ private:
     std::uint64_t m_count = 0;
     std::unordered_set<std::string> m_written; // targets written in this run
     std::string m_failedPath;
+    std::unique_ptr<Compressor> m_compressor; // made for the first copy that cannot be a link
+    // The compressed copies of the run, one after the other in one file: a file for each would cost
+    // a file made now and a file removed by the next run, for every page.
+    fs::File m_pack;
+    FileIdentity m_packIdentity;
+    std::int64_t m_packSize = 0;
+    std::unordered_set<dev_t> m_noLinks;      // devices whose files cannot be linked into the undo folder
 };
 
-// Writes the bytes of a compressed copy to sink. EBADMSG: the copy is damaged or does not hold
-// expectedSize bytes.
-int expandCopy(const std::string &path, std::int64_t expectedSize, ByteSink &sink);
+// Writes the bytes of a compressed copy to sink: an LZ4 frame from offset on, or a zlib stream when
+// the name ends in ".z". EBADMSG: the copy is damaged or does not hold expectedSize bytes.
+int expandCopy(const std::string &path, std::int64_t offset, std::int64_t expectedSize, ByteSink &sink);
 
 } // namespace tagsmith

@@ -1,6 +1,7 @@
 #include "gui/FrmTsMain.h"
 
 #include "engine/FileError.h"
+#include "engine/FileSystem.h"
 #include "engine/Run.h"
 #include "engine/Undo.h"
 #include "gui/FrmTsDir.h"
@@ -19,7 +20,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -131,7 +131,7 @@ public:
     {
         // The main page among the folder's pages: its change as the main page is the whole change of
         // the run, from the page as it is.
-        if (!page.OnMainPage && QFileInfo(page.PagePath) == QFileInfo(m_mainPage))
+        if (!page.OnMainPage && fs::sameFile(page.PagePath, m_mainPage))
             m_mainBefore = std::string(before);
         if (page.OnMainPage && m_mainBefore)
             before = *m_mainBefore;

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -344,7 +343,6 @@ void RunReportWindow::fillTable()
     headings << text(KeywordsColumn) << text(DescriptionColumn);
     m_model->clear();
     m_model->setHorizontalHeaderLabels(headings);
-    const QDir folder(m_report.folder);
     const QString mainMark = text(MainPage);
     for (std::size_t i = 0; i < m_report.pages.size(); ++i) {
         const PageReport &page = m_report.pages[i];
@@ -373,7 +371,7 @@ void RunReportWindow::fillTable()
         else if (page.isWarning())
             outcome->setForeground(QColor(0x9a, 0x5b, 0x00));
         auto *backup =
-            new QStandardItem(page.BackupPath.isEmpty() ? QString() : folder.relativeFilePath(page.BackupPath));
+            new QStandardItem(page.BackupPath.isEmpty() ? QString() : fs::relativePath(m_report.folder, page.BackupPath));
         m_model->appendRow({name, encoding, outcome, numberItem(page.wordsFound, read),
                             numberItem(page.keywordsWritten, page.hasBlock()), backup,
                             numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.hasBlock()),
@@ -415,7 +413,7 @@ void RunReportWindow::openPage(const QModelIndex &index)
 void RunReportWindow::saveCsv()
 {
     const QString path = QFileDialog::getSaveFileName(this, text(ids::report::SaveCsv).remove(QStringLiteral("…")),
-                                                      QDir(m_report.folder).filePath(QStringLiteral("report.csv")),
+                                                      fs::pathIn(m_report.folder, QStringLiteral("report.csv")),
                                                       QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;

@@ -72,13 +72,15 @@ void TestBatchCommand::wholeRun()
     // In Dutch: the messages follow --language.
     QTemporaryDir dir;
     const QString site = dir.filePath(QStringLiteral("site"));
-    makeSite(site, {{QStringLiteral("a.htm"), "<html><head><title>Rowing</title></head><body>Rowing boats</body></html>"},
-                    {QStringLiteral("b.html"), "<p>Canals</p>"},
-                    {QStringLiteral("index.htm"), "<head><meta name=keywords content=x></head><body>Welcome</body>"}});
-    const BatchOutput result = batchInProcess(
-        {QStringLiteral("--language"), QStringLiteral("nl"), site, QStringLiteral("--main"),
-         site + QStringLiteral("/index.htm"), QStringLiteral("--no-generator"), QStringLiteral("--no-revisit"),
-         QStringLiteral("--no-robots"), QStringLiteral("--min-length"), QStringLiteral("5"), QStringLiteral("--no-undo")});
+    makeSite(site,
+             {{QStringLiteral("a.htm"), "<html><head><title>Rowing</title></head><body>Rowing boats</body></html>"},
+              {QStringLiteral("b.html"), "<p>Canals</p>"},
+              {QStringLiteral("index.htm"), "<head><meta name=keywords content=x></head><body>Welcome</body>"}});
+    const BatchOutput result =
+        batchInProcess({QStringLiteral("--language"), QStringLiteral("nl"), site, QStringLiteral("--main"),
+                        site + QStringLiteral("/index.htm"), QStringLiteral("--no-generator"),
+                        QStringLiteral("--no-revisit"), QStringLiteral("--no-robots"), QStringLiteral("--min-length"),
+                        QStringLiteral("5"), QStringLiteral("--no-undo")});
     QCOMPARE(result.status, batchexit::Completed);
     QCOMPARE(result.err.section(QLatin1Char('\n'), 0, 0),
              site + QStringLiteral("/b.html: Tagsmith Foutmelding: Geen <Meta Name or </Head tag gevonden, plaatsing "

@@ -73,9 +73,8 @@ void TestBatchRun::diffAppliesWithPatch()
     makeSite(done, site);
 
     // The main page is named relative to where the command runs: run both from inside the copy.
-    const BatchOutput diff =
-        batchProgram(QStringList{QStringLiteral("."), QStringLiteral("--dry-run"), QStringLiteral("--diff")} + options,
-                     patched);
+    const BatchOutput diff = batchProgram(
+        QStringList{QStringLiteral("."), QStringLiteral("--dry-run"), QStringLiteral("--diff")} + options, patched);
     QCOMPARE(diff.status, 0);
     QCOMPARE(contents(patched), site);
     // Every hunk where it says, without fuzz.

@@ -22,7 +22,6 @@
 
 namespace tagsmith::testing {
 
-
 // Starts the program once per test program, in a fresh temporary program folder.
 inline bool startProgram(QTemporaryDir &programFolder)
 {
@@ -76,11 +75,6 @@ inline void closePopup()
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
-}
-
-template <class Control> Control *control(QWidget *screen, const char *name)
-{
-    return screen->findChild<Control *>(QString::fromLatin1(name));
 }
 
 inline void click(QAbstractButton *button)

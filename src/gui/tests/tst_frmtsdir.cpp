@@ -102,13 +102,13 @@ void TestFrmTsDir::okAnswers_data()
     QTest::addColumn<int>("target");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("clicked");
-    QTest::addColumn<bool>("folderFirst"); // the folder was chosen just before the chooser opened
+    QTest::addColumn<bool>("folderFirst");  // the folder was chosen just before the chooser opened
     QTest::addColumn<QString>("selection"); // the chooser's own text; %1 the sites folder
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("written"); // into the main screen's field
     for (const QStringList &row : test::readTable(QFINDTESTDATA("data/chooser-ok.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[1].toInt() << row[2] << row[3] << (row[4] == QLatin1String("1"))
-                                          << row[5] << row[6] << row.value(7);
+        QTest::newRow(qPrintable(row[0]))
+            << row[1].toInt() << row[2] << row[3] << (row[4] == QLatin1String("1")) << row[5] << row[6] << row.value(7);
 }
 
 void TestFrmTsDir::okAnswers()

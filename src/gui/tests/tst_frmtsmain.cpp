@@ -269,8 +269,10 @@ void TestFrmTsMain::runRefused_data()
     QTest::addColumn<QString>("folder"); // relative to the sites folder
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("folder without pages") << "nopages" << "Selected dir contains no htm / html files.";
-    QTest::newRow("folder that does not exist") << "missing" << "Selected drive or directory is invalid.";
+    QTest::newRow("folder without pages") << "nopages"
+                                          << "Selected dir contains no htm / html files.";
+    QTest::newRow("folder that does not exist") << "missing"
+                                                << "Selected drive or directory is invalid.";
 }
 
 void TestFrmTsMain::runRefused()
@@ -301,8 +303,10 @@ void TestFrmTsMain::runFromTypedPaths_data()
 {
     QTest::addColumn<QString>("folder"); // as typed: %1 the site, %2 the site from the root of the program's volume
     QTest::addColumn<QString>("mainPage");
-    QTest::newRow("a detour and a trailing separator") << "%1/../site/" << "";
-    QTest::newRow("from the root of the volume") << "%2" << "%2/index.htm";
+    QTest::newRow("a detour and a trailing separator") << "%1/../site/"
+                                                       << "";
+    QTest::newRow("from the root of the volume") << "%2"
+                                                 << "%2/index.htm";
 }
 
 void TestFrmTsMain::runFromTypedPaths()

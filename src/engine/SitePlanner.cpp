@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <new>
 #include <thread>
 
@@ -21,104 +20,6 @@ std::size_t threadCount()
     return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
 }
 
-// A page's distinct words in first-seen order (matched ignoring case, as the word index matches
-// them) and how often each stands on the page. A word mostly comes back in the same bytes, so those
-// are looked up first, without the case folding of the word index.
-class PageWordCounts
-{
-public:
-    PageWordCounts() : m_slots(64, Slot{0, 0, Empty, 0}) {}
-
-    void clear()
-    {
-        words.clear();
-        counts.clear();
-        m_text.clear();
-        std::fill(m_slots.begin(), m_slots.end(), Slot{0, 0, Empty, 0});
-        m_used = 0;
-    }
-
-    void add(std::string_view word)
-    {
-        const std::uint64_t hash = hashOf(word);
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-            Slot &slot = m_slots[i];
-            if (slot.length == Empty)
-                break;
-            if (slot.hash == hash && slot.length == word.size() &&
-                std::string_view(m_text).substr(slot.offset, slot.length) == word) {
-                ++counts[slot.row];
-                return;
-            }
-        }
-        const std::uint32_t row = words.add(word);
-        if (words.added())
-            counts.push_back(1);
-        else
-            ++counts[row];
-        if (m_text.size() + word.size() >= Empty)
-            return; // (a page of gigabytes) its later words go to the word index only
-        if (2 * (m_used + 1) > m_slots.size())
-            grow();
-        insert(Slot{hash, static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(word.size()), row});
-        m_text.append(word);
-    }
-
-    WordIndex words;
-    std::vector<std::uint32_t> counts; // of each word of words
-
-private:
-    static constexpr std::uint32_t Empty = UINT32_MAX;
-    struct Slot
-    {
-        std::uint64_t hash;
-        std::uint32_t offset; // of the bytes in m_text
-        std::uint32_t length; // Empty for an empty slot
-        std::uint32_t row;    // in words
-    };
-
-    static std::uint64_t hashOf(std::string_view bytes)
-    {
-        std::uint64_t h = bytes.size() * 0x9E3779B97F4A7C15ULL;
-        std::size_t i = 0;
-        for (; i + 8 <= bytes.size(); i += 8) {
-            std::uint64_t chunk = 0;
-            std::memcpy(&chunk, bytes.data() + i, 8);
-            h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
-            h ^= h >> 32;
-        }
-        std::uint64_t rest = 0;
-        std::memcpy(&rest, bytes.data() + i, bytes.size() - i);
-        h = (h ^ rest) * 0xC4CEB9FE1A85EC53ULL;
-        return h ^ (h >> 29);
-    }
-
-    void insert(const Slot &slot)
-    {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = slot.hash & mask;
-        while (m_slots[i].length != Empty)
-            i = (i + 1) & mask;
-        m_slots[i] = slot;
-        ++m_used;
-    }
-
-    void grow()
-    {
-        std::vector<Slot> old(m_slots.size() * 2, Slot{0, 0, Empty, 0});
-        old.swap(m_slots);
-        m_used = 0;
-        for (const Slot &slot : old)
-            if (slot.length != Empty)
-                insert(slot);
-    }
-
-    std::vector<Slot> m_slots; // a power of two long
-    std::string m_text;        // the bytes of each slot
-    std::size_t m_used = 0;
-};
-
 } // namespace
 
 // What a thread reads with.
@@ -127,7 +28,8 @@ struct SitePlanner::Worker
     PageReader reader;
     PageContent content;
     ScannedPage page;
-    PageWordCounts words; // of the page under way
+    WordIndex words; // of the page under way
+    std::vector<std::uint32_t> counts;
 
     explicit Worker(const SitePlanner &planner)
         : reader(planner.m_block, planner.m_names, planner.m_minimumLength, planner.m_limits)
@@ -144,10 +46,17 @@ SitePlanner::SitePlanner(const MetaBlock &block, const MetaNames &names, const M
 void SitePlanner::readPage(Worker &worker, const QString &path, bool OnMainPage, PageCounts &counts) const
 {
     ScannedPage &page = worker.page;
-    const auto addWord = [&worker](std::string_view word) { worker.words.add(word); };
+    const auto addWord = [&worker](std::string_view word) {
+        const std::uint32_t row = worker.words.add(word);
+        if (worker.words.added())
+            worker.counts.push_back(1);
+        else
+            ++worker.counts[row];
+    };
     int err = 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
         worker.words.clear();
+        worker.counts.clear();
         page.PagePath = path;
         page.OnMainPage = OnMainPage;
         err = worker.reader.open(page);
@@ -172,12 +81,12 @@ void SitePlanner::readPage(Worker &worker, const QString &path, bool OnMainPage,
     counts.description.clear();
     if (err != 0 || !counts.exists)
         return;
-    for (std::uint32_t row = 0; row < worker.words.words.size(); ++row) {
-        const std::string_view form = worker.words.words.form(row);
+    for (std::uint32_t row = 0; row < worker.words.size(); ++row) {
+        const std::string_view form = worker.words.form(row);
         counts.forms.append(form);
         counts.lengths.push_back(static_cast<std::uint32_t>(form.size()));
     }
-    counts.counts = worker.words.counts;
+    counts.counts = worker.counts;
     counts.description = worker.content.description();
 }
 

@@ -291,14 +291,14 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 
     // Beyond the options of a run: undo data and the undo of the folder's last run, on the row of the
     // progress labels, which show only during a run.
-    ChkUndo = controls::create<QCheckBox>(this, QStringLiteral("ChkUndo"), 240, 3540, 255, 255);
+    ChkUndo = controls::create<QCheckBox>(this, QStringLiteral("ChkUndo"), 240, 4200, 255, 255);
     ChkUndo->setChecked(true);
     controls::setToolTipId(ChkUndo, ids::KeepUndoTip);
-    LblUndo = controls::create<QLabel>(this, QStringLiteral("LblUndo"), 600, 3540, 2895, 255);
+    LblUndo = controls::create<QLabel>(this, QStringLiteral("LblUndo"), 600, 4200, 2895, 255);
     LblUndo->setTextFormat(Qt::PlainText);
     controls::setTag(LblUndo, ids::KeepUndo);
     LblUndo->setBuddy(ChkUndo);
-    CmdUndo = controls::create<QPushButton>(this, QStringLiteral("CmdUndo"), 3960 + ExtraWidth, 3495, 2175, 375);
+    CmdUndo = controls::create<QPushButton>(this, QStringLiteral("CmdUndo"), 3960 + ExtraWidth, 4140, 2175, 375);
     controls::setTag(CmdUndo, ids::UndoButton);
     controls::setToolTipId(CmdUndo, ids::UndoButtonTip);
     connect(CmdUndo, &QPushButton::clicked, this, &FrmTsMain::cmdUndoClick);

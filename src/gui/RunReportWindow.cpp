@@ -42,9 +42,10 @@ constexpr int RowRole = Qt::UserRole + 2;     // the page's row in the report
 // A very long line (a page written on one line) is shown up to here.
 constexpr qsizetype LineShown = 400;
 // The keywords and description columns start this wide (the whole text is in the cell's tooltip).
-constexpr int TextColumnWidth = 260;
-constexpr int KeywordsColumnIndex = 8;
-constexpr int DescriptionColumnIndex = 9;
+constexpr int TextColumnWidth = 220;
+// They stand after the outcome, where a window of the screen's width still shows them.
+constexpr int KeywordsColumnIndex = 3;
+constexpr int DescriptionColumnIndex = 4;
 // A cell and its tooltip show this much of a keywords line: every word of a large site is too much for
 // the screen (and for laying it out at every paint).
 constexpr qsizetype TextShown = 1000;
@@ -205,6 +206,7 @@ RunReportWindow::RunReportWindow(RunReport report, std::map<std::size_t, SideByS
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
+    m_table->setWordWrap(false); // a row a line: a long keywords line ends in "…"
     m_table->horizontalHeader()->setStretchLastSection(true);
     connect(m_table, &QTableView::doubleClicked, this, &RunReportWindow::openPage);
     connect(m_onlyProblems, &QCheckBox::toggled, this,
@@ -340,7 +342,8 @@ void RunReportWindow::fillTable()
     QStringList headings;
     for (int i = 0; i < 8; ++i)
         headings << text(FirstColumn + i);
-    headings << text(KeywordsColumn) << text(DescriptionColumn);
+    headings.insert(KeywordsColumnIndex, text(KeywordsColumn));
+    headings.insert(DescriptionColumnIndex, text(DescriptionColumn));
     m_model->clear();
     m_model->setHorizontalHeaderLabels(headings);
     const QString mainMark = text(MainPage);
@@ -372,10 +375,9 @@ void RunReportWindow::fillTable()
             outcome->setForeground(QColor(0x9a, 0x5b, 0x00));
         auto *backup =
             new QStandardItem(page.BackupPath.isEmpty() ? QString() : fs::relativePath(m_report.folder, page.BackupPath));
-        m_model->appendRow({name, encoding, outcome, numberItem(page.wordsFound, read),
-                            numberItem(page.keywordsWritten, page.hasBlock()), backup,
-                            numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.hasBlock()),
-                            textItem(page.keywords), textItem(page.description)});
+        m_model->appendRow({name, encoding, outcome, textItem(page.keywords), textItem(page.description),
+                            numberItem(page.wordsFound, read), numberItem(page.keywordsWritten, page.hasBlock()),
+                            backup, numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.hasBlock())});
     }
     m_table->resizeColumnsToContents();
     // The texts stay readable in their tooltips; the numbers beside them stay in sight.

@@ -33,6 +33,7 @@ private slots:
     void failureMidRun();
     void refusedToAnUnprivilegedUser_data();
     void refusedToAnUnprivilegedUser();
+    void refusedSyncIsReported();
 };
 
 void TestFileFaults::failedOperation_data()
@@ -192,6 +193,12 @@ void TestFileFaults::refusedToAnUnprivilegedUser()
     QVERIFY(child.waitForFinished(60000));
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
     QCOMPARE(treeState(folder), before);
+}
+
+// A sync the system itself refuses (a device has none) is reported like an injected one.
+void TestFileFaults::refusedSyncIsReported()
+{
+    QCOMPARE(fs::syncPath("/dev/null", false), EINVAL);
 }
 
 QTEST_GUILESS_MAIN(TestFileFaults)

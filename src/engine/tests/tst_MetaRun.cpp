@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace tagsmith;
 using namespace tagsmith::test;
@@ -19,6 +20,19 @@ namespace {
 
 const QByteArray OldPage = "<html><head><title>Sailing boats</title>\r\n<meta name=\"keywords\" content=\"x\">\r\n"
                            "</head><body>Harbour</body></html>";
+
+// Gives the reading ahead the time to read the pages after the first before that one is written.
+class PatientObserver : public RecordingObserver
+{
+public:
+    using RecordingObserver::RecordingObserver;
+    void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
+    {
+        if (index == 0)
+            QThread::msleep(30);
+        RecordingObserver::pageStarted(pagePath, index, count);
+    }
+};
 
 } // namespace
 
@@ -272,12 +286,12 @@ void TestMetaRun::runsAlike()
         limits.readingThreads = threads;
         const auto before = treeState(folder, true);
         options.dryRun = true;
-        RecordingObserver dry(true);
+        PatientObserver dry(true);
         const QByteArray predicted = runReportCsv(runMetaWithReport(options, dry, limits), EnglishOffset);
         QCOMPARE(treeState(folder, true), before);
 
         options.dryRun = false;
-        RecordingObserver wet(true);
+        PatientObserver wet(true);
         const RunReport done = runMetaWithReport(options, wet, limits);
         if (dryAlike) {
             QCOMPARE(predicted, runReportCsv(done, EnglishOffset));

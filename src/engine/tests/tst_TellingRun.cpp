@@ -61,23 +61,12 @@ private slots:
 
 void TestTellingRun::rerunChangesNothing_data()
 {
-    QTest::addColumn<QByteArray>("shape"); // a page with %1 where its text goes
+    QTest::addColumn<QByteArray>("shape");
     QTest::addColumn<bool>("pageDescriptions");
     QTest::addColumn<bool>("backup");
-
-    const QByteArray tags = "\r\n<title>T</title>\r\n<meta name=\"keywords\" content=\"old\">\r\n"
-                            "<meta name=\"description\" content=\"\">\r\n";
-    QTest::newRow("tags on lines of their own") << page(tags, "<p>%1</p>") << false << false;
-    QTest::newRow("own descriptions, with backups") << page(tags, "<p>%1</p>") << true << true;
-    QTest::newRow("line feeds and a blank line after the tags")
-        << page("\n<meta name=\"keywords\" content=\"x\">\n\n", "%1") << true << false;
-    QTest::newRow("indented tags with other tags between")
-        << page("\n  <meta name=\"robots\" content=\"x\">\n  <link rel=\"icon\" href=\"i.png\">\n"
-                "  <meta name=\"keywords\" content=\"y\">\n",
-                "%1")
-        << false << false;
-    QTest::newRow("no META NAME tag") << page("<title>T</title>", "<p>%1</p>") << true << false;
-    QTest::newRow("neither tag") << QByteArray("<p>%1</p>") << false << true;
+    for (const QStringList &row : readTable(QFINDTESTDATA("data/telling-reruns.txt")))
+        QTest::newRow(qPrintable(row[0]))
+            << unescape(row[1]) << (row[2] == QLatin1String("1")) << (row[3] == QLatin1String("1"));
 }
 
 void TestTellingRun::rerunChangesNothing()

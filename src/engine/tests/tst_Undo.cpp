@@ -46,10 +46,9 @@ struct Fixture
 
     RunOptions options(const QString &mainPage = QString(), bool backup = false) const
     {
-        RunOptions o;
-        o.folder = site;
+        RunOptions o = siteOptions(site);
+        o.description = true;
         o.mainPage = mainPage.isEmpty() ? QString() : site + QLatin1Char('/') + mainPage;
-        o.templates = goldenTemplates();
         o.backup = backup;
         o.dataFolder = data;
         return o;

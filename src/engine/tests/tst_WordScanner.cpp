@@ -93,27 +93,19 @@ void TestWordScanner::wordCharacters()
 
 void TestWordScanner::caseOfBytes_data()
 {
-    QTest::addColumn<int>("byte");
-    QTest::addColumn<int>("upper");
-    QTest::addColumn<int>("lower");
-    QTest::newRow("E acute") << 0xC9 << 0xC9 << 0xE9;
-    QTest::newRow("y diaeresis") << 0xFF << 0x9F << 0xFF;
-    QTest::newRow("s caron") << 0x9A << 0x8A << 0x9A;
-    QTest::newRow("oe") << 0x9C << 0x8C << 0x9C;
-    QTest::newRow("micro sign stays") << 0xB5 << 0xB5 << 0xB5;
-    QTest::newRow("sharp s stays") << 0xDF << 0xDF << 0xDF;
-    QTest::newRow("undefined byte") << 0x81 << 0x81 << 0x81;
+    QTest::addColumn<QList<qint64>>("bytes"); // the byte, its upper case, its lower case
+    for (const QStringList &row : tagsmith::test::readTable(QFINDTESTDATA("data/windows-1252-case.txt")))
+        QTest::newRow(qPrintable(row[0])) << tagsmith::test::numbers(row.mid(1).join(QLatin1Char(' ')));
 }
 
 void TestWordScanner::caseOfBytes()
 {
-    QFETCH(int, byte);
-    QFETCH(int, upper);
-    QFETCH(int, lower);
-    QCOMPARE(int(windows1252::toUpper(static_cast<unsigned char>(byte))), upper);
-    QCOMPARE(int(windows1252::toLower(static_cast<unsigned char>(byte))), lower);
+    QFETCH(QList<qint64>, bytes);
+    const auto byte = static_cast<unsigned char>(bytes[0]);
+    QCOMPARE(qint64(windows1252::toUpper(byte)), bytes[1]);
+    QCOMPARE(qint64(windows1252::toLower(byte)), bytes[2]);
     // Every byte has a character and back.
-    QCOMPARE(windows1252::fromUnicode(windows1252::toUnicode(static_cast<unsigned char>(byte))), byte);
+    QCOMPARE(windows1252::fromUnicode(windows1252::toUnicode(byte)), int(byte));
 }
 
 QTEST_APPLESS_MAIN(TestWordScanner)

@@ -123,7 +123,8 @@ void TestX11Screens::windowShowsItsContent()
         window = screens().main->CmbSel[0]->view()->window();
     }
     QVERIFY(settled(window));
-    QVERIFY2(shownShare(window) >= 0.9, "the screen does not show what the window paints");
+    // A loaded machine may take a while to show it; a window that stays black never passes.
+    QTRY_VERIFY2_WITH_TIMEOUT(shownShare(window) >= 0.9, "the screen does not show what the window paints", 10000);
 }
 
 void TestX11Screens::messageStaysAboveFrame()
@@ -131,8 +132,8 @@ void TestX11Screens::messageStaysAboveFrame()
     Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
     QVERIFY(settled(popup()));
     mouse(frame()->mapToGlobal(QPoint(10, 10)), "click 1"); // the bar, beside its buttons
-    QTest::qWait(500);
-    QVERIFY2(shownShare(popup()) >= 0.9, "the frame covers the message");
+    QTest::qWait(500); // the window manager raises what was clicked
+    QTRY_VERIFY2_WITH_TIMEOUT(shownShare(popup()) >= 0.9, "the frame covers the message", 10000);
 }
 
 QTEST_MAIN(TestX11Screens)

@@ -62,16 +62,6 @@ CharacterClass characterClass(char32_t c)
     return c < 0x800 ? CharacterClass(table.classes[c]) : classOf(c);
 }
 
-bool endsBeyondWindows1252(std::string_view word)
-{
-    if (word.empty() || static_cast<unsigned char>(word.back()) < 0x80)
-        return false;
-    std::size_t start = word.size() - 1;
-    while (start > 0 && (static_cast<unsigned char>(word[start]) & 0xC0) == 0x80)
-        --start;
-    return windows1252::fromUnicode(nextCharacter(word, &start)) < 0;
-}
-
 bool isSpace(char32_t c)
 {
     return characterClass(c) == Space;

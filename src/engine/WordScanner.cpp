@@ -38,16 +38,6 @@ std::uint8_t characterClass(char32_t c)
     return c < 0x800 ? twoByte.classes[c] : classOf(c);
 }
 
-// Whether the word ends in a character that Windows-1252 cannot write.
-bool endsBeyondWindows1252(std::string_view word)
-{
-    if (word.empty() || static_cast<unsigned char>(word.back()) < 0x80)
-        return false;
-    std::size_t start = word.size() - 1;
-    while (start > 0 && (static_cast<unsigned char>(word[start]) & 0xC0) == 0x80)
-        --start;
-    return windows1252::fromUnicode(nextCharacter(word, &start)) < 0;
-}
 
 } // namespace
 
@@ -78,6 +68,16 @@ bool isWordCharacter(char32_t c)
         return characters;
     }();
     return wordChars.find(upper) != std::u32string::npos;
+}
+
+bool endsBeyondWindows1252(std::string_view word)
+{
+    if (word.empty() || static_cast<unsigned char>(word.back()) < 0x80)
+        return false;
+    std::size_t start = word.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(word[start]) & 0xC0) == 0x80)
+        --start;
+    return windows1252::fromUnicode(nextCharacter(word, &start)) < 0;
 }
 
 bool isCombiningMark(char32_t c)

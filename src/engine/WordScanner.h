@@ -36,6 +36,8 @@ bool isWordCharacter(char32_t c);
 // character Windows-1252 cannot write, it is part of the word (the vowel signs of Devanagari or Thai,
 // the points of Hebrew), elsewhere it is neither word character nor separator.
 bool isCombiningMark(char32_t c);
+// Whether the UTF-8 word ends in a character that Windows-1252 cannot write.
+bool endsBeyondWindows1252(std::string_view word);
 
 // The word scan of one page: a run of word characters outside markup, ended by a separator or by
 // the start of a tag, is a word. Fed the page's bytes in blocks of any size, in order; each word

@@ -179,23 +179,6 @@ void WordTable::ClearWordTable()
     m_text.clear();
 }
 
-void WordTable::truncate(std::size_t rows)
-{
-    if (rows >= m_rows.size())
-        return;
-    m_text.resize(m_rows[rows]);
-    m_rows.resize(rows);
-    m_hashes.resize(rows);
-    std::fill(m_slots.begin(), m_slots.end(), Slot{0, Empty});
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = 0; i < rows; ++i) {
-        std::size_t slot = m_hashes[i] & mask;
-        while (m_slots[slot].offset != Empty)
-            slot = (slot + 1) & mask;
-        m_slots[slot] = {m_hashes[i], m_rows[i]};
-    }
-}
-
 std::size_t WordTable::memoryUse() const
 {
     return m_text.capacity() + (m_rows.capacity() + m_hashes.capacity()) * sizeof(std::size_t) +

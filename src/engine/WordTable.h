@@ -34,8 +34,6 @@ public:
 
     // Deletes every row.
     void ClearWordTable();
-    // Deletes every row from row number rows on: the table as it was when it had that many rows.
-    void truncate(std::size_t rows);
 
     std::size_t size() const { return m_rows.size(); }
     bool empty() const { return m_rows.empty(); }

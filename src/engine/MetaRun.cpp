@@ -335,7 +335,7 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &rep
         report.charset = QString::fromStdString(page.charset);
         report.encodingNote = page.encodingNote;
         report.bytesBefore = page.size;
-        report.wordsFound = static_cast<std::int64_t>(page.PageWords.size());
+        report.wordsFound = page.plannedWordsFound.value_or(static_cast<std::int64_t>(page.PageWords.size()));
         // PageWords holds the words of the page under work.
         std::swap(PageWords, page.PageWords);
         if (addToSiteWords)

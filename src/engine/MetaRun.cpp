@@ -262,6 +262,12 @@ void MetaRun::readPage(ScannedPage &page)
     m_reader.read(page);
     if (!m_options.dryRun || page.error != 0)
         return;
+    // A link to a file the run would have removed by now leads nowhere, as it then does in the run.
+    if (page.throughLink && m_dryRemoved.count(page.target) != 0) {
+        page.close();
+        page.error = ENOENT;
+        return;
+    }
     if (const std::string *bytes = dryWritten(page))
         m_reader.scanInstead(page, *bytes);
 }
@@ -476,6 +482,10 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         // An empty backup leaves its name free for the next backup of the page.
         if (m_options.backup && page.size > 0)
             m_dryBackups.insert(backup.BackupPath());
+        // Without backups the empty file taken over goes with the page's replacement.
+        if (!m_options.backup && backup.takenOver())
+            if (std::string removed = resolved(backup.BackupPath()); !removed.empty())
+                m_dryRemoved.insert(std::move(removed));
         return 0;
     }
     if (const int err = replacement->close(); err != 0)

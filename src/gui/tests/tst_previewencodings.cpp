@@ -6,6 +6,7 @@
 #include "gui/RunReportWindow.h"
 
 #include <QLineEdit>
+#include <QStringEncoder>
 #include <QTableView>
 #include <QTextEdit>
 
@@ -26,10 +27,7 @@ QString shown(const QString &body)
 
 QByteArray utf16le(const QString &text)
 {
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return bytes;
+    return QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom).encode(text);
 }
 
 // ř and ď are F8 and EF in ISO-8859-2; í and é are where Latin-1 has them.

@@ -56,10 +56,15 @@ struct ClassTable
     }
 };
 
-CharacterClass characterClass(char32_t c)
+const std::uint8_t *classTable()
 {
     static const ClassTable table;
-    return c < 0x800 ? CharacterClass(table.classes[c]) : classOf(c);
+    return table.classes.data();
+}
+
+CharacterClass characterClass(char32_t c)
+{
+    return c < 0x800 ? CharacterClass(classTable()[c]) : classOf(c);
 }
 
 bool isSpace(char32_t c)
@@ -146,6 +151,7 @@ constexpr std::size_t ParagraphWords = 8;
 struct PageContent::Parser
 {
     htmlParserCtxtPtr context = nullptr;
+    const std::uint8_t *classes = classTable();
     WordSink words;
     std::string word;
     bool inWord = false;
@@ -221,7 +227,7 @@ struct PageContent::Parser
         const auto *end = p + text.size();
         while (p != end) {
             if (*p < 0x80) {
-                switch (characterClass(*p)) {
+                switch (CharacterClass(classes[*p])) {
                 case WordCharacter: {
                     const auto *runEnd = skipAsciiWord(p, end);
                     word.append(reinterpret_cast<const char *>(p), static_cast<std::size_t>(runEnd - p));
@@ -514,6 +520,13 @@ void PageContent::convert(std::string_view bytes)
     const auto *end = p + bytes.size();
     while (p != end) {
         const auto *run = p;
+        // Eight bytes at a time while none is a control character or beyond ASCII.
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        for (std::uint64_t v; end - p >= 8; p += 8) {
+            std::memcpy(&v, p, 8);
+            if ((((v - 0x20 * ones) & ~v) | v) & (0x80 * ones))
+                break;
+        }
         while (p != end && *p >= 0x20 && *p < 0x80)
             ++p;
         if (p != run) {

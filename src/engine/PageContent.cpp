@@ -1,6 +1,7 @@
 #include "engine/PageContent.h"
 
 #include "engine/FileSystem.h"
+#include "engine/MinimumWordLength.h"
 #include "engine/TextCodec.h"
 #include "engine/Windows1252.h"
 #include "engine/WordScanner.h"
@@ -153,6 +154,7 @@ struct PageContent::Parser
     htmlParserCtxtPtr context = nullptr;
     const std::uint8_t *classes = classTable();
     WordSink words;
+    const MinimumWordLength *minimum = nullptr;
     std::string word;
     bool inWord = false;
     int skipped = 0; // script and style elements open
@@ -215,7 +217,7 @@ struct PageContent::Parser
 
     void endWord()
     {
-        if (inWord && words)
+        if (inWord && words && (!minimum || minimum->admits(word)))
             words(word);
         inWord = false;
         word.clear();
@@ -362,6 +364,7 @@ bool PageContent::start(PageEncoding encoding, WordSink words, bool description)
     if (!m_parser->context)
         return false;
     m_parser->start(std::move(words), description);
+    m_parser->minimum = m_minimum;
     return true;
 }
 

@@ -12,7 +12,7 @@ constexpr std::size_t InitialSlots = 256;
 
 } // namespace
 
-WordIndex::WordIndex() : m_slots(InitialSlots, Slot{0, None}) {}
+WordIndex::WordIndex() : m_slots(InitialSlots, Slot{None, 0}) {}
 
 std::size_t WordIndex::findSlot(std::string_view key, std::size_t hash) const
 {
@@ -21,7 +21,7 @@ std::size_t WordIndex::findSlot(std::string_view key, std::size_t hash) const
         const Slot &entry = m_slots[slot];
         if (entry.row == None)
             return slot;
-        if (entry.hash == hash) {
+        if (entry.tag == tagOf(hash)) {
             const Row &r = m_rows[entry.row];
             if (std::string_view(m_text.data() + r.offset, r.keyLength) == key)
                 return slot;
@@ -67,7 +67,7 @@ std::uint32_t WordIndex::add(std::string_view word, std::string_view key, std::s
         {m_text.size(), static_cast<std::uint32_t>(key.size()), static_cast<std::uint32_t>(word.size()), hash});
     m_text += key;
     m_text += word;
-    m_slots[slot] = {hash, row};
+    m_slots[slot] = {row, tagOf(hash)};
     if (m_rows.size() * 2 > m_slots.size())
         grow();
     return row;
@@ -75,12 +75,12 @@ std::uint32_t WordIndex::add(std::string_view word, std::string_view key, std::s
 
 void WordIndex::grow()
 {
-    std::vector<Slot> fresh(m_slots.size() * 2, Slot{0, None});
+    std::vector<Slot> fresh(m_slots.size() * 2, Slot{None, 0});
     const std::size_t mask = fresh.size() - 1;
     for (const Slot &entry : m_slots) {
         if (entry.row == None)
             continue;
-        std::size_t slot = entry.hash & mask;
+        std::size_t slot = m_rows[entry.row].hash & mask;
         while (fresh[slot].row != None)
             slot = (slot + 1) & mask;
         fresh[slot] = entry;
@@ -102,11 +102,18 @@ std::string_view WordIndex::key(std::uint32_t row) const
 
 void WordIndex::clear()
 {
-    // A page with very many words leaves no more slots behind than the next pages need.
-    if (m_slots.size() > std::max(InitialSlots, m_rows.size() * 16))
-        m_slots.assign(InitialSlots, Slot{0, None});
+    // A page with very many words leaves no more room behind than a usual page needs: pages' indexes
+    // are handed from thread to thread, and each would otherwise keep the room of the largest page it
+    // ever held.
+    constexpr std::size_t RowsKept = 2048;
+    if (m_rows.capacity() > RowsKept) {
+        m_rows = std::vector<Row>();
+        m_text = std::string();
+    }
+    if (m_slots.size() > 2 * RowsKept)
+        m_slots.assign(InitialSlots, Slot{None, 0});
     else
-        std::fill(m_slots.begin(), m_slots.end(), Slot{0, None});
+        std::fill(m_slots.begin(), m_slots.end(), Slot{None, 0});
     m_rows.clear();
     m_text.clear();
 }

@@ -49,9 +49,10 @@ private:
     };
     struct Slot
     {
-        std::size_t hash;
         std::uint32_t row; // None when empty
+        std::uint32_t tag; // the high half of the row's hash (the low bits chose the slot)
     };
+    static std::uint32_t tagOf(std::size_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
     std::size_t findSlot(std::string_view key, std::size_t hash) const;
     void grow();

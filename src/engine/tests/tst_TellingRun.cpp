@@ -152,9 +152,12 @@ void TestTellingRun::siteWords()
     writeFile(folder + QStringLiteral("/index.htm"), page({}, "<p>Sailing regatta wind boats the</p>"));
 
     WordsObserver observer;
-    QCOMPARE(runMeta(tellingOptions(folder, 3), observer), RunResult::Completed);
+    const RunReport report = runMetaWithReport(tellingOptions(folder, 3), observer);
+    QCOMPARE(report.result, RunResult::Completed);
     // The main page of the folder is written once, last, with the site's words; its own words count
-    // for the site (regatta is on two pages only through it, and so comes before harbour).
+    // for the site (regatta is on two pages only through it, and so comes before harbour), and are
+    // the words its report says it has.
+    QCOMPARE(report.pages.back().wordsFound, 5);
     QCOMPARE(observer.started.size(), 3);
     QVERIFY(observer.started.last().startsWith(folder + QStringLiteral("/index.htm 2/3")));
     QCOMPARE(observer.keywords.value(QStringLiteral("a.htm")), QStringLiteral("harbour, sailing, boats"));
@@ -239,6 +242,7 @@ void TestTellingRun::decodedPages_data()
     QTest::addColumn<QString>("description"); // in the report
     QTest::addColumn<QByteArray>("written");  // the keywords line in the page's bytes
     QTest::addColumn<QString>("encoding");
+    QTest::addColumn<qint64>("wordsFound"); // in the report: the page's distinct words, not the keywords
 
     const QString text = QStringLiteral("<html><head><meta charset=\"%1\"></head><body><nav>Menu</nav>"
                                         "<p>P\u0159\u00edstav &amp; lo\u010fky: p\u0159\u00edstav je u jezera "
@@ -249,22 +253,22 @@ void TestTellingRun::decodedPages_data()
                                                "lo\u010fky jsou nov\u00e9.");
     const QString line = QStringLiteral("<META NAME=\"keywords\" CONTENT=\"%1\">").arg(keywords);
     QTest::newRow("utf-16le") << utf16(text.arg(QStringLiteral("utf-16")), false) << keywords << description
-                              << utf16(line, false).mid(2) << QStringLiteral("UTF-16LE");
+                              << utf16(line, false).mid(2) << QStringLiteral("UTF-16LE") << qint64(9);
     QTest::newRow("utf-16be") << utf16(text.arg(QStringLiteral("utf-16")), true) << keywords << description
-                              << utf16(line, true).mid(2) << QStringLiteral("UTF-16BE");
+                              << utf16(line, true).mid(2) << QStringLiteral("UTF-16BE") << qint64(9);
     // ř í ď é in ISO-8859-2.
     const auto latin2 = [](QString s) {
         return s.replace(QChar(0x159), QChar(0xF8)).replace(QChar(0x10F), QChar(0xEF)).toLatin1();
     };
     QTest::newRow("iso-8859-2") << latin2(text.arg(QStringLiteral("iso-8859-2"))) << keywords << description
-                                << latin2(line) << QStringLiteral("ISO-8859-2");
+                                << latin2(line) << QStringLiteral("ISO-8859-2") << qint64(9);
     // Bytes that are no Shift_JIS: the page is read as Windows-1252 in both passes.
     QTest::newRow("not the charset it declares")
         << QByteArray("<html><head><meta charset=\"shift_jis\"></head><body><p>Caf\xE9 \x80 menu\xFF\xFF "
                       "harbour sails ropes masts decks keels</p></body></html>")
         << QStringLiteral("caf\u00e9, menu\u00ff\u00ff, harbour")
         << QStringLiteral("Caf\u00e9 \u20ac menu\u00ff\u00ff harbour sails ropes masts decks keels")
-        << QByteArray("CONTENT=\"caf\xE9, menu\xFF\xFF, harbour\"") << QStringLiteral("Windows-1252");
+        << QByteArray("CONTENT=\"caf\xE9, menu\xFF\xFF, harbour\"") << QStringLiteral("Windows-1252") << qint64(8);
 }
 
 // A page of UTF-16 or another charset gets its words and its description from its text, and gets them
@@ -276,6 +280,7 @@ void TestTellingRun::decodedPages()
     QFETCH(QString, description);
     QFETCH(QByteArray, written);
     QFETCH(QString, encoding);
+    QFETCH(qint64, wordsFound);
 
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("a.htm")), source);
@@ -288,6 +293,7 @@ void TestTellingRun::decodedPages()
     QCOMPARE(encodingName(report.pages.at(0)), encoding);
     QCOMPARE(report.pages.at(0).keywords, keywords);
     QCOMPARE(report.pages.at(0).description, description);
+    QCOMPARE(report.pages.at(0).wordsFound, wordsFound);
     const QByteArray page = readFile(dir.filePath(QStringLiteral("a.htm")));
     QVERIFY2(page.contains(written), page.toHex().constData());
 }

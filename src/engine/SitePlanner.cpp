@@ -75,8 +75,11 @@ void SitePlanner::readPage(Worker &worker, const QString &path, bool OnMainPage,
     }
     counts.error = err;
     counts.description.clear();
-    if (err != 0 || !counts.exists)
+    if (err != 0 || !counts.exists) {
+        counts.words.clear();
+        counts.counts.clear();
         return;
+    }
     // The page's words change hands; the worker goes on with what the slot held before.
     std::swap(counts.words, worker.words);
     std::swap(counts.counts, worker.counts);
@@ -160,7 +163,7 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
             }
             numbers[i] = takeCounts(counts, telling, descriptions);
             errors[i] = counts.error;
-            wordsFound[i] = static_cast<std::int64_t>(counts.lengths.size());
+            wordsFound[i] = static_cast<std::int64_t>(counts.words.size());
             if (counts.error == 0 && mainKnown && counts.device == mainDevice && counts.inode == mainInode)
                 *mainInFolder = static_cast<qsizetype>(i);
             {
@@ -179,7 +182,7 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
         PageCounts counts;
         readPage(own, m_options.mainPage, true, counts);
         mainError = counts.error;
-        mainWordsFound = static_cast<std::int64_t>(counts.lengths.size());
+        mainWordsFound = static_cast<std::int64_t>(counts.words.size());
         mainNumber = takeCounts(counts, telling, descriptions);
     }
 

@@ -6,6 +6,7 @@
 #include "gui/RunReportWindow.h"
 
 #include <QLineEdit>
+#include <QStringEncoder>
 #include <QTableView>
 #include <QTextEdit>
 
@@ -18,12 +19,15 @@ const QString Page = QStringLiteral("<html><head>\r\n%1\r\n<meta name=\"keywords
                                     "</head><body>%2</body></html>\r\n");
 const QString Harbour = QStringLiteral("P\u0159\u00edstav lo\u010fky");
 
+// The fourth line of Page as the preview shows it.
+QString shown(const QString &body)
+{
+    return QStringLiteral("</head><body>%1</body></html>").arg(body);
+}
+
 QByteArray utf16le(const QString &text)
 {
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return bytes;
+    return QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom).encode(text);
 }
 
 // ř and ď are F8 and EF in ISO-8859-2; í and é are where Latin-1 has them.
@@ -51,28 +55,35 @@ private:
 void TestPreviewEncodings::linesShownAsRead_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("body"); // the fourth line's text between the body tags
+    QTest::addColumn<QString>("line"); // the fourth line as shown
 
     QTest::newRow("UTF-16LE with a byte-order mark")
-        << utf16le(Page.arg(QStringLiteral("<title>UTF-16</title>"), Harbour)) << Harbour;
+        << utf16le(Page.arg(QStringLiteral("<title>UTF-16</title>"), Harbour)) << shown(Harbour);
     QTest::newRow("ISO-8859-2") << latin2(Page.arg(QStringLiteral("<meta charset=\"iso-8859-2\">"), Harbour))
-                                << Harbour;
-    QTest::newRow("UTF-8") << Page.arg(QStringLiteral("<meta charset=\"utf-8\">"), Harbour).toUtf8() << Harbour;
+                                << shown(Harbour);
+    QTest::newRow("UTF-8") << Page.arg(QStringLiteral("<meta charset=\"utf-8\">"), Harbour).toUtf8() << shown(Harbour);
     // U+0080 stands for the byte 80, the euro sign in Windows-1252.
     QTest::newRow("Windows-1252")
         << Page.arg(QStringLiteral("<title>1252</title>"), QStringLiteral("Caf\u00e9 \x80")).toLatin1()
-        << QStringLiteral("Caf\u00e9 \u20ac");
+        << shown(QStringLiteral("Caf\u00e9 \u20ac"));
     // Bytes that are no Shift_JIS: read, and shown, as Windows-1252.
     QTest::newRow("not the charset it declares")
         << Page.arg(QStringLiteral("<meta charset=\"shift_jis\">"), QStringLiteral("Caf\u00e9 menu\u00ff\u00ff"))
                .toLatin1()
-        << QStringLiteral("Caf\u00e9 menu\u00ff\u00ff");
+        << shown(QStringLiteral("Caf\u00e9 menu\u00ff\u00ff"));
+    // A long line shows its first 400 characters.
+    const QString longBody(2000, QChar(0xE9));
+    const QString longLine = shown(longBody).left(400) + QStringLiteral("\u2026");
+    QTest::newRow("long line, UTF-8") << Page.arg(QStringLiteral("<meta charset=\"utf-8\">"), longBody).toUtf8()
+                                      << longLine;
+    QTest::newRow("long line, Windows-1252")
+        << Page.arg(QStringLiteral("<title>1252</title>"), longBody).toLatin1() << longLine;
 }
 
 void TestPreviewEncodings::linesShownAsRead()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, body);
+    QFETCH(QString, line);
     const QString site = m_sites.filePath(QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(site));
     QVERIFY(writeFile(site + QStringLiteral("/page.htm"), bytes));
@@ -86,9 +97,9 @@ void TestPreviewEncodings::linesShownAsRead()
     const QString left = preview->findChild<QTextEdit *>(QStringLiteral("Before"))->toPlainText();
     const QString right = preview->findChild<QTextEdit *>(QStringLiteral("After"))->toPlainText();
     QVERIFY2(left.contains(QStringLiteral("3 - <meta name=\"keywords\" content=\"star\u00e9\">")), qPrintable(left));
-    const QString bodyLine = QStringLiteral("  </head><body>%1</body></html>").arg(body);
-    QVERIFY2(left.contains(QStringLiteral("4 ") + bodyLine), qPrintable(left));
-    QVERIFY2(right.contains(QStringLiteral(" + <META NAME=\"keywords\" CONTENT=\"")) && right.contains(bodyLine),
+    QVERIFY2(left.contains(QStringLiteral("4   ") + line), qPrintable(left));
+    QVERIFY2(right.contains(QStringLiteral(" + <META NAME=\"keywords\" CONTENT=\"")) &&
+                 right.contains(QStringLiteral("   ") + line),
              qPrintable(right));
     preview->close();
 }

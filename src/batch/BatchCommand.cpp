@@ -372,11 +372,13 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
             << Qt::endl;
     int status = report.result == RunResult::Completed ? batchexit::Completed : batchexit::Failed;
     if (!parsed.reportFile.isEmpty() && report.started()) {
-        const QByteArray csv = runReportCsv(report, parsed.langOffset);
         if (parsed.reportFile == QLatin1String("-")) {
-            out.write(csv);
+            writeRunReportCsv(report, parsed.langOffset, [&out](std::string_view piece) {
+                out.write(piece.data(), qint64(piece.size()));
+                return 0;
+            });
         } else {
-            if (const int error = fs::replaceWholeFile(fs::native(parsed.reportFile), csv.toStdString()); error != 0) {
+            if (const int error = saveRunReportCsv(report, parsed.langOffset, parsed.reportFile); error != 0) {
                 err << programName() << QStringLiteral(": cannot write the report to ") << parsed.reportFile
                     << QStringLiteral(": ") << QString::fromLocal8Bit(std::strerror(error)) << Qt::endl;
                 status = batchexit::Failed;

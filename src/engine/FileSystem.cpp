@@ -254,6 +254,11 @@ int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_
 
 int replaceWholeFile(const std::string &path, std::string_view bytes)
 {
+    return replaceWholeFile(path, [bytes](int fd) { return writeAll(fd, bytes); });
+}
+
+int replaceWholeFile(const std::string &path, const std::function<int(int fd)> &write)
+{
     File file;
     std::string temporary;
     for (int counter = 0;; ++counter) {
@@ -264,7 +269,7 @@ int replaceWholeFile(const std::string &path, std::string_view bytes)
         if (err != EEXIST)
             return err;
     }
-    int err = writeAll(file.fd(), bytes);
+    int err = write(file.fd());
     if (const int closeErr = file.close(); err == 0)
         err = closeErr;
     if (err == 0)

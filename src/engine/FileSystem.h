@@ -81,6 +81,9 @@ int writeAll(int fd, std::string_view bytes);
 // Puts bytes under path in one step: written to a fresh file beside it, then renamed over it, so the
 // name never holds half of them.
 int replaceWholeFile(const std::string &path, std::string_view bytes);
+// The same with bytes that write() writes to the fresh file's descriptor, in as many pieces as it likes;
+// its error number (0 for none) keeps the name as it was.
+int replaceWholeFile(const std::string &path, const std::function<int(int fd)> &write);
 // Puts what was written to fd on the disk.
 int sync(int fd);
 // Opens path (a file, or a folder), puts it on the disk and closes it again.

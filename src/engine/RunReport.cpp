@@ -70,7 +70,12 @@ void RunReportRecorder::pageReported(const PageReport &page)
     // The page's texts come just before its report, once it is done.
     if (m_keepTexts && !m_texts.page.isEmpty() && m_texts.page == page.PagePath) {
         PageReport &kept = m_report.pages.back();
-        kept.keywords = m_texts.keywords.join(QStringLiteral(", "));
+        for (qsizetype i = 0; i < m_texts.keywords.size(); ++i) {
+            if (i > 0)
+                kept.keywords += ", ";
+            kept.keywords += m_texts.keywords.at(i).toUtf8();
+        }
+        kept.keywords.squeeze();
         kept.description = std::move(m_texts.description);
     }
     m_texts = PageKeywords();
@@ -179,25 +184,49 @@ QString encodingName(const PageReport &page)
     return {};
 }
 
-QByteArray runReportCsv(const RunReport &report, int langOffset)
+int writeRunReportCsv(const RunReport &report, int langOffset, const std::function<int(std::string_view)> &write)
 {
+    // Handed on a piece at a time: the CSV of a large site is as large as its report.
+    constexpr qsizetype Piece = 1 << 20;
     QByteArray out;
     appendCsvRow(out, {"page", "main_page", "encoding", "outcome", "error", "words_found", "keywords_written", "backup",
                        "bytes_before", "bytes_after", "encoding_note", "keywords", "description"});
     for (const PageReport &page : report.pages) {
         const bool read = page.outcome != PageOutcome::NotReached;
-        appendCsvRow(out, {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
-                           outcomeName(page.outcome),
-                           page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
-                           read ? QByteArray::number(page.wordsFound) : QByteArray(),
-                           page.hasBlock() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
-                           page.BackupPath.isEmpty() ? QByteArray()
-                                                     : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
-                           read ? QByteArray::number(page.bytesBefore) : QByteArray(),
-                           page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
-                           page.keywords.toUtf8(), page.description.toUtf8()});
+        appendCsvRow(
+            out, {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
+                  outcomeName(page.outcome),
+                  page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
+                  read ? QByteArray::number(page.wordsFound) : QByteArray(),
+                  page.hasBlock() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
+                  page.BackupPath.isEmpty() ? QByteArray() : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
+                  read ? QByteArray::number(page.bytesBefore) : QByteArray(),
+                  page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
+                  page.keywords, page.description.toUtf8()});
+        if (out.size() >= Piece) {
+            if (const int err = write(std::string_view(out.constData(), std::size_t(out.size()))); err != 0)
+                return err;
+            out.resize(0); // its room kept for the next piece
+        }
     }
-    return out;
+    return write(std::string_view(out.constData(), std::size_t(out.size())));
+}
+
+int saveRunReportCsv(const RunReport &report, int langOffset, const QString &path)
+{
+    return fs::replaceWholeFile(fs::native(path), [&](int fd) {
+        return writeRunReportCsv(report, langOffset, [fd](std::string_view piece) { return fs::writeAll(fd, piece); });
+    });
+}
+
+QByteArray runReportCsv(const RunReport &report, int langOffset)
+{
+    QByteArray csv;
+    writeRunReportCsv(report, langOffset, [&csv](std::string_view piece) {
+        csv.append(piece.data(), qsizetype(piece.size()));
+        return 0;
+    });
+    return csv;
 }
 
 } // namespace tagsmith

@@ -3,10 +3,13 @@
 #include "engine/PageText.h"
 #include "engine/Run.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tagsmith {
@@ -41,8 +44,10 @@ struct PageReport
     std::int64_t bytesBefore = 0;
     std::int64_t bytesAfter = 0;
     // The keywords line and the description line as written (or, unchanged, as the page has them),
-    // when the report keeps them.
-    QString keywords; // the words as the line holds them, ", " between
+    // when the report keeps them. The keywords are most of a report's bytes on a large site: they are
+    // kept once, in UTF-8, and the window and the CSV read them from here. The description is mostly
+    // the site's, shared by every page.
+    QByteArray keywords; // UTF-8, the words as the line holds them, ", " between
     QString description;
 
     bool written() const;
@@ -117,6 +122,11 @@ RunReport runMetaWithReport(const RunOptions &options, RunObserver &observer, co
 // English names, so scripts read the file whatever the language of the program; only the text of a
 // file error is in the language given (DutchOffset or EnglishOffset).
 QByteArray runReportCsv(const RunReport &report, int langOffset);
+// The same CSV handed to write() in pieces, so that a large report is not held a second time; write's
+// error number (0 for none) ends it and is returned.
+int writeRunReportCsv(const RunReport &report, int langOffset, const std::function<int(std::string_view)> &write);
+// The CSV into a file, whole or not at all; the error number of what failed, else 0.
+int saveRunReportCsv(const RunReport &report, int langOffset, const QString &path);
 
 // The text of a run-time file error number in a language; the number itself when it has no text.
 QString fileErrorText(int fileError, int langOffset);

@@ -6,6 +6,7 @@
 #include "engine/TextCodec.h"
 #include "engine/Windows1252.h"
 #include "gui/Module1.h"
+#include "gui/RunReportModel.h"
 #include "text/ReportTexts.h"
 #include "text/StringTable.h"
 
@@ -24,7 +25,6 @@
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -38,18 +38,10 @@ namespace {
 
 QPointer<RunReportWindow> openWindow;
 
-constexpr int ProblemRole = Qt::UserRole + 1; // "1" for a page with a warning or an error
-constexpr int RowRole = Qt::UserRole + 2;     // the page's row in the report
 // A very long line (a page written on one line) is shown up to here.
 constexpr qsizetype LineShown = 400;
 // The keywords and description columns start this wide (the whole text is in the cell's tooltip).
 constexpr int TextColumnWidth = 220;
-// They stand after the outcome, where a window of the screen's width still shows them.
-constexpr int KeywordsColumnIndex = 3;
-constexpr int DescriptionColumnIndex = 4;
-// A cell and its tooltip show this much of a keywords line: every word of a large site is too much for
-// the screen (and for laying it out at every paint).
-constexpr qsizetype TextShown = 1000;
 
 QString text(int id)
 {
@@ -121,24 +113,6 @@ void fillSide(QTextEdit *box, const SideBySide &change, bool left)
     box->moveCursor(QTextCursor::Start);
 }
 
-QStandardItem *textItem(const QString &text)
-{
-    auto *item = new QStandardItem(text.size() > TextShown ? text.left(TextShown) + QStringLiteral("…") : text);
-    // As rich text, so that a long text wraps in its tooltip.
-    if (!text.isEmpty())
-        item->setToolTip(QStringLiteral("<p>%1</p>").arg(item->text().toHtmlEscaped()));
-    return item;
-}
-
-QStandardItem *numberItem(qint64 n, bool shown)
-{
-    auto *item = new QStandardItem;
-    if (shown)
-        item->setData(n, Qt::DisplayRole);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
-}
-
 } // namespace
 
 SideBySide SideBySide::of(std::string_view before, std::string_view after, PageEncoding encoding,
@@ -184,11 +158,13 @@ SideBySide SideBySide::of(std::string_view before, std::string_view after, PageE
             case DiffLine::Kind::Added:
                 added.push_back({++newNumber, decoded(line.text, encoding), Mark::Added});
                 break;
-            case DiffLine::Kind::Common:
+            case DiffLine::Kind::Common: {
                 flush();
-                change.rows.push_back({{++oldNumber, decoded(line.text, encoding), Mark::Same},
-                                       {++newNumber, decoded(line.text, encoding), Mark::Same}});
+                // Both sides share the one text: a preview keeps the change of every page.
+                const QString same = decoded(line.text, encoding);
+                change.rows.push_back({{++oldNumber, same, Mark::Same}, {++newNumber, same, Mark::Same}});
                 break;
+            }
             }
         }
         flush();
@@ -213,10 +189,10 @@ RunReportWindow::RunReportWindow(RunReport report, std::map<std::size_t, SideByS
     m_onlyProblems->setObjectName(QStringLiteral("OnlyProblems"));
     layout->addWidget(m_onlyProblems);
 
-    m_model = new QStandardItemModel(this);
+    m_model = new RunReportModel(m_report, this);
     m_filter = new QSortFilterProxyModel(this);
     m_filter->setSourceModel(m_model);
-    m_filter->setFilterRole(ProblemRole);
+    m_filter->setFilterRole(RunReportModel::ProblemRole);
     m_filter->setFilterKeyColumn(0);
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("Pages"));
@@ -318,16 +294,6 @@ RunReportWindow *RunReportWindow::current()
     return openWindow.data();
 }
 
-QString RunReportWindow::outcomeText(const PageReport &page) const
-{
-    if (page.outcome == PageOutcome::Unchanged)
-        return text(ids::Unchanged);
-    const QString outcome = text(ids::report::FirstOutcome + int(page.outcome));
-    if (page.outcome == PageOutcome::Failed)
-        return outcome.arg(fileErrorText(page.fileError, Module1::LangOffset));
-    return outcome;
-}
-
 void RunReportWindow::localise()
 {
     using namespace ids::report;
@@ -358,54 +324,17 @@ void RunReportWindow::localise()
 
 void RunReportWindow::fillTable()
 {
-    using namespace ids::report;
-    const int selected = m_table->currentIndex().isValid() ? m_table->currentIndex().data(RowRole).toInt() : 0;
-    QStringList headings;
-    for (int i = 0; i < 8; ++i)
-        headings << text(FirstColumn + i);
-    headings.insert(KeywordsColumnIndex, text(KeywordsColumn));
-    headings.insert(DescriptionColumnIndex, text(DescriptionColumn));
-    m_model->clear();
-    m_model->setHorizontalHeaderLabels(headings);
-    const QString mainMark = text(MainPage);
-    for (std::size_t i = 0; i < m_report.pages.size(); ++i) {
-        const PageReport &page = m_report.pages[i];
-        const bool read = page.outcome != PageOutcome::NotReached;
-        auto *name = new QStandardItem(page.OnMainPage ? QStringLiteral("%1  (%2)").arg(page.relativePath, mainMark)
-                                                       : page.relativePath);
-        name->setData(page.isWarning() || page.isError() ? QStringLiteral("1") : QStringLiteral("0"), ProblemRole);
-        name->setData(int(i), RowRole);
-        name->setToolTip(page.PagePath);
-        if (page.OnMainPage) {
-            QFont bold = name->font();
-            bold.setBold(true);
-            name->setFont(bold);
-        }
-        auto *encoding = new QStandardItem(encodingName(page));
-        if (page.encodingNote != EncodingNote::None)
-            encoding->setToolTip(
-                text(page.encodingNote == EncodingNote::NotDecoded ? ids::CharsetNotDecoded : ids::CharsetUnknown)
-                    .arg(page.charset));
-        auto *outcome = new QStandardItem(outcomeText(page));
-        if (page.isError()) {
-            outcome->setForeground(QColor(0xb0, 0x00, 0x20));
-            // What failed: the page, or its folder or backup.
-            outcome->setToolTip(page.failedPath.isEmpty() ? page.PagePath : page.failedPath);
-        }
-        else if (page.isWarning())
-            outcome->setForeground(QColor(0x9a, 0x5b, 0x00));
-        auto *backup =
-            new QStandardItem(page.BackupPath.isEmpty() ? QString() : fs::relativePath(m_report.folder, page.BackupPath));
-        m_model->appendRow({name, encoding, outcome, textItem(page.keywords), textItem(page.description),
-                            numberItem(page.wordsFound, read), numberItem(page.keywordsWritten, page.hasBlock()),
-                            backup, numberItem(page.bytesBefore, read), numberItem(page.bytesAfter, page.hasBlock())});
-    }
+    const auto rowOf = [](const QModelIndex &index) {
+        return index.siblingAtColumn(0).data(RunReportModel::RowRole).toInt();
+    };
+    const int selected = m_table->currentIndex().isValid() ? rowOf(m_table->currentIndex()) : 0;
+    m_model->relocalise();
     m_table->resizeColumnsToContents();
     // The texts stay readable in their tooltips; the numbers beside them stay in sight.
-    for (const int column : {KeywordsColumnIndex, DescriptionColumnIndex})
+    for (const int column : {RunReportModel::KeywordsColumn, RunReportModel::DescriptionColumn})
         m_table->setColumnWidth(column, std::min(m_table->columnWidth(column), TextColumnWidth));
     for (int row = 0; row < m_filter->rowCount(); ++row)
-        if (m_filter->index(row, 0).data(RowRole).toInt() == selected)
+        if (rowOf(m_filter->index(row, 0)) == selected)
             m_table->selectRow(row);
 }
 
@@ -414,8 +343,10 @@ void RunReportWindow::showChange()
     if (!m_before)
         return;
     const QModelIndex current = m_table->currentIndex();
-    const auto found = current.isValid() ? m_changes.find(std::size_t(current.siblingAtColumn(0).data(RowRole).toInt()))
-                                         : m_changes.end();
+    const auto found =
+        current.isValid()
+            ? m_changes.find(std::size_t(current.siblingAtColumn(0).data(RunReportModel::RowRole).toInt()))
+            : m_changes.end();
     const SideBySide none;
     const SideBySide &change = found != m_changes.end() ? found->second : none;
     fillSide(m_before, change, true);
@@ -428,7 +359,7 @@ void RunReportWindow::showChange()
 
 void RunReportWindow::openPage(const QModelIndex &index)
 {
-    const std::size_t row = std::size_t(index.siblingAtColumn(0).data(RowRole).toInt());
+    const std::size_t row = std::size_t(index.siblingAtColumn(0).data(RunReportModel::RowRole).toInt());
     if (row < m_report.pages.size())
         QDesktopServices::openUrl(QUrl::fromLocalFile(m_report.pages[row].PagePath));
 }
@@ -440,8 +371,7 @@ void RunReportWindow::saveCsv()
                                                       QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    const QByteArray csv = runReportCsv(m_report, Module1::LangOffset);
-    if (const int err = fs::replaceWholeFile(fs::native(path), csv.toStdString()); err != 0)
+    if (const int err = saveRunReportCsv(m_report, Module1::LangOffset, path); err != 0)
         Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), path);
 }
 

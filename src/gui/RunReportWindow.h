@@ -11,7 +11,6 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSortFilterProxyModel;
-class QStandardItemModel;
 class QTableView;
 class QTextEdit;
 
@@ -46,6 +45,8 @@ struct SideBySide
 // the totals in one sentence, a table of the pages (sortable, optionally only those with a warning
 // or an error), "Save as CSV…", and a double click that opens a page in the default browser. The
 // preview shows beside it the change of the selected page. Follows the language of the program.
+class RunReportModel;
+
 class RunReportWindow : public QWidget
 {
     Q_OBJECT
@@ -68,13 +69,12 @@ private:
     void showChange();
     void openPage(const QModelIndex &index);
     void saveCsv();
-    QString outcomeText(const PageReport &page) const;
 
     RunReport m_report;
     std::map<std::size_t, SideBySide> m_changes;
     QLabel *m_summary = nullptr;
     QCheckBox *m_onlyProblems = nullptr;
-    QStandardItemModel *m_model = nullptr;
+    RunReportModel *m_model = nullptr;
     QSortFilterProxyModel *m_filter = nullptr;
     QTableView *m_table = nullptr;
     QLabel *m_beforeCaption = nullptr;

@@ -226,9 +226,9 @@ void TestTellingRun::rerunReportsUnchanged()
     QCOMPARE(outcomes(second),
              (QStringList{QStringLiteral("a.htm unchanged"), QStringLiteral("b.htm unchanged"),
                           QStringLiteral("c.htm unchanged"), QStringLiteral("index.htm* unchanged")}));
-    QCOMPARE(second.pages[0].keywords, QStringLiteral("harbour, master, boats"));
+    QCOMPARE(second.pages[0].keywords, QByteArray("harbour, master, boats"));
     QCOMPARE(second.pages[0].description, QStringLiteral("Harbour boats, harbour master"));
-    QCOMPARE(second.pages[3].keywords, QStringLiteral("boats, harbour, master"));
+    QCOMPARE(second.pages[3].keywords, QByteArray("boats, harbour, master"));
     for (std::size_t i = 0; i < second.pages.size(); ++i) {
         QCOMPARE(second.pages[i].keywords, first.pages[i].keywords);
         QCOMPARE(second.pages[i].description, first.pages[i].description);
@@ -291,7 +291,7 @@ void TestTellingRun::decodedPages()
     const RunReport report = runMetaWithReport(options, observer, RunLimits(), PageTexts::Kept);
     QCOMPARE(report.result, RunResult::Completed);
     QCOMPARE(encodingName(report.pages.at(0)), encoding);
-    QCOMPARE(report.pages.at(0).keywords, keywords);
+    QCOMPARE(QString::fromUtf8(report.pages.at(0).keywords), keywords);
     QCOMPARE(report.pages.at(0).description, description);
     QCOMPARE(report.pages.at(0).wordsFound, wordsFound);
     const QByteArray page = readFile(dir.filePath(QStringLiteral("a.htm")));

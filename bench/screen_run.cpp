@@ -3,9 +3,11 @@
 // into the main options screen, and the start button of the navigation bar is clicked. The click
 // returns when the run is over, as it does for the user.
 //
-// Usage: tagsmith-screen-run FOLDER [--main PAGE]   (offscreen unless QT_QPA_PLATFORM says otherwise)
-// Prints: seconds from the click until the run is over, and the processor seconds of the process
-// during the run.
+// Usage: tagsmith-screen-run FOLDER [--main PAGE] [--preview]   (offscreen unless QT_QPA_PLATFORM says
+// otherwise). With --preview the "Preview…" button is clicked instead: the report window with the change
+// of every page, as the user then has it.
+// Prints: seconds from the click until the run is over, the processor seconds of the process during the
+// run, and the peak resident memory of the process.
 
 #include "gui/FrmTsMain.h"
 #include "gui/FrmTsTop.h"
@@ -39,9 +41,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const bool preview = args.removeAll(QStringLiteral("--preview")) > 0;
     if (args.isEmpty() || (args.size() != 1 && (args.size() != 3 || args[1] != QLatin1String("--main")))) {
-        std::fprintf(stderr, "usage: tagsmith-screen-run FOLDER [--main PAGE]\n");
+        std::fprintf(stderr, "usage: tagsmith-screen-run FOLDER [--main PAGE] [--preview]\n");
         return 2;
     }
     QTemporaryDir programFolder;
@@ -55,8 +58,11 @@ int main(int argc, char **argv)
     const double cpuBefore = processorSeconds();
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(screens.top->CmdKnop[2], Qt::LeftButton);
+    QTest::mouseClick(preview ? static_cast<QWidget *>(screens.main->PreviewButton) : screens.top->CmdKnop[2],
+                      Qt::LeftButton);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
-    std::printf("%.3f s  processor %.3f s\n", seconds, processorSeconds() - cpuBefore);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.3f s  processor %.3f s  peak %ld KiB\n", seconds, processorSeconds() - cpuBefore, usage.ru_maxrss);
     return 0;
 }

@@ -262,6 +262,12 @@ void MetaRun::readPage(ScannedPage &page)
     m_reader.read(page);
     if (!m_options.dryRun || page.error != 0)
         return;
+    // A link to a file the run would have removed by now leads nowhere, as it then does in the run.
+    if (page.throughLink && m_dryRemoved.count(page.target) != 0) {
+        page.close();
+        page.error = ENOENT;
+        return;
+    }
     if (const std::string *bytes = dryWritten(page))
         m_reader.scanInstead(page, *bytes);
 }
@@ -335,7 +341,7 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &rep
         report.charset = QString::fromStdString(page.charset);
         report.encodingNote = page.encodingNote;
         report.bytesBefore = page.size;
-        report.wordsFound = static_cast<std::int64_t>(page.PageWords.size());
+        report.wordsFound = page.plannedWordsFound.value_or(static_cast<std::int64_t>(page.PageWords.size()));
         // PageWords holds the words of the page under work.
         std::swap(PageWords, page.PageWords);
         if (addToSiteWords)
@@ -476,6 +482,10 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         // An empty backup leaves its name free for the next backup of the page.
         if (m_options.backup && page.size > 0)
             m_dryBackups.insert(backup.BackupPath());
+        // Without backups the empty file taken over goes with the page's replacement.
+        if (!m_options.backup && backup.takenOver())
+            if (std::string removed = resolved(backup.BackupPath()); !removed.empty())
+                m_dryRemoved.insert(std::move(removed));
         return 0;
     }
     if (const int err = replacement->close(); err != 0)

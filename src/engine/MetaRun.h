@@ -104,6 +104,9 @@ private:
     // the folder's pages); and the backups it would have made.
     std::map<std::string, std::optional<std::string>> m_dryWritten;
     std::set<std::string> m_dryBackups;
+    // Dry run: the empty files the run would have removed (taken over as a backup name with the backup
+    // option off), by their path with every link resolved.
+    std::set<std::string> m_dryRemoved;
     std::vector<std::pair<dev_t, std::string>> m_writtenFolders; // a folder of each file system written
 };
 

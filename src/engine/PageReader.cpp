@@ -108,6 +108,7 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     if (m_plan)
         if (const auto found = m_plan->constFind(page.PagePath); found != m_plan->constEnd())
             plan = &found.value();
+    page.plannedWordsFound = plan ? std::optional(plan->wordsFound) : std::nullopt;
     if (plan && plan->error != 0)
         return plan->error; // its words are not known: it fails here as it failed to be read for them
 

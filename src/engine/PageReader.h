@@ -25,7 +25,8 @@ struct PagePlan
     std::string keywords; // in the order they are written, each followed by a line break
     std::string description;
     bool ownDescription = false;
-    int error = 0; // errno of the failure that kept the page from being read, 0 when none did
+    int error = 0;               // errno of the failure that kept the page from being read, 0 when none did
+    std::int64_t wordsFound = 0; // the distinct words the first pass found on the page itself
 
     // Adds the keywords to the table, in their order.
     void keywordsInto(WordTable &words) const

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ struct ScannedPage
     std::vector<char> bytes;                           // may be longer than the page
     PageMarks marks;
     WordTable PageWords;
+    // With a plan PageWords holds the keywords chosen: these are the distinct words found on the page.
+    std::optional<std::int64_t> plannedWordsFound;
     // The page's own description (UTF-8), written in place of the site description when
     // ownDescription is set.
     std::string description;

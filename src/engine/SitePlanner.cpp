@@ -154,6 +154,7 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
     const auto total = static_cast<std::size_t>(paths.size());
     std::vector<std::size_t> numbers(total, Unread); // of each page of the folder in telling
     std::vector<int> errors(total, 0);
+    std::vector<std::int64_t> wordsFound(total, 0); // distinct words of each page of the folder
     const std::size_t threads = std::min(threadCount(), std::max<std::size_t>(total, 1));
     m_slots.assign(threads * WaitingPerThread, PageCounts());
     m_next = 0;
@@ -171,6 +172,7 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
             }
             numbers[i] = takeCounts(counts, telling, descriptions);
             errors[i] = counts.error;
+            wordsFound[i] = static_cast<std::int64_t>(counts.lengths.size());
             if (counts.error == 0 && mainKnown && counts.device == mainDevice && counts.inode == mainInode)
                 *mainInFolder = static_cast<qsizetype>(i);
             {
@@ -184,10 +186,12 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
             worker.join();
     }
     std::size_t mainNumber = *mainInFolder >= 0 ? numbers[static_cast<std::size_t>(*mainInFolder)] : Unread;
+    std::int64_t mainWordsFound = *mainInFolder >= 0 ? wordsFound[static_cast<std::size_t>(*mainInFolder)] : 0;
     if (mainKnown && *mainInFolder < 0) {
         PageCounts counts;
         readPage(own, m_options.mainPage, true, counts);
         mainError = counts.error;
+        mainWordsFound = static_cast<std::int64_t>(counts.lengths.size());
         mainNumber = takeCounts(counts, telling, descriptions);
     }
 
@@ -205,12 +209,14 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
     for (std::size_t i = 0; i < total; ++i) {
         PagePlan &entry = plan[paths.at(static_cast<qsizetype>(i))];
         entry.error = errors[i];
+        entry.wordsFound = wordsFound[i];
         if (numbers[i] != Unread)
             planFor(entry, telling.pageWords(numbers[i], count), numbers[i]);
     }
     if (hasMainPage) {
         PagePlan &entry = plan[m_options.mainPage] = PagePlan();
         entry.error = mainError;
+        entry.wordsFound = mainWordsFound;
         planFor(entry, telling.siteWords(count), mainNumber);
     }
 }

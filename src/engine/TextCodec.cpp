@@ -239,4 +239,12 @@ void TextCodec::encode(std::string_view utf8, std::string &out)
     }
 }
 
+bool decodeText(PageEncoding encoding, std::string_view charset, std::string_view bytes, std::string &utf8)
+{
+    TextCodec codec(encoding, charset);
+    TagPositions positions; // not wanted, but where the codec puts them
+    utf8.clear();
+    return codec.known() && codec.decode(bytes, utf8, positions) && codec.finishDecoding(utf8);
+}
+
 } // namespace tagsmith

@@ -72,4 +72,8 @@ private:
     std::int64_t m_high = -1;      // a UTF-16 high surrogate waiting for its low one
 };
 
+// The text of a whole page in UTF-16 or a charset as UTF-8 (its byte-order mark left out), as the scan
+// reads it; false when the bytes do not decode in the charset, or iconv does not convert it.
+bool decodeText(PageEncoding encoding, std::string_view charset, std::string_view bytes, std::string &utf8);
+
 } // namespace tagsmith

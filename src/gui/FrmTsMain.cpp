@@ -135,7 +135,8 @@ public:
             m_mainBefore = std::string(before);
         if (page.OnMainPage && m_mainBefore)
             before = *m_mainBefore;
-        m_changes[m_index] = SideBySide::of(before, after, page.encoding.value_or(PageEncoding::Windows1252));
+        m_changes[m_index] = SideBySide::of(before, after, page.encoding.value_or(PageEncoding::Windows1252),
+                                            page.charset.toStdString());
     }
     void setMainPage(const QString &mainPage) { m_mainPage = mainPage; }
     std::map<std::size_t, SideBySide> &changes() { return m_changes; }

@@ -3,6 +3,7 @@
 #include "engine/FileError.h"
 #include "engine/FileSystem.h"
 #include "engine/PageDiff.h"
+#include "engine/TextCodec.h"
 #include "engine/Windows1252.h"
 #include "gui/Module1.h"
 #include "text/ReportTexts.h"
@@ -135,8 +136,23 @@ QStandardItem *numberItem(qint64 n, bool shown)
 
 } // namespace
 
-SideBySide SideBySide::of(std::string_view before, std::string_view after, PageEncoding encoding)
+SideBySide SideBySide::of(std::string_view before, std::string_view after, PageEncoding encoding,
+                          std::string_view charset)
 {
+    // A page in UTF-16 or another charset is compared as the text it decodes to, so that its lines are
+    // split there: a line break in UTF-16 is two bytes. Such a page decodes as it did for the run; if it
+    // did not, it shows as the Windows-1252 bytes the run then read.
+    std::string beforeText;
+    std::string afterText;
+    if (isDecoded(encoding)) {
+        const bool decodes =
+            decodeText(encoding, charset, before, beforeText) && decodeText(encoding, charset, after, afterText);
+        encoding = decodes ? PageEncoding::Utf8 : PageEncoding::Windows1252;
+        if (decodes) {
+            before = beforeText;
+            after = afterText;
+        }
+    }
     SideBySide change;
     bool firstHunk = true;
     for (const DiffHunk &hunk : diffHunks(before, after)) {

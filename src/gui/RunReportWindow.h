@@ -36,8 +36,10 @@ struct SideBySide
     };
     std::vector<std::pair<Line, Line>> rows;
 
-    // From a page's bytes before and after, read in the page's encoding.
-    static SideBySide of(std::string_view before, std::string_view after, PageEncoding encoding);
+    // From a page's bytes before and after, read in the encoding the run read the page in (charset: the
+    // one it declares, for PageEncoding::Legacy).
+    static SideBySide of(std::string_view before, std::string_view after, PageEncoding encoding,
+                         std::string_view charset = {});
 };
 
 // The report of a run, after every run that started, and of a dry run for the "Preview…" button:

@@ -126,9 +126,12 @@ private slots:
         writeFile(folder + QStringLiteral("/index.htm"), page({}, "<p>Sailing regatta wind boats the</p>"));
 
         WordsObserver observer;
-        QCOMPARE(runMeta(tellingOptions(folder, 3), observer), RunResult::Completed);
+        const RunReport report = runMetaWithReport(tellingOptions(folder, 3), observer);
+        QCOMPARE(report.result, RunResult::Completed);
         // The main page of the folder is written once, last, with the site's words; its own words count
-        // for the site (regatta is on two pages only through it, and so comes before harbour).
+        // for the site (regatta is on two pages only through it, and so comes before harbour), and are
+        // the words its report says it has.
+        QCOMPARE(report.pages.back().wordsFound, 5);
         QVERIFY(observer.started.last().startsWith(folder + QStringLiteral("/index.htm 2/3")));
         QCOMPARE(observer.keywords.value(QStringLiteral("a.htm")), QStringLiteral("harbour, sailing, boats"));
         QCOMPARE(observer.keywords.value(QStringLiteral("b.htm")), QStringLiteral("regatta, sailing, boats"));

@@ -285,13 +285,12 @@ std::string resolved(const std::string &path)
 
 void MetaRun::findSharedFiles(const QStringList &paths)
 {
-    std::set<std::string> seen;
     QStringList all = paths;
     if (!m_options.mainPage.isEmpty())
         all << m_options.mainPage;
     for (const QString &path : std::as_const(all)) {
         const std::string file = resolved(fs::native(path));
-        if (!file.empty() && !seen.insert(file).second)
+        if (!file.empty() && !m_dryPageFiles.insert(file).second)
             m_dryWritten[file] = std::nullopt;
     }
 }
@@ -434,6 +433,12 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
 
     const std::string file = m_options.dryRun && !m_dryWritten.empty() ? resolved(page.target) : std::string();
     const bool readAgain = !file.empty() && m_dryWritten.count(file) != 0;
+    // Dry run: an empty file taken over as the backup becomes the page as it was, and a page that is a
+    // link to it then reads that.
+    const std::string backupFile = m_options.dryRun && m_options.backup && backup.takenOver() && page.exists
+                                       ? resolved(backup.BackupPath())
+                                       : std::string();
+    const bool backupRead = !backupFile.empty() && m_dryPageFiles.count(backupFile) != 0;
     const bool showBytes = m_observer.wantsPageBytes();
     // The new page is made beside the page and renamed over it: when the folder refuses either, the
     // folder is what failed (the page itself may well be writable).
@@ -451,13 +456,14 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         written.emplace(replacement->sink());
     PageOutput output(written ? &*written : replacement ? &replacement->sink() : nullptr, showBytes || readAgain);
     PageSplicer splicer(page.marks, page.block, output, m_options.topKeywords);
-    std::string before; // a page read in blocks, when its bytes are shown
+    std::string before; // a page read in blocks, when its bytes are shown or become its backup's
+    const bool keepBefore = showBytes || backupRead;
     if (page.whole) {
         splicer.feed(std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)));
     } else if (const int err = PageReader::forEachBlock(page.file.fd(), page.size, m_limits.blockSize, m_buffer,
-                                                        [&splicer, &before, showBytes](std::string_view bytes) {
+                                                        [&splicer, &before, keepBefore](std::string_view bytes) {
                                                             splicer.feed(bytes);
-                                                            if (showBytes)
+                                                            if (keepBefore)
                                                                 before.append(bytes);
                                                             return true;
                                                         });
@@ -479,6 +485,9 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         reportPage(page, words, false);
         if (readAgain)
             m_dryWritten[file] = std::move(output.bytes());
+        if (backupRead)
+            m_dryWritten[backupFile] =
+                page.whole ? std::string(page.bytes.data(), static_cast<std::size_t>(page.size)) : std::move(before);
         // An empty backup leaves its name free for the next backup of the page.
         if (m_options.backup && page.size > 0)
             m_dryBackups.insert(backup.BackupPath());

@@ -107,6 +107,8 @@ private:
     // Dry run: the empty files the run would have removed (taken over as a backup name with the backup
     // option off), by their path with every link resolved.
     std::set<std::string> m_dryRemoved;
+    // Dry run: the file each page is, by its path with every link resolved.
+    std::set<std::string> m_dryPageFiles;
     std::vector<std::pair<dev_t, std::string>> m_writtenFolders; // a folder of each file system written
 };
 

@@ -60,17 +60,22 @@ QString decoded(std::string_view line, PageEncoding encoding)
 {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    // No more of a long line is decoded than is shown (a character takes at most four bytes): the main
+    // page's keywords line may hold every word of the site.
+    const bool cut = line.size() > std::size_t(LineShown) * 4;
+    if (cut)
+        line = line.substr(0, std::size_t(LineShown) * 4);
     QString result;
     if (encoding == PageEncoding::Utf8) {
         result = QString::fromUtf8(line.data(), qsizetype(line.size()));
     } else {
-        result.reserve(qsizetype(line.size()));
-        for (const char c : line) {
-            const char32_t u = windows1252::toUnicode(static_cast<unsigned char>(c));
-            result += QString::fromUcs4(&u, 1);
-        }
+        // Every character of Windows-1252 is one UTF-16 unit.
+        result = QString(qsizetype(line.size()), Qt::Uninitialized);
+        QChar *unit = result.data();
+        for (const char c : line)
+            *unit++ = QChar(char16_t(windows1252::toUnicode(static_cast<unsigned char>(c))));
     }
-    if (result.size() > LineShown)
+    if (cut || result.size() > LineShown)
         result = result.left(LineShown) + QStringLiteral("…");
     return result;
 }

@@ -1,6 +1,7 @@
 #include "engine/PageContent.h"
 
 #include "engine/FileSystem.h"
+#include "engine/MinimumWordLength.h"
 #include "engine/TextCodec.h"
 #include "engine/Windows1252.h"
 #include "engine/WordScanner.h"
@@ -56,10 +57,15 @@ struct ClassTable
     }
 };
 
-CharacterClass characterClass(char32_t c)
+const std::uint8_t *classTable()
 {
     static const ClassTable table;
-    return c < 0x800 ? CharacterClass(table.classes[c]) : classOf(c);
+    return table.classes.data();
+}
+
+CharacterClass characterClass(char32_t c)
+{
+    return c < 0x800 ? CharacterClass(classTable()[c]) : classOf(c);
 }
 
 bool isSpace(char32_t c)
@@ -146,7 +152,9 @@ constexpr std::size_t ParagraphWords = 8;
 struct PageContent::Parser
 {
     htmlParserCtxtPtr context = nullptr;
+    const std::uint8_t *classes = classTable();
     WordSink words;
+    const MinimumWordLength *minimum = nullptr;
     std::string word;
     bool inWord = false;
     int skipped = 0; // script and style elements open
@@ -209,7 +217,7 @@ struct PageContent::Parser
 
     void endWord()
     {
-        if (inWord && words)
+        if (inWord && words && (!minimum || minimum->admits(word)))
             words(word);
         inWord = false;
         word.clear();
@@ -221,7 +229,7 @@ struct PageContent::Parser
         const auto *end = p + text.size();
         while (p != end) {
             if (*p < 0x80) {
-                switch (characterClass(*p)) {
+                switch (CharacterClass(classes[*p])) {
                 case WordCharacter: {
                     const auto *runEnd = skipAsciiWord(p, end);
                     word.append(reinterpret_cast<const char *>(p), static_cast<std::size_t>(runEnd - p));
@@ -356,6 +364,7 @@ bool PageContent::start(PageEncoding encoding, WordSink words, bool description)
     if (!m_parser->context)
         return false;
     m_parser->start(std::move(words), description);
+    m_parser->minimum = m_minimum;
     return true;
 }
 
@@ -514,6 +523,13 @@ void PageContent::convert(std::string_view bytes)
     const auto *end = p + bytes.size();
     while (p != end) {
         const auto *run = p;
+        // Eight bytes at a time while none is a control character or beyond ASCII.
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        for (std::uint64_t v; end - p >= 8; p += 8) {
+            std::memcpy(&v, p, 8);
+            if ((((v - 0x20 * ones) & ~v) | v) & (0x80 * ones))
+                break;
+        }
         while (p != end && *p >= 0x20 && *p < 0x80)
             ++p;
         if (p != run) {

@@ -13,6 +13,8 @@
 
 namespace tagsmith {
 
+class MinimumWordLength;
+
 // What a page says, read through libxml2's HTML parser: the words of its text and its own
 // description. Used by the choices that look at a page as a reader sees it, not byte by byte.
 //
@@ -53,6 +55,9 @@ public:
     // failed read.
     int readPage(ScannedPage &page, std::size_t blockSize, std::vector<char> &blocks, WordSink words, bool description);
 
+    // From now on only the words of at least this length reach a word sink (every word when null).
+    void setMinimumLength(const MinimumWordLength *minimum) { m_minimum = minimum; }
+
     // After read(): the page's description as UTF-8 text, empty when it has none.
     const std::string &description() const { return m_description; }
     // It is the page's own description tag's text.
@@ -82,6 +87,7 @@ private:
     bool m_atStart = true;
     std::string m_description;
     bool m_fromTag = false;
+    const MinimumWordLength *m_minimum = nullptr;
 };
 
 // White space collapsed to single blanks, none at either end.

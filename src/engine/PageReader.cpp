@@ -242,13 +242,8 @@ int PageReader::readPage(ScannedPage &page, PageContent &content, const PageCont
 int PageReader::readContent(ScannedPage &page, PageContent &content, const PageContent::WordSink &words,
                             bool description)
 {
-    PageContent::WordSink admitted;
-    if (words)
-        admitted = [&](std::string_view word) {
-            if (m_minimumLength.admits(word))
-                words(word);
-        };
-    return content.readPage(page, m_limits.blockSize, m_blocks, std::move(admitted), description);
+    content.setMinimumLength(&m_minimumLength);
+    return content.readPage(page, m_limits.blockSize, m_blocks, words, description);
 }
 
 int PageReader::readEncoding(ScannedPage &page, bool preloaded)

@@ -1,7 +1,6 @@
 #include "engine/SitePlanner.h"
 
 #include "engine/TellingWords.h"
-#include "engine/WordIndex.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -75,18 +74,15 @@ void SitePlanner::readPage(Worker &worker, const QString &path, bool OnMainPage,
             break;
     }
     counts.error = err;
-    counts.forms.clear();
-    counts.lengths.clear();
-    counts.counts.clear();
     counts.description.clear();
-    if (err != 0 || !counts.exists)
+    if (err != 0 || !counts.exists) {
+        counts.words.clear();
+        counts.counts.clear();
         return;
-    for (std::uint32_t row = 0; row < worker.words.size(); ++row) {
-        const std::string_view form = worker.words.form(row);
-        counts.forms.append(form);
-        counts.lengths.push_back(static_cast<std::uint32_t>(form.size()));
     }
-    counts.counts = worker.counts;
+    // The page's words change hands; the worker goes on with what the slot held before.
+    std::swap(counts.words, worker.words);
+    std::swap(counts.counts, worker.counts);
     counts.description = worker.content.description();
 }
 
@@ -119,13 +115,8 @@ std::size_t SitePlanner::takeCounts(PageCounts &counts, TellingWords &telling,
 {
     if (counts.error != 0 || !counts.exists)
         return Unread;
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < counts.lengths.size(); ++i) {
-        telling.addCounted(std::string_view(counts.forms).substr(at, counts.lengths[i]), counts.counts[i]);
-        at += counts.lengths[i];
-    }
     descriptions.push_back(std::move(counts.description));
-    return telling.endPage();
+    return telling.addPage(counts.words, counts.counts);
 }
 
 void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *mainInFolder)
@@ -172,7 +163,7 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
             }
             numbers[i] = takeCounts(counts, telling, descriptions);
             errors[i] = counts.error;
-            wordsFound[i] = static_cast<std::int64_t>(counts.lengths.size());
+            wordsFound[i] = static_cast<std::int64_t>(counts.words.size());
             if (counts.error == 0 && mainKnown && counts.device == mainDevice && counts.inode == mainInode)
                 *mainInFolder = static_cast<qsizetype>(i);
             {
@@ -191,7 +182,7 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
         PageCounts counts;
         readPage(own, m_options.mainPage, true, counts);
         mainError = counts.error;
-        mainWordsFound = static_cast<std::int64_t>(counts.lengths.size());
+        mainWordsFound = static_cast<std::int64_t>(counts.words.size());
         mainNumber = takeCounts(counts, telling, descriptions);
     }
 

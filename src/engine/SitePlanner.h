@@ -2,6 +2,7 @@
 
 #include "engine/PageReader.h"
 #include "engine/RunOptions.h"
+#include "engine/WordIndex.h"
 
 #include <QStringList>
 
@@ -44,8 +45,7 @@ private:
         bool exists = false;
         dev_t device = 0;
         ino_t inode = 0;
-        std::string forms; // the words one after the other
-        std::vector<std::uint32_t> lengths;
+        WordIndex words; // each distinct word once, in first-seen order
         std::vector<std::uint32_t> counts;
         std::string description;
         bool ready = false;

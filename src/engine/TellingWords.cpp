@@ -41,29 +41,43 @@ void TellingWords::addWord(std::string_view word)
         ++m_counts[row];
 }
 
-void TellingWords::addCounted(std::string_view word, std::uint32_t count)
+std::size_t TellingWords::addPage(const WordIndex &words, const std::vector<std::uint32_t> &counts)
 {
-    const std::uint32_t siteRow = m_site.add(word);
-    if (m_site.added()) {
-        m_pagesWith.push_back(0);
-        m_stop.push_back(m_stopWords.contains(word));
+    // The site's words are many: their look-ups overlap, each a few steps ahead of the next.
+    constexpr std::uint32_t Ahead = 4;
+    const auto n = static_cast<std::uint32_t>(words.size());
+    for (std::uint32_t i = 0; i < n + 3 * Ahead; ++i) {
+        for (int step = 0; step < 3; ++step) {
+            const std::uint32_t lag = static_cast<std::uint32_t>(step) * Ahead;
+            if (i >= lag && i - lag < n)
+                m_site.prefetch(words.hash(i - lag), step);
+        }
+        if (i < 3 * Ahead)
+            continue;
+        const std::uint32_t row = i - 3 * Ahead;
+        const std::string_view form = words.form(row);
+        const std::uint32_t siteRow = m_site.add(form, words.key(row), words.hash(row));
+        if (m_site.added()) {
+            m_pagesWith.push_back(0);
+            m_stop.push_back(m_stopWords.contains(form));
+        }
+        if (m_stop[siteRow])
+            continue;
+        ++m_pagesWith[siteRow];
+        appendNumber(m_words, siteRow);
+        appendNumber(m_words, counts[row]);
     }
-    if (m_stop[siteRow])
-        return;
-    ++m_pagesWith[siteRow];
-    appendNumber(m_words, siteRow);
-    appendNumber(m_words, count);
+    m_pageStart.push_back(m_pageBegin);
+    m_pageBegin = m_words.size();
+    return m_pageStart.size() - 1;
 }
 
 std::size_t TellingWords::endPage()
 {
-    for (std::uint32_t row = 0; row < m_page.size(); ++row)
-        addCounted(m_page.form(row), m_counts[row]);
+    const std::size_t page = addPage(m_page, m_counts);
     m_page.clear();
     m_counts.clear();
-    m_pageStart.push_back(m_pageBegin);
-    m_pageBegin = m_words.size();
-    return m_pageStart.size() - 1;
+    return page;
 }
 
 void TellingWords::dropPage()

@@ -23,11 +23,11 @@ public:
 
     // A word of the page under way, each time it stands on the page.
     void addWord(std::string_view word);
-    // Or, for a page whose words are counted already: each of its distinct words (matched ignoring
-    // case) once, in the page's order, with the times it stands on the page.
-    void addCounted(std::string_view word, std::uint32_t count);
     // The page under way is complete; returns its number (from 0, in the order the pages came).
     std::size_t endPage();
+    // Or a whole page whose words are counted already: its distinct words in the page's order, and
+    // the times each stands on the page. Returns its number.
+    std::size_t addPage(const WordIndex &words, const std::vector<std::uint32_t> &counts);
     // The page under way could not be read to its end: its words count for no page.
     void dropPage();
 

@@ -1,6 +1,6 @@
 #include "engine/WordIndex.h"
 
-#include "engine/PageText.h"
+#include "engine/AsciiText.h"
 #include "engine/WordTable.h"
 
 #include <algorithm>
@@ -12,47 +12,62 @@ constexpr std::size_t InitialSlots = 256;
 
 } // namespace
 
-WordIndex::WordIndex() : m_slots(InitialSlots, None) {}
-
-void WordIndex::foldKey(std::string_view word) const
-{
-    m_scratch.clear();
-    appendCaseFolded(m_scratch, word);
-}
+WordIndex::WordIndex() : m_slots(InitialSlots, Slot{None, 0}) {}
 
 std::size_t WordIndex::findSlot(std::string_view key, std::size_t hash) const
 {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t row = m_slots[slot];
-        if (row == None)
+        const Slot &entry = m_slots[slot];
+        if (entry.row == None)
             return slot;
-        const Row &r = m_rows[row];
-        if (r.hash == hash && std::string_view(m_text).substr(r.offset, r.keyLength) == key)
-            return slot;
+        if (entry.tag == tagOf(hash)) {
+            const Row &r = m_rows[entry.row];
+            if (std::string_view(m_text.data() + r.offset, r.keyLength) == key)
+                return slot;
+        }
     }
+}
+
+void WordIndex::prefetch(std::size_t hash, int step) const
+{
+    const Slot &slot = m_slots[hash & (m_slots.size() - 1)];
+    if (step == 0)
+        __builtin_prefetch(&slot);
+    else if (slot.row != None && step == 1)
+        __builtin_prefetch(&m_rows[slot.row]);
+    else if (slot.row != None)
+        __builtin_prefetch(m_text.data() + m_rows[slot.row].offset);
 }
 
 std::uint32_t WordIndex::find(std::string_view word) const
 {
-    foldKey(word);
-    return m_slots[findSlot(m_scratch, WordTable::hashOf(m_scratch))];
+    char buffer[ascii::ShortText];
+    std::size_t hash;
+    const std::string_view key = WordTable::keyOf(word, buffer, m_scratch, &hash);
+    return m_slots[findSlot(key, hash)].row;
 }
 
 std::uint32_t WordIndex::add(std::string_view word)
 {
-    foldKey(word);
-    const std::size_t hash = WordTable::hashOf(m_scratch);
-    const std::size_t slot = findSlot(m_scratch, hash);
-    m_added = m_slots[slot] == None;
+    char buffer[ascii::ShortText];
+    std::size_t hash;
+    const std::string_view key = WordTable::keyOf(word, buffer, m_scratch, &hash);
+    return add(word, key, hash);
+}
+
+std::uint32_t WordIndex::add(std::string_view word, std::string_view key, std::size_t hash)
+{
+    const std::size_t slot = findSlot(key, hash);
+    m_added = m_slots[slot].row == None;
     if (!m_added)
-        return m_slots[slot];
+        return m_slots[slot].row;
     const auto row = static_cast<std::uint32_t>(m_rows.size());
     m_rows.push_back(
-        {m_text.size(), static_cast<std::uint32_t>(m_scratch.size()), static_cast<std::uint32_t>(word.size()), hash});
-    m_text += m_scratch;
+        {m_text.size(), static_cast<std::uint32_t>(key.size()), static_cast<std::uint32_t>(word.size()), hash});
+    m_text += key;
     m_text += word;
-    m_slots[slot] = row;
+    m_slots[slot] = {row, tagOf(hash)};
     if (m_rows.size() * 2 > m_slots.size())
         grow();
     return row;
@@ -60,13 +75,15 @@ std::uint32_t WordIndex::add(std::string_view word)
 
 void WordIndex::grow()
 {
-    std::vector<std::uint32_t> fresh(m_slots.size() * 2, None);
+    std::vector<Slot> fresh(m_slots.size() * 2, Slot{None, 0});
     const std::size_t mask = fresh.size() - 1;
-    for (std::uint32_t row = 0; row < m_rows.size(); ++row) {
-        std::size_t slot = m_rows[row].hash & mask;
-        while (fresh[slot] != None)
+    for (const Slot &entry : m_slots) {
+        if (entry.row == None)
+            continue;
+        std::size_t slot = m_rows[entry.row].hash & mask;
+        while (fresh[slot].row != None)
             slot = (slot + 1) & mask;
-        fresh[slot] = row;
+        fresh[slot] = entry;
     }
     m_slots.swap(fresh);
 }
@@ -77,13 +94,26 @@ std::string_view WordIndex::form(std::uint32_t row) const
     return std::string_view(m_text).substr(r.offset + r.keyLength, r.formLength);
 }
 
+std::string_view WordIndex::key(std::uint32_t row) const
+{
+    const Row &r = m_rows[row];
+    return std::string_view(m_text).substr(r.offset, r.keyLength);
+}
+
 void WordIndex::clear()
 {
-    // A page with very many words leaves no more slots behind than the next pages need.
-    if (m_slots.size() > std::max(InitialSlots, m_rows.size() * 16))
-        m_slots.assign(InitialSlots, None);
+    // A page with very many words leaves no more room behind than a usual page needs: pages' indexes
+    // are handed from thread to thread, and each would otherwise keep the room of the largest page it
+    // ever held.
+    constexpr std::size_t RowsKept = 2048;
+    if (m_rows.capacity() > RowsKept) {
+        m_rows = std::vector<Row>();
+        m_text = std::string();
+    }
+    if (m_slots.size() > 2 * RowsKept)
+        m_slots.assign(InitialSlots, Slot{None, 0});
     else
-        std::fill(m_slots.begin(), m_slots.end(), None);
+        std::fill(m_slots.begin(), m_slots.end(), Slot{None, 0});
     m_rows.clear();
     m_text.clear();
 }

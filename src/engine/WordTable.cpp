@@ -46,13 +46,37 @@ std::size_t WordTable::hashOf(std::string_view key)
     return hashEnd(h);
 }
 
-void WordTable::foldKey(std::string_view word) const
+namespace {
+
+// Inlined: every word of a page is folded and hashed.
+[[gnu::always_inline]] inline std::string_view foldAndHash(std::string_view word, char *buffer, std::string &scratch,
+                                                           std::size_t *hash)
 {
-    m_scratch.clear();
+    // Most words: an ASCII key folded and hashed on the stack in one go.
+    if (word.size() <= ascii::ShortText && ascii::convertShort(word, buffer, ascii::lower)) {
+        std::uint64_t h = hashStart(word.size());
+        for (std::size_t i = 0; i < word.size(); i += 8) {
+            std::uint64_t eightBytes;
+            std::memcpy(&eightBytes, buffer + i, 8);
+            h = hashStep(h, eightBytes);
+        }
+        *hash = hashEnd(h);
+        return std::string_view(buffer, word.size());
+    }
+    scratch.clear();
     if (ascii::isAscii(word))
-        ascii::appendConverted(m_scratch, word, ascii::lower);
+        ascii::appendConverted(scratch, word, ascii::lower);
     else
-        appendCaseFolded(m_scratch, word);
+        appendCaseFolded(scratch, word);
+    *hash = WordTable::hashOf(scratch);
+    return scratch;
+}
+
+} // namespace
+
+std::string_view WordTable::keyOf(std::string_view word, char *buffer, std::string &scratch, std::size_t *hash)
+{
+    return foldAndHash(word, buffer, scratch, hash);
 }
 
 std::string_view WordTable::keyAt(std::size_t offset) const
@@ -82,27 +106,18 @@ std::string_view WordTable::formAt(std::size_t offset) const
 
 bool WordTable::contains(std::string_view word) const
 {
-    foldKey(word);
-    return m_slots[findSlot(m_scratch, hashOf(m_scratch))].offset != Empty;
+    char buffer[ascii::ShortText];
+    std::size_t hash;
+    const std::string_view key = foldAndHash(word, buffer, m_scratch, &hash);
+    return m_slots[findSlot(key, hash)].offset != Empty;
 }
 
 bool WordTable::insert(std::string_view word)
 {
-    if (word.size() <= ascii::ShortText) {
-        // Most words: an ASCII key folded and hashed on the stack in one go.
-        char key[ascii::ShortText];
-        if (ascii::convertShort(word, key, ascii::lower)) {
-            std::uint64_t h = hashStart(word.size());
-            for (std::size_t i = 0; i < word.size(); i += 8) {
-                std::uint64_t eightBytes;
-                std::memcpy(&eightBytes, key + i, 8);
-                h = hashStep(h, eightBytes);
-            }
-            return insert(word, std::string_view(key, word.size()), hashEnd(h));
-        }
-    }
-    foldKey(word);
-    return insert(word, m_scratch, hashOf(m_scratch));
+    char buffer[ascii::ShortText];
+    std::size_t hash;
+    const std::string_view key = foldAndHash(word, buffer, m_scratch, &hash);
+    return insert(word, key, hash);
 }
 
 bool WordTable::insert(std::string_view word, std::string_view key, std::size_t hash)

@@ -26,6 +26,9 @@ public:
     // for a caller that has the key already.
     bool insert(std::string_view word, std::string_view key, std::size_t hash);
     static std::size_t hashOf(std::string_view key);
+    // The key of the word and hashOf() it: a short ASCII word is folded into buffer (ascii::ShortText
+    // bytes), any other into scratch.
+    static std::string_view keyOf(std::string_view word, char *buffer, std::string &scratch, std::size_t *hash);
 
     // Adds every row of the other table that this one lacks, in the other table's order: the same
     // rows as adding them one by one, but the lookups of a large table overlap instead of waiting
@@ -65,8 +68,6 @@ private:
         std::size_t offset; // of the row in m_text, Empty for an empty slot
     };
 
-    // The key of the word into m_scratch.
-    void foldKey(std::string_view word) const;
     std::string_view keyAt(std::size_t offset) const;
     std::string_view formAt(std::size_t offset) const;
     // The slot that holds the key, or the empty slot where it belongs.

@@ -89,7 +89,13 @@ void TellingWords::dropPage()
 std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::size_t count) const
 {
     const std::size_t end = page + 1 < m_pageStart.size() ? m_pageStart[page + 1] : m_pageBegin;
-    const auto pages = static_cast<double>(m_pageStart.size());
+    if (m_weights.size() != m_pagesWith.size() || m_weightedPages != m_pageStart.size()) {
+        const auto pages = static_cast<double>(m_pageStart.size());
+        m_weights.resize(m_pagesWith.size());
+        for (std::size_t row = 0; row < m_pagesWith.size(); ++row)
+            m_weights[row] = std::log(pages / m_pagesWith[row]);
+        m_weightedPages = m_pageStart.size();
+    }
     struct Ranked
     {
         double score;
@@ -100,7 +106,7 @@ std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::siz
     for (std::size_t at = m_pageStart[page]; at < end;) {
         const std::uint32_t row = nextNumber(m_words, &at);
         const std::uint32_t times = nextNumber(m_words, &at);
-        ranked.push_back({times * std::log(pages / m_pagesWith[row]), row, ranked.size()});
+        ranked.push_back({times * m_weights[row], row, ranked.size()});
     }
     const std::size_t n = std::min(count, ranked.size());
     std::partial_sort(

@@ -50,6 +50,10 @@ private:
     std::string m_words;
     std::size_t m_pageBegin = 0;          // in m_words, of the page under way
     std::vector<std::size_t> m_pageStart; // where each page's words start
+    // The logarithm of the number of pages over the pages holding each word of m_site, worked out
+    // once for all pages' rankings (for the pages and words there were then).
+    mutable std::vector<double> m_weights;
+    mutable std::size_t m_weightedPages = 0;
 };
 
 } // namespace tagsmith

@@ -27,11 +27,11 @@ inline BatchOutput batchInProcess(const QStringList &arguments,
 {
     QString out;
     BatchOutput result;
-    QTextStream outStream(&out);
-    QTextStream errStream(&result.err);
-    result.status = runBatch(arguments, database, outStream, errStream);
-    outStream.flush();
-    errStream.flush();
+    {
+        QTextStream outStream(&out);
+        QTextStream errStream(&result.err);
+        result.status = runBatch(arguments, database, outStream, errStream);
+    }
     result.out = out.toUtf8();
     return result;
 }
@@ -96,19 +96,17 @@ using Site = QMap<QString, QByteArray>;
 
 inline void makeSite(const QString &folder, const Site &site)
 {
-    QDir().mkpath(folder);
-    for (auto it = site.begin(); it != site.end(); ++it)
-        writeFile(folder + QLatin1Char('/') + it.key(), it.value());
+    for (auto [name, bytes] : site.asKeyValueRange())
+        writeFile(folder + QLatin1Char('/') + name, bytes);
 }
 
 // The files of folder by name; hidden ones (a killed run's temporary file) only when asked.
 inline Site contents(const QString &folder, bool hidden = true)
 {
     Site site;
-    for (const QString &name : filesIn(folder)) {
+    for (const QString &name : filesIn(folder))
         if (hidden || !name.startsWith(QLatin1Char('.')))
             site.insert(name, readFile(folder + QLatin1Char('/') + name));
-    }
     return site;
 }
 

@@ -36,204 +36,198 @@ class TestBatchRun : public QObject
     Q_OBJECT
 
 private slots:
-    void diffAppliesWithPatch_data();
-    void diffAppliesWithPatch();
-    void csvParsesWithPython();
-    void summary_data();
-    void summary();
-    void diskFull();
-    void killedHalfWay();
+    void diffAppliesWithPatch_data()
+    {
+        QTest::addColumn<Site>("site");
+        QTest::addColumn<QStringList>("options");
+        const QStringList index{QStringLiteral("--main"), QStringLiteral("index.htm")};
+        QTest::newRow("UTF-8 site, main page among its pages")
+            << goldenSite(QStringLiteral("main-page-utf-8")) << index;
+        QTest::newRow("Windows-1252 site") << goldenSite(QStringLiteral("main-page-windows-1252")) << index;
+        QTest::newRow("pages without a last line end, without a mark, empty; main page made")
+            << Site{{QStringLiteral("a.htm"), "<html><head></head><body>Anchors aweigh</body></html>"},
+                    {QStringLiteral("b.htm"), "<p>Boats ashore\r\non the beach</p>\r\n"},
+                    {QStringLiteral("c.htm"), ""},
+                    {QStringLiteral("d.htm"), Harbour}}
+            << QStringList{QStringLiteral("--main"), QStringLiteral("home.htm"), QStringLiteral("--description"),
+                           QStringLiteral("Our \"club\", since 1920")};
+    }
+
+    // What the dry run's diff says, applied by patch to a copy of the site, gives what the run writes.
+    void diffAppliesWithPatch()
+    {
+        QFETCH(Site, site);
+        QFETCH(QStringList, options);
+        QTemporaryDir dir;
+        const QString patched = dir.filePath(QStringLiteral("patched"));
+        const QString done = dir.filePath(QStringLiteral("done"));
+        makeSite(patched, site);
+        makeSite(done, site);
+
+        // The main page is named relative to where the command runs: run both from inside the copy.
+        const BatchOutput diff = batchProgram(
+            QStringList{QStringLiteral("."), QStringLiteral("--dry-run"), QStringLiteral("--diff")} + options, patched);
+        QCOMPARE(diff.status, 0);
+        QCOMPARE(contents(patched), site);
+        // Every hunk where it says, without fuzz.
+        const BatchOutput patch =
+            runProgram(QStringLiteral("patch"), {QStringLiteral("-p1"), QStringLiteral("--fuzz=0")}, patched, diff.out);
+        QVERIFY2(patch.status == 0 && !patch.out.contains("offset"),
+                 qPrintable(QString::fromUtf8(patch.out) + patch.err));
+
+        QCOMPARE(batchProgram(QStringList{QStringLiteral(".")} + options, done).status, 0);
+        QCOMPARE(contents(patched), contents(done));
+    }
+
+    // The report as CSV reads back with Python's csv module, names with commas, quotes and accents
+    // included, from a file and from standard output.
+    void csvParsesWithPython()
+    {
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        const QStringList names{QStringLiteral("a, b.htm"), QStringLiteral("caf\u00e9 \"best\".htm"),
+                                QStringLiteral("plain.htm")};
+        makeSite(site, {{names[0], Harbour}, {names[1], "<p>no head at all</p>"}, {names[2], Harbour}});
+        const QString csv = dir.filePath(QStringLiteral("report.csv"));
+        const BatchOutput toOut = batchProgram({site, QStringLiteral("--dry-run"), QStringLiteral("--quiet"),
+                                                QStringLiteral("--report"), QStringLiteral("-")});
+        QCOMPARE(batchProgram({site, QStringLiteral("--backup"), QStringLiteral("--report"), csv}).status, 0);
+        QVERIFY(toOut.status == 0 && writeFile(dir.filePath(QStringLiteral("dry.csv")), toOut.out));
+
+        const QString parse = QStringLiteral("import csv, json, sys\n"
+                                             "print(json.dumps(list(csv.reader(open(sys.argv[1], newline='', "
+                                             "encoding='utf-8', errors='strict')))))\n");
+        for (const QString &file : {csv, dir.filePath(QStringLiteral("dry.csv"))}) {
+            const BatchOutput parsed = runProgram(QStringLiteral("python3"), {QStringLiteral("-c"), parse, file});
+            const QJsonArray rows = QJsonDocument::fromJson(parsed.out).array();
+            QCOMPARE(rows.size(), 4);
+            QCOMPARE(rows.at(0).toArray().at(0).toString(), QStringLiteral("page"));
+            for (int i = 0; i < 3; ++i) {
+                const QJsonArray row = rows.at(i + 1).toArray();
+                QCOMPARE(row.size(), rows.at(0).toArray().size());
+                QCOMPARE(row.at(0).toString(), names[i]);
+                QCOMPARE(row.at(3).toString(), i == 1 ? QStringLiteral("appended") : QStringLiteral("replaced"));
+            }
+        }
+    }
+
+    void summary_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("lines"); // standard error, line by line, as a pattern
+        QTest::newRow("English") << QStringList{} << 0
+                                 << QStringLiteral("SITE/b.htm: Tagsmith Error: No <Meta Name or </Head tag found, "
+                                                   "appending to end of file. \n"
+                                                   "3 pages written, 1 warning, 0 errors in \\d+\\.\\d s\n");
+        QTest::newRow("Dutch") << QStringList{QStringLiteral("--language"), QStringLiteral("nl")} << 0
+                               << QStringLiteral(
+                                      "SITE/b.htm: Tagsmith Foutmelding: Geen <Meta Name or </Head tag gevonden, "
+                                      "plaatsing aan einde van bestand. \n"
+                                      "3 pagina's geschreven, 1 waarschuwing, 0 fouten in \\d+,\\d s\n");
+        QTest::newRow("dry run") << QStringList{QStringLiteral("--dry-run"), QStringLiteral("--quiet")} << 0
+                                 << QStringLiteral("3 pages would be written, 1 warning, 0 errors in \\d+\\.\\d s\n");
+        QTest::newRow("main page that cannot be made")
+            << QStringList{QStringLiteral("--quiet"), QStringLiteral("--main"),
+                           QStringLiteral("/nonexistent/index.htm")}
+            << 1
+            << QStringLiteral("/nonexistent: Tagsmith Error: File not found.\n"
+                              "3 pages written, 1 warning, 1 error in \\d+\\.\\d s\n");
+    }
+
+    // One line of totals at the end, in the chosen language; no progress line when standard error is
+    // no terminal.
+    void summary()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, lines);
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        makeSite(site, {{QStringLiteral("a.htm"), Harbour},
+                        {QStringLiteral("b.htm"), "<p>x</p>"},
+                        {QStringLiteral("c.htm"), Harbour}});
+        const BatchOutput result = batchProgram(QStringList{site} + options);
+        QCOMPARE(result.status, status);
+        const QString err = QString(result.err).replace(site, QStringLiteral("SITE"));
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(lines)).match(err).hasMatch(), qPrintable(err));
+    }
+
+    void diskFull()
+    {
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        makePages(site, 5);
+        // The third page is larger than the file-size limit of the run.
+        writeFile(site + QStringLiteral("/p0002.htm"), numberedPage(2, 100000));
+        const Site before = contents(site);
+        const BatchOutput result = batchProgram({site, QStringLiteral("--quiet")}, {}, 64 * 1024);
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.err.count(QLatin1Char('\n')), 2); // the message and the totals
+        QCOMPARE(result.err.section(QLatin1Char('\n'), 0, 0),
+                 site + QStringLiteral("/p0002.htm: Tagsmith Error: Not enough space on disk or disk full."));
+        const Site after = contents(site);
+        QCOMPARE(after.keys(), before.keys());
+        for (int i = 0; i < 5; ++i) {
+            const QString name = QStringLiteral("p000%1.htm").arg(i);
+            QCOMPARE(after[name] == before[name], i >= 2);
+        }
+    }
+
+    // Killed at a random moment, a run leaves every page whole, as it was or as the run writes it, and
+    // undo data for the pages it changed: the undo gives the site back.
+    void killedHalfWay()
+    {
+        QTemporaryDir dir;
+        const QString pristine = dir.filePath(QStringLiteral("pristine"));
+        const QString done = dir.filePath(QStringLiteral("done"));
+        const QString database = dir.filePath(QStringLiteral("Tagsmith.mdb"));
+        QString error;
+        QVERIFY2(createDatabase(database, &error), qPrintable(error));
+        makePages(pristine, 600, 6000);
+        makePages(done, 600, 6000);
+        const auto runOn = [&](const QString &site) {
+            return QStringList{site, QStringLiteral("--main"), site + QStringLiteral("/p0000.htm"),
+                               QStringLiteral("--database"), database};
+        };
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(batchProgram(runOn(done)).status, 0);
+        const qint64 fullRun = std::max<qint64>(timer.elapsed(), 20);
+        const Site oldPages = contents(pristine);
+        const Site newPages = contents(done);
+
+        const quint32 seed = QRandomGenerator::global()->generate();
+        qInfo("seed %u, a whole run takes %lld ms", seed, fullRun);
+        QRandomGenerator random(seed);
+        for (int round = 0; round < 6; ++round) {
+            const QString site = dir.filePath(QStringLiteral("round%1").arg(round));
+            makePages(site, 600, 6000);
+            std::unique_ptr<QProcess> process(startProcess(QStringLiteral(TAGSMITH_BATCH), runOn(site)));
+            QVERIFY(process->waitForStarted());
+            // The first round dies once a page is written, the others at any moment.
+            const QString first = site + QStringLiteral("/p0001.htm");
+            while (round == 0 && readFile(first) == oldPages.value(QStringLiteral("p0001.htm")) &&
+                   process->state() == QProcess::Running)
+                QThread::msleep(1);
+            if (round > 0)
+                QThread::usleep(random.bounded(static_cast<quint32>(fullRun * 1000)));
+            ::kill(static_cast<pid_t>(process->processId()), SIGKILL);
+            process->waitForFinished();
+            const QString where = QStringLiteral("seed %1 round %2: ").arg(seed).arg(round);
+            for (auto it = oldPages.cbegin(); it != oldPages.cend(); ++it) {
+                const QByteArray now = readFile(site + QLatin1Char('/') + it.key());
+                // The main page may also stand as it was after its first rewrite.
+                const bool whole = now == it.value() || now == newPages[it.key()] ||
+                                   (it.key() == QLatin1String("p0000.htm") &&
+                                    now.startsWith("<html><head><title>Page 0</title>\n<META"));
+                QVERIFY2(whole, qPrintable(where + it.key() + QStringLiteral(" is broken")));
+            }
+            batchProgram({site, QStringLiteral("--undo"), QStringLiteral("--database"), database});
+            QVERIFY2(contents(site, false) == oldPages, qPrintable(where + QStringLiteral("not undone")));
+        }
+    }
 };
-
-void TestBatchRun::diffAppliesWithPatch_data()
-{
-    QTest::addColumn<Site>("site");
-    QTest::addColumn<QStringList>("options");
-    const QStringList index{QStringLiteral("--main"), QStringLiteral("index.htm")};
-    QTest::newRow("UTF-8 site, main page among its pages") << goldenSite(QStringLiteral("main-page-utf-8")) << index;
-    QTest::newRow("Windows-1252 site") << goldenSite(QStringLiteral("main-page-windows-1252")) << index;
-    QTest::newRow("pages without a last line end, without a mark, empty; main page made")
-        << Site{{QStringLiteral("a.htm"), "<html><head></head><body>Anchors aweigh</body></html>"},
-                {QStringLiteral("b.htm"), "<p>Boats ashore\r\non the beach</p>\r\n"},
-                {QStringLiteral("c.htm"), ""},
-                {QStringLiteral("d.htm"), Harbour}}
-        << QStringList{QStringLiteral("--main"), QStringLiteral("home.htm"), QStringLiteral("--description"),
-                       QStringLiteral("Our \"club\", since 1920")};
-}
-
-// What the dry run's diff says, applied by patch to a copy of the site, gives what the run writes.
-void TestBatchRun::diffAppliesWithPatch()
-{
-    QFETCH(Site, site);
-    QFETCH(QStringList, options);
-    QTemporaryDir dir;
-    const QString patched = dir.filePath(QStringLiteral("patched"));
-    const QString done = dir.filePath(QStringLiteral("done"));
-    makeSite(patched, site);
-    makeSite(done, site);
-
-    // The main page is named relative to where the command runs: run both from inside the copy.
-    const BatchOutput diff = batchProgram(
-        QStringList{QStringLiteral("."), QStringLiteral("--dry-run"), QStringLiteral("--diff")} + options, patched);
-    QCOMPARE(diff.status, 0);
-    QCOMPARE(contents(patched), site);
-    // Every hunk where it says, without fuzz.
-    const BatchOutput patch =
-        runProgram(QStringLiteral("patch"), {QStringLiteral("-p1"), QStringLiteral("--fuzz=0")}, patched, diff.out);
-    QVERIFY2(patch.status == 0 && !patch.out.contains("offset"), qPrintable(QString::fromUtf8(patch.out) + patch.err));
-
-    QCOMPARE(batchProgram(QStringList{QStringLiteral(".")} + options, done).status, 0);
-    QCOMPARE(contents(patched), contents(done));
-}
-
-// The report as CSV reads back with Python's csv module, names with commas, quotes and accents
-// included, from a file and from standard output.
-void TestBatchRun::csvParsesWithPython()
-{
-    QTemporaryDir dir;
-    const QString site = dir.filePath(QStringLiteral("site"));
-    const QStringList names{QStringLiteral("a, b.htm"), QStringLiteral("caf\u00e9 \"best\".htm"),
-                            QStringLiteral("plain.htm")};
-    makeSite(site, {{names[0], Harbour}, {names[1], "<p>no head at all</p>"}, {names[2], Harbour}});
-    const QString csv = dir.filePath(QStringLiteral("report.csv"));
-    const BatchOutput toOut = batchProgram({site, QStringLiteral("--dry-run"), QStringLiteral("--quiet"),
-                                            QStringLiteral("--report"), QStringLiteral("-")});
-    QCOMPARE(toOut.status, 0);
-    QCOMPARE(batchProgram({site, QStringLiteral("--backup"), QStringLiteral("--report"), csv}).status, 0);
-    writeFile(dir.filePath(QStringLiteral("dry.csv")), toOut.out);
-
-    const QString parse = QStringLiteral("import csv, json, sys\n"
-                                         "print(json.dumps(list(csv.reader(open(sys.argv[1], newline='', "
-                                         "encoding='utf-8', errors='strict')))))\n");
-    for (const QString &file : {csv, dir.filePath(QStringLiteral("dry.csv"))}) {
-        const BatchOutput parsed = runProgram(QStringLiteral("python3"), {QStringLiteral("-c"), parse, file});
-        QCOMPARE(parsed.status, 0);
-        const QJsonArray rows = QJsonDocument::fromJson(parsed.out).array();
-        QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows.at(0).toArray().at(0).toString(), QStringLiteral("page"));
-        for (int i = 0; i < 3; ++i) {
-            const QJsonArray row = rows.at(i + 1).toArray();
-            QCOMPARE(row.size(), rows.at(0).toArray().size());
-            QCOMPARE(row.at(0).toString(), names[i]);
-            QCOMPARE(row.at(3).toString(), i == 1 ? QStringLiteral("appended") : QStringLiteral("replaced"));
-        }
-    }
-}
-
-void TestBatchRun::summary_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("lines"); // standard error, line by line, as a pattern
-    QTest::newRow("English") << QStringList{} << 0
-                             << QStringLiteral("SITE/b.htm: Tagsmith Error: No <Meta Name or </Head tag found, "
-                                               "appending to end of file. \n"
-                                               "3 pages written, 1 warning, 0 errors in \\d+\\.\\d s\n");
-    QTest::newRow("quiet, Dutch") << QStringList{QStringLiteral("--quiet"), QStringLiteral("--language"),
-                                                 QStringLiteral("nl")}
-                                  << 0
-                                  << QStringLiteral("3 pagina's geschreven, 1 waarschuwing, 0 fouten in \\d+,\\d s\n");
-    QTest::newRow("dry run") << QStringList{QStringLiteral("--dry-run"), QStringLiteral("--quiet")} << 0
-                             << QStringLiteral("3 pages would be written, 1 warning, 0 errors in \\d+\\.\\d s\n");
-    QTest::newRow("main page that cannot be made")
-        << QStringList{QStringLiteral("--quiet"), QStringLiteral("--main"), QStringLiteral("/nonexistent/index.htm")}
-        << 1
-        << QStringLiteral("/nonexistent: Tagsmith Error: File not found.\n"
-                          "3 pages written, 1 warning, 1 error in \\d+\\.\\d s\n");
-}
-
-// One line of totals at the end, in the chosen language; no progress line when standard error is
-// no terminal.
-void TestBatchRun::summary()
-{
-    QFETCH(QStringList, options);
-    QFETCH(int, status);
-    QFETCH(QString, lines);
-    QTemporaryDir dir;
-    const QString site = dir.filePath(QStringLiteral("site"));
-    makeSite(site, {{QStringLiteral("a.htm"), Harbour},
-                    {QStringLiteral("b.htm"), "<p>x</p>"},
-                    {QStringLiteral("c.htm"), Harbour}});
-    const BatchOutput result = batchProgram(QStringList{site} + options);
-    QCOMPARE(result.status, status);
-    const QString err = QString(result.err).replace(site, QStringLiteral("SITE"));
-    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(lines)).match(err).hasMatch(), qPrintable(err));
-}
-
-void TestBatchRun::diskFull()
-{
-    QTemporaryDir dir;
-    const QString site = dir.filePath(QStringLiteral("site"));
-    makePages(site, 5);
-    // The third page is larger than the file-size limit of the run.
-    writeFile(site + QStringLiteral("/p0002.htm"), numberedPage(2, 100000));
-    const Site before = contents(site);
-    const BatchOutput result = batchProgram({site, QStringLiteral("--quiet")}, {}, 64 * 1024);
-    QCOMPARE(result.status, 1);
-    QCOMPARE(result.err.count(QLatin1Char('\n')), 2); // the message and the totals
-    QCOMPARE(result.err.section(QLatin1Char('\n'), 0, 0),
-             site + QStringLiteral("/p0002.htm: Tagsmith Error: Not enough space on disk or disk full."));
-    const Site after = contents(site);
-    QCOMPARE(after.keys(), before.keys());
-    QVERIFY(after[QStringLiteral("p0000.htm")] != before[QStringLiteral("p0000.htm")]);
-    QVERIFY(after[QStringLiteral("p0001.htm")] != before[QStringLiteral("p0001.htm")]);
-    for (const char *name : {"p0002.htm", "p0003.htm", "p0004.htm"})
-        QCOMPARE(after[QString::fromUtf8(name)], before[QString::fromUtf8(name)]);
-}
-
-// Killed at a random moment, a run leaves every page whole, as it was or as the run writes it, and
-// undo data for the pages it changed: the undo gives the site back.
-void TestBatchRun::killedHalfWay()
-{
-    QTemporaryDir dir;
-    const QString pristine = dir.filePath(QStringLiteral("pristine"));
-    const QString done = dir.filePath(QStringLiteral("done"));
-    const QString database = dir.filePath(QStringLiteral("Tagsmith.mdb"));
-    QString error;
-    QVERIFY2(createDatabase(database, &error), qPrintable(error));
-    makePages(pristine, 600, 6000);
-    makePages(done, 600, 6000);
-    const auto runOn = [&](const QString &site) {
-        return QStringList{site, QStringLiteral("--main"), site + QStringLiteral("/p0000.htm"),
-                           QStringLiteral("--database"), database};
-    };
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(batchProgram(runOn(done)).status, 0);
-    const qint64 fullRun = std::max<qint64>(timer.elapsed(), 20);
-    const Site oldPages = contents(pristine);
-    const Site newPages = contents(done);
-
-    const quint32 seed = QRandomGenerator::global()->generate();
-    qInfo("seed %u, a whole run takes %lld ms", seed, fullRun);
-    QRandomGenerator random(seed);
-    for (int round = 0; round < 6; ++round) {
-        const QString site = dir.filePath(QStringLiteral("round%1").arg(round));
-        makePages(site, 600, 6000);
-        std::unique_ptr<QProcess> process(startProcess(QStringLiteral(TAGSMITH_BATCH), runOn(site)));
-        QVERIFY(process->waitForStarted());
-        // The first round dies once a page is written, the others at any moment.
-        const QString first = site + QStringLiteral("/p0001.htm");
-        while (round == 0 && readFile(first) == oldPages.value(QStringLiteral("p0001.htm")) &&
-               process->state() == QProcess::Running)
-            QThread::msleep(1);
-        if (round > 0)
-            QThread::usleep(random.bounded(static_cast<quint32>(fullRun * 1000)));
-        ::kill(static_cast<pid_t>(process->processId()), SIGKILL);
-        process->waitForFinished();
-        const QString where = QStringLiteral("seed %1 round %2: ").arg(seed).arg(round);
-        for (auto it = oldPages.cbegin(); it != oldPages.cend(); ++it) {
-            const QByteArray now = readFile(site + QLatin1Char('/') + it.key());
-            // The main page may also stand as it was after its first rewrite.
-            const bool whole =
-                now == it.value() || now == newPages[it.key()] ||
-                (it.key() == QLatin1String("p0000.htm") && now.startsWith("<html><head><title>Page 0</title>\n<META"));
-            QVERIFY2(whole, qPrintable(where + it.key() + QStringLiteral(" is broken")));
-        }
-        batchProgram({site, QStringLiteral("--undo"), QStringLiteral("--database"), database});
-        QVERIFY2(contents(site, false) == oldPages, qPrintable(where + QStringLiteral("not undone")));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestBatchRun)
 #include "tst_BatchRun.moc"

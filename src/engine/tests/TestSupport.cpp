@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTest>
+#include <QtEndian>
+
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,6 +74,9 @@ RunOptions optionsFromJson(const QJsonObject &json)
     options.upperCase = mode == QLatin1String("upper");
     options.lowerCase = mode == QLatin1String("lower");
     options.backup = json.value(QLatin1String("backup")).toBool(false);
+    options.topKeywords = json.contains(QLatin1String("topKeywords"));
+    options.topKeywordCount = json.value(QLatin1String("topKeywords")).toInt();
+    options.pageDescriptions = json.value(QLatin1String("pageDescriptions")).toBool(false);
     return options;
 }
 
@@ -85,6 +91,17 @@ QList<QStringList> readTable(const QString &path)
             rows << line.split(QLatin1Char('\t'));
     }
     return rows;
+}
+
+void addTableRows(const QString &path, std::initializer_list<const char *> columns)
+{
+    for (const char *column : columns)
+        QTest::addColumn<QString>(column);
+    for (const QStringList &row : readTable(path)) {
+        QTestData &data = QTest::newRow(qPrintable(row[0]));
+        for (qsizetype i = 1; i <= qsizetype(columns.size()); ++i)
+            data << row.value(i);
+    }
 }
 
 QByteArray unescape(const QString &field)
@@ -207,6 +224,28 @@ QStringList reportRows(const RunReport &report)
     return rows;
 }
 
+fs::Call callNamed(const QString &name)
+{
+    const QStringList names = QStringLiteral("OpenForReading CreateNew Read Write Close Sync Status LinkStatus "
+                                             "ChangeOwner ChangeMode Rename Link Unlink Remove RealPath MayWrite")
+                                  .split(QLatin1Char(' '));
+    if (!names.contains(name))
+        qFatal("no call %s", qPrintable(name));
+    return static_cast<fs::Call>(names.indexOf(name));
+}
+
+int errorNamed(const QString &name)
+{
+    const QMap<QString, int> numbers{{QStringLiteral("EIO"), EIO},
+                                     {QStringLiteral("ENOSPC"), ENOSPC},
+                                     {QStringLiteral("EACCES"), EACCES},
+                                     {QStringLiteral("EPERM"), EPERM},
+                                     {QStringLiteral("EXDEV"), EXDEV}};
+    if (!numbers.contains(name))
+        qFatal("no error %s", qPrintable(name));
+    return numbers[name];
+}
+
 PageEncoding encodingNamed(const QString &name)
 {
     const QStringList names{QStringLiteral("windows-1252"), QStringLiteral("utf-8"), QStringLiteral("utf-16le"),
@@ -214,6 +253,16 @@ PageEncoding encodingNamed(const QString &name)
     if (!names.contains(name))
         qFatal("no encoding %s", qPrintable(name));
     return static_cast<PageEncoding>(names.indexOf(name));
+}
+
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    QByteArray bytes;
+    for (const QChar c : QChar(0xFEFF) + text) {
+        const char16_t unit = bigEndian ? qToBigEndian(c.unicode()) : qToLittleEndian(c.unicode());
+        bytes.append(reinterpret_cast<const char *>(&unit), 2);
+    }
+    return bytes;
 }
 
 QByteArray readFile(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FileSystem.h"
 #include "engine/PageText.h"
 #include "engine/RunObserver.h"
 #include "engine/RunOptions.h"
@@ -53,7 +54,8 @@ RunLimits runLimits(bool inBlocks, bool readAhead = true);
 
 // Options of a golden case: "description" (the line is written when given), "generator",
 // "robots", "revisit", "revisitMonths", "minLength" (a text; absent means the default "6"), "case"
-// (lower, upper or keep), "backup".
+// (lower, upper or keep), "backup", "topKeywords" (how many of the most telling words; absent means every
+// word), "pageDescriptions".
 RunOptions optionsFromJson(const QJsonObject &json);
 // Copies the pages of a golden site's src/ into folder and returns the site's options for it (the main
 // page named by "main" in site.json); pages gets the names copied.
@@ -72,12 +74,22 @@ QStringList reportRows(const RunReport &report);
 // The rows of a table (a file under tests/data, found with QFINDTESTDATA): one row a line, its fields
 // separated by tabs; blank lines and lines starting with '#' are left out. The first field names the row.
 QList<QStringList> readTable(const QString &path);
+// For a test's _data(): a column of text for each name, and a row for each row of the table (a field left
+// out is empty).
+void addTableRows(const QString &path, std::initializer_list<const char *> columns);
 // A field of such a table as bytes: UTF-8, with \xNN, \n, \r, \t, \f and \\ for the bytes they name.
 QByteArray unescape(const QString &field);
 // "1 2 3" as numbers.
 QList<qint64> numbers(const QString &field);
+// An operation of the file layer by its name in fs::Call ("Write", "LinkStatus" ...).
+fs::Call callNamed(const QString &name);
+// "EIO", "ENOSPC", "EACCES", "EPERM" or "EXDEV" as its number.
+int errorNamed(const QString &name);
 // "windows-1252", "utf-8", "utf-16le", "utf-16be" or "legacy".
 PageEncoding encodingNamed(const QString &name);
+
+// The text in UTF-16, after its byte-order mark.
+QByteArray utf16(const QString &text, bool bigEndian);
 
 QByteArray readFile(const QString &path);
 // Makes the folders on the way.

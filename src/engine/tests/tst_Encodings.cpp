@@ -2,11 +2,8 @@
 
 #include "engine/EncodingDetection.h"
 #include "engine/PageText.h"
-#include "engine/Run.h"
 #include "engine/TextCodec.h"
 
-#include <QStringDecoder>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <string>
@@ -34,17 +31,6 @@ void bytesTable(const char *file, std::initializer_list<const char *> columns)
         for (qsizetype i = 1; i <= qsizetype(columns.size()); ++i)
             data << bytesOf(row.value(i));
     }
-}
-
-QByteArray utf16(const QString &text, bool bigEndian)
-{
-    QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF", 2) : QByteArray("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        const char high = static_cast<char>(c.unicode() >> 8);
-        const char low = static_cast<char>(c.unicode() & 0xFF);
-        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
-    }
-    return bytes;
 }
 
 template <typename Feed> void inBlocks(const std::string &bytes, std::size_t block, Feed feed)
@@ -182,50 +168,6 @@ private slots:
             std::string written;
             appendEncoded(written, converted, encoding);
             QCOMPARE(written, expected);
-        }
-    }
-
-    // A UTF-16 page stays UTF-16 whatever it holds: the old tags go whole (a byte ">" of another
-    // character ends none), the block goes in as UTF-16, the byte-order mark stays in front.
-    void utf16NeverCorrupted_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // {block} stands for the block
-        const QString block = QStringLiteral("{block}");
-        QTest::newRow("tag with bytes 0x3E inside")
-            << QStringLiteral("<head><meta name=keywords content=\"㸾㸾\">\r\n</head><body>Σ</body>")
-            << QStringLiteral("<head>{block}\r\n</head><body>Σ</body>");
-        QTest::newRow("head only") << QStringLiteral("<head></head>x") << QStringLiteral("<head>{block}</head>x");
-        QTest::newRow("no head") << QStringLiteral("<p>λόγος</p>") << QStringLiteral("<p>λόγος</p>{block}");
-        QTest::newRow("empty but the mark") << QString() << block;
-    }
-
-    void utf16NeverCorrupted()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        for (const bool bigEndian : {false, true}) {
-            QTemporaryDir dir;
-            RunOptions options = siteOptions(dir.path());
-            options.description = true;
-            options.siteDescription = QStringLiteral("Ελλάδα 😀");
-            options.minLengthText = QStringLiteral("0");
-            writeFile(dir.filePath(QStringLiteral("page.htm")), utf16(text, bigEndian));
-            RecordingObserver observer;
-            QCOMPARE(runMeta(options, observer), RunResult::Completed);
-            const QByteArray after = readFile(dir.filePath(QStringLiteral("page.htm")));
-            QCOMPARE(after.left(2), utf16(QString(), bigEndian));
-            QStringDecoder decoder(bigEndian ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE,
-                                   QStringDecoder::Flag::Stateless);
-            const QString decoded = decoder.decode(after.mid(2));
-            QVERIFY(!decoder.hasError());
-            QCOMPARE(after.size() % 2, 0);
-            const qsizetype at = expected.indexOf(QLatin1String("{block}"));
-            QVERIFY(decoded.startsWith(expected.left(at)));
-            QVERIFY(decoded.endsWith(expected.mid(at + 7)));
-            const QString inserted = decoded.mid(at, decoded.size() - (expected.size() - 7));
-            QVERIFY2(inserted.contains(QStringLiteral("Ελλάδα 😀")), qPrintable(inserted));
-            QVERIFY(!inserted.contains(QLatin1Char('\0')));
         }
     }
 };

@@ -22,184 +22,152 @@ using namespace tagsmith::test;
 // whose operation failed with that failure's message, naming what failed (the page, the folder it is
 // exchanged in, or its backup), the pages before it are done, that page and
 // the ones after it are as they were, and nothing of ours is left beside them.
+
 class TestFileFaults : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void failedOperation_data();
-    void failedOperation();
-    void failureMidRun_data();
-    void failureMidRun();
-    void refusedToAnUnprivilegedUser_data();
-    void refusedToAnUnprivilegedUser();
-    void refusedSyncIsReported();
-};
-
-void TestFileFaults::failedOperation_data()
-{
-    QTest::addColumn<int>("call");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("backup");
-    QTest::addColumn<bool>("copy"); // the backup is a copy: no link can be made
-    QTest::addColumn<int>("fileError");
-    QTest::addColumn<QString>("named"); // in the message, under the folder
-
-    using fs::Call;
-    const auto row = [](const char *name, Call call, int error, const char *path, bool backup, bool copy, int fileError,
-                        const char *named) {
-        QTest::newRow(name) << int(call) << error << QString::fromLatin1(path) << backup << copy << fileError
-                            << QString::fromLatin1(named);
-    };
-    row("disk full on writing", Call::Write, ENOSPC, "b.htm", false, false, fileerr::DiskFull, "/b.htm");
-    row("disk full on closing", Call::Close, ENOSPC, ".b.htm.", false, false, fileerr::DiskFull, "/b.htm");
-    row("i/o error on reading", Call::Read, EIO, "b.htm", false, false, fileerr::DeviceIO, "/b.htm");
-    row("page may not be written", Call::MayWrite, EACCES, "b.htm", false, false, fileerr::PermissionDenied, "/b.htm");
-    row("temporary file refused", Call::CreateNew, EACCES, ".b.htm.", false, false, fileerr::PermissionDenied, "");
-    row("rename refused", Call::Rename, EACCES, "b.htm", false, false, fileerr::PermissionDenied, "");
-    row("rename refused, with backup", Call::Rename, EACCES, "b.htm", true, false, fileerr::PermissionDenied, "");
-    row("backup link refused", Call::Link, EACCES, "b.bak", true, false, fileerr::PermissionDenied, "/b.bak");
-    row("backup name unreadable", Call::LinkStatus, EACCES, "b.bak", true, false, fileerr::PermissionDenied, "/b.bak");
-    row("backup copy: disk full", Call::Write, ENOSPC, "b.bak", true, true, fileerr::DiskFull, "/b.bak");
-    row("backup copy: mode refused", Call::ChangeMode, EPERM, "b.bak", true, true, fileerr::PermissionDenied, "/b.bak");
-    row("backup copy: i/o error on closing", Call::Close, EIO, "b.bak", true, true, fileerr::DeviceIO, "/b.bak");
-}
-
-void TestFileFaults::failedOperation()
-{
-    QFETCH(int, call);
-    QFETCH(int, error);
-    QFETCH(QString, path);
-    QFETCH(bool, backup);
-    QFETCH(bool, copy);
-    QFETCH(int, fileError);
-    QFETCH(QString, named);
-
-    QTemporaryDir dir;
-    const QString folder = dir.path();
-    makeSite(folder,
-             {QStringLiteral("a.htm harbour"), QStringLiteral("b.htm harbour"), QStringLiteral("c.htm harbour")});
-    const QByteArray page = readFile(folder + QStringLiteral("/c.htm"));
-    RunOptions options = siteOptions(folder);
-    options.backup = backup;
-    RecordingObserver observer;
-    fs::FaultInjector faults;
-    if (copy)
-        faults.fail(fs::Call::Link, EXDEV, "bak", 0);
-    faults.fail(static_cast<fs::Call>(call), error, path.toStdString(), 0);
-
-    QCOMPARE(runMeta(options, observer), RunResult::Failed);
-    QCOMPARE(observer.messageList().last(),
-             QStringLiteral("%1/%2 %3%4").arg(ids::ErrorTitle).arg(ids::FileErrorBase + fileError).arg(folder, named));
-    QVERIFY(readFile(folder + QStringLiteral("/a.htm")) != page);
-    QCOMPARE(readFile(folder + QStringLiteral("/b.htm")), page);
-    QCOMPARE(readFile(folder + QStringLiteral("/c.htm")), page);
-    QStringList expected{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("c.htm")};
-    if (backup)
-        expected.prepend(QStringLiteral("a.bak"));
-    QCOMPARE(filesIn(folder), expected);
-}
-
-void TestFileFaults::failureMidRun_data()
-{
-    QTest::addColumn<bool>("readAhead");
-    QTest::addColumn<bool>("dryRun");
-    QTest::addColumn<QStringList>("rows");
-    const QStringList failed{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm failed 61"),
-                             QStringLiteral("c.htm not-reached"), QStringLiteral("index.htm not-reached main")};
-    QTest::newRow("read ahead") << true << false << failed;
-    QTest::newRow("page by page") << false << false << failed;
-    // Nothing is written, so the full disk is not met.
-    QTest::newRow("dry run") << true << true
-                             << QStringList{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm replaced"),
-                                            QStringLiteral("c.htm replaced"), QStringLiteral("index.htm created main")};
-}
-
-// A page that cannot be written stops the run: the report names its file error, and the pages after
-// it, the main page included, as not reached.
-void TestFileFaults::failureMidRun()
-{
-    QFETCH(bool, readAhead);
-    QFETCH(bool, dryRun);
-    QFETCH(QStringList, rows);
-    QTemporaryDir dir;
-    makeSite(dir.path(),
-             {QStringLiteral("a.htm anchors"), QStringLiteral("b.htm boats"), QStringLiteral("c.htm charts")});
-    RunOptions options = siteOptions(dir.path());
-    options.mainPage = dir.filePath(QStringLiteral("index.htm"));
-    options.dryRun = dryRun;
-    RecordingObserver observer;
-    RunReport report;
+    void failedOperation_data()
     {
-        fs::FaultInjector faults;
-        faults.fail(fs::Call::Rename, ENOSPC, "/b.htm");
-        report = runMetaWithReport(options, observer, runLimits(false, readAhead));
+        addTableRows(QFINDTESTDATA("data/file-faults.txt"),
+                     {"call", "error", "path", "backup", "copy", "fileError", "named"});
     }
-    QCOMPARE(reportRows(report), rows);
-    QCOMPARE(report.result, dryRun ? RunResult::Completed : RunResult::Failed);
-    QCOMPARE(report.errors(), dryRun ? 0 : 1);
-    QCOMPARE(report.pagesWritten(), dryRun ? 4 : 1);
-    if (!dryRun) {
-        QCOMPARE(report.pages[1].bytesBefore, QFileInfo(dir.filePath(QStringLiteral("b.htm"))).size());
-        QVERIFY(!QFileInfo::exists(options.mainPage));
-    }
-}
 
-void TestFileFaults::refusedToAnUnprivilegedUser_data()
-{
-    QTest::addColumn<int>("folderMode");
-    QTest::addColumn<int>("pageMode");
-    QTest::addColumn<QString>("named"); // in the message, under the folder
-    QTest::newRow("page not writable") << 0777 << 0644 << QStringLiteral("/a.htm");
-    QTest::newRow("folder not writable") << 0755 << 0666 << QString();
-}
+    void failedOperation()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, error);
+        QFETCH(QString, path);
+        QFETCH(QString, backup);
+        QFETCH(QString, copy);
+        QFETCH(QString, fileError);
+        QFETCH(QString, named);
 
-// Root may write anything, so the permission checks themselves are tried by a user without privileges:
-// this test program again, as that user, for the one row.
-void TestFileFaults::refusedToAnUnprivilegedUser()
-{
-    QFETCH(int, folderMode);
-    QFETCH(int, pageMode);
-    QFETCH(QString, named);
-    const QString site = qEnvironmentVariable("TAGSMITH_UNPRIVILEGED_SITE");
-    if (!site.isEmpty()) {
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        makeSite(folder,
+                 {QStringLiteral("a.htm harbour"), QStringLiteral("b.htm harbour"), QStringLiteral("c.htm harbour")});
+        const QByteArray page = readFile(folder + QStringLiteral("/c.htm"));
+        RunOptions options = siteOptions(folder);
+        options.backup = backup == QLatin1String("1");
         RecordingObserver observer;
-        QCOMPARE(runMeta(siteOptions(site), observer), RunResult::Failed);
-        QCOMPARE(observer.messageList(), QStringList{QStringLiteral("%1/%2 %3%4")
-                                                         .arg(ids::ErrorTitle)
-                                                         .arg(ids::FileErrorBase + fileerr::PermissionDenied)
-                                                         .arg(site, named)});
-        return;
-    }
-    if (::geteuid() != 0)
-        QSKIP("only root can become a user without privileges");
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("site"));
-    makeSite(dir.path(),
-             {QStringLiteral("site/a.htm harbour"), QStringLiteral("site/a.htm mode %1").arg(pageMode, 0, 8),
-              QStringLiteral("site mode %1").arg(folderMode, 0, 8)});
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-    const auto before = treeState(folder);
-    QProcess child;
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TAGSMITH_UNPRIVILEGED_SITE"), folder);
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral("setpriv"),
-                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                 QCoreApplication::applicationFilePath(),
-                 QStringLiteral("refusedToAnUnprivilegedUser:") + QString::fromUtf8(QTest::currentDataTag())});
-    QVERIFY(child.waitForFinished(60000));
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
-    QCOMPARE(treeState(folder), before);
-}
+        fs::FaultInjector faults;
+        if (copy == QLatin1String("1"))
+            faults.fail(fs::Call::Link, EXDEV, "bak", 0);
+        faults.fail(callNamed(call), errorNamed(error), path.toStdString(), 0);
 
-// A sync the system itself refuses (a device has none) is reported like an injected one.
-void TestFileFaults::refusedSyncIsReported()
-{
-    QCOMPARE(fs::syncPath("/dev/null", false), EINVAL);
-}
+        QCOMPARE(runMeta(options, observer), RunResult::Failed);
+        QCOMPARE(
+            observer.messageList().last(),
+            QStringLiteral("%1/%2 %3%4").arg(ids::ErrorTitle).arg(ids::FileErrorBase + fileError.toInt()).arg(folder, named));
+        QVERIFY(readFile(folder + QStringLiteral("/a.htm")) != page);
+        QCOMPARE(readFile(folder + QStringLiteral("/b.htm")), page);
+        QCOMPARE(readFile(folder + QStringLiteral("/c.htm")), page);
+        QStringList expected{QStringLiteral("a.htm"), QStringLiteral("b.htm"), QStringLiteral("c.htm")};
+        if (options.backup)
+            expected.prepend(QStringLiteral("a.bak"));
+        QCOMPARE(filesIn(folder), expected);
+    }
+
+    void failureMidRun_data()
+    {
+        QTest::addColumn<bool>("readAhead");
+        QTest::addColumn<bool>("dryRun");
+        QTest::addColumn<QStringList>("rows");
+        const QStringList failed{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm failed 61"),
+                                 QStringLiteral("c.htm not-reached"), QStringLiteral("index.htm not-reached main")};
+        QTest::newRow("read ahead") << true << false << failed;
+        QTest::newRow("page by page") << false << false << failed;
+        // Nothing is written, so the full disk is not met.
+        QTest::newRow("dry run") << true << true
+                                 << QStringList{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm replaced"),
+                                                QStringLiteral("c.htm replaced"),
+                                                QStringLiteral("index.htm created main")};
+    }
+
+    // A page that cannot be written stops the run: the report names its file error, and the pages after
+    // it, the main page included, as not reached.
+    void failureMidRun()
+    {
+        QFETCH(bool, readAhead);
+        QFETCH(bool, dryRun);
+        QFETCH(QStringList, rows);
+        QTemporaryDir dir;
+        makeSite(dir.path(),
+                 {QStringLiteral("a.htm anchors"), QStringLiteral("b.htm boats"), QStringLiteral("c.htm charts")});
+        RunOptions options = siteOptions(dir.path());
+        options.mainPage = dir.filePath(QStringLiteral("index.htm"));
+        options.dryRun = dryRun;
+        RecordingObserver observer;
+        RunReport report;
+        {
+            fs::FaultInjector faults;
+            faults.fail(fs::Call::Rename, ENOSPC, "/b.htm");
+            report = runMetaWithReport(options, observer, runLimits(false, readAhead));
+        }
+        QCOMPARE(reportRows(report), rows);
+        QCOMPARE(report.result, dryRun ? RunResult::Completed : RunResult::Failed);
+        QCOMPARE(report.errors(), dryRun ? 0 : 1);
+        QCOMPARE(report.pagesWritten(), dryRun ? 4 : 1);
+        if (!dryRun) {
+            QCOMPARE(report.pages[1].bytesBefore, QFileInfo(dir.filePath(QStringLiteral("b.htm"))).size());
+            QVERIFY(!QFileInfo::exists(options.mainPage));
+        }
+    }
+
+    void refusedToAnUnprivilegedUser_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("pageMode");
+        QTest::addColumn<QString>("named"); // in the message, under the folder
+        QTest::newRow("page not writable") << 0777 << 0644 << QStringLiteral("/a.htm");
+        QTest::newRow("folder not writable") << 0755 << 0666 << QString();
+    }
+
+    // Root may write anything, so the permission checks themselves are tried by a user without privileges:
+    // this test program again, as that user, for the one row.
+    void refusedToAnUnprivilegedUser()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(int, pageMode);
+        QFETCH(QString, named);
+        const QString site = qEnvironmentVariable("TAGSMITH_UNPRIVILEGED_SITE");
+        if (!site.isEmpty()) {
+            RecordingObserver observer;
+            QCOMPARE(runMeta(siteOptions(site), observer), RunResult::Failed);
+            QCOMPARE(observer.messageList(), QStringList{QStringLiteral("%1/%2 %3%4")
+                                                             .arg(ids::ErrorTitle)
+                                                             .arg(ids::FileErrorBase + fileerr::PermissionDenied)
+                                                             .arg(site, named)});
+            return;
+        }
+        if (::geteuid() != 0)
+            QSKIP("only root can become a user without privileges");
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("site"));
+        makeSite(dir.path(),
+                 {QStringLiteral("site/a.htm harbour"), QStringLiteral("site/a.htm mode %1").arg(pageMode, 0, 8),
+                  QStringLiteral("site mode %1").arg(folderMode, 0, 8)});
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+        const auto before = treeState(folder);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TAGSMITH_UNPRIVILEGED_SITE"), folder);
+        child.setProcessEnvironment(env);
+        child.start(QStringLiteral("setpriv"),
+                    {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                     QCoreApplication::applicationFilePath(),
+                     QStringLiteral("refusedToAnUnprivilegedUser:") + QString::fromUtf8(QTest::currentDataTag())});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
+        QCOMPARE(treeState(folder), before);
+    }
+
+    // A sync the system itself refuses (a device has none) is reported like an injected one.
+    void refusedSyncIsReported() { QCOMPARE(fs::syncPath("/dev/null", false), EINVAL); }
+};
 
 QTEST_GUILESS_MAIN(TestFileFaults)
 #include "tst_FileFaults.moc"

@@ -35,67 +35,59 @@ class TestLeftoverTemporaries : public QObject
     Q_OBJECT
 
 private slots:
-    void onlyThoseOfEndedRunsGo_data();
-    void onlyThoseOfEndedRunsGo();
-    void pagesNotOnTheDiskFailTheRun();
+    void onlyThoseOfEndedRunsGo_data()
+    {
+        addTableRows(QFINDTESTDATA("data/leftover-temporaries.txt"), {"name", "kind", "removed"});
+    }
+
+    void onlyThoseOfEndedRunsGo()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QString, removed);
+        const bool gone = removed == QLatin1String("1");
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("index.htm")), "<head></head><body>Harbour</body>");
+        writeFile(dir.filePath(QStringLiteral("notes.txt")), "notes");
+        name.replace(QLatin1String("ENDED"), QString::number(endedProcess()));
+        name.replace(QLatin1String("RUNNING"), QString::number(::getpid()));
+        const QString path = dir.filePath(name);
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(path));
+        else if (kind == QLatin1String("link"))
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("notes.txt")), path));
+        else
+            writeFile(path, "half a page");
+
+        RecordingObserver observer;
+        QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Completed);
+
+        QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !gone);
+        const QString message =
+            QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::TemporariesRemoved).arg(dir.path());
+        QCOMPARE(observer.messageList(), gone ? QStringList{message} : QStringList());
+        if (gone)
+            QCOMPARE(observer.messages.front().count, 1);
+        // The run leaves no temporary of its own.
+        QCOMPARE(treeState(dir.path()).keys().filter(QStringLiteral(".tmp")),
+                 gone ? QStringList()
+                      : QStringList{name + (kind == QLatin1String("folder") ? QStringLiteral("/") : QString())});
+    }
+
+    void pagesNotOnTheDiskFailTheRun()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("index.htm")), "<head></head><body>Harbour</body>");
+        RecordingObserver observer;
+        fs::FaultInjector faults;
+        faults.fail(fs::Call::Sync, EIO);
+        QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Failed);
+        QCOMPARE(observer.messageList(), QStringList{QStringLiteral("%1/%2 %3")
+                                                         .arg(ids::ErrorTitle)
+                                                         .arg(ids::FileErrorBase + fileerr::DeviceIO)
+                                                         .arg(dir.path())});
+    }
 };
-
-void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("removed");
-    for (const QStringList &row : readTable(QFINDTESTDATA("data/leftover-temporaries.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << (row[3] == QLatin1String("1"));
-}
-
-void TestLeftoverTemporaries::onlyThoseOfEndedRunsGo()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, kind);
-    QFETCH(bool, removed);
-    QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("index.htm")), "<head></head><body>Harbour</body>");
-    writeFile(dir.filePath(QStringLiteral("notes.txt")), "notes");
-    name.replace(QLatin1String("ENDED"), QString::number(endedProcess()));
-    name.replace(QLatin1String("RUNNING"), QString::number(::getpid()));
-    const QString path = dir.filePath(name);
-    if (kind == QLatin1String("folder"))
-        QVERIFY(QDir().mkdir(path));
-    else if (kind == QLatin1String("link"))
-        QVERIFY(QFile::link(dir.filePath(QStringLiteral("notes.txt")), path));
-    else
-        writeFile(path, "half a page");
-
-    RecordingObserver observer;
-    QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Completed);
-
-    QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
-    QStringList expected;
-    if (removed)
-        expected << QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::TemporariesRemoved).arg(dir.path());
-    QCOMPARE(observer.messageList(), expected);
-    if (removed)
-        QCOMPARE(observer.messages.front().count, 1);
-    // The run leaves no temporary of its own.
-    QCOMPARE(treeState(dir.path()).keys().filter(QStringLiteral(".tmp")),
-             removed ? QStringList()
-                     : QStringList{name + (kind == QLatin1String("folder") ? QStringLiteral("/") : QString())});
-}
-
-void TestLeftoverTemporaries::pagesNotOnTheDiskFailTheRun()
-{
-    QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("index.htm")), "<head></head><body>Harbour</body>");
-    RecordingObserver observer;
-    fs::FaultInjector faults;
-    faults.fail(fs::Call::Sync, EIO);
-    QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Failed);
-    QCOMPARE(observer.messageList(), QStringList{QStringLiteral("%1/%2 %3")
-                                                     .arg(ids::ErrorTitle)
-                                                     .arg(ids::FileErrorBase + fileerr::DeviceIO)
-                                                     .arg(dir.path())});
-}
 
 QTEST_GUILESS_MAIN(TestLeftoverTemporaries)
 #include "tst_LeftoverTemporaries.moc"

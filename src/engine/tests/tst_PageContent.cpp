@@ -34,18 +34,6 @@ Read readPage(const QByteArray &bytes, PageEncoding encoding, int blockSize = 1 
 
 } // namespace
 
-class TestPageContent : public QObject
-{
-    Q_OBJECT
-private slots:
-    void words_data();
-    void words();
-    void descriptions_data();
-    void descriptions();
-    void cutting_data();
-    void cutting();
-};
-
 // Rows of a table: the page, read in the encoding named, or in both Windows-1252 and UTF-8.
 static void pageTable(const char *file)
 {
@@ -59,62 +47,44 @@ static void pageTable(const char *file)
                     << test::unescape(row[2]) << (encoding == QLatin1String("utf-8")) << row.value(3);
 }
 
-void TestPageContent::words_data()
+class TestPageContent : public QObject
 {
-    pageTable("page-content-words.txt");
-}
+    Q_OBJECT
+private slots:
+    void words_data() { pageTable("page-content-words.txt"); }
 
-void TestPageContent::words()
-{
-    QFETCH(QByteArray, page);
-    QFETCH(bool, utf8);
-    QFETCH(QString, expected);
-    // Blocks of any size give the same words.
-    for (const int blockSize : {1 << 20, 64, 7, 3})
-        QCOMPARE(readPage(page, utf8 ? PageEncoding::Utf8 : PageEncoding::Windows1252, blockSize).words, expected);
-}
+    void words()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(bool, utf8);
+        QFETCH(QString, expected);
+        // Blocks of any size give the same words.
+        for (const int blockSize : {1 << 20, 64, 7, 3})
+            QCOMPARE(readPage(page, utf8 ? PageEncoding::Utf8 : PageEncoding::Windows1252, blockSize).words, expected);
+    }
 
-void TestPageContent::descriptions_data()
-{
-    pageTable("page-content-descriptions.txt");
-}
+    void descriptions_data() { pageTable("page-content-descriptions.txt"); }
 
-void TestPageContent::descriptions()
-{
-    QFETCH(QByteArray, page);
-    QFETCH(bool, utf8);
-    QFETCH(QString, expected);
-    QCOMPARE(readPage(page, utf8 ? PageEncoding::Utf8 : PageEncoding::Windows1252).description, expected);
-}
+    void descriptions()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(bool, utf8);
+        QFETCH(QString, expected);
+        QCOMPARE(readPage(page, utf8 ? PageEncoding::Utf8 : PageEncoding::Windows1252).description, expected);
+    }
 
-void TestPageContent::cutting_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
+    void cutting_data() { test::addTableRows(QFINDTESTDATA("data/description-cuts.txt"), {"text", "expected"}); }
 
-    const QString tenWords = QStringLiteral("abcdefghi ").repeated(15);
-    QTest::newRow("short text stays") << QStringLiteral("Small boats.") << QStringLiteral("Small boats.");
-    QTest::newRow("exactly the limit stays") << QStringLiteral("x").repeated(155) << QStringLiteral("x").repeated(155);
-    QTest::newRow("cut at the last blank that fits")
-        << tenWords + tenWords << tenWords.chopped(1) + QStringLiteral("\u2026");
-    QTest::newRow("a blank right after the last character that fits")
-        << QStringLiteral("a").repeated(154) + QStringLiteral(" tail")
-        << QStringLiteral("a").repeated(154) + QStringLiteral("\u2026");
-    QTest::newRow("one long word is cut inside")
-        << QStringLiteral("z").repeated(200) << QStringLiteral("z").repeated(154) + QStringLiteral("\u2026");
-    QTest::newRow("characters, not bytes") << QStringLiteral("\u00e9").repeated(150) + QStringLiteral(" ok")
-                                           << QStringLiteral("\u00e9").repeated(150) + QStringLiteral(" ok");
-}
-
-void TestPageContent::cutting()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    const QByteArray utf8 = text.toUtf8();
-    const std::string cut = cutAtWord(std::string_view(utf8.constData(), std::size_t(utf8.size())), 155);
-    QCOMPARE(QString::fromStdString(cut), expected);
-    QVERIFY(QString::fromStdString(cut).size() <= 155);
-}
+    void cutting()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        const QByteArray utf8 = text.toUtf8();
+        const std::string cut = cutAtWord(std::string_view(utf8.constData(), std::size_t(utf8.size())), 155);
+        QCOMPARE(QString::fromStdString(cut), expected);
+        QVERIFY(QString::fromStdString(cut).size() <= 155);
+    }
+};
 
 QTEST_APPLESS_MAIN(TestPageContent)
 #include "tst_PageContent.moc"

@@ -60,10 +60,10 @@ struct Fixture
         return runMeta(o, observer);
     }
 
-    RunResult undo(RecordingObserver *observer = nullptr, UndoPlan *done = nullptr) const
+    RunResult undo(RecordingObserver *observer = nullptr) const
     {
         RecordingObserver own;
-        return undoLastRun(data, site, observer ? *observer : own, done);
+        return undoLastRun(data, site, observer ? *observer : own, nullptr);
     }
 };
 
@@ -74,237 +74,194 @@ class TestUndo : public QObject
     Q_OBJECT
 
 private slots:
-    void runThenUndo_data();
-    void runThenUndo();
-    void pageChangedSince_data();
-    void pageChangedSince();
-    void interruptedUndo();
-    void nextRunReplacesUndoData();
-    void noUndoData_data();
-    void noUndoData();
-};
-
-void TestUndo::runThenUndo_data()
-{
-    QTest::addColumn<QStringList>("site");
-    QTest::addColumn<QString>("mainPage"); // under the root, so it may lie outside the site
-    QTest::addColumn<bool>("backup");
-    QTest::addColumn<bool>("dataElsewhere"); // undo data on another file system: compressed copies
-
-    const QStringList mixed{QStringLiteral("site/a.htm 1252"),  QStringLiteral("site/b.html utf8"),
-                            QStringLiteral("site/c.htm plain"), QStringLiteral("site/c.htm mode 640"),
-                            QStringLiteral("site/d.htm empty"), QStringLiteral("site/index.htm 1252")};
-    for (const bool backup : {false, true}) {
-        for (const bool elsewhere : {false, true}) {
-            const char *b = backup ? "backup on" : "backup off";
-            const char *e = elsewhere ? ", compressed copies" : "";
-            QTest::addRow("%s%s, main page inside the folder", b, e)
-                << mixed << QStringLiteral("site/index.htm") << backup << elsewhere;
-            QTest::addRow("%s%s, main page made by the run", b, e)
-                << mixed << QStringLiteral("home.htm") << backup << elsewhere;
-        }
+    void runThenUndo_data()
+    {
+        addTableRows(QFINDTESTDATA("data/undo-runs.txt"), {"site", "mainPage", "backup", "dataElsewhere"});
     }
-    QTest::newRow("linked page and main page")
-        << QStringList{QStringLiteral("outside/t.htm utf8"), QStringLiteral("site/a.htm 1252"),
-                       QStringLiteral("site/l.htm -> ../outside/t.htm"), QStringLiteral("site/m.htm -> a.htm")}
-        << QStringLiteral("site/l.htm") << false << false;
-    QTest::newRow("linked pages, backup on, compressed")
-        << QStringList{QStringLiteral("outside/t.htm utf8"), QStringLiteral("site/a.htm 1252"),
-                       QStringLiteral("site/l.htm -> ../outside/t.htm"), QStringLiteral("site/m.htm -> a.htm")}
-        << QString() << true << true;
-    QTest::newRow("empty backup names taken over")
-        << QStringList{QStringLiteral("site/a.htm 1252"), QStringLiteral("site/a.bak empty"),
-                       QStringLiteral("site/index.htm utf8"), QStringLiteral("site/index.bak empty")}
-        << QStringLiteral("site/index.htm") << true << false;
-    QTest::newRow("empty backup name, backup off")
-        << QStringList{QStringLiteral("site/a.htm 1252"), QStringLiteral("site/a.bak empty")} << QString() << false
-        << false;
-}
 
-void TestUndo::runThenUndo()
-{
-    QFETCH(QStringList, site);
-    QFETCH(QString, mainPage);
-    QFETCH(bool, backup);
-    QFETCH(bool, dataElsewhere);
+    void runThenUndo()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, mainPage);
+        QFETCH(QString, backup);
+        QFETCH(QString, dataElsewhere);
 
-    Fixture f;
-    std::unique_ptr<QTemporaryDir> elsewhere;
-    if (dataElsewhere) {
-        elsewhere = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/tst_undo-XXXXXX"));
-        struct stat a, b;
-        if (!elsewhere->isValid() || ::stat(QFile::encodeName(f.root).constData(), &a) != 0 ||
-            ::stat(QFile::encodeName(elsewhere->path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
-            QSKIP("no second file system for the undo data");
-        f.data = elsewhere->path();
-    }
-    makePages(f.root, site);
-    const auto before = treeState(f.root);
-
-    RunOptions options = f.options(QString(), backup);
-    if (!mainPage.isEmpty())
-        options.mainPage = f.root + QLatin1Char('/') + mainPage;
-    QCOMPARE(f.run(options), RunResult::Completed);
-    QVERIFY(treeState(f.root) != before);
-
-    const UndoPlan plan = planUndo(f.data, f.site);
-    QVERIFY(plan.ready());
-    QCOMPARE(plan.count(UndoAction::ChangedSince) + plan.count(UndoAction::CopyLost), 0);
-    QVERIFY(plan.space > 0);
-
-    RecordingObserver observer;
-    UndoPlan done;
-    QCOMPARE(f.undo(&observer, &done), RunResult::Completed);
-    QCOMPARE(observer.messageList(), QStringList());
-    QCOMPARE(treeState(f.root), before);
-    // The undo data is used up, copies included.
-    QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
-    QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-             QStringList());
-}
-
-void TestUndo::pageChangedSince_data()
-{
-    QTest::addColumn<bool>("backup");
-    QTest::addColumn<QString>("change"); // edit, delete
-    QTest::newRow("edited, backup off") << false << QStringLiteral("edit");
-    QTest::newRow("edited, backup on") << true << QStringLiteral("edit");
-    QTest::newRow("deleted") << false << QStringLiteral("delete");
-}
-
-void TestUndo::pageChangedSince()
-{
-    QFETCH(bool, backup);
-    QFETCH(QString, change);
-    Fixture f;
-    makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
-    const auto before = treeState(f.root);
-    QCOMPARE(f.run(f.options(QString(), backup)), RunResult::Completed);
-
-    const QString b = f.site + QStringLiteral("/b.htm");
-    if (change == QLatin1String("edit"))
-        writeFile(b, "<p>written by hand after the run</p>");
-    else
-        QFile::remove(b);
-    const auto changed = treeState(f.root).value(QStringLiteral("site/b.htm"));
-
-    const UndoPlan plan = planUndo(f.data, f.site);
-    QCOMPARE(plan.count(UndoAction::Restore), 1);
-    QCOMPARE(plan.count(UndoAction::ChangedSince), 1);
-
-    RecordingObserver observer;
-    QCOMPARE(f.undo(&observer), RunResult::Completed);
-    QCOMPARE(observer.messageList(),
-             QStringList{QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::ChangedSinceRun).arg(b)});
-    auto after = treeState(f.root);
-    QCOMPARE(after.value(QStringLiteral("site/b.htm")), changed);
-    QCOMPARE(after.value(QStringLiteral("site/a.htm")), before.value(QStringLiteral("site/a.htm")));
-    // The backup of the page left alone stays: it may be all that is left of the page as it was.
-    QCOMPARE(after.contains(QStringLiteral("site/b.bak")), backup);
-    QVERIFY(!after.contains(QStringLiteral("site/a.bak")));
-}
-
-void TestUndo::interruptedUndo()
-{
-    for (const bool backup : {false, true}) {
         Fixture f;
-        QStringList lines;
-        for (int i = 0; i < 6; ++i)
-            lines << QStringLiteral("site/p%1.htm %2")
-                         .arg(i)
-                         .arg(i % 2 ? QStringLiteral("utf8") : QStringLiteral("1252"));
-        makePages(f.root, lines);
+        std::unique_ptr<QTemporaryDir> elsewhere;
+        if (dataElsewhere == QLatin1String("1")) {
+            elsewhere = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/tst_undo-XXXXXX"));
+            struct stat a, b;
+            if (!elsewhere->isValid() || ::stat(QFile::encodeName(f.root).constData(), &a) != 0 ||
+                ::stat(QFile::encodeName(elsewhere->path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+                QSKIP("no second file system for the undo data");
+            f.data = elsewhere->path();
+        }
+        makePages(f.root, site.split(QStringLiteral(" ; ")));
         const auto before = treeState(f.root);
-        QCOMPARE(f.run(f.options(QStringLiteral("p0.htm"), backup)), RunResult::Completed);
-        const auto written = treeState(f.root);
 
-        // The third page that goes back fails to take its name.
+        RunOptions options = f.options(QString(), backup == QLatin1String("1"));
+        if (!mainPage.isEmpty())
+            options.mainPage = f.root + QLatin1Char('/') + mainPage;
+        QCOMPARE(f.run(options), RunResult::Completed);
+        QVERIFY(treeState(f.root) != before);
+
+        const UndoPlan plan = planUndo(f.data, f.site);
+        QVERIFY(plan.ready());
+        QCOMPARE(plan.count(UndoAction::ChangedSince) + plan.count(UndoAction::CopyLost), 0);
+        QVERIFY(plan.space > 0);
+
         RecordingObserver observer;
-        {
-            fs::FaultInjector faults;
-            faults.fail(fs::Call::Rename, EIO, {}, 3);
-            QCOMPARE(f.undo(&observer), RunResult::Failed);
+        QCOMPARE(f.undo(&observer), RunResult::Completed);
+        QCOMPARE(observer.messageList(), QStringList());
+        QCOMPARE(treeState(f.root), before);
+        // The undo data is used up, copies included.
+        QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
+        QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+
+    void pageChangedSince_data()
+    {
+        QTest::addColumn<bool>("backup");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("edited, backup off") << false << "edit";
+        QTest::newRow("edited, backup on") << true << "edit";
+        QTest::newRow("deleted") << false << "delete";
+    }
+
+    void pageChangedSince()
+    {
+        QFETCH(bool, backup);
+        QFETCH(QString, change);
+        Fixture f;
+        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+        const auto before = treeState(f.root);
+        QCOMPARE(f.run(f.options(QString(), backup)), RunResult::Completed);
+
+        const QString b = f.site + QStringLiteral("/b.htm");
+        if (change == QLatin1String("edit"))
+            writeFile(b, "<p>written by hand after the run</p>");
+        else
+            QFile::remove(b);
+        const auto changed = treeState(f.root).value(QStringLiteral("site/b.htm"));
+
+        const UndoPlan plan = planUndo(f.data, f.site);
+        QCOMPARE(plan.count(UndoAction::Restore), 1);
+        QCOMPARE(plan.count(UndoAction::ChangedSince), 1);
+
+        RecordingObserver observer;
+        QCOMPARE(f.undo(&observer), RunResult::Completed);
+        QCOMPARE(observer.messageList(),
+                 QStringList{QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::ChangedSinceRun).arg(b)});
+        auto after = treeState(f.root);
+        QCOMPARE(after.value(QStringLiteral("site/b.htm")), changed);
+        QCOMPARE(after.value(QStringLiteral("site/a.htm")), before.value(QStringLiteral("site/a.htm")));
+        // The backup of the page left alone stays: it may be all that is left of the page as it was.
+        QCOMPARE(after.contains(QStringLiteral("site/b.bak")), backup);
+        QVERIFY(!after.contains(QStringLiteral("site/a.bak")));
+    }
+
+    void interruptedUndo()
+    {
+        for (const bool backup : {false, true}) {
+            Fixture f;
+            QStringList lines;
+            for (int i = 0; i < 6; ++i)
+                lines << QStringLiteral("site/p%1.htm %2").arg(i).arg(QLatin1String(i % 2 ? "utf8" : "1252"));
+            makePages(f.root, lines);
+            const auto before = treeState(f.root);
+            QCOMPARE(f.run(f.options(QStringLiteral("p0.htm"), backup)), RunResult::Completed);
+            const auto written = treeState(f.root);
+
+            // The third page that goes back fails to take its name.
+            RecordingObserver observer;
+            {
+                fs::FaultInjector faults;
+                faults.fail(fs::Call::Rename, EIO, {}, 3);
+                QCOMPARE(f.undo(&observer), RunResult::Failed);
+            }
+            QCOMPARE(observer.messages.size(), std::size_t(1));
+            QCOMPARE(observer.messages.front().textId, ids::FileErrorBase + 57);
+            // Every page is whole: as before the run or as the run wrote it, some of each.
+            const auto interrupted = treeState(f.root);
+            int restored = 0;
+            for (int i = 0; i < 6; ++i) {
+                const QString name = QStringLiteral("site/p%1.htm").arg(i);
+                QVERIFY2(interrupted[name] == before[name] || interrupted[name] == written[name], qPrintable(name));
+                restored += interrupted[name] == before[name];
+            }
+            QVERIFY(restored > 0 && restored < 6);
+
+            QCOMPARE(f.undo(), RunResult::Completed);
+            QCOMPARE(treeState(f.root), before);
         }
-        QCOMPARE(observer.messages.size(), std::size_t(1));
-        QCOMPARE(observer.messages.front().textId, ids::FileErrorBase + 57);
-        // Every page is whole: as before the run or as the run wrote it, some of each.
-        const auto interrupted = treeState(f.root);
-        int restored = 0;
-        for (int i = 0; i < 6; ++i) {
-            const QString name = QStringLiteral("site/p%1.htm").arg(i);
-            QVERIFY2(interrupted[name] == before[name] || interrupted[name] == written[name], qPrintable(name));
-            restored += interrupted[name] == before[name];
-        }
-        QVERIFY(restored > 0 && restored < 6);
+    }
+
+    void nextRunReplacesUndoData()
+    {
+        Fixture f;
+        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+        RunOptions first = f.options();
+        first.siteDescription = QStringLiteral("First");
+        QCOMPARE(f.run(first), RunResult::Completed);
+        const auto afterFirst = treeState(f.root);
+        RunOptions second = f.options(QString(), true);
+        second.siteDescription = QStringLiteral("Second");
+        QCOMPARE(f.run(second), RunResult::Completed);
+        QCOMPARE(
+            QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(),
+            2); // one journal, one folder of copies
 
         QCOMPARE(f.undo(), RunResult::Completed);
+        QCOMPARE(treeState(f.root), afterFirst);
+        QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
+    }
+
+    void noUndoData_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("textId");
+        QTest::newRow("no run yet") << "never" << ids::NoUndoData;
+        QTest::newRow("last run without undo data") << "off" << ids::NoUndoData;
+        QTest::newRow("damaged journal") << "damaged" << ids::UndoDamaged;
+        QTest::newRow("journal not ours") << "emptied" << ids::UndoDamaged;
+    }
+
+    void noUndoData()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, textId);
+        Fixture f;
+        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
+        if (how != QLatin1String("never"))
+            QCOMPARE(f.run(f.options()), RunResult::Completed);
+        if (how == QLatin1String("off")) {
+            RunOptions off = f.options();
+            off.keepUndo = false;
+            off.siteDescription = QStringLiteral("again");
+            QCOMPARE(f.run(off), RunResult::Completed);
+        }
+        const QString journal = QDir(f.data + QStringLiteral("/Tagsmith.undo"))
+                                    .entryInfoList({QStringLiteral("*.journal")})
+                                    .value(0)
+                                    .filePath();
+        if (how == QLatin1String("damaged")) {
+            QByteArray bytes = readFile(journal);
+            bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x20);
+            writeFile(journal, bytes);
+        } else if (how == QLatin1String("emptied")) {
+            writeFile(journal, "<html>not undo data</html>");
+        }
+        const auto before = treeState(f.root);
+
+        QVERIFY(!planUndo(f.data, f.site).ready());
+        RecordingObserver observer;
+        QCOMPARE(f.undo(&observer), RunResult::NotStarted);
+        QCOMPARE(observer.messages.size(), std::size_t(1));
+        QCOMPARE(observer.messages.front().textId, textId);
         QCOMPARE(treeState(f.root), before);
     }
-}
-
-void TestUndo::nextRunReplacesUndoData()
-{
-    Fixture f;
-    makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
-    RunOptions first = f.options();
-    first.siteDescription = QStringLiteral("First");
-    QCOMPARE(f.run(first), RunResult::Completed);
-    const auto afterFirst = treeState(f.root);
-    RunOptions second = f.options(QString(), true);
-    second.siteDescription = QStringLiteral("Second");
-    QCOMPARE(f.run(second), RunResult::Completed);
-    QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(),
-             2); // one journal, one folder of copies
-
-    QCOMPARE(f.undo(), RunResult::Completed);
-    QCOMPARE(treeState(f.root), afterFirst);
-    QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
-}
-
-void TestUndo::noUndoData_data()
-{
-    QTest::addColumn<QString>("how"); // never, off, damaged, emptied
-    QTest::addColumn<int>("textId");
-    QTest::newRow("no run yet") << QStringLiteral("never") << ids::NoUndoData;
-    QTest::newRow("last run without undo data") << QStringLiteral("off") << ids::NoUndoData;
-    QTest::newRow("damaged journal") << QStringLiteral("damaged") << ids::UndoDamaged;
-    QTest::newRow("journal not ours") << QStringLiteral("emptied") << ids::UndoDamaged;
-}
-
-void TestUndo::noUndoData()
-{
-    QFETCH(QString, how);
-    QFETCH(int, textId);
-    Fixture f;
-    makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
-    if (how != QLatin1String("never"))
-        QCOMPARE(f.run(f.options()), RunResult::Completed);
-    if (how == QLatin1String("off")) {
-        RunOptions off = f.options();
-        off.keepUndo = false;
-        off.siteDescription = QStringLiteral("again");
-        QCOMPARE(f.run(off), RunResult::Completed);
-    }
-    const QString journal = QDir(f.data + QStringLiteral("/Tagsmith.undo"))
-                                .entryInfoList({QStringLiteral("*.journal")})
-                                .value(0)
-                                .filePath();
-    if (how == QLatin1String("damaged")) {
-        QByteArray bytes = readFile(journal);
-        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x20);
-        writeFile(journal, bytes);
-    } else if (how == QLatin1String("emptied")) {
-        writeFile(journal, "<html>not undo data</html>");
-    }
-    const auto before = treeState(f.root);
-
-    QVERIFY(!planUndo(f.data, f.site).ready());
-    RecordingObserver observer;
-    QCOMPARE(f.undo(&observer), RunResult::NotStarted);
-    QCOMPARE(observer.messages.size(), std::size_t(1));
-    QCOMPARE(observer.messages.front().textId, textId);
-    QCOMPARE(treeState(f.root), before);
-}
+};
 
 QTEST_GUILESS_MAIN(TestUndo)
 #include "tst_Undo.moc"

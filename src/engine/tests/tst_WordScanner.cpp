@@ -40,73 +40,61 @@ class TestWordScanner : public QObject
     Q_OBJECT
 
 private slots:
-    void scan_data();
-    void scan();
-    void wordCharacters_data();
-    void wordCharacters();
-    void caseOfBytes_data();
-    void caseOfBytes();
-};
+    void scan_data() { test::addTableRows(QFINDTESTDATA("data/scan-words.txt"), {"kind", "page", "words"}); }
 
-void TestWordScanner::scan_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<QString>("words");
-    for (const QStringList &row : tagsmith::test::readTable(QFINDTESTDATA("data/scan-words.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[1] << tagsmith::test::unescape(row[2]) << row.value(3);
-}
-
-void TestWordScanner::scan()
-{
-    QFETCH(QString, kind);
-    QFETCH(QByteArray, page);
-    QFETCH(QString, words);
-    const std::string bytes = kind == QLatin1String("latin") ? cp1252(page.constData()) : page.toStdString();
-    const auto pageKind = kind == QLatin1String("main") ? WordScanner::PageKind::Main : WordScanner::PageKind::Folder;
-    const auto encoding = kind == QLatin1String("utf8") ? PageEncoding::Utf8 : PageEncoding::Windows1252;
-    QCOMPARE(::scan(bytes, pageKind, encoding), words);
-}
-
-void TestWordScanner::wordCharacters_data()
-{
-    QTest::addColumn<uint>("character");
-    QTest::addColumn<bool>("word");
-    QTest::addColumn<bool>("mark");
-    for (const QStringList &row : tagsmith::test::readTable(QFINDTESTDATA("data/word-characters.txt"))) {
-        const auto number = static_cast<uint>(row[1].section(QLatin1Char(' '), 1).toUInt(nullptr, 16));
-        const bool byte = row[1].startsWith(QLatin1String("byte"));
-        QTest::newRow(qPrintable(row[0]))
-            << (byte ? uint(windows1252::toUnicode(static_cast<unsigned char>(number))) : number)
-            << (row[2] == QLatin1String("1")) << (row[3] == QLatin1String("1"));
+    void scan()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, page);
+        QFETCH(QString, words);
+        const QByteArray text = test::unescape(page);
+        const std::string bytes = kind == QLatin1String("latin") ? cp1252(text.constData()) : text.toStdString();
+        const auto pageKind =
+            kind == QLatin1String("main") ? WordScanner::PageKind::Main : WordScanner::PageKind::Folder;
+        const auto encoding = kind == QLatin1String("utf8") ? PageEncoding::Utf8 : PageEncoding::Windows1252;
+        QCOMPARE(::scan(bytes, pageKind, encoding), words);
     }
-}
 
-void TestWordScanner::wordCharacters()
-{
-    QFETCH(uint, character);
-    QFETCH(bool, word);
-    QFETCH(bool, mark);
-    QCOMPARE(isWordCharacter(character), word);
-    QCOMPARE(isCombiningMark(character), mark);
-}
+    void wordCharacters_data()
+    {
+        QTest::addColumn<uint>("character");
+        QTest::addColumn<bool>("word");
+        QTest::addColumn<bool>("mark");
+        for (const QStringList &row : tagsmith::test::readTable(QFINDTESTDATA("data/word-characters.txt"))) {
+            const auto number = static_cast<uint>(row[1].section(QLatin1Char(' '), 1).toUInt(nullptr, 16));
+            const bool byte = row[1].startsWith(QLatin1String("byte"));
+            QTest::newRow(qPrintable(row[0]))
+                << (byte ? uint(windows1252::toUnicode(static_cast<unsigned char>(number))) : number)
+                << (row[2] == QLatin1String("1")) << (row[3] == QLatin1String("1"));
+        }
+    }
 
-void TestWordScanner::caseOfBytes_data()
-{
-    QTest::addColumn<QList<qint64>>("bytes"); // the byte, its upper case, its lower case
-    for (const QStringList &row : tagsmith::test::readTable(QFINDTESTDATA("data/windows-1252-case.txt")))
-        QTest::newRow(qPrintable(row[0])) << tagsmith::test::numbers(row.mid(1).join(QLatin1Char(' ')));
-}
+    void wordCharacters()
+    {
+        QFETCH(uint, character);
+        QFETCH(bool, word);
+        QFETCH(bool, mark);
+        QCOMPARE(isWordCharacter(character), word);
+        QCOMPARE(isCombiningMark(character), mark);
+    }
 
-void TestWordScanner::caseOfBytes()
-{
-    QFETCH(QList<qint64>, bytes);
-    const auto byte = static_cast<unsigned char>(bytes[0]);
-    QCOMPARE(qint64(windows1252::toUpper(byte)), bytes[1]);
-    QCOMPARE(qint64(windows1252::toLower(byte)), bytes[2]);
-    // Every byte has a character and back.
-    QCOMPARE(windows1252::fromUnicode(windows1252::toUnicode(byte)), int(byte));
-}
+    void caseOfBytes_data()
+    {
+        test::addTableRows(QFINDTESTDATA("data/windows-1252-case.txt"), {"byte", "upper", "lower"});
+    }
+
+    void caseOfBytes()
+    {
+        QFETCH(QString, byte);
+        QFETCH(QString, upper);
+        QFETCH(QString, lower);
+        const auto b = static_cast<unsigned char>(byte.toUInt(nullptr, 0));
+        QCOMPARE(QList<qint64>({windows1252::toUpper(b), windows1252::toLower(b)}),
+                 test::numbers(upper + u' ' + lower));
+        // Every byte has a character and back.
+        QCOMPARE(windows1252::fromUnicode(windows1252::toUnicode(b)), int(b));
+    }
+};
 
 QTEST_APPLESS_MAIN(TestWordScanner)
 #include "tst_WordScanner.moc"

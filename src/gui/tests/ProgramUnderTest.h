@@ -25,9 +25,7 @@ namespace tagsmith::testing {
 // Starts the program once per test program, in a fresh temporary program folder.
 inline bool startProgram(QTemporaryDir &programFolder)
 {
-    if (!programFolder.isValid())
-        return false;
-    return Module1::Main(programFolder.path());
+    return programFolder.isValid() && Module1::Main(programFolder.path());
 }
 
 inline Module1::Screens &screens()
@@ -54,10 +52,7 @@ inline QWidget *popup()
 inline QString popupText()
 {
     QWidget *open = popup();
-    if (!open)
-        return {};
-    auto *label = open->findChild<QLabel *>(QStringLiteral("LblVeld"));
-    return label ? label->text() : QString();
+    return open ? open->findChild<QLabel *>(QStringLiteral("LblVeld"))->text() : QString();
 }
 
 inline QString popupTitle()
@@ -69,10 +64,8 @@ inline QString popupTitle()
 // Presses OK on the open popup, as the user would; the frame takes input again.
 inline void closePopup()
 {
-    if (QWidget *open = popup()) {
-        if (auto *ok = open->findChild<QAbstractButton *>(QStringLiteral("OKButton")))
-            QTest::mouseClick(ok, Qt::LeftButton);
-    }
+    if (QWidget *open = popup())
+        QTest::mouseClick(open->findChild<QAbstractButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
 }

@@ -18,190 +18,168 @@ class TestFrmTsDir : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void folderLists();
-    void okAnswers_data();
-    void okAnswers();
-    void driveThatCannotBeRead();
-    void pointAt_data();
-    void pointAt();
+    void initTestCase()
+    {
+        QVERIFY(startProgram(m_program));
+        test::makeSite(m_sites.path(),
+                       {QStringLiteral("site/a.htm"), QStringLiteral("site/B.HTML"), QStringLiteral("site/notes.txt"),
+                        QStringLiteral("site/sub/c.htm"), QStringLiteral("my.site/index.htm")});
+        QVERIFY(QDir().mkpath(site(QStringLiteral("empty"))) && QDir().mkpath(site(QStringLiteral("site/.hidden"))));
+    }
+
+    void cleanup()
+    {
+        while (popup())
+            closePopup();
+        frame()->setEnabled(true);
+        Module1::LangOffset = EnglishOffset;
+        Module1::BrowseTarget = 0;
+        screens().main->TxtVeld[0]->clear();
+        screens().main->TxtVeld[1]->clear();
+        Module1::HideChildForms();
+        screens().main->show();
+    }
+
+    void folderLists()
+    {
+        FrmTsDir &chooser = *screens().dir;
+        const QString folder = site(QStringLiteral("site"));
+        const QString sub = site(QStringLiteral("site/sub"));
+        // At first the root of the program's volume.
+        QCOMPARE(chooser.path(), QStorageInfo(m_program.path()).rootPath());
+        openFor(0);
+        QCOMPARE(chooser.setPath(folder), 0);
+        // The pages only, as a run takes them: no other files, no folders.
+        QCOMPARE(chooser.fileList(), (QStringList{QStringLiteral("a.htm"), QStringLiteral("B.HTML")}));
+        // The path from the root down, then the subfolders (hidden ones left out).
+        QStringList folders;
+        for (int i = 0; i < chooser.Dir->count(); ++i)
+            folders << chooser.Dir->item(i)->data(Qt::UserRole).toString();
+        QCOMPARE(folders.first(), QStringLiteral("/"));
+        QCOMPARE(folders.mid(folders.size() - 2), (QStringList{folder, sub}));
+        QCOMPARE(chooser.Dir->currentItem()->data(Qt::UserRole).toString(), folder);
+
+        // A single click only selects; a double click opens the folder.
+        QVERIFY(clickEntry(chooser.Dir, sub));
+        QCoreApplication::processEvents();
+        QCOMPARE(chooser.path(), folder);
+        QVERIFY(clickEntry(chooser.Dir, sub, true));
+        QTRY_COMPARE(chooser.path(), sub);
+        QCOMPARE(chooser.fileList(), QStringList{QStringLiteral("c.htm")});
+        QCOMPARE(chooser.TxtVeld[0]->text(), sub);
+        // Up again by the path's own line.
+        QVERIFY(clickEntry(chooser.Dir, folder, true));
+        QTRY_COMPARE(chooser.path(), folder);
+    }
+
+    void okAnswers_data()
+    {
+        test::addTableRows(QFINDTESTDATA("data/chooser-ok.txt"),
+                           {"field", "folder", "clicked", "folderFirst", "selection", "message", "written"});
+    }
+
+    void okAnswers()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, folder);
+        QFETCH(QString, clicked);
+        QFETCH(QString, folderFirst);
+        QFETCH(QString, selection);
+        QFETCH(QString, message);
+        QFETCH(QString, written);
+        const int target = field.toInt();
+
+        FrmTsDir &chooser = *screens().dir;
+        FrmTsMain &main = *screens().main;
+        if (folderFirst == QLatin1String("1")) {
+            openFor(0);
+            QCOMPARE(chooser.setPath(site(folder)), 0);
+            if (!clicked.isEmpty())
+                QVERIFY(clickEntry(chooser.File, clicked));
+            click(chooser.CmdKnop[0]);
+            QVERIFY(!popup());
+        }
+        main.TxtVeld[target]->clear();
+        openFor(target);
+        if (folderFirst != QLatin1String("1"))
+            QCOMPARE(chooser.setPath(site(folder)), 0);
+        if (!clicked.isEmpty())
+            QVERIFY(clickEntry(chooser.File, clicked));
+        QCOMPARE(chooser.TxtVeld[0]->text(), selection.replace(QStringLiteral("%1"), m_sites.path()));
+        click(chooser.CmdKnop[0]);
+
+        if (!message.isEmpty()) {
+            QCOMPARE(popupText(), message);
+            QVERIFY(chooser.isVisible());
+            QCOMPARE(Module1::BrowseTarget, target);
+            QVERIFY(main.TxtVeld[target]->text().isEmpty());
+            return;
+        }
+        QVERIFY(!popup());
+        QCOMPARE(main.TxtVeld[target]->text(), written.arg(m_sites.path()));
+        QCOMPARE(Module1::BrowseTarget, 0);
+        // Back in folder mode: the chooser's own text is the folder again.
+        QCOMPARE(chooser.TxtVeld[0]->text(), site(folder));
+        QVERIFY(main.isVisible() && !chooser.isVisible());
+    }
+
+    void driveThatCannotBeRead()
+    {
+        FrmTsDir &chooser = *screens().dir;
+        openFor(1);
+        QCOMPARE(chooser.setPath(site(QStringLiteral("site"))), 0);
+        QVERIFY(clickEntry(chooser.File, QStringLiteral("a.htm")));
+        const QString selection = chooser.TxtVeld[0]->text();
+
+        // A volume that was unmounted after the list was made.
+        const QString gone = m_sites.filePath(QStringLiteral("unmounted"));
+        chooser.setDriveList({QStringLiteral("/"), gone});
+        chooser.Drive->setCurrentIndex(1);
+        QCOMPARE(popupText(), QStringLiteral("Selected drive or directory is invalid."));
+        // Back on the drive of the folder the lists show, which they still do.
+        QCOMPARE(chooser.drive(), QStringLiteral("/"));
+        QCOMPARE(chooser.path(), site(QStringLiteral("site")));
+        QCOMPARE(chooser.TxtVeld[0]->text(), selection);
+        chooser.setDriveList(FrmTsDir::mountedVolumes());
+    }
+
+    void pointAt_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("shown"); // the folder the lists show afterwards
+
+        QTest::newRow("with a trailing separator") << "site/sub/" << 0 << "site/sub";
+        QTest::newRow("with dots") << "site/sub/../." << 0 << "site";
+        QTest::newRow("a folder that does not exist") << "nothing" << 76 << "empty";
+        QTest::newRow("a page, not a folder") << "site/a.htm" << 76 << "empty";
+    }
+
+    void pointAt()
+    {
+        QFETCH(QString, folder);
+        QFETCH(int, result);
+        QFETCH(QString, shown);
+
+        FrmTsDir &chooser = *screens().dir;
+        QCOMPARE(chooser.setPath(site(QStringLiteral("empty"))), 0);
+        QCOMPARE(chooser.pointAt(site(folder)), result);
+        QCOMPARE(chooser.path(), site(shown));
+        QVERIFY(!popup());
+    }
 
 private:
     QString site(const QString &name) const { return m_sites.filePath(name); }
-    void openFor(int target);
+    // Opens the chooser with the main screen's browse button for field target.
+    void openFor(int target)
+    {
+        click(screens().main->CmdKnop[target]);
+        QVERIFY(screens().dir->isVisible());
+    }
 
     QTemporaryDir m_program;
     QTemporaryDir m_sites;
 };
-
-void TestFrmTsDir::initTestCase()
-{
-    QVERIFY(startProgram(m_program));
-    const QByteArray page = "<html><head><title>t</title></head><body>text</body></html>";
-    for (const char *name : {"site/a.htm", "site/B.HTML", "site/notes.txt", "site/sub/c.htm", "my.site/index.htm"})
-        QVERIFY(writeFile(site(QString::fromLatin1(name)), page));
-    QVERIFY(QDir().mkpath(site(QStringLiteral("empty"))));
-    QVERIFY(QDir().mkpath(site(QStringLiteral("site/.hidden"))));
-}
-
-void TestFrmTsDir::cleanup()
-{
-    while (popup())
-        closePopup();
-    frame()->setEnabled(true);
-    Module1::LangOffset = EnglishOffset;
-    Module1::BrowseTarget = 0;
-    screens().main->TxtVeld[0]->clear();
-    screens().main->TxtVeld[1]->clear();
-    Module1::HideChildForms();
-    screens().main->show();
-}
-
-// Opens the chooser with the main screen's browse button for field target.
-void TestFrmTsDir::openFor(int target)
-{
-    click(screens().main->CmdKnop[target]);
-    QVERIFY(screens().dir->isVisible());
-}
-
-void TestFrmTsDir::folderLists()
-{
-    FrmTsDir &chooser = *screens().dir;
-    const QString folder = site(QStringLiteral("site"));
-    const QString sub = site(QStringLiteral("site/sub"));
-    // At first the root of the program's volume.
-    QCOMPARE(chooser.path(), QStorageInfo(m_program.path()).rootPath());
-    openFor(0);
-    QCOMPARE(chooser.setPath(folder), 0);
-    // The pages only, as a run takes them: no other files, no folders.
-    QCOMPARE(chooser.fileList(), (QStringList{QStringLiteral("a.htm"), QStringLiteral("B.HTML")}));
-    // The path from the root down, then the subfolders (hidden ones left out).
-    QStringList folders;
-    for (int i = 0; i < chooser.Dir->count(); ++i)
-        folders << chooser.Dir->item(i)->data(Qt::UserRole).toString();
-    QCOMPARE(folders.first(), QStringLiteral("/"));
-    QCOMPARE(folders.mid(folders.size() - 2), (QStringList{folder, sub}));
-    QCOMPARE(chooser.Dir->currentItem()->data(Qt::UserRole).toString(), folder);
-
-    // A single click only selects; a double click opens the folder.
-    QVERIFY(clickEntry(chooser.Dir, sub));
-    QCoreApplication::processEvents();
-    QCOMPARE(chooser.path(), folder);
-    QVERIFY(clickEntry(chooser.Dir, sub, true));
-    QTRY_COMPARE(chooser.path(), sub);
-    QCOMPARE(chooser.fileList(), QStringList{QStringLiteral("c.htm")});
-    QCOMPARE(chooser.TxtVeld[0]->text(), sub);
-    // Up again by the path's own line.
-    QVERIFY(clickEntry(chooser.Dir, folder, true));
-    QTRY_COMPARE(chooser.path(), folder);
-}
-
-void TestFrmTsDir::okAnswers_data()
-{
-    QTest::addColumn<int>("target");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("clicked");
-    QTest::addColumn<bool>("folderFirst");  // the folder was chosen just before the chooser opened
-    QTest::addColumn<QString>("selection"); // the chooser's own text; %1 the sites folder
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("written"); // into the main screen's field
-    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/chooser-ok.txt")))
-        QTest::newRow(qPrintable(row[0]))
-            << row[1].toInt() << row[2] << row[3] << (row[4] == QLatin1String("1")) << row[5] << row[6] << row.value(7);
-}
-
-void TestFrmTsDir::okAnswers()
-{
-    QFETCH(int, target);
-    QFETCH(QString, folder);
-    QFETCH(QString, clicked);
-    QFETCH(bool, folderFirst);
-    QFETCH(QString, selection);
-    QFETCH(QString, message);
-    QFETCH(QString, written);
-
-    FrmTsDir &chooser = *screens().dir;
-    FrmTsMain &main = *screens().main;
-    if (folderFirst) {
-        openFor(0);
-        QCOMPARE(chooser.setPath(site(folder)), 0);
-        if (!clicked.isEmpty())
-            QVERIFY(clickEntry(chooser.File, clicked));
-        click(chooser.CmdKnop[0]);
-        QVERIFY(!popup());
-    }
-    main.TxtVeld[target]->clear();
-    openFor(target);
-    if (!folderFirst)
-        QCOMPARE(chooser.setPath(site(folder)), 0);
-    if (!clicked.isEmpty())
-        QVERIFY(clickEntry(chooser.File, clicked));
-    QCOMPARE(chooser.TxtVeld[0]->text(), selection.replace(QStringLiteral("%1"), m_sites.path()));
-    click(chooser.CmdKnop[0]);
-
-    if (!message.isEmpty()) {
-        QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Error:"));
-        QCOMPARE(popupText(), message);
-        QVERIFY(chooser.isVisible());
-        QCOMPARE(Module1::BrowseTarget, target);
-        QVERIFY(main.TxtVeld[target]->text().isEmpty());
-        return;
-    }
-    QVERIFY(!popup());
-    QCOMPARE(main.TxtVeld[target]->text(), written.arg(m_sites.path()));
-    QCOMPARE(Module1::BrowseTarget, 0);
-    // Back in folder mode: the chooser's own text is the folder again.
-    QCOMPARE(chooser.TxtVeld[0]->text(), site(folder));
-    QVERIFY(main.isVisible());
-    QVERIFY(!chooser.isVisible());
-}
-
-void TestFrmTsDir::driveThatCannotBeRead()
-{
-    FrmTsDir &chooser = *screens().dir;
-    openFor(1);
-    QCOMPARE(chooser.setPath(site(QStringLiteral("site"))), 0);
-    QVERIFY(clickEntry(chooser.File, QStringLiteral("a.htm")));
-    const QString selection = chooser.TxtVeld[0]->text();
-
-    // A volume that was unmounted after the list was made.
-    const QString gone = m_sites.filePath(QStringLiteral("unmounted"));
-    chooser.setDriveList({QStringLiteral("/"), gone});
-    chooser.Drive->setCurrentIndex(1);
-    QCOMPARE(popupText(), QStringLiteral("Selected drive or directory is invalid."));
-    // Back on the drive of the folder the lists show, which they still do.
-    QCOMPARE(chooser.drive(), QStringLiteral("/"));
-    QCOMPARE(chooser.path(), site(QStringLiteral("site")));
-    QCOMPARE(chooser.TxtVeld[0]->text(), selection);
-    chooser.setDriveList(FrmTsDir::mountedVolumes());
-}
-
-void TestFrmTsDir::pointAt_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QString>("shown"); // the folder the lists show afterwards
-
-    QTest::newRow("a folder") << "site" << 0 << "site";
-    QTest::newRow("with a trailing separator") << "site/sub/" << 0 << "site/sub";
-    QTest::newRow("with dots") << "site/sub/../." << 0 << "site";
-    QTest::newRow("a folder that does not exist") << "nothing" << 76 << "empty";
-    QTest::newRow("a page, not a folder") << "site/a.htm" << 76 << "empty";
-}
-
-void TestFrmTsDir::pointAt()
-{
-    QFETCH(QString, folder);
-    QFETCH(int, result);
-    QFETCH(QString, shown);
-
-    FrmTsDir &chooser = *screens().dir;
-    QCOMPARE(chooser.setPath(site(QStringLiteral("empty"))), 0);
-    QCOMPARE(chooser.pointAt(site(folder)), result);
-    QCOMPARE(chooser.path(), site(shown));
-    QVERIFY(!popup());
-}
 
 QTEST_MAIN(TestFrmTsDir)
 #include "tst_frmtsdir.moc"

@@ -102,279 +102,235 @@ class TestFrmTsMain : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void checkBoxRules_data();
-    void checkBoxRules();
-    void runOptionsFromTheLists_data();
-    void runOptionsFromTheLists();
-    void backupWarning();
-    void descriptionPrompt_data();
-    void descriptionPrompt();
-    void runRefused_data();
-    void runRefused();
-    void runFromTypedPaths_data();
-    void runFromTypedPaths();
-    void runDiscardsInput();
+    void initTestCase()
+    {
+        QVERIFY(startProgram(m_program));
+        QVERIFY(m_sites.isValid());
+    }
+
+    void cleanup()
+    {
+        while (popup())
+            closePopup();
+        frame()->setEnabled(true);
+        screens().main->TxtVeld[0]->clear();
+        screens().main->TxtVeld[1]->clear();
+    }
+
+    void checkBoxRules_data()
+    {
+        test::addTableRows(QFINDTESTDATA("data/check-boxes.txt"), {"clicks", "ticked", "enabled"});
+    }
+
+    void checkBoxRules()
+    {
+        QFETCH(QString, clicks);
+        QFETCH(QString, ticked);
+        QFETCH(QString, enabled);
+        auto screen = std::make_unique<FrmTsMain>(nullptr);
+        screen->show();
+        for (qint64 index : test::numbers(clicks))
+            click(screen->ChkVeld[static_cast<std::size_t>(index)]);
+        QString tickStates;
+        for (const QCheckBox *box : screen->ChkVeld)
+            tickStates += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+        QCOMPARE(tickStates, ticked);
+        const RunOptions o = screen->runOptions();
+        QCOMPARE(bits({o.description, o.generator, o.revisit, o.minLength, o.caseConversion, o.upperCase, o.lowerCase,
+                       o.backup, o.robots}),
+                 ticked);
+        QCOMPARE(bits({screen->TxtVeld[2]->isEnabled(), screen->ChkVeld[2]->isEnabled(), screen->CmbSel[0]->isEnabled(),
+                       screen->CmbSel[1]->isEnabled(), screen->ChkVeld[5]->isEnabled(), screen->ChkVeld[6]->isEnabled(),
+                       screen->CmbSel[3]->isEnabled()}),
+                 enabled);
+        QVERIFY(!popup());
+    }
+
+    void runOptionsFromTheLists_data()
+    {
+        QTest::addColumn<int>("keywords");    // the entry of the keywords list
+        QTest::addColumn<int>("description"); // the entry of the description list
+        QTest::newRow("every word, the site's description") << 0 << 0;
+        QTest::newRow("most telling words, each page's own description") << 1 << 1;
+    }
+
+    // The lists and boxes are passed as they read; the templates come from the meta tag format screen.
+    void runOptionsFromTheLists()
+    {
+        QFETCH(int, keywords);
+        QFETCH(int, description);
+        auto screen = std::make_unique<FrmTsMain>(nullptr);
+        screen->CmbSel[2]->setCurrentIndex(keywords);
+        screen->SpnVeld[0]->setValue(7);
+        screen->CmbSel[3]->setCurrentIndex(description);
+        screen->CmbSel[0]->setCurrentIndex(3);
+        screen->CmbSel[1]->setEditText(QStringLiteral("abc"));
+        const RunOptions o = screen->runOptions();
+        QCOMPARE(bits({o.topKeywords, o.pageDescriptions}), bits({keywords == 1, description == 1}));
+        QCOMPARE(o.topKeywordCount, 7);
+        QCOMPARE(o.revisitMonths, QStringLiteral(" 4"));
+        QCOMPARE(o.minLengthText, QStringLiteral("abc"));
+        QCOMPARE(o.templates, screens().set->templates());
+    }
+
+    // Ticked, cleared, ticked, cleared: every clearing warns, and the frame waits for OK.
+    void backupWarning()
+    {
+        auto screen = std::make_unique<FrmTsMain>(nullptr);
+        screen->show();
+        for (int i = 0; i < 4; ++i) {
+            click(screen->ChkVeld[7]);
+            QCOMPARE(popupText(), i % 2 ? QStringLiteral("You selected: DELETE ORIGINAL FILE !") : QString());
+            QCOMPARE(frame()->isEnabled(), i % 2 == 0);
+            QCOMPARE(screen->ChkVeld[7]->isChecked(), i % 2 == 0);
+            closePopup();
+        }
+    }
+
+    void descriptionPrompt_data()
+    {
+        QTest::addColumn<int>("box");    // the box touched, -1 none
+        QTest::addColumn<bool>("typed"); // a key instead of a click
+        QTest::addColumn<QString>("dutch");
+
+        const QString prompt = QStringLiteral("Zet hier de site omschrijving.");
+        const QString kept = QStringLiteral("Enter your site description here.");
+        QTest::newRow("untouched follows the language") << -1 << false << prompt;
+        QTest::newRow("click into the folder box") << 0 << false << kept;
+        QTest::newRow("key in the main page box") << 1 << true << kept;
+        QTest::newRow("click into the description box") << 2 << false << kept;
+    }
+
+    void descriptionPrompt()
+    {
+        QFETCH(int, box);
+        QFETCH(bool, typed);
+        QFETCH(QString, dutch);
+
+        FrmTsMain &screen = *screens().main;
+        resetPrompt(screen);
+        if (box >= 0) {
+            if (typed)
+                QTest::keyClick(screen.TxtVeld[box], Qt::Key_End);
+            else
+                QTest::mouseClick(screen.TxtVeld[box], Qt::LeftButton);
+        }
+        Module1::LangOffset = DutchOffset;
+        Module1::LocaliseAll();
+        QCOMPARE(screen.TxtVeld[2]->text(), dutch);
+        // The description a run takes is what the box shows, prompt or not.
+        QCOMPARE(screen.runOptions().siteDescription, dutch);
+        // The entries of the lists follow the language too.
+        QCOMPARE(screen.CmbSel[2]->itemText(1), loadString(ids::TellingWords + DutchOffset).value());
+        QCOMPARE(screen.CmbSel[3]->itemText(1), loadString(ids::OwnDescription + DutchOffset).value());
+        resetPrompt(screen);
+    }
+
+    void runRefused_data()
+    {
+        QTest::addColumn<QString>("folder"); // relative to the sites folder
+        QTest::addColumn<QString>("text");
+        QTest::newRow("folder without pages") << "nopages"
+                                              << "Selected dir contains no htm / html files.";
+        QTest::newRow("folder that does not exist") << "missing"
+                                                    << "Selected drive or directory is invalid.";
+    }
+
+    // The frame waits for OK; nothing was written.
+    void runRefused()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, text);
+        const QString root = m_sites.filePath(QStringLiteral("refused"));
+        test::makeSite(root, {QStringLiteral("nopages/notes.txt words"), QStringLiteral("main.htm main")});
+        const auto before = test::treeState(root);
+        FrmTsMain &screen = *screens().main;
+        screen.TxtVeld[0]->setText(root + QLatin1Char('/') + folder);
+        screen.TxtVeld[1]->setText(root + QStringLiteral("/main.htm"));
+        screen.StartMeta();
+        QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Error:"));
+        QCOMPARE(popupText().section(QLatin1Char('\n'), 0, 0), text);
+        QVERIFY(!frame()->isEnabled());
+        QCOMPARE(test::treeState(root), before);
+    }
+
+    void runFromTypedPaths_data()
+    {
+        QTest::addColumn<QString>("folder"); // as typed: %1 the site, %2 the site from the root of the program's volume
+        QTest::addColumn<QString>("mainPage");
+        QTest::newRow("a detour and a trailing separator") << "%1/../site/"
+                                                           << "";
+        QTest::newRow("from the root of the volume") << "%2"
+                                                     << "%2/index.htm";
+    }
+
+    void runFromTypedPaths()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, mainPage);
+        QTemporaryDir sites;
+        const QString site = sites.filePath(QStringLiteral("site"));
+        test::makeSite(site, {QStringLiteral("a.htm Keyboard Monitor"), QStringLiteral("b.html Printer Scanner"),
+                              QStringLiteral("index.htm Home")});
+        const QString rooted = QDir(QStorageInfo(m_program.path()).rootPath()).relativeFilePath(site);
+
+        FrmTsMain &screen = *screens().main;
+        screen.TxtVeld[0]->setText(folder.arg(site, rooted));
+        screen.TxtVeld[1]->setText(mainPage.arg(site, rooted));
+        PaintRecorder recorder(screen);
+        screen.LblVeld[11]->installEventFilter(&recorder);
+        screen.StartMeta();
+        screen.LblVeld[11]->removeEventFilter(&recorder);
+
+        QVERIFY2(!popup(), qPrintable(popupText()));
+        // The page by its path, named plainly, shortened in the middle where the label is too narrow. Later
+        // pages of a quick run may go by unpainted; the first is always shown.
+        QVERIFY(!recorder.pages.isEmpty());
+        QVERIFY(recorder.pages.first().endsWith(QStringLiteral("site/a.htm")));
+        QVERIFY(!recorder.pages.first().contains(QStringLiteral("..")));
+        QVERIFY(recorder.progressShown);
+        QVERIFY(recorder.busy);
+        // Afterwards: labels cleared and hidden, cursor and frame back.
+        for (int i = 11; i <= 14; ++i)
+            QVERIFY(!screen.LblVeld[i]->isVisible() && (i > 12 || screen.LblVeld[i]->text().isEmpty()));
+        QVERIFY(!screen.Progress->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(frame()->isEnabled());
+        QVERIFY(readFile(site + QStringLiteral("/a.htm")).contains("CONTENT=\"keyboard, monitor\""));
+        if (!mainPage.isEmpty())
+            QVERIFY(readFile(site + QStringLiteral("/index.htm")).contains("CONTENT=\"keyboard, monitor, printer"));
+    }
+
+    void runDiscardsInput()
+    {
+        const QString site = m_sites.filePath(QStringLiteral("input"));
+        // The first page has no head end tag: its message opens while the run goes on.
+        test::makeSite(site, {QStringLiteral("a.htm raw Keyboard Monitor"), QStringLiteral("b.htm Printer Scanner")});
+
+        FrmTsMain &screen = *screens().main;
+        screen.TxtVeld[0]->setText(site);
+        InputDuringRun user(screen);
+        screen.LblVeld[11]->installEventFilter(&user);
+        screen.StartMeta();
+        screen.LblVeld[11]->removeEventFilter(&user);
+
+        // Nothing the user does during a run reaches the program: the message stays open, the frame stays
+        // disabled until the run is over, no box changes.
+        QVERIFY(user.tried);
+        QVERIFY(!user.frameEnabledAfter);
+        QCOMPARE(popupText().section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("No <Meta Name or </Head tag found, appending to end of file. "));
+        QCOMPARE(screen.TxtVeld[0]->text(), site);
+        QVERIFY(!screen.ChkVeld[7]->isChecked());
+        QVERIFY(readFile(site + QStringLiteral("/b.htm")).contains("CONTENT=\"printer, scanner\""));
+        closePopup();
+        QVERIFY(frame()->isEnabled());
+    }
 
 private:
     QTemporaryDir m_program;
     QTemporaryDir m_sites;
 };
-
-void TestFrmTsMain::initTestCase()
-{
-    QVERIFY(startProgram(m_program));
-    QVERIFY(m_sites.isValid());
-}
-
-void TestFrmTsMain::cleanup()
-{
-    while (popup())
-        closePopup();
-    frame()->setEnabled(true);
-    screens().main->TxtVeld[0]->clear();
-    screens().main->TxtVeld[1]->clear();
-}
-
-void TestFrmTsMain::checkBoxRules_data()
-{
-    QTest::addColumn<QList<qint64>>("clicks");
-    QTest::addColumn<QString>("ticked");
-    QTest::addColumn<QString>("enabled");
-    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/check-boxes.txt")))
-        QTest::newRow(qPrintable(row[0])) << test::numbers(row[1]) << row[2] << row[3];
-}
-
-void TestFrmTsMain::checkBoxRules()
-{
-    QFETCH(QList<qint64>, clicks);
-    QFETCH(QString, ticked);
-    QFETCH(QString, enabled);
-
-    auto screen = std::make_unique<FrmTsMain>(nullptr);
-    screen->show();
-    for (qint64 index : clicks)
-        click(screen->ChkVeld[static_cast<std::size_t>(index)]);
-    QString tickStates;
-    for (const QCheckBox *box : screen->ChkVeld)
-        tickStates += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
-    QCOMPARE(tickStates, ticked);
-    const RunOptions o = screen->runOptions();
-    QCOMPARE(bits({o.description, o.generator, o.revisit, o.minLength, o.caseConversion, o.upperCase, o.lowerCase,
-                   o.backup, o.robots}),
-             ticked);
-    QCOMPARE(bits({screen->TxtVeld[2]->isEnabled(), screen->ChkVeld[2]->isEnabled(), screen->CmbSel[0]->isEnabled(),
-                   screen->CmbSel[1]->isEnabled(), screen->ChkVeld[5]->isEnabled(), screen->ChkVeld[6]->isEnabled(),
-                   screen->CmbSel[3]->isEnabled()}),
-             enabled);
-    QVERIFY(!popup());
-}
-
-void TestFrmTsMain::runOptionsFromTheLists_data()
-{
-    QTest::addColumn<int>("keywords");
-    QTest::addColumn<int>("count"); // typed into the spin box
-    QTest::addColumn<int>("description");
-    QTest::addColumn<QString>("expected"); // topKeywords topKeywordCount pageDescriptions
-
-    QTest::newRow("defaults") << 0 << 15 << 0 << QStringLiteral("0 15 0");
-    QTest::newRow("most telling words") << 1 << 7 << 0 << QStringLiteral("1 7 0");
-    QTest::newRow("count kept within 1 to 50") << 1 << 80 << 0 << QStringLiteral("1 50 0");
-    QTest::newRow("each page's own description") << 0 << 15 << 1 << QStringLiteral("0 15 1");
-}
-
-void TestFrmTsMain::runOptionsFromTheLists()
-{
-    QFETCH(int, keywords);
-    QFETCH(int, count);
-    QFETCH(int, description);
-    QFETCH(QString, expected);
-
-    auto screen = std::make_unique<FrmTsMain>(nullptr);
-    screen->CmbSel[2]->setCurrentIndex(keywords);
-    screen->SpnVeld[0]->setValue(count);
-    screen->CmbSel[3]->setCurrentIndex(description);
-    // The lists and boxes are passed as they read; the templates come from the meta tag format screen.
-    screen->CmbSel[0]->setCurrentIndex(3);
-    screen->CmbSel[1]->setEditText(QStringLiteral("abc"));
-    screen->TxtVeld[0]->setText(QStringLiteral("/srv/site"));
-    screen->TxtVeld[1]->setText(QStringLiteral("/srv/site/index.htm"));
-    const RunOptions o = screen->runOptions();
-    QCOMPARE(QStringLiteral("%1 %2 %3").arg(int(o.topKeywords)).arg(o.topKeywordCount).arg(int(o.pageDescriptions)),
-             expected);
-    QCOMPARE(o.revisitMonths, QStringLiteral(" 4"));
-    QCOMPARE(o.minLengthText, QStringLiteral("abc"));
-    QCOMPARE(o.folder, QStringLiteral("/srv/site"));
-    QCOMPARE(o.mainPage, QStringLiteral("/srv/site/index.htm"));
-    QCOMPARE(o.templates, screens().set->templates());
-}
-
-void TestFrmTsMain::backupWarning()
-{
-    // Ticked, cleared, ticked, cleared: every clearing warns, and the frame waits for OK.
-    auto screen = std::make_unique<FrmTsMain>(nullptr);
-    screen->show();
-    for (int i = 0; i < 4; ++i) {
-        click(screen->ChkVeld[7]);
-        QCOMPARE(popupText(), i % 2 ? QStringLiteral("You selected: DELETE ORIGINAL FILE !") : QString());
-        QCOMPARE(frame()->isEnabled(), i % 2 == 0);
-        QCOMPARE(screen->ChkVeld[7]->isChecked(), i % 2 == 0);
-        closePopup();
-        QVERIFY(frame()->isEnabled());
-    }
-}
-
-void TestFrmTsMain::descriptionPrompt_data()
-{
-    QTest::addColumn<int>("box");    // the box touched, -1 none
-    QTest::addColumn<bool>("typed"); // a key instead of a click
-    QTest::addColumn<QString>("dutch");
-
-    const QString prompt = QStringLiteral("Zet hier de site omschrijving.");
-    const QString kept = QStringLiteral("Enter your site description here.");
-    QTest::newRow("untouched follows the language") << -1 << false << prompt;
-    QTest::newRow("click into the folder box") << 0 << false << kept;
-    QTest::newRow("key in the main page box") << 1 << true << kept;
-    QTest::newRow("click into the description box") << 2 << false << kept;
-}
-
-void TestFrmTsMain::descriptionPrompt()
-{
-    QFETCH(int, box);
-    QFETCH(bool, typed);
-    QFETCH(QString, dutch);
-
-    FrmTsMain &screen = *screens().main;
-    resetPrompt(screen);
-    if (box >= 0) {
-        if (typed)
-            QTest::keyClick(screen.TxtVeld[box], Qt::Key_End);
-        else
-            QTest::mouseClick(screen.TxtVeld[box], Qt::LeftButton);
-    }
-    Module1::LangOffset = DutchOffset;
-    Module1::LocaliseAll();
-    QCOMPARE(screen.TxtVeld[2]->text(), dutch);
-    // The description a run takes is what the box shows, prompt or not.
-    QCOMPARE(screen.runOptions().siteDescription, dutch);
-    // The entries of the lists follow the language too.
-    QCOMPARE(screen.CmbSel[2]->itemText(1), loadString(ids::TellingWords + DutchOffset).value());
-    QCOMPARE(screen.CmbSel[3]->itemText(1), loadString(ids::OwnDescription + DutchOffset).value());
-    resetPrompt(screen);
-}
-
-void TestFrmTsMain::runRefused_data()
-{
-    QTest::addColumn<QString>("folder"); // relative to the sites folder
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("folder without pages") << "nopages"
-                                          << "Selected dir contains no htm / html files.";
-    QTest::newRow("folder that does not exist") << "missing"
-                                                << "Selected drive or directory is invalid.";
-}
-
-void TestFrmTsMain::runRefused()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, text);
-
-    const QString root = m_sites.filePath(QStringLiteral("refused"));
-    QVERIFY(writeFile(root + QStringLiteral("/nopages/notes.txt"), "<p>words words</p>"));
-    QVERIFY(writeFile(root + QStringLiteral("/main.htm"), "<html><head></head><body>main</body></html>"));
-
-    FrmTsMain &screen = *screens().main;
-    screen.TxtVeld[0]->setText(root + QLatin1Char('/') + folder);
-    screen.TxtVeld[1]->setText(root + QStringLiteral("/main.htm"));
-    screen.StartMeta();
-
-    QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Error:"));
-    QCOMPARE(popupText().section(QLatin1Char('\n'), 0, 0), text);
-    // The frame waits for OK; nothing was written.
-    QVERIFY(!frame()->isEnabled());
-    QCOMPARE(readFile(root + QStringLiteral("/main.htm")), QByteArray("<html><head></head><body>main</body></html>"));
-    QCOMPARE(readFile(root + QStringLiteral("/nopages/notes.txt")), QByteArray("<p>words words</p>"));
-    closePopup();
-    QVERIFY(frame()->isEnabled());
-}
-
-void TestFrmTsMain::runFromTypedPaths_data()
-{
-    QTest::addColumn<QString>("folder"); // as typed: %1 the site, %2 the site from the root of the program's volume
-    QTest::addColumn<QString>("mainPage");
-    QTest::newRow("a detour and a trailing separator") << "%1/../site/"
-                                                       << "";
-    QTest::newRow("from the root of the volume") << "%2"
-                                                 << "%2/index.htm";
-}
-
-void TestFrmTsMain::runFromTypedPaths()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, mainPage);
-    QTemporaryDir sites;
-    const QString site = sites.filePath(QStringLiteral("site"));
-    QVERIFY(writeFile(site + QStringLiteral("/a.htm"), "<html><head></head><body>Keyboard Monitor</body></html>"));
-    QVERIFY(writeFile(site + QStringLiteral("/b.html"), "<html><head></head><body>Printer Scanner</body></html>"));
-    QVERIFY(writeFile(site + QStringLiteral("/index.htm"), "<html><head></head><body>Home</body></html>"));
-    const QString rooted = QDir(QStorageInfo(m_program.path()).rootPath()).relativeFilePath(site);
-
-    FrmTsMain &screen = *screens().main;
-    screen.TxtVeld[0]->setText(folder.arg(site, rooted));
-    screen.TxtVeld[1]->setText(mainPage.arg(site, rooted));
-    PaintRecorder recorder(screen);
-    screen.LblVeld[11]->installEventFilter(&recorder);
-    screen.StartMeta();
-    screen.LblVeld[11]->removeEventFilter(&recorder);
-
-    QVERIFY2(!popup(), qPrintable(popupText()));
-    // The page by its path, named plainly, shortened in the middle where the label is too narrow. Later
-    // pages of a quick run may go by unpainted; the first is always shown.
-    QVERIFY(!recorder.pages.isEmpty());
-    QVERIFY(recorder.pages.first().endsWith(QStringLiteral("site/a.htm")));
-    QVERIFY(!recorder.pages.first().contains(QStringLiteral("..")));
-    QVERIFY(recorder.progressShown);
-    QVERIFY(recorder.busy);
-    // Afterwards: labels cleared and hidden, cursor and frame back.
-    QVERIFY(screen.LblVeld[11]->text().isEmpty());
-    QVERIFY(screen.LblVeld[12]->text().isEmpty());
-    for (int i = 11; i <= 14; ++i)
-        QVERIFY(!screen.LblVeld[i]->isVisible());
-    QVERIFY(!screen.Progress->isVisible());
-    QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(frame()->isEnabled());
-    QVERIFY(readFile(site + QStringLiteral("/a.htm")).contains("CONTENT=\"keyboard, monitor\""));
-    if (!mainPage.isEmpty())
-        QVERIFY(readFile(site + QStringLiteral("/index.htm")).contains("CONTENT=\"keyboard, monitor, printer"));
-}
-
-void TestFrmTsMain::runDiscardsInput()
-{
-    const QString site = m_sites.filePath(QStringLiteral("input"));
-    // The first page has no head end tag: its message opens while the run goes on.
-    QVERIFY(writeFile(site + QStringLiteral("/a.htm"), "Keyboard Monitor"));
-    QVERIFY(writeFile(site + QStringLiteral("/b.htm"), "<html><head></head><body>Printer Scanner</body></html>"));
-
-    FrmTsMain &screen = *screens().main;
-    screen.TxtVeld[0]->setText(site);
-    InputDuringRun user(screen);
-    screen.LblVeld[11]->installEventFilter(&user);
-    screen.StartMeta();
-    screen.LblVeld[11]->removeEventFilter(&user);
-
-    // Nothing the user does during a run reaches the program: the message stays open, the frame stays
-    // disabled until the run is over, no box changes.
-    QVERIFY(user.tried);
-    QVERIFY(!user.frameEnabledAfter);
-    QCOMPARE(popupText().section(QLatin1Char('\n'), 0, 0),
-             QStringLiteral("No <Meta Name or </Head tag found, appending to end of file. "));
-    QCOMPARE(screen.TxtVeld[0]->text(), site);
-    QVERIFY(!screen.ChkVeld[7]->isChecked());
-    QVERIFY(readFile(site + QStringLiteral("/b.htm")).contains("CONTENT=\"printer, scanner\""));
-    closePopup();
-    QVERIFY(frame()->isEnabled());
-}
 
 QTEST_MAIN(TestFrmTsMain)
 #include "tst_frmtsmain.moc"

@@ -1,6 +1,7 @@
 // The meta tag format screen: the eight fields read from Settings, locked; "Change" and "Default"; and
 // an edited template reaching the pages of a run.
 
+#include "TestSupport.h"
 #include "gui/tests/ProgramUnderTest.h"
 #include "storage/Database.h"
 
@@ -27,10 +28,8 @@ bool storeRows(const QStringList &rows)
 
 QStringList defaults()
 {
-    QStringList rows;
-    for (const QString &text : defaultTemplates())
-        rows << text;
-    return rows;
+    const Templates templates = defaultTemplates();
+    return QStringList(templates.begin(), templates.end());
 }
 
 QStringList fieldTexts(const FrmTsSet &screen)
@@ -56,101 +55,87 @@ class TestFrmTsSet : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void defaultReadsTheTable_data();
-    void defaultReadsTheTable();
-    void editedTemplateReachesThePages();
+    void initTestCase() { QVERIFY(startProgram(m_program)); }
+
+    void cleanup()
+    {
+        while (popup())
+            closePopup();
+        frame()->setEnabled(true);
+        QVERIFY(storeRows(defaults()));
+        click(screens().set->CmdKnop[0]);
+    }
+
+    void defaultReadsTheTable_data()
+    {
+        QTest::addColumn<QString>("rows");   // of the Settings table, separated by '|'
+        QTest::addColumn<QString>("fields"); // the eight fields after "Default"
+
+        QTest::newRow("three rows leave the rest empty") << "x|y|z"
+                                                         << "x|y|z|||||";
+        QTest::newRow("no rows") << ""
+                                 << "|||||||";
+        QTest::newRow("rows past the eighth have no field") << "a|b|c|d|e|f|g|h|i|j"
+                                                            << "a|b|c|d|e|f|g|h";
+        const QString marked = QStringLiteral("-|-|-|-|<META NAME=\"robots\" CONTENT=\"it's <b>\">|'|\"|&amp;");
+        QTest::newRow("quotes and brackets unchanged") << marked << marked;
+    }
+
+    void defaultReadsTheTable()
+    {
+        QFETCH(QString, rows);
+        QFETCH(QString, fields);
+
+        FrmTsSet &screen = *screens().set;
+        click(screen.CmdKnop[1]);
+        QVERIFY(storeRows(rows.isEmpty() ? QStringList() : rows.split(QLatin1Char('|'))));
+        click(screen.CmdKnop[0]);
+        QCOMPARE(fieldTexts(screen).join(QLatin1Char('|')), fields);
+        QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
+        const Templates taken = screen.templates();
+        QCOMPARE(QStringList(taken.begin(), taken.end()), fieldTexts(screen));
+    }
+
+    // "Change" unlocks the fields and keeps what is typed, "Default" reads the table again; a run takes what
+    // the fields hold.
+    void editedTemplateReachesThePages()
+    {
+        const QString site = m_sites.filePath(QStringLiteral("site"));
+        const QStringList pages{site + QStringLiteral("/one.htm"), site + QStringLiteral("/two.htm")};
+        test::makeSite(site, {QStringLiteral("one.htm Furniture"), QStringLiteral("two.htm Furniture")});
+        FrmTsSet &screen = *screens().set;
+        FrmTsTop &bar = *screens().top;
+        screens().main->TxtVeld[0]->setText(site);
+        const QByteArray stored = defaultTemplates()[4].toUtf8();
+        const QByteArray edited = "<META NAME=\"robots\" CONTENT=\"noindex, nofollow\">";
+
+        click(bar.CmdKnop[1]);
+        click(screen.CmdKnop[1]);
+        QCOMPARE(lockStates(screen), QStringLiteral("00000000"));
+        screen.TxtVeld[4]->selectAll();
+        QTest::keyClicks(screen.TxtVeld[4], QString::fromUtf8(edited));
+        click(screen.CmdKnop[1]);
+        QCOMPARE(screen.TxtVeld[4]->text(), QString::fromUtf8(edited));
+        click(bar.CmdKnop[2]);
+        QVERIFY(!popup());
+        for (const QString &page : pages)
+            QVERIFY2(readFile(page).contains(edited) && !readFile(page).contains(stored), readFile(page).constData());
+
+        click(bar.CmdKnop[1]);
+        click(screen.CmdKnop[0]);
+        QCOMPARE(fieldTexts(screen), defaults());
+        QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
+        click(bar.CmdKnop[2]);
+        for (const QString &page : pages)
+            QVERIFY2(readFile(page).contains(stored) && readFile(page).count("NAME=\"robots\"") == 1,
+                     readFile(page).constData());
+        screens().main->TxtVeld[0]->clear();
+    }
 
 private:
     QTemporaryDir m_program;
     QTemporaryDir m_sites;
 };
-
-void TestFrmTsSet::initTestCase()
-{
-    QVERIFY(startProgram(m_program));
-}
-
-void TestFrmTsSet::cleanup()
-{
-    while (popup())
-        closePopup();
-    frame()->setEnabled(true);
-    QVERIFY(storeRows(defaults()));
-    click(screens().set->CmdKnop[0]);
-}
-
-void TestFrmTsSet::defaultReadsTheTable_data()
-{
-    QTest::addColumn<QString>("rows");   // of the Settings table, separated by '|'
-    QTest::addColumn<QString>("fields"); // the eight fields after "Default"
-
-    QTest::newRow("three rows leave the rest empty") << "x|y|z"
-                                                     << "x|y|z|||||";
-    QTest::newRow("no rows") << ""
-                             << "|||||||";
-    QTest::newRow("rows past the eighth have no field") << "a|b|c|d|e|f|g|h|i|j"
-                                                        << "a|b|c|d|e|f|g|h";
-    const QString marked = QStringLiteral("-|-|-|-|<META NAME=\"robots\" CONTENT=\"it's <b>\">|'|\"|&amp;");
-    QTest::newRow("quotes and brackets unchanged") << marked << marked;
-}
-
-void TestFrmTsSet::defaultReadsTheTable()
-{
-    QFETCH(QString, rows);
-    QFETCH(QString, fields);
-
-    FrmTsSet &screen = *screens().set;
-    click(screen.CmdKnop[1]);
-    QVERIFY(storeRows(rows.isEmpty() ? QStringList() : rows.split(QLatin1Char('|'))));
-    click(screen.CmdKnop[0]);
-    QCOMPARE(fieldTexts(screen).join(QLatin1Char('|')), fields);
-    QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
-    const Templates taken = screen.templates();
-    QCOMPARE(QStringList(taken.begin(), taken.end()), fieldTexts(screen));
-}
-
-// "Change" unlocks the fields and keeps what is typed, "Default" reads the table again; a run takes what
-// the fields hold.
-void TestFrmTsSet::editedTemplateReachesThePages()
-{
-    const QString site = m_sites.filePath(QStringLiteral("site"));
-    const QStringList pages{site + QStringLiteral("/one.htm"), site + QStringLiteral("/two.htm")};
-    for (const QString &page : pages)
-        QVERIFY(writeFile(page, "<html><head><title>t</title></head><body>Furniture</body></html>"));
-    FrmTsSet &screen = *screens().set;
-    FrmTsTop &bar = *screens().top;
-    screens().main->TxtVeld[0]->setText(site);
-    const QByteArray stored = defaultTemplates()[4].toUtf8();
-    const QByteArray edited = "<META NAME=\"robots\" CONTENT=\"noindex, nofollow\">";
-
-    click(bar.CmdKnop[1]);
-    click(screen.CmdKnop[1]);
-    QCOMPARE(lockStates(screen), QStringLiteral("00000000"));
-    screen.TxtVeld[4]->selectAll();
-    QTest::keyClicks(screen.TxtVeld[4], QString::fromUtf8(edited));
-    click(screen.CmdKnop[1]);
-    QCOMPARE(screen.TxtVeld[4]->text(), QString::fromUtf8(edited));
-    click(bar.CmdKnop[2]);
-    QVERIFY(!popup());
-    for (const QString &page : pages) {
-        const QByteArray written = readFile(page);
-        QVERIFY2(written.contains(edited) && !written.contains(stored), written.constData());
-    }
-
-    click(bar.CmdKnop[1]);
-    click(screen.CmdKnop[0]);
-    QCOMPARE(fieldTexts(screen), defaults());
-    QCOMPARE(lockStates(screen), QStringLiteral("11111111"));
-    click(bar.CmdKnop[2]);
-    for (const QString &page : pages) {
-        const QByteArray written = readFile(page);
-        QVERIFY2(written.contains(stored) && !written.contains(edited), written.constData());
-        QCOMPARE(written.count("NAME=\"robots\""), 1);
-    }
-    screens().main->TxtVeld[0]->clear();
-}
 
 QTEST_MAIN(TestFrmTsSet)
 #include "tst_frmtsset.moc"

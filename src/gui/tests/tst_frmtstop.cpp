@@ -25,11 +25,8 @@ QList<QWidget *> contentScreens()
 // The one content screen shown, nullptr for none or more than one.
 QWidget *visibleContentScreen()
 {
-    QWidgetList shown;
-    for (QWidget *screen : contentScreens()) {
-        if (screen->isVisible())
-            shown << screen;
-    }
+    QWidgetList shown = contentScreens();
+    shown.removeIf([](QWidget *screen) { return !screen->isVisible(); });
     return shown.size() == 1 ? shown.front() : nullptr;
 }
 
@@ -71,182 +68,163 @@ class TestFrmTsTop : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(startProgram(m_program)); }
-    void cleanup();
-    void screensKeepTheirContents();
-    void languageButton();
-    void runFromAnotherScreen();
-    void tabFollowsTheFocusOrder();
-    void textsShowWhole_data();
-    void textsShowWhole();
-    void smallestFrameShowsEveryControl();
-    void exitEndsTheProgram();
+    void cleanup()
+    {
+        if (!screens().top)
+            return; // the program has ended
+        while (popup())
+            closePopup();
+        if (Module1::LangOffset != EnglishOffset)
+            click(screens().top->CmdKnop[3]);
+        frame()->setEnabled(true);
+    }
+
+    void screensKeepTheirContents()
+    {
+        FrmTsMain &main = *screens().main;
+        FrmTsSet &format = *screens().set;
+        const auto bar = screens().top->CmdKnop;
+        const QString generator = QStringLiteral("<META NAME=\"generator\" CONTENT=\"mine\">");
+        click(bar[0]);
+        QTest::keyClicks(main.TxtVeld[1], QStringLiteral("/srv/www/index.htm"));
+        click(main.ChkVeld[1]);
+        click(bar[1]);
+        click(format.CmdKnop[1]);
+        format.TxtVeld[7]->setText(generator);
+        // The chooser, left by the bar instead of its OK: it keeps its target.
+        click(bar[0]);
+        click(main.CmdKnop[1]);
+        QCOMPARE(visibleContentScreen(), screens().dir);
+        click(bar[4]);
+        QCOMPARE(Module1::BrowseTarget, 1);
+        QCOMPARE(visibleContentScreen(), screens().info);
+        click(bar[0]);
+        QCOMPARE(visibleContentScreen(), screens().main);
+        QCOMPARE(main.TxtVeld[1]->text(), QStringLiteral("/srv/www/index.htm"));
+        QVERIFY(!main.ChkVeld[1]->isChecked());
+        click(bar[1]);
+        QCOMPARE(visibleContentScreen(), screens().set);
+        QCOMPARE(format.TxtVeld[7]->text(), generator);
+        QVERIFY(format.TxtVeld[7]->isEnabled());
+
+        click(format.CmdKnop[0]);
+        click(bar[0]);
+        click(main.ChkVeld[1]);
+        main.TxtVeld[1]->clear();
+        Module1::BrowseTarget = 0;
+    }
+
+    // The face and pressed pictures change places at every switch; the disabled one follows the face. Every
+    // screen with words of its own changes language, the hidden ones too, and changes back.
+    void languageButton()
+    {
+        PictureButton &button = *screens().top->CmdKnop[3];
+        const qint64 face = button.facePicture().cacheKey();
+        const qint64 pressed = button.pressedPicture().cacheKey();
+        // The description box as nobody has touched it yet (an earlier test typed into the main screen).
+        controls::setTag(screens().main->TxtVeld[2], ids::SitePrompt);
+        Module1::LocaliseAll();
+        const QMap<QString, QString> english = allTexts();
+
+        click(&button);
+        QCOMPARE(Module1::LangOffset, int(DutchOffset));
+        QCOMPARE((QList<qint64>{button.facePicture().cacheKey(), button.pressedPicture().cacheKey(),
+                                button.disabledPicture().cacheKey()}),
+                 (QList<qint64>{pressed, face, pressed}));
+        const QMap<QString, QString> dutch = allTexts();
+        QCOMPARE(dutch.value(QStringLiteral("FrmTsMain.TxtVeld_2")), QStringLiteral("Zet hier de site omschrijving."));
+        for (QWidget *screen : QWidgetList{screens().main, screens().set, screens().info}) {
+            const QString prefix = screen->objectName() + QLatin1Char('.');
+            QVERIFY2(std::any_of(english.keyBegin(), english.keyEnd(),
+                                 [&](const QString &key) {
+                                     return key.startsWith(prefix) && english.value(key) != dutch.value(key);
+                                 }),
+                     qPrintable(prefix));
+        }
+
+        click(&button);
+        QCOMPARE(Module1::LangOffset, int(EnglishOffset));
+        QCOMPARE(allTexts(), english);
+        QCOMPARE(button.facePicture().cacheKey(), face);
+        QCOMPARE(button.disabledPicture().cacheKey(), face);
+    }
+
+    void runFromAnotherScreen()
+    {
+        click(screens().top->CmdKnop[4]);
+        screens().main->TxtVeld[0]->clear();
+        click(screens().top->CmdKnop[2]);
+        // The main screen comes to the front first, then the run answers.
+        QCOMPARE(visibleContentScreen(), screens().main);
+        QCOMPARE(popupText(), QStringLiteral("No directory selected."));
+        // When its action is over the bar takes input again, even with the message still open.
+        QVERIFY(frame()->isEnabled());
+    }
+
+    void tabFollowsTheFocusOrder()
+    {
+        click(screens().top->CmdKnop[0]);
+        frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame()));
+        QStringList expected;
+        for (QWidget *w : screens().main->focusOrder())
+            if (w->isVisibleTo(frame()) && w->isEnabled())
+                expected << w->objectName();
+        screens().main->TxtVeld[0]->setFocus();
+        QStringList visited;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            // An editable list has the focus in its line edit.
+            visited << (qobject_cast<QComboBox *>(focused->parentWidget()) ? focused->parentWidget() : focused)
+                           ->objectName();
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QCOMPARE(visited, expected);
+    }
+
+    void textsShowWhole_data()
+    {
+        QTest::addColumn<int>("langOffset");
+        QTest::newRow("English") << int(EnglishOffset);
+        QTest::newRow("Dutch") << int(DutchOffset);
+    }
+
+    void textsShowWhole()
+    {
+        QFETCH(int, langOffset);
+        if (Module1::LangOffset != langOffset)
+            click(screens().top->CmdKnop[3]);
+        QStringList cut;
+        for (QWidget *screen : contentScreens())
+            for (QWidget *control : screen->findChildren<QWidget *>())
+                if (overflow(control) > 0)
+                    cut << control->property("text").toString();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+    }
+
+    void smallestFrameShowsEveryControl()
+    {
+        frame()->resize(1, 1);
+        for (QWidget *screen : contentScreens() + QWidgetList{screens().top}) {
+            for (QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(frame()->rect().contains(QRect(control->mapTo(frame(), QPoint()), control->size())),
+                         qPrintable(control->objectName()));
+        }
+    }
+
+    void exitEndsTheProgram()
+    {
+        QTimer::singleShot(0, [] { click(screens().top->CmdKnop[5]); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!screens().top);
+        QVERIFY(!screens().mdi);
+    }
 
 private:
     QTemporaryDir m_program;
 };
-
-void TestFrmTsTop::cleanup()
-{
-    if (!screens().top)
-        return; // the program has ended
-    while (popup())
-        closePopup();
-    if (Module1::LangOffset != EnglishOffset)
-        click(screens().top->CmdKnop[3]);
-    frame()->setEnabled(true);
-}
-
-void TestFrmTsTop::screensKeepTheirContents()
-{
-    FrmTsMain &main = *screens().main;
-    FrmTsSet &format = *screens().set;
-    FrmTsTop &bar = *screens().top;
-    const QString generator = QStringLiteral("<META NAME=\"generator\" CONTENT=\"mine\">");
-    click(bar.CmdKnop[0]);
-    QTest::keyClicks(main.TxtVeld[1], QStringLiteral("/srv/www/index.htm"));
-    click(main.ChkVeld[1]);
-    click(bar.CmdKnop[1]);
-    click(format.CmdKnop[1]);
-    format.TxtVeld[7]->setText(generator);
-    // The chooser, left by the bar instead of its OK: it keeps its target.
-    click(bar.CmdKnop[0]);
-    click(main.CmdKnop[1]);
-    QCOMPARE(visibleContentScreen(), screens().dir);
-    click(bar.CmdKnop[4]);
-    QCOMPARE(Module1::BrowseTarget, 1);
-
-    QCOMPARE(visibleContentScreen(), screens().info);
-    click(bar.CmdKnop[0]);
-    QCOMPARE(visibleContentScreen(), screens().main);
-    QCOMPARE(main.TxtVeld[1]->text(), QStringLiteral("/srv/www/index.htm"));
-    QVERIFY(!main.ChkVeld[1]->isChecked());
-    click(bar.CmdKnop[1]);
-    QCOMPARE(visibleContentScreen(), screens().set);
-    QCOMPARE(format.TxtVeld[7]->text(), generator);
-    QVERIFY(format.TxtVeld[7]->isEnabled());
-
-    click(format.CmdKnop[0]);
-    click(bar.CmdKnop[0]);
-    click(main.ChkVeld[1]);
-    main.TxtVeld[1]->clear();
-    Module1::BrowseTarget = 0;
-}
-
-void TestFrmTsTop::languageButton()
-{
-    PictureButton &button = *screens().top->CmdKnop[3];
-    const qint64 face = button.facePicture().cacheKey();
-    const qint64 pressed = button.pressedPicture().cacheKey();
-    // The description box as nobody has touched it yet (an earlier test typed into the main screen).
-    controls::setTag(screens().main->TxtVeld[2], ids::SitePrompt);
-    Module1::LocaliseAll();
-    const QMap<QString, QString> english = allTexts();
-
-    click(&button);
-    QCOMPARE(Module1::LangOffset, int(DutchOffset));
-    // The face and pressed pictures change places at every switch; the disabled one follows the face.
-    QCOMPARE(button.facePicture().cacheKey(), pressed);
-    QCOMPARE(button.pressedPicture().cacheKey(), face);
-    QCOMPARE(button.disabledPicture().cacheKey(), pressed);
-    const QMap<QString, QString> dutch = allTexts();
-    QCOMPARE(dutch.value(QStringLiteral("FrmTsSet.CmdKnop_0")), QStringLiteral("Standaard"));
-    QCOMPARE(dutch.value(QStringLiteral("FrmTsMain.TxtVeld_2")), QStringLiteral("Zet hier de site omschrijving."));
-    // Every screen with words of its own changes language, the hidden ones too.
-    for (QWidget *screen : QWidgetList{screens().main, screens().set, screens().info}) {
-        const QString prefix = screen->objectName() + QLatin1Char('.');
-        QVERIFY2(std::any_of(english.keyBegin(), english.keyEnd(),
-                             [&](const QString &key) {
-                                 return key.startsWith(prefix) && english.value(key) != dutch.value(key);
-                             }),
-                 qPrintable(prefix));
-    }
-    QVERIFY(frame()->isEnabled());
-
-    click(&button);
-    QCOMPARE(Module1::LangOffset, int(EnglishOffset));
-    QCOMPARE(allTexts(), english);
-    QCOMPARE(button.facePicture().cacheKey(), face);
-    QCOMPARE(button.disabledPicture().cacheKey(), face);
-}
-
-void TestFrmTsTop::runFromAnotherScreen()
-{
-    click(screens().top->CmdKnop[4]);
-    screens().main->TxtVeld[0]->clear();
-    click(screens().top->CmdKnop[2]);
-    // The main screen comes to the front first, then the run answers.
-    QCOMPARE(visibleContentScreen(), screens().main);
-    QCOMPARE(popupText(), QStringLiteral("No directory selected."));
-    // When its action is over the bar takes input again, even with the message still open.
-    QVERIFY(frame()->isEnabled());
-}
-
-void TestFrmTsTop::tabFollowsTheFocusOrder()
-{
-    click(screens().top->CmdKnop[0]);
-    frame()->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(frame()));
-    QStringList expected;
-    for (QWidget *w : screens().main->focusOrder()) {
-        if (w->isVisibleTo(frame()) && w->isEnabled())
-            expected << w->objectName();
-    }
-    screens().main->TxtVeld[0]->setFocus();
-    QStringList visited;
-    for (qsizetype i = 0; i < expected.size(); ++i) {
-        QWidget *focused = QApplication::focusWidget();
-        QVERIFY(focused);
-        // An editable list has the focus in its line edit.
-        visited
-            << (qobject_cast<QComboBox *>(focused->parentWidget()) ? focused->parentWidget() : focused)->objectName();
-        QTest::keyClick(focused, Qt::Key_Tab);
-    }
-    QCOMPARE(visited, expected);
-}
-
-void TestFrmTsTop::textsShowWhole_data()
-{
-    QTest::addColumn<int>("langOffset");
-    QTest::newRow("English") << int(EnglishOffset);
-    QTest::newRow("Dutch") << int(DutchOffset);
-}
-
-void TestFrmTsTop::textsShowWhole()
-{
-    QFETCH(int, langOffset);
-    if (Module1::LangOffset != langOffset)
-        click(screens().top->CmdKnop[3]);
-    QStringList cut;
-    for (QWidget *screen : contentScreens()) {
-        for (QWidget *control : screen->findChildren<QWidget *>()) {
-            if (overflow(control) > 0)
-                cut << control->property("text").toString();
-        }
-    }
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
-}
-
-void TestFrmTsTop::smallestFrameShowsEveryControl()
-{
-    frame()->resize(1, 1);
-    for (QWidget *screen : contentScreens() + QWidgetList{screens().top}) {
-        for (QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            QVERIFY2(frame()->rect().contains(QRect(control->mapTo(frame(), QPoint()), control->size())),
-                     qPrintable(control->objectName()));
-    }
-}
-
-void TestFrmTsTop::exitEndsTheProgram()
-{
-    QTimer::singleShot(0, [] { click(screens().top->CmdKnop[5]); });
-    QTimer safety;
-    safety.setSingleShot(true);
-    connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    safety.start(5000);
-    QCOMPARE(QCoreApplication::exec(), 0);
-    QVERIFY(!screens().top);
-    QVERIFY(!screens().mdi);
-}
 
 QTEST_MAIN(TestFrmTsTop)
 #include "tst_frmtstop.moc"

@@ -107,28 +107,25 @@ class TestLocalise : public QObject
 {
     Q_OBJECT
 private slots:
-    void texts_data();
-    void texts();
-};
-
-void TestLocalise::texts_data()
-{
-    QTest::addColumn<QStringList>("row");
-    for (const QStringList &row : test::readTable(QFINDTESTDATA("data/localise.txt")))
-        QTest::newRow(qPrintable(row[0])) << row;
-}
-
-void TestLocalise::texts()
-{
-    QFETCH(QStringList, row);
-    QWidget form;
-    QWidget *control = make(form, row[1], row[2], QString::fromUtf8(test::unescape(row[3])));
-    const QString &what = row[4];
-    for (int offset : {EnglishOffset, DutchOffset, EnglishOffset}) {
-        localiseForm(&form, offset);
-        QCOMPARE(shown(control, what), row[offset == EnglishOffset ? 5 : 6]);
+    void texts_data()
+    {
+        QTest::addColumn<QStringList>("row");
+        for (const QStringList &row : test::readTable(QFINDTESTDATA("data/localise.txt")))
+            QTest::newRow(qPrintable(row[0])) << row;
     }
-}
+
+    void texts()
+    {
+        QFETCH(QStringList, row);
+        QWidget form;
+        QWidget *control = make(form, row[1], row[2], QString::fromUtf8(test::unescape(row[3])));
+        const QString &what = row[4];
+        for (int offset : {EnglishOffset, DutchOffset, EnglishOffset}) {
+            localiseForm(&form, offset);
+            QCOMPARE(shown(control, what), row[offset == EnglishOffset ? 5 : 6]);
+        }
+    }
+};
 
 QTEST_MAIN(TestLocalise)
 #include "tst_localise.moc"

@@ -2,6 +2,7 @@
 // itself after the run, lists every page that got a warning, follows the language button; the
 // preview writes nothing and shows the change of the page selected.
 
+#include "TestSupport.h"
 #include "gui/tests/ProgramUnderTest.h"
 
 #include "gui/RunReportWindow.h"
@@ -11,8 +12,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTextEdit>
-
-#include <sys/stat.h>
 
 using namespace tagsmith;
 using namespace tagsmith::testing;
@@ -27,22 +26,6 @@ QStringList shownPages(RunReportWindow *window)
     for (int row = 0; row < table->model()->rowCount(); ++row)
         pages << table->model()->index(row, 0).data().toString();
     return pages;
-}
-
-// Names, bytes and modification times of the folder's files.
-QStringList treeState(const QString &folder)
-{
-    QStringList state;
-    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
-        struct stat st;
-        ::stat(QFile::encodeName(info.filePath()).constData(), &st);
-        state << QStringLiteral("%1 %2.%3 %4")
-                     .arg(info.fileName())
-                     .arg(st.st_mtim.tv_sec)
-                     .arg(st.st_mtim.tv_nsec)
-                     .arg(QString::fromLatin1(readFile(info.filePath()).toHex()));
-    }
-    return state;
 }
 
 } // namespace
@@ -77,10 +60,10 @@ void TestRunReportWindow::initTestCase()
 void TestRunReportWindow::previewWritesNothing()
 {
     FrmTsMain &main = *screens().main;
-    const QStringList before = treeState(m_site);
+    const auto before = test::treeState(m_site, true);
     click(main.PreviewButton);
     QVERIFY(!popup());
-    QCOMPARE(treeState(m_site), before);
+    QCOMPARE(test::treeState(m_site, true), before);
 
     RunReportWindow *preview = RunReportWindow::current();
     QVERIFY(preview && preview->isVisible());

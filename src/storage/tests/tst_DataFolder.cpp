@@ -11,71 +11,66 @@ using namespace tagsmith;
 
 // Where the programs keep their database. CI runs as root, which may write anywhere: a program folder
 // a user may not write is tried on the installed programs (packaging/tests).
+
 class TestDataFolder : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void located_data();
-    void located();
-    void notMade_data();
-    void notMade();
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+    }
+
+    void located_data()
+    {
+        QTest::addColumn<QString>("programFolder"); // empty: a scratch folder
+        QTest::addColumn<bool>("besideProgram");
+
+        QTest::newRow("a folder the user may write") << QString() << true;
+        QTest::newRow("the system's program folder, even for root") << QStringLiteral("/usr/bin") << false;
+        QTest::newRow("the same through a link") << QStringLiteral("/bin") << false;
+    }
+
+    void located()
+    {
+        QFETCH(QString, programFolder);
+        QFETCH(bool, besideProgram);
+        if (programFolder.isEmpty())
+            programFolder = m_dir.path();
+        QCOMPARE(locateDataFolder(programFolder).database(),
+                 (besideProgram ? programFolder : userData()) + QStringLiteral("/Tagsmith.mdb"));
+    }
+
+    void notMade_data()
+    {
+        QTest::addColumn<int>("refused"); // the error the file system gives; 0: a file stands in the way
+
+        QTest::newRow("a file where the data folder belongs") << 0;
+        QTest::newRow("the user may not make it") << EACCES;
+    }
+
+    void notMade()
+    {
+        QFETCH(int, refused);
+        QFile inTheWay(m_dir.filePath(QStringLiteral("data")));
+        fs::FaultInjector faults;
+        if (refused != 0)
+            faults.fail(fs::Call::MakeFolder, refused);
+        else
+            QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+        const StartupResult result = makeDataFolder(locateDataFolder(QStringLiteral("/usr/bin")));
+        QVERIFY(!result.ok);
+        QVERIFY2(result.cause.startsWith(QStringLiteral("Cannot make the data folder %1: ").arg(userData())),
+                 qPrintable(result.cause));
+        inTheWay.remove();
+    }
 
 private:
     QTemporaryDir m_dir;
     QString userData() const { return m_dir.filePath(QStringLiteral("data/tagsmith")); }
 };
-
-void TestDataFolder::init()
-{
-    QVERIFY(m_dir.isValid());
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
-}
-
-void TestDataFolder::located_data()
-{
-    QTest::addColumn<QString>("programFolder"); // empty: a scratch folder
-    QTest::addColumn<bool>("besideProgram");
-
-    QTest::newRow("a folder the user may write") << QString() << true;
-    QTest::newRow("the system's program folder, even for root") << QStringLiteral("/usr/bin") << false;
-    QTest::newRow("the same through a link") << QStringLiteral("/bin") << false;
-}
-
-void TestDataFolder::located()
-{
-    QFETCH(QString, programFolder);
-    QFETCH(bool, besideProgram);
-    if (programFolder.isEmpty())
-        programFolder = m_dir.path();
-    QCOMPARE(locateDataFolder(programFolder).database(),
-             (besideProgram ? programFolder : userData()) + QStringLiteral("/Tagsmith.mdb"));
-}
-
-void TestDataFolder::notMade_data()
-{
-    QTest::addColumn<int>("refused"); // the error the file system gives; 0: a file stands in the way
-
-    QTest::newRow("a file where the data folder belongs") << 0;
-    QTest::newRow("the user may not make it") << EACCES;
-}
-
-void TestDataFolder::notMade()
-{
-    QFETCH(int, refused);
-    QFile inTheWay(m_dir.filePath(QStringLiteral("data")));
-    fs::FaultInjector faults;
-    if (refused != 0)
-        faults.fail(fs::Call::MakeFolder, refused);
-    else
-        QVERIFY(inTheWay.open(QIODevice::WriteOnly));
-    const StartupResult result = makeDataFolder(locateDataFolder(QStringLiteral("/usr/bin")));
-    QVERIFY(!result.ok);
-    QVERIFY2(result.cause.startsWith(QStringLiteral("Cannot make the data folder %1: ").arg(userData())),
-             qPrintable(result.cause));
-    inTheWay.remove();
-}
 
 QTEST_GUILESS_MAIN(TestDataFolder)
 #include "tst_DataFolder.moc"

@@ -22,11 +22,6 @@ const QString Mdb = QStringLiteral("Tagsmith.mdb");
 const QString Tmp = QStringLiteral("Tagsmith.tmp");
 const QString Bak = QStringLiteral("Tagsmith.bak");
 
-QString at(const QTemporaryDir &dir, const QString &name)
-{
-    return dir.filePath(name);
-}
-
 // A database grown and shrunk again, so that compaction has something to give back.
 void fillAndEmptyWordTable(const QString &path)
 {
@@ -50,16 +45,12 @@ std::vector<QString> words(const QString &path)
     return rows;
 }
 
-std::vector<QString> settings(const QString &path)
+// Whether the Settings table holds the default templates.
+bool defaultSettings(const QString &path)
 {
     QString error;
-    return readSettingsRows(path, &error).value_or(std::vector<QString>{});
-}
-
-std::vector<QString> defaultRows()
-{
     const Templates t = defaultTemplates();
-    return std::vector<QString>(t.begin(), t.end());
+    return readSettingsRows(path, &error) == std::vector<QString>(t.begin(), t.end());
 }
 
 } // namespace
@@ -68,166 +59,137 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void startsKeepBackupAndCompact();
-    void startAfterACrash_data();
-    void startAfterACrash();
-    void failureChangesNoFile_data();
-    void failureChangesNoFile();
-    void failedFileOperation_data();
-    void failedFileOperation();
+    // The first start makes the database; each later one keeps the last as the backup and compacts it.
+    void startsKeepBackupAndCompact()
+    {
+        QTemporaryDir dir;
+        StartupResult result = prepareDatabase(dir.path());
+        QVERIFY2(result.ok, qPrintable(result.cause));
+        QCOMPARE(filesIn(dir.path()), QStringList{Mdb});
+        QVERIFY(defaultSettings(dir.filePath(Mdb)));
+        QVERIFY(words(dir.filePath(Mdb)).empty());
+        fillAndEmptyWordTable(dir.filePath(Mdb));
+        const QByteArray before = readFile(dir.filePath(Mdb));
+
+        result = prepareDatabase(dir.path());
+        QVERIFY2(result.ok, qPrintable(result.cause));
+        QCOMPARE(filesIn(dir.path()), (QStringList{Bak, Mdb}));
+        QCOMPARE(readFile(dir.filePath(Bak)), before);
+        QVERIFY2(readFile(dir.filePath(Mdb)).size() < before.size() / 4, "the new database is compacted");
+        QCOMPARE(words(dir.filePath(Mdb)), words(dir.filePath(Bak)));
+        QVERIFY(defaultSettings(dir.filePath(Mdb)));
+
+        const QByteArray second = readFile(dir.filePath(Mdb));
+        QVERIFY(prepareDatabase(dir.path()).ok);
+        QCOMPARE(readFile(dir.filePath(Bak)), second);
+    }
+
+    // What a start that crashed leaves: a half copy beside the database, or (stopped between its renames)
+    // the database as "Tagsmith.bak" and perhaps its compacted copy. The next start goes on from there.
+    void startAfterACrash_data()
+    {
+        QTest::addColumn<bool>("databaseAsBackup");
+        QTest::newRow("stale copy") << false;
+        QTest::newRow("stopped between the renames") << true;
+    }
+
+    void startAfterACrash()
+    {
+        QFETCH(bool, databaseAsBackup);
+        QTemporaryDir dir;
+        QVERIFY(prepareDatabase(dir.path()).ok);
+        fillAndEmptyWordTable(dir.filePath(Mdb));
+        if (databaseAsBackup)
+            QVERIFY(QFile::rename(dir.filePath(Mdb), dir.filePath(Bak)));
+        QVERIFY(writeFile(dir.filePath(Tmp), "half a copy"));
+        const QByteArray database = readFile(dir.filePath(databaseAsBackup ? Bak : Mdb));
+
+        const StartupResult result = prepareDatabase(dir.path());
+        QVERIFY2(result.ok, qPrintable(result.cause));
+        QCOMPARE(filesIn(dir.path()), (QStringList{Bak, Mdb}));
+        QCOMPARE(readFile(dir.filePath(Bak)), database);
+        QCOMPARE(words(dir.filePath(Mdb)), words(dir.filePath(Bak)));
+        QVERIFY(defaultSettings(dir.filePath(Mdb)));
+    }
+
+    // clang-format off
+    void failureChangesNoFile_data()
+    {
+        QTest::addColumn<QByteArray>("database");
+        QTest::addColumn<QByteArray>("backup");
+        QTest::addColumn<QString>("cause");
+
+        const QByteArray garbage(4096, 'x');
+        QTest::newRow("not a database") << garbage << QByteArray() << "file is not a database";
+        QTest::newRow("not a database, with backup") << garbage << QByteArray("old backup") << "file is not a database";
+        QTest::newRow("backup not a database") << QByteArray() << garbage << "file is not a database";
+        QTest::newRow("empty file") << QByteArray("<empty>") << QByteArray() << "has no table PageWords";
+        QTest::newRow("database is a folder") << QByteArray("<folder>") << QByteArray() << "Cannot compact";
+        QTest::newRow("compacted copy fails its check") << QByteArray("<unchecked>") << QByteArray() << "the copy is damaged";
+    }
+    // clang-format on
+
+    void failureChangesNoFile()
+    {
+        QFETCH(QByteArray, database);
+        QFETCH(QByteArray, backup);
+        QFETCH(QString, cause);
+
+        QTemporaryDir dir;
+        if (database == "<folder>")
+            QVERIFY(QDir(dir.path()).mkdir(Mdb));
+        else if (database == "<unchecked>")
+            QVERIFY(prepareDatabase(dir.path()).ok &&
+                    Database::open(dir.filePath(Mdb), Database::Mode::ReadWrite, nullptr)
+                        ->exec(QStringLiteral("CREATE TABLE Unchecked (x TEXT); INSERT INTO Unchecked VALUES (NULL);"
+                                              "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+                                              "'CREATE TABLE Unchecked (x TEXT NOT NULL)' WHERE name = 'Unchecked';"),
+                               nullptr));
+        else if (database == "<empty>")
+            QVERIFY(writeFile(dir.filePath(Mdb), QByteArray()));
+        else if (!database.isEmpty())
+            QVERIFY(writeFile(dir.filePath(Mdb), database));
+        if (!backup.isEmpty())
+            QVERIFY(writeFile(dir.filePath(Bak), backup));
+        const auto before = treeState(dir.path());
+
+        const StartupResult result = prepareDatabase(dir.path());
+        QVERIFY(!result.ok);
+        QVERIFY2(result.cause.contains(cause), qPrintable(result.cause));
+        QCOMPARE(treeState(dir.path()), before);
+    }
+
+    // A start whose file operations fail, through the file layer: it says why and, where it failed
+    // before its renames, leaves every file as it was.
+    void failedFileOperation_data()
+    {
+        addTableRows(QFINDTESTDATA("data/startup-faults.txt"), {"files", "call", "path", "cause"});
+    }
+
+    void failedFileOperation()
+    {
+        QFETCH(QString, files);
+        QFETCH(QString, call);
+        QFETCH(QString, path);
+        QFETCH(QString, cause);
+
+        QTemporaryDir dir;
+        QVERIFY(prepareDatabase(dir.path()).ok);
+        if (files.contains(Bak))
+            QVERIFY(QFile::copy(dir.filePath(Mdb), dir.filePath(Bak)));
+        if (files.contains(Tmp))
+            QVERIFY(writeFile(dir.filePath(Tmp), "left over"));
+        if (!files.contains(Mdb))
+            QVERIFY(QFile::remove(dir.filePath(Mdb)));
+        const auto before = treeState(dir.path());
+        fs::FaultInjector faults;
+        faults.fail(callNamed(call), call == QLatin1String("Sync") ? EIO : EACCES, path.toStdString(), 0);
+        const StartupResult result = prepareDatabase(dir.path());
+        QVERIFY(!result.ok);
+        QVERIFY2(result.cause.contains(cause), qPrintable(result.cause));
+        QCOMPARE(treeState(dir.path()), before);
+    }
 };
-
-// The first start makes the database; each later one keeps the last as the backup and compacts it.
-void TestStartup::startsKeepBackupAndCompact()
-{
-    QTemporaryDir dir;
-    StartupResult result = prepareDatabase(dir.path());
-    QVERIFY2(result.ok, qPrintable(result.cause));
-    QCOMPARE(filesIn(dir.path()), QStringList{Mdb});
-    QCOMPARE(settings(at(dir, Mdb)), defaultRows());
-    QVERIFY(words(at(dir, Mdb)).empty());
-    fillAndEmptyWordTable(at(dir, Mdb));
-    const QByteArray before = readFile(at(dir, Mdb));
-
-    result = prepareDatabase(dir.path());
-    QVERIFY2(result.ok, qPrintable(result.cause));
-    QCOMPARE(filesIn(dir.path()), (QStringList{Bak, Mdb}));
-    QCOMPARE(readFile(at(dir, Bak)), before);
-    QVERIFY2(readFile(at(dir, Mdb)).size() < before.size() / 4, "the new database is compacted");
-    QCOMPARE(words(at(dir, Mdb)), words(at(dir, Bak)));
-    QCOMPARE(settings(at(dir, Mdb)), defaultRows());
-
-    const QByteArray second = readFile(at(dir, Mdb));
-    QVERIFY(prepareDatabase(dir.path()).ok);
-    QCOMPARE(readFile(at(dir, Bak)), second);
-}
-
-// clang-format off
-void TestStartup::failureChangesNoFile_data()
-{
-    QTest::addColumn<QByteArray>("database");
-    QTest::addColumn<QByteArray>("backup");
-    QTest::addColumn<QString>("cause");
-
-    const QByteArray garbage(4096, 'x');
-    QTest::newRow("not a database") << garbage << QByteArray() << "file is not a database";
-    QTest::newRow("not a database, with backup") << garbage << QByteArray("old backup") << "file is not a database";
-    QTest::newRow("backup not a database") << QByteArray() << garbage << "file is not a database";
-    QTest::newRow("empty file") << QByteArray("<empty>") << QByteArray() << "has no table PageWords";
-    QTest::newRow("database is a folder") << QByteArray("<folder>") << QByteArray() << "Cannot compact";
-    QTest::newRow("compacted copy fails its check") << QByteArray("<unchecked>") << QByteArray() << "the copy is damaged";
-}
-// clang-format on
-
-void TestStartup::failureChangesNoFile()
-{
-    QFETCH(QByteArray, database);
-    QFETCH(QByteArray, backup);
-    QFETCH(QString, cause);
-
-    QTemporaryDir dir;
-    if (database == "<folder>")
-        QVERIFY(QDir(dir.path()).mkdir(Mdb));
-    else if (database == "<unchecked>")
-        QVERIFY(prepareDatabase(dir.path()).ok &&
-                Database::open(at(dir, Mdb), Database::Mode::ReadWrite, nullptr)
-                    ->exec(QStringLiteral("CREATE TABLE Unchecked (x TEXT); INSERT INTO Unchecked VALUES (NULL);"
-                                          "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
-                                          "'CREATE TABLE Unchecked (x TEXT NOT NULL)' WHERE name = 'Unchecked';"),
-                           nullptr));
-    else if (database == "<empty>")
-        QVERIFY(writeFile(at(dir, Mdb), QByteArray()));
-    else if (!database.isEmpty())
-        QVERIFY(writeFile(at(dir, Mdb), database));
-    if (!backup.isEmpty())
-        QVERIFY(writeFile(at(dir, Bak), backup));
-    const auto before = treeState(dir.path());
-
-    const StartupResult result = prepareDatabase(dir.path());
-    QVERIFY(!result.ok);
-    QVERIFY2(result.cause.contains(cause), qPrintable(result.cause));
-    QCOMPARE(treeState(dir.path()), before);
-}
-
-// What a start that crashed leaves: a half copy beside the database, or (stopped between its renames)
-// the database as "Tagsmith.bak" and perhaps its compacted copy. The next start goes on from there.
-void TestStartup::startAfterACrash_data()
-{
-    QTest::addColumn<bool>("databaseAsBackup");
-    QTest::newRow("stale copy") << false;
-    QTest::newRow("stopped between the renames") << true;
-}
-
-void TestStartup::startAfterACrash()
-{
-    QFETCH(bool, databaseAsBackup);
-    QTemporaryDir dir;
-    QVERIFY(prepareDatabase(dir.path()).ok);
-    fillAndEmptyWordTable(at(dir, Mdb));
-    if (databaseAsBackup)
-        QVERIFY(QFile::rename(at(dir, Mdb), at(dir, Bak)));
-    QVERIFY(writeFile(at(dir, Tmp), "half a copy"));
-    const QByteArray database = readFile(at(dir, databaseAsBackup ? Bak : Mdb));
-
-    const StartupResult result = prepareDatabase(dir.path());
-    QVERIFY2(result.ok, qPrintable(result.cause));
-    QCOMPARE(filesIn(dir.path()), (QStringList{Bak, Mdb}));
-    QCOMPARE(readFile(at(dir, Bak)), database);
-    QCOMPARE(words(at(dir, Mdb)), words(at(dir, Bak)));
-    QCOMPARE(settings(at(dir, Mdb)), defaultRows());
-}
-
-// A start whose file operations fail, through the file layer: it says why and, where it failed
-// before its renames, leaves every file as it was.
-void TestStartup::failedFileOperation_data()
-{
-    QTest::addColumn<bool>("database");
-    QTest::addColumn<bool>("backup");
-    QTest::addColumn<bool>("temporary");
-    QTest::addColumn<int>("call");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("cause");
-
-    const int mayWrite = int(fs::Call::MayWrite);
-    const QString denied = QStringLiteral("Permission denied.");
-    QTest::newRow("no write access, fresh install") << false << false << false << mayWrite << QString() << denied;
-    QTest::newRow("no write access, database") << true << false << false << mayWrite << QString() << denied;
-    QTest::newRow("no write access, database and backup") << true << true << false << mayWrite << QString() << denied;
-    QTest::newRow("no write access, backup only") << false << true << false << mayWrite << QString() << denied;
-    QTest::newRow("no write access, stale copy") << true << true << true << mayWrite << QString() << denied;
-    QTest::newRow("compacted copy not synced")
-        << true << true << false << int(fs::Call::Sync) << Tmp << QStringLiteral("Drive I/O error.");
-    QTest::newRow("new database not synced")
-        << false << false << false << int(fs::Call::Sync) << Tmp << QStringLiteral("Drive I/O error.");
-    QTest::newRow("database cannot be looked for")
-        << true << false << false << int(fs::Call::LinkStatus) << Mdb << QStringLiteral("Cannot look for");
-}
-
-void TestStartup::failedFileOperation()
-{
-    QFETCH(bool, database);
-    QFETCH(bool, backup);
-    QFETCH(bool, temporary);
-    QFETCH(int, call);
-    QFETCH(QString, path);
-    QFETCH(QString, cause);
-
-    QTemporaryDir dir;
-    QVERIFY(prepareDatabase(dir.path()).ok);
-    if (backup)
-        QVERIFY(QFile::copy(at(dir, Mdb), at(dir, Bak)));
-    if (temporary)
-        QVERIFY(writeFile(at(dir, Tmp), "left over"));
-    if (!database)
-        QVERIFY(QFile::remove(at(dir, Mdb)));
-    const auto before = treeState(dir.path());
-    fs::FaultInjector faults;
-    faults.fail(static_cast<fs::Call>(call), call == int(fs::Call::Sync) ? EIO : EACCES, path.toStdString(), 0);
-    const StartupResult result = prepareDatabase(dir.path());
-    QVERIFY(!result.ok);
-    QVERIFY2(result.cause.contains(cause), qPrintable(result.cause));
-    QCOMPARE(treeState(dir.path()), before);
-}
 
 QTEST_GUILESS_MAIN(TestStartup)
 #include "tst_startup.moc"

@@ -34,10 +34,15 @@ class Blocks
 {
 public:
     explicit Blocks(unsigned seed) : m_state(seed * 2654435761u + 1) {}
-    std::size_t next()
+    // Hands the page to feed in blocks of 1 to 17 bytes.
+    template <typename Feed> void split(std::string_view page, Feed feed)
     {
-        m_state = m_state * 1103515245u + 12345u;
-        return 1 + (m_state >> 16) % 17;
+        for (std::size_t pos = 0; pos < page.size();) {
+            m_state = m_state * 1103515245u + 12345u;
+            const std::size_t n = std::min<std::size_t>(1 + (m_state >> 16) % 17, page.size() - pos);
+            feed(page.substr(pos, n));
+            pos += n;
+        }
     }
 
 private:
@@ -81,11 +86,7 @@ void scanAndRewrite(const std::uint8_t *data, std::size_t size)
     Utf8Check checkWhole;
     checkWhole.feed(page);
     Utf8Check checkInBlocks;
-    for (std::size_t pos = 0; pos < page.size();) {
-        const std::size_t n = std::min(blocks.next(), page.size() - pos);
-        checkInBlocks.feed(page.substr(pos, n));
-        pos += n;
-    }
+    blocks.split(page, [&](std::string_view part) { checkInBlocks.feed(part); });
     check(checkWhole.isUtf8() == checkInBlocks.isUtf8(), "the UTF-8 check differs when read in blocks");
     (void)declaredEncoding(page); // for the sanitizers
 
@@ -94,11 +95,9 @@ void scanAndRewrite(const std::uint8_t *data, std::size_t size)
     const std::vector<std::string> whole = scanWords(page, kind, encoding);
     std::vector<std::string> inBlocks;
     WordScanner scanner(kind, encoding);
-    for (std::size_t pos = 0; pos < page.size();) {
-        const std::size_t n = std::min(blocks.next(), page.size() - pos);
-        scanner.feed(page.substr(pos, n), [&](std::string_view w) { inBlocks.emplace_back(w); });
-        pos += n;
-    }
+    blocks.split(page, [&](std::string_view part) {
+        scanner.feed(part, [&](std::string_view w) { inBlocks.emplace_back(w); });
+    });
     check(whole == inBlocks, "words differ when read in blocks");
     for (const std::string &word : whole) {
         check(!word.empty(), "empty word");
@@ -121,11 +120,7 @@ void scanAndRewrite(const std::uint8_t *data, std::size_t size)
     marksWhole.feed(page);
     const PageMarks marks = marksWhole.finish();
     MarkScanner marksInBlocks(names);
-    for (std::size_t pos = 0; pos < page.size();) {
-        const std::size_t n = std::min(blocks.next(), page.size() - pos);
-        marksInBlocks.feed(page.substr(pos, n));
-        pos += n;
-    }
+    blocks.split(page, [&](std::string_view part) { marksInBlocks.feed(part); });
     const PageMarks marks2 = marksInBlocks.finish();
     check(marks.MarkCount == marks2.MarkCount && marks.Marks == marks2.Marks && marks.headMark == marks2.headMark,
           "marks differ when read in blocks");
@@ -148,11 +143,7 @@ void scanAndRewrite(const std::uint8_t *data, std::size_t size)
         check(out.substr(first + block.size()) == page.substr(first), "the page after a head mark changed");
     StringSink sink;
     PageSplicer splicer(marks, block, sink);
-    for (std::size_t pos = 0; pos < page.size();) {
-        const std::size_t n = std::min(blocks.next(), page.size() - pos);
-        splicer.feed(page.substr(pos, n));
-        pos += n;
-    }
+    blocks.split(page, [&](std::string_view part) { splicer.feed(part); });
     check(splicer.finish(), "splicer did not reach the end mark");
     check(sink.out == out, "rewrite differs when written in blocks");
 }

@@ -189,32 +189,20 @@ private slots:
 
     void descriptionPrompt_data()
     {
-        QTest::addColumn<int>("box");    // the box touched, -1 none
-        QTest::addColumn<bool>("typed"); // a key instead of a click
-        QTest::addColumn<QString>("dutch");
-
-        const QString prompt = QStringLiteral("Zet hier de site omschrijving.");
-        const QString kept = QStringLiteral("Enter your site description here.");
-        QTest::newRow("untouched follows the language") << -1 << false << prompt;
-        QTest::newRow("click into the folder box") << 0 << false << kept;
-        QTest::newRow("key in the main page box") << 1 << true << kept;
-        QTest::newRow("click into the description box") << 2 << false << kept;
+        test::addTableRows(QFINDTESTDATA("data/description-prompt.txt"), {"box", "touch", "dutch"});
     }
 
     void descriptionPrompt()
     {
-        QFETCH(int, box);
-        QFETCH(bool, typed);
+        QFETCH(QString, box);
+        QFETCH(QString, touch);
         QFETCH(QString, dutch);
-
         FrmTsMain &screen = *screens().main;
         resetPrompt(screen);
-        if (box >= 0) {
-            if (typed)
-                QTest::keyClick(screen.TxtVeld[box], Qt::Key_End);
-            else
-                QTest::mouseClick(screen.TxtVeld[box], Qt::LeftButton);
-        }
+        if (touch == QLatin1String("key"))
+            QTest::keyClick(screen.TxtVeld[box.toInt()], Qt::Key_End);
+        else if (touch == QLatin1String("click"))
+            QTest::mouseClick(screen.TxtVeld[box.toInt()], Qt::LeftButton);
         Module1::LangOffset = DutchOffset;
         Module1::LocaliseAll();
         QCOMPARE(screen.TxtVeld[2]->text(), dutch);
@@ -226,15 +214,7 @@ private slots:
         resetPrompt(screen);
     }
 
-    void runRefused_data()
-    {
-        QTest::addColumn<QString>("folder"); // relative to the sites folder
-        QTest::addColumn<QString>("text");
-        QTest::newRow("folder without pages") << "nopages"
-                                              << "Selected dir contains no htm / html files.";
-        QTest::newRow("folder that does not exist") << "missing"
-                                                    << "Selected drive or directory is invalid.";
-    }
+    void runRefused_data() { test::addTableRows(QFINDTESTDATA("data/run-refused.txt"), {"folder", "text"}); }
 
     // The frame waits for OK; nothing was written.
     void runRefused()

@@ -165,6 +165,12 @@ std::string native(const QString &path)
     return QFile::encodeName(path).toStdString();
 }
 
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 QString fromNative(std::string_view path)
 {
     return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));

@@ -24,6 +24,8 @@ namespace tagsmith::fs {
 // A path as the file system spells it, and back.
 std::string native(const QString &path);
 QString fromNative(std::string_view path);
+// The folder a native path names a file in: "." for a bare name.
+std::string folderOf(const std::string &path);
 
 // An open descriptor, closed when it goes (a failed close is then not reported: call close() where it
 // counts).

@@ -26,12 +26,6 @@
 namespace tagsmith {
 namespace {
 
-std::string folderOf(const std::string &path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 // Threads that read pages ahead: one for each processor but the one the writing thread needs, at
 // least one, at most four. (On two processors a second reading thread made the run a third slower:
 // the three threads took turns on two processors.)
@@ -246,7 +240,7 @@ void MetaRun::pageWritten(const ScannedPage &page)
     for (const auto &written : m_writtenFolders)
         if (written.first == page.device)
             return;
-    m_writtenFolders.emplace_back(page.device, folderOf(page.target));
+    m_writtenFolders.emplace_back(page.device, fs::folderOf(page.target));
 }
 
 std::pair<int, QString> MetaRun::syncWritten()

@@ -2,6 +2,7 @@
 
 #include "engine/FileError.h"
 #include "engine/FileSystem.h"
+#include "engine/LeftoverTemporaries.h"
 #include "engine/PageReader.h"
 #include "engine/PageReplacement.h"
 #include "engine/Sha256.h"
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace tagsmith {
 namespace {
@@ -324,6 +326,15 @@ RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObser
             *done = plan;
         return RunResult::NotStarted;
     }
+
+    // A run that was killed may have left the temporary of the page it was writing beside it: the
+    // folders go back to what they were without it.
+    std::set<std::string> folders;
+    for (const Entry &entry : undoer.entries())
+        folders.insert(fs::folderOf(entry.first().target));
+    for (const std::string &written : folders)
+        if (const int removed = removeLeftoverTemporaries(written); removed > 0)
+            observer.message({ids::WarningTitle, ids::TemporariesRemoved, decoded(written), removed});
 
     // Each file is judged again just before it is put back: it may have changed since the plan was
     // shown.

@@ -3,6 +3,7 @@
 #include "engine/FileError.h"
 #include "engine/FileSystem.h"
 #include "engine/Run.h"
+#include "engine/Undo.h"
 #include "text/StringTable.h"
 
 #include <QDir>
@@ -72,6 +73,33 @@ private slots:
         QCOMPARE(treeState(dir.path()).keys().filter(QStringLiteral(".tmp")),
                  gone ? QStringList()
                       : QStringList{name + (kind == QLatin1String("folder") ? QStringLiteral("/") : QString())});
+    }
+
+    // Undoing a run that was killed puts the folder back without the temporary it left.
+    void undoRemovesTheKilledRunsTemporary()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir data;
+        const QString page = dir.filePath(QStringLiteral("index.htm"));
+        writeFile(page, "<head></head><body>Harbour</body>");
+        RunOptions options = siteOptions(dir.path());
+        options.dataFolder = data.path();
+        RecordingObserver observer;
+        QCOMPARE(runMeta(options, observer), RunResult::Completed);
+        const QString killed = dir.filePath(QStringLiteral(".index.htm.%1-0badf00d.tmp").arg(endedProcess()));
+        const QString running = dir.filePath(QStringLiteral(".index.htm.%1-0badf00d.tmp").arg(::getpid()));
+        writeFile(killed, "half a page");
+        writeFile(running, "half a page");
+
+        RecordingObserver undoing;
+        QCOMPARE(undoLastRun(data.path(), dir.path(), undoing, nullptr), RunResult::Completed);
+        QVERIFY(!QFileInfo::exists(killed));
+        QVERIFY(QFileInfo::exists(running));
+        QCOMPARE(undoing.messageList(), QStringList{QStringLiteral("%1/%2 %3")
+                                                        .arg(ids::WarningTitle)
+                                                        .arg(ids::TemporariesRemoved)
+                                                        .arg(dir.path())});
+        QCOMPARE(readFile(page), QByteArray("<head></head><body>Harbour</body>"));
     }
 
     void pagesNotOnTheDiskFailTheRun()

@@ -146,31 +146,23 @@ private slots:
         QVERIFY(!popup());
     }
 
-    void runOptionsFromTheLists_data()
-    {
-        QTest::addColumn<int>("keywords");    // the entry of the keywords list
-        QTest::addColumn<int>("description"); // the entry of the description list
-        QTest::newRow("every word, the site's description") << 0 << 0;
-        QTest::newRow("most telling words, each page's own description") << 1 << 1;
-    }
-
     // The lists and boxes are passed as they read; the templates come from the meta tag format screen.
     void runOptionsFromTheLists()
     {
-        QFETCH(int, keywords);
-        QFETCH(int, description);
-        auto screen = std::make_unique<FrmTsMain>(nullptr);
-        screen->CmbSel[2]->setCurrentIndex(keywords);
-        screen->SpnVeld[0]->setValue(7);
-        screen->CmbSel[3]->setCurrentIndex(description);
-        screen->CmbSel[0]->setCurrentIndex(3);
-        screen->CmbSel[1]->setEditText(QStringLiteral("abc"));
-        const RunOptions o = screen->runOptions();
-        QCOMPARE(bits({o.topKeywords, o.pageDescriptions}), bits({keywords == 1, description == 1}));
-        QCOMPARE(o.topKeywordCount, 7);
-        QCOMPARE(o.revisitMonths, QStringLiteral(" 4"));
-        QCOMPARE(o.minLengthText, QStringLiteral("abc"));
-        QCOMPARE(o.templates, screens().set->templates());
+        for (const int entry : {0, 1}) { // every word and the site's description, or the most telling and the page's
+            auto screen = std::make_unique<FrmTsMain>(nullptr);
+            screen->CmbSel[2]->setCurrentIndex(entry);
+            screen->SpnVeld[0]->setValue(7);
+            screen->CmbSel[3]->setCurrentIndex(entry);
+            screen->CmbSel[0]->setCurrentIndex(3);
+            screen->CmbSel[1]->setEditText(QStringLiteral("abc"));
+            const RunOptions o = screen->runOptions();
+            QCOMPARE(bits({o.topKeywords, o.pageDescriptions}), bits({entry == 1, entry == 1}));
+            QCOMPARE(o.topKeywordCount, 7);
+            QCOMPARE(o.revisitMonths, QStringLiteral(" 4"));
+            QCOMPARE(o.minLengthText, QStringLiteral("abc"));
+            QCOMPARE(o.templates, screens().set->templates());
+        }
     }
 
     // Ticked, cleared, ticked, cleared: every clearing warns, and the frame waits for OK.

@@ -84,24 +84,12 @@ private slots:
         QVERIFY(broken.err.contains(QStringLiteral("cannot read the template texts")));
     }
 
-    void undoAndDryRun_data()
-    {
-        QTest::addColumn<QStringList>("runOptions");
-        QTest::addColumn<int>("status");     // of the undo
-        QTest::addColumn<QString>("dryRun"); // what --dry-run prints, SITE for the folder
-        QTest::newRow("backup") << QStringList{QStringLiteral("--backup")} << batchexit::Completed
-                                << QStringLiteral("restore\tSITE/p0000.htm\nrestore\tSITE/p0001.htm\n");
-        QTest::newRow("main page made by the run")
-            << QStringList{QStringLiteral("--main"), QStringLiteral("SITE/index.htm")} << batchexit::Completed
-            << QStringLiteral("restore\tSITE/p0000.htm\nrestore\tSITE/p0001.htm\nremove\tSITE/index.htm\n");
-        QTest::newRow("without undo data")
-            << QStringList{QStringLiteral("--no-undo")} << batchexit::Failed << QString();
-    }
+    void undoAndDryRun_data() { addTableRows(QFINDTESTDATA("data/undo.txt"), {"runOptions", "status", "dryRun"}); }
 
     void undoAndDryRun()
     {
-        QFETCH(QStringList, runOptions);
-        QFETCH(int, status);
+        QFETCH(QString, runOptions);
+        QFETCH(QString, status);
         QFETCH(QString, dryRun);
         QTemporaryDir dir;
         const QString site = dir.filePath(QStringLiteral("site"));
@@ -110,17 +98,19 @@ private slots:
         QVERIFY2(createDatabase(database, &error), qPrintable(error));
         makePages(site, 2);
         const Site before = contents(site);
-        runOptions.replaceInStrings(QStringLiteral("SITE"), site);
-        QCOMPARE(batchInProcess(QStringList{site} + runOptions, database).status, batchexit::Completed);
+        runOptions.replace(QStringLiteral("SITE"), site);
+        QCOMPARE(
+            batchInProcess(QStringList{site} + runOptions.split(QLatin1Char(' '), Qt::SkipEmptyParts), database).status,
+            batchexit::Completed);
         const Site written = contents(site);
 
         const BatchOutput dry = batchInProcess({QStringLiteral("--undo"), QStringLiteral("--dry-run"), site}, database);
-        QCOMPARE(dry.status, status);
-        QCOMPARE(QString::fromUtf8(dry.out), dryRun.replace(QStringLiteral("SITE"), site));
+        QCOMPARE(dry.status, status.toInt());
+        QCOMPARE(QString::fromUtf8(dry.out), QString::fromUtf8(unescape(dryRun)).replace(QStringLiteral("SITE"), site));
         QCOMPARE(contents(site), written);
 
-        QCOMPARE(batchInProcess({site, QStringLiteral("--undo")}, database).status, status);
-        QCOMPARE(contents(site), status == batchexit::Completed ? before : written);
+        QCOMPARE(batchInProcess({site, QStringLiteral("--undo")}, database).status, status.toInt());
+        QCOMPARE(contents(site), status.toInt() == batchexit::Completed ? before : written);
         // Once undone, there is nothing left to undo.
         const BatchOutput again = batchInProcess(
             {QStringLiteral("--undo"), site, QStringLiteral("--language"), QStringLiteral("nl")}, database);

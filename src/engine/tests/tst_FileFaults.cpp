@@ -58,9 +58,10 @@ private slots:
         faults.fail(callNamed(call), errorNamed(error), path.toStdString(), 0);
 
         QCOMPARE(runMeta(options, observer), RunResult::Failed);
-        QCOMPARE(
-            observer.messageList().last(),
-            QStringLiteral("%1/%2 %3%4").arg(ids::ErrorTitle).arg(ids::FileErrorBase + fileError.toInt()).arg(folder, named));
+        QCOMPARE(observer.messageList().last(), QStringLiteral("%1/%2 %3%4")
+                                                    .arg(ids::ErrorTitle)
+                                                    .arg(ids::FileErrorBase + fileError.toInt())
+                                                    .arg(folder, named));
         QVERIFY(readFile(folder + QStringLiteral("/a.htm")) != page);
         QCOMPARE(readFile(folder + QStringLiteral("/b.htm")), page);
         QCOMPARE(readFile(folder + QStringLiteral("/c.htm")), page);
@@ -74,16 +75,13 @@ private slots:
     {
         QTest::addColumn<bool>("readAhead");
         QTest::addColumn<bool>("dryRun");
-        QTest::addColumn<QStringList>("rows");
-        const QStringList failed{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm failed 61"),
-                                 QStringLiteral("c.htm not-reached"), QStringLiteral("index.htm not-reached main")};
+        QTest::addColumn<QString>("rows");
+        const char *failed = "a.htm replaced,b.htm failed 61,c.htm not-reached,index.htm not-reached main";
         QTest::newRow("read ahead") << true << false << failed;
         QTest::newRow("page by page") << false << false << failed;
         // Nothing is written, so the full disk is not met.
         QTest::newRow("dry run") << true << true
-                                 << QStringList{QStringLiteral("a.htm replaced"), QStringLiteral("b.htm replaced"),
-                                                QStringLiteral("c.htm replaced"),
-                                                QStringLiteral("index.htm created main")};
+                                 << "a.htm replaced,b.htm replaced,c.htm replaced,index.htm created main";
     }
 
     // A page that cannot be written stops the run: the report names its file error, and the pages after
@@ -92,7 +90,7 @@ private slots:
     {
         QFETCH(bool, readAhead);
         QFETCH(bool, dryRun);
-        QFETCH(QStringList, rows);
+        QFETCH(QString, rows);
         QTemporaryDir dir;
         makeSite(dir.path(),
                  {QStringLiteral("a.htm anchors"), QStringLiteral("b.htm boats"), QStringLiteral("c.htm charts")});
@@ -106,7 +104,7 @@ private slots:
             faults.fail(fs::Call::Rename, ENOSPC, "/b.htm");
             report = runMetaWithReport(options, observer, runLimits(false, readAhead));
         }
-        QCOMPARE(reportRows(report), rows);
+        QCOMPARE(reportRows(report).join(QLatin1Char(',')), rows);
         QCOMPARE(report.result, dryRun ? RunResult::Completed : RunResult::Failed);
         QCOMPARE(report.errors(), dryRun ? 0 : 1);
         QCOMPARE(report.pagesWritten(), dryRun ? 4 : 1);

@@ -33,25 +33,6 @@ public:
 
 } // namespace
 
-class TestMetaRun : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void backups_data();
-    void backups();
-    void backupsAccumulate();
-    void notStarted_data();
-    void notStarted();
-    void everyPageWithoutMarkIsReported();
-    void mainPageAfterTheFolderAndTwice();
-    void mainPageThatDoesNotExist();
-    void permissionBitsStay();
-    void linkedPageIsRewrittenWhereItPoints();
-    void runsAlike_data();
-    void runsAlike();
-};
-
 static QMap<QString, QByteArray> fileMap(const QString &field)
 {
     QMap<QString, QByteArray> map;
@@ -60,229 +41,214 @@ static QMap<QString, QByteArray> fileMap(const QString &field)
     return map;
 }
 
-void TestMetaRun::backups_data()
+class TestMetaRun : public QObject
 {
-    addTableRows(QFINDTESTDATA("data/backups.txt"), {"page", "backup", "before", "after"});
-}
+    Q_OBJECT
 
-void TestMetaRun::backups()
-{
-    QFETCH(QString, page);
-    QFETCH(QString, backup);
-    QFETCH(QString, before);
-    QFETCH(QString, after);
-    QTemporaryDir dir;
-    writeFile(dir.filePath(page), OldPage);
-    for (auto [name, bytes] : fileMap(before).asKeyValueRange())
-        writeFile(dir.filePath(name), bytes);
+private slots:
+    void backups_data() { addTableRows(QFINDTESTDATA("data/backups.txt"), {"page", "backup", "before", "after"}); }
 
-    RunOptions options = siteOptions(dir.path());
-    options.backup = backup == QLatin1String("1");
-    RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer), RunResult::Completed);
+    void backups()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, backup);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(page), OldPage);
+        for (auto [name, bytes] : fileMap(before).asKeyValueRange())
+            writeFile(dir.filePath(name), bytes);
 
-    // Besides the page, the files after the run; "OLD" stands for the page as it was.
-    const QMap<QString, QByteArray> files = fileMap(after);
-    QStringList expectedNames = files.keys() << page;
-    expectedNames.sort();
-    QCOMPARE(filesIn(dir.path()), expectedNames);
-    QVERIFY(readFile(dir.filePath(page)).contains("CONTENT=\"sailing, harbour\""));
-    for (auto [name, bytes] : files.asKeyValueRange())
-        QCOMPARE(readFile(dir.filePath(name)), bytes == "OLD" ? OldPage : bytes);
-    const QString chosen = files.key("OLD");
-    QCOMPARE(observer.backups, chosen.isEmpty() ? QStringList() : QStringList{dir.filePath(chosen)});
-}
-
-void TestMetaRun::backupsAccumulate()
-{
-    QTemporaryDir dir;
-    const QString page = dir.filePath(QStringLiteral("index.htm"));
-    writeFile(page, OldPage);
-    RunOptions options = siteOptions(dir.path());
-    options.backup = true;
-    QList<QByteArray> versions{OldPage};
-    for (int run = 0; run < 3; ++run) {
+        RunOptions options = siteOptions(dir.path());
+        options.backup = backup == QLatin1String("1");
         RecordingObserver observer;
         QCOMPARE(runMeta(options, observer), RunResult::Completed);
-        versions << readFile(page);
+
+        // Besides the page, the files after the run; "OLD" stands for the page as it was.
+        const QMap<QString, QByteArray> files = fileMap(after);
+        QStringList expectedNames = files.keys() << page;
+        expectedNames.sort();
+        QCOMPARE(filesIn(dir.path()), expectedNames);
+        QVERIFY(readFile(dir.filePath(page)).contains("CONTENT=\"sailing, harbour\""));
+        for (auto [name, bytes] : files.asKeyValueRange())
+            QCOMPARE(readFile(dir.filePath(name)), bytes == "OLD" ? OldPage : bytes);
+        const QString chosen = files.key("OLD");
+        QCOMPARE(observer.backups, chosen.isEmpty() ? QStringList() : QStringList{dir.filePath(chosen)});
     }
-    // A rerun finds the block's own lines again: still one keywords line.
-    QCOMPARE(versions.last().count("NAME=\"keywords\""), 1);
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak"))), versions[0]);
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak1"))), versions[1]);
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak2"))), versions[2]);
-}
 
-void TestMetaRun::notStarted_data()
-{
-    QTest::addColumn<QString>("folder"); // "@" stands for the temporary folder
-    QTest::addColumn<QString>("message");
-    QTest::newRow("no folder") << QString() << QStringLiteral("1030/1032");
-    QTest::newRow("folder does not exist") << QStringLiteral("@/missing") << QStringLiteral("1030/2076 @/missing");
-    QTest::newRow("a file, not a folder") << QStringLiteral("@/notes.txt") << QStringLiteral("1030/2076 @/notes.txt");
-    QTest::newRow("no pages") << QStringLiteral("@") << QStringLiteral("1030/1050");
-}
-
-void TestMetaRun::notStarted()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("notes.txt")), "x");
-    QDir(dir.path()).mkdir(QStringLiteral("sub.htm"));
-    folder.replace(QLatin1Char('@'), dir.path());
-    message.replace(QLatin1Char('@'), dir.path());
-    RunOptions options = siteOptions(folder);
-    options.mainPage = dir.filePath(QStringLiteral("index.htm"));
-    RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer), RunResult::NotStarted);
-    QCOMPARE(observer.messageList(), QStringList{message});
-    QVERIFY(observer.started.isEmpty());
-    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("notes.txt")});
-}
-
-void TestMetaRun::everyPageWithoutMarkIsReported()
-{
-    QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("a.htm")), "<p>first</p>");
-    writeFile(dir.filePath(QStringLiteral("B.htm")), "<head></head>");
-    writeFile(dir.filePath(QStringLiteral("c.HTML")), "<p>third</p>");
-    RunOptions options = siteOptions(dir.path());
-    RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer), RunResult::Completed);
-    const QString folder = dir.path() + QLatin1Char('/');
-    QCOMPARE(observer.messageList(), (QStringList{QStringLiteral("1030/1048 ") + folder + QStringLiteral("a.htm"),
-                                                  QStringLiteral("1030/1048 ") + folder + QStringLiteral("c.HTML")}));
-    QCOMPARE(observer.started, (QStringList{folder + QStringLiteral("a.htm 0/3"), folder + QStringLiteral("B.htm 1/3"),
-                                            folder + QStringLiteral("c.HTML 2/3")}));
-}
-
-void TestMetaRun::mainPageAfterTheFolderAndTwice()
-{
-    QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("a.htm")), "<head><meta name=keywords></head><body>Anchors</body>");
-    writeFile(dir.filePath(QStringLiteral("index.htm")), OldPage);
-    writeFile(dir.filePath(QStringLiteral("z.htm")), "<head></head><body>Zeppelin anchors</body>");
-    RunOptions options = siteOptions(dir.path());
-    options.mainPage = dir.filePath(QStringLiteral("index.htm"));
-    options.backup = true;
-    options.generator = options.robots = options.revisit = false;
-    RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer), RunResult::Completed);
-    QVERIFY(observer.messages.empty());
-    QCOMPARE(observer.started.last(), options.mainPage + QStringLiteral(" 3/4"));
-
-    // First as a page of the folder with its own words, then as the main page with all words.
-    const QByteArray once = readFile(dir.filePath(QStringLiteral("index.bak1")));
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak"))), OldPage);
-    QVERIFY(once.contains("CONTENT=\"sailing, harbour\""));
-    const QByteArray twice = readFile(options.mainPage);
-    QVERIFY(twice.contains("<html><head><title>Sailing boats</title>\r\n<META NAME=\"keywords\" "
-                           "CONTENT=\"anchors, sailing, harbour, zeppelin\">\r\n\r\n\r\n</head>"));
-    QCOMPARE(twice.count("<META"), 1);
-}
-
-void TestMetaRun::mainPageThatDoesNotExist()
-{
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir(QStringLiteral("site"));
-    const QString folder = dir.filePath(QStringLiteral("site"));
-    writeFile(folder + QStringLiteral("/a.htm"), "<head></head><body>Lanterns</body>");
-    RunOptions options = siteOptions(folder);
-    options.generator = options.robots = options.revisit = false;
-    options.mainPage = dir.filePath(QStringLiteral("home.htm"));
-    options.backup = true;
-    RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer), RunResult::Completed);
-    QCOMPARE(observer.messageList(), QStringList{QStringLiteral("1030/1048 ") + options.mainPage});
-    QCOMPARE(readFile(options.mainPage), QByteArray("<META NAME=\"keywords\" CONTENT=\"lanterns\">\r\n"));
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("home.bak"))), QByteArray());
-    QCOMPARE(filesIn(dir.path()), (QStringList{QStringLiteral("home.bak"), QStringLiteral("home.htm")}));
-}
-
-void TestMetaRun::permissionBitsStay()
-{
-    for (const int mode : {0640, 0775}) {
+    void backupsAccumulate()
+    {
         QTemporaryDir dir;
-        makeSite(dir.path(),
-                 {QStringLiteral("index.htm harbour"), QStringLiteral("index.htm mode %1").arg(mode, 0, 8)});
-        const QString before = treeState(dir.path()).value(QStringLiteral("index.htm"));
-        RecordingObserver observer;
-        QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Completed);
-        const QString after = treeState(dir.path()).value(QStringLiteral("index.htm"));
-        QCOMPARE(after.section(QLatin1Char(' '), 0, 0), QString::number(mode, 8));
-        QVERIFY(after != before);
+        const QString page = dir.filePath(QStringLiteral("index.htm"));
+        writeFile(page, OldPage);
+        RunOptions options = siteOptions(dir.path());
+        options.backup = true;
+        QList<QByteArray> versions{OldPage};
+        for (int run = 0; run < 3; ++run) {
+            RecordingObserver observer;
+            QCOMPARE(runMeta(options, observer), RunResult::Completed);
+            versions << readFile(page);
+        }
+        // A rerun finds the block's own lines again: still one keywords line.
+        QCOMPARE(versions.last().count("NAME=\"keywords\""), 1);
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak"))), versions[0]);
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak1"))), versions[1]);
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak2"))), versions[2]);
     }
-}
 
-void TestMetaRun::linkedPageIsRewrittenWhereItPoints()
-{
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir(QStringLiteral("site"));
-    QDir(dir.path()).mkdir(QStringLiteral("shared"));
-    const QString target = dir.filePath(QStringLiteral("shared/real.htm"));
-    const QString link = dir.filePath(QStringLiteral("site/index.htm"));
-    writeFile(target, OldPage);
-    QVERIFY(QFile::link(QStringLiteral("../shared/real.htm"), link));
-    RunOptions options = siteOptions(dir.filePath(QStringLiteral("site")));
-    options.backup = true;
-    RecordingObserver observer;
-    QCOMPARE(runMeta(options, observer), RunResult::Completed);
-    QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(target).absoluteFilePath());
-    QVERIFY(readFile(target).contains("CONTENT=\"sailing, harbour\""));
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("site/index.bak"))), OldPage);
-    QCOMPARE(filesIn(dir.filePath(QStringLiteral("shared"))), QStringList{QStringLiteral("real.htm")});
-}
+    void notStarted_data()
+    {
+        QTest::addColumn<QString>("folder"); // "@" stands for the temporary folder
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no folder") << "" << "1030/1032";
+        QTest::newRow("folder does not exist") << "@/missing" << "1030/2076 @/missing";
+        QTest::newRow("a file, not a folder") << "@/notes.txt" << "1030/2076 @/notes.txt";
+        QTest::newRow("no pages") << "@" << "1030/1050";
+    }
 
-void TestMetaRun::runsAlike_data()
-{
-    addTableRows(QFINDTESTDATA("data/read-ahead.txt"), {"backup", "mainPage", "site"});
-}
-
-// Page by page, reading far ahead and one page ahead at a time, a run does the same; a dry run reports
-// what the run then does, page for page and byte for byte, and leaves the tree and its time stamps.
-void TestMetaRun::runsAlike()
-{
-    QFETCH(QString, backup);
-    QFETCH(QString, mainPage);
-    QFETCH(QString, site);
-    QTemporaryDir dir;
-    QStringList first;
-    // (budget, reading threads): page by page; far ahead; one page ahead; three threads, far and near.
-    const std::pair<std::size_t, std::size_t> readings[] = {{0, 1}, {8 << 20, 1}, {1, 1}, {8 << 20, 3}, {1, 3}};
-    for (const auto &[budget, threads] : readings) {
-        const QString folder = dir.filePath(QStringLiteral("site%1-%2").arg(budget).arg(threads));
-        makeSite(folder, site.split(QStringLiteral(" ; ")));
+    void notStarted()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("notes.txt")), "x");
+        QDir(dir.path()).mkdir(QStringLiteral("sub.htm"));
+        folder.replace(QLatin1Char('@'), dir.path());
+        message.replace(QLatin1Char('@'), dir.path());
         RunOptions options = siteOptions(folder);
-        options.backup = backup == QLatin1String("1");
-        if (!mainPage.isEmpty())
-            options.mainPage = folder + QLatin1Char('/') + mainPage;
-        RunLimits limits;
-        limits.readAheadBudget = budget;
-        limits.readingThreads = threads;
-        const auto before = treeState(folder, true);
-        options.dryRun = true;
-        PatientObserver dry(true);
-        const QByteArray predicted = runReportCsv(runMetaWithReport(options, dry, limits), EnglishOffset);
-        QCOMPARE(treeState(folder, true), before);
-
-        options.dryRun = false;
-        PatientObserver wet(true);
-        const RunReport done = runMetaWithReport(options, wet, limits);
-        QCOMPARE(predicted, runReportCsv(done, EnglishOffset));
-        QCOMPARE(dry.afters, wet.afters);
-        QCOMPARE(dry.befores, wet.befores);
-        QCOMPARE(dry.messageList(), wet.messageList());
-        QStringList outcome{QString::number(int(done.result)), QString::fromUtf8(runReportCsv(done, EnglishOffset))};
-        outcome << wet.messageList().replaceInStrings(folder, QStringLiteral("SITE"));
-        for (auto [name, state] : treeState(folder).asKeyValueRange())
-            outcome << name + QLatin1Char(' ') + state;
-        if (first.isEmpty())
-            first = outcome;
-        QCOMPARE(outcome, first);
+        options.mainPage = dir.filePath(QStringLiteral("index.htm"));
+        RecordingObserver observer;
+        QCOMPARE(runMeta(options, observer), RunResult::NotStarted);
+        QCOMPARE(observer.messageList(), QStringList{message});
+        QVERIFY(observer.started.isEmpty());
+        QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("notes.txt")});
     }
-}
+
+    void mainPageAfterTheFolderAndTwice()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.htm")), "<head><meta name=keywords></head><body>Anchors</body>");
+        writeFile(dir.filePath(QStringLiteral("index.htm")), OldPage);
+        writeFile(dir.filePath(QStringLiteral("z.htm")), "<head></head><body>Zeppelin anchors</body>");
+        RunOptions options = siteOptions(dir.path());
+        options.mainPage = dir.filePath(QStringLiteral("index.htm"));
+        options.backup = true;
+        options.generator = options.robots = options.revisit = false;
+        RecordingObserver observer;
+        QCOMPARE(runMeta(options, observer), RunResult::Completed);
+        QVERIFY(observer.messages.empty());
+        QCOMPARE(observer.started.last(), options.mainPage + QStringLiteral(" 3/4"));
+
+        // First as a page of the folder with its own words, then as the main page with all words.
+        const QByteArray once = readFile(dir.filePath(QStringLiteral("index.bak1")));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("index.bak"))), OldPage);
+        QVERIFY(once.contains("CONTENT=\"sailing, harbour\""));
+        const QByteArray twice = readFile(options.mainPage);
+        QVERIFY(twice.contains("<html><head><title>Sailing boats</title>\r\n<META NAME=\"keywords\" "
+                               "CONTENT=\"anchors, sailing, harbour, zeppelin\">\r\n\r\n\r\n</head>"));
+        QCOMPARE(twice.count("<META"), 1);
+    }
+
+    void mainPageThatDoesNotExist()
+    {
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir(QStringLiteral("site"));
+        const QString folder = dir.filePath(QStringLiteral("site"));
+        writeFile(folder + QStringLiteral("/a.htm"), "<head></head><body>Lanterns</body>");
+        RunOptions options = siteOptions(folder);
+        options.generator = options.robots = options.revisit = false;
+        options.mainPage = dir.filePath(QStringLiteral("home.htm"));
+        options.backup = true;
+        RecordingObserver observer;
+        QCOMPARE(runMeta(options, observer), RunResult::Completed);
+        QCOMPARE(observer.messageList(), QStringList{QStringLiteral("1030/1048 ") + options.mainPage});
+        QCOMPARE(readFile(options.mainPage), QByteArray("<META NAME=\"keywords\" CONTENT=\"lanterns\">\r\n"));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("home.bak"))), QByteArray());
+        QCOMPARE(filesIn(dir.path()), (QStringList{QStringLiteral("home.bak"), QStringLiteral("home.htm")}));
+    }
+
+    void permissionBitsStay()
+    {
+        for (const int mode : {0640, 0775}) {
+            QTemporaryDir dir;
+            makeSite(dir.path(),
+                     {QStringLiteral("index.htm harbour"), QStringLiteral("index.htm mode %1").arg(mode, 0, 8)});
+            const QString before = treeState(dir.path()).value(QStringLiteral("index.htm"));
+            RecordingObserver observer;
+            QCOMPARE(runMeta(siteOptions(dir.path()), observer), RunResult::Completed);
+            const QString after = treeState(dir.path()).value(QStringLiteral("index.htm"));
+            QCOMPARE(after.section(QLatin1Char(' '), 0, 0), QString::number(mode, 8));
+            QVERIFY(after != before);
+        }
+    }
+
+    void linkedPageIsRewrittenWhereItPoints()
+    {
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir(QStringLiteral("site"));
+        QDir(dir.path()).mkdir(QStringLiteral("shared"));
+        const QString target = dir.filePath(QStringLiteral("shared/real.htm"));
+        const QString link = dir.filePath(QStringLiteral("site/index.htm"));
+        writeFile(target, OldPage);
+        QVERIFY(QFile::link(QStringLiteral("../shared/real.htm"), link));
+        RunOptions options = siteOptions(dir.filePath(QStringLiteral("site")));
+        options.backup = true;
+        RecordingObserver observer;
+        QCOMPARE(runMeta(options, observer), RunResult::Completed);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(target).absoluteFilePath());
+        QVERIFY(readFile(target).contains("CONTENT=\"sailing, harbour\""));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("site/index.bak"))), OldPage);
+        QCOMPARE(filesIn(dir.filePath(QStringLiteral("shared"))), QStringList{QStringLiteral("real.htm")});
+    }
+
+    void runsAlike_data() { addTableRows(QFINDTESTDATA("data/read-ahead.txt"), {"backup", "mainPage", "site"}); }
+
+    // Page by page, reading far ahead and one page ahead at a time, a run does the same; a dry run reports
+    // what the run then does, page for page and byte for byte, and leaves the tree and its time stamps.
+    void runsAlike()
+    {
+        QFETCH(QString, backup);
+        QFETCH(QString, mainPage);
+        QFETCH(QString, site);
+        QTemporaryDir dir;
+        QStringList first;
+        // (budget, reading threads): page by page; far ahead; one page ahead; three threads, far and near.
+        const std::pair<std::size_t, std::size_t> readings[] = {{0, 1}, {8 << 20, 1}, {1, 1}, {8 << 20, 3}, {1, 3}};
+        for (const auto &[budget, threads] : readings) {
+            const QString folder = dir.filePath(QStringLiteral("site%1-%2").arg(budget).arg(threads));
+            makeSite(folder, site.split(QStringLiteral(" ; ")));
+            RunOptions options = siteOptions(folder);
+            options.backup = backup == QLatin1String("1");
+            if (!mainPage.isEmpty())
+                options.mainPage = folder + QLatin1Char('/') + mainPage;
+            RunLimits limits;
+            limits.readAheadBudget = budget;
+            limits.readingThreads = threads;
+            const auto before = treeState(folder, true);
+            options.dryRun = true;
+            PatientObserver dry(true);
+            const QByteArray predicted = runReportCsv(runMetaWithReport(options, dry, limits), EnglishOffset);
+            QCOMPARE(treeState(folder, true), before);
+
+            options.dryRun = false;
+            PatientObserver wet(true);
+            const RunReport done = runMetaWithReport(options, wet, limits);
+            QCOMPARE(predicted, runReportCsv(done, EnglishOffset));
+            QCOMPARE(dry.afters, wet.afters);
+            QCOMPARE(dry.befores, wet.befores);
+            QCOMPARE(dry.messageList(), wet.messageList());
+            QStringList outcome{QString::number(int(done.result)),
+                                QString::fromUtf8(runReportCsv(done, EnglishOffset))};
+            outcome << wet.messageList().replaceInStrings(folder, QStringLiteral("SITE"));
+            for (auto [name, state] : treeState(folder).asKeyValueRange())
+                outcome << name + QLatin1Char(' ') + state;
+            if (first.isEmpty())
+                first = outcome;
+            QCOMPARE(outcome, first);
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMetaRun)
 #include "tst_MetaRun.moc"

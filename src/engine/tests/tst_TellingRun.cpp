@@ -141,24 +141,13 @@ private slots:
 
     void pageUnreadableBeforeWriting_data()
     {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<int>("failures");     // the first reads of the page that fail; 0 every one
-        QTest::addColumn<QString>("outcomes"); // of a.htm, b.htm, c.htm and the main page
-        QTest::newRow("a page never read") << "b.htm" << 0 << "before-head failed not-reached not-reached";
-        QTest::newRow("a page read at the second try")
-            << "b.htm" << 1 << "before-head before-head before-head before-head";
-        QTest::newRow("a page not read twice before writing, readable after")
-            << "b.htm" << 2 << "before-head failed not-reached not-reached";
-        QTest::newRow("the main page never read") << "index.htm" << 0 << "before-head before-head before-head failed";
+        addTableRows(QFINDTESTDATA("data/telling-unreadable.txt"), {"page", "failures", "outcomes"});
     }
 
-    // A page that cannot be read for its words fails the run where it stands in the run, with the page
-    // named in the file error: the pages before it are written, it and the pages after it stay as they
-    // were.
     void pageUnreadableBeforeWriting()
     {
         QFETCH(QString, page);
-        QFETCH(int, failures);
+        QFETCH(QString, failures);
         QFETCH(QString, outcomes);
 
         QTemporaryDir dir;
@@ -174,9 +163,9 @@ private slots:
         RunReport report;
         {
             fs::FaultInjector faults;
-            if (failures == 2)
+            if (failures == QLatin1String("2"))
                 faults.fail(fs::Call::OpenForReading, EIO, page.toStdString(), 1);
-            faults.fail(fs::Call::Read, EIO, page.toStdString(), failures == 0 ? 0 : 1);
+            faults.fail(fs::Call::Read, EIO, page.toStdString(), failures == QLatin1String("0") ? 0 : 1);
             report = runMetaWithReport(options, observer);
         }
         QStringList got;

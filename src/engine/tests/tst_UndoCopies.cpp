@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "engine/FileSystem.h"
 #include "engine/PageSplicer.h"
 #include "engine/UndoStore.h"
@@ -83,10 +85,7 @@ private slots:
         std::string copy = lz4 ? lz4Frame(page) : zlibStream(page);
         if (kept >= 0)
             copy.resize(static_cast<std::size_t>(kept));
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromStdString(before + copy));
-        file.close();
+        QVERIFY(test::writeFile(dir.filePath(name), QByteArray::fromStdString(before + copy)));
 
         StringSink sink;
         QCOMPARE(expandCopy(path, static_cast<std::int64_t>(before.size()),

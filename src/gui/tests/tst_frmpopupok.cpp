@@ -101,11 +101,6 @@ private slots:
         Module1::LocaliseAll();
         QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Error:"));
         QCOMPARE(popupText(), QStringLiteral("No directory selected."));
-        closePopup();
-
-        Module1::showMessage(1030, 1032);
-        QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Foutmelding:"));
-        QCOMPARE(popupText(), QStringLiteral("Er is geen map geselecteerd"));
     }
 
     void closingFrameTakesPopupAlong()

@@ -146,31 +146,23 @@ private slots:
         QVERIFY(!popup());
     }
 
-    void runOptionsFromTheLists_data()
-    {
-        QTest::addColumn<int>("keywords");    // the entry of the keywords list
-        QTest::addColumn<int>("description"); // the entry of the description list
-        QTest::newRow("every word, the site's description") << 0 << 0;
-        QTest::newRow("most telling words, each page's own description") << 1 << 1;
-    }
-
     // The lists and boxes are passed as they read; the templates come from the meta tag format screen.
     void runOptionsFromTheLists()
     {
-        QFETCH(int, keywords);
-        QFETCH(int, description);
-        auto screen = std::make_unique<FrmTsMain>(nullptr);
-        screen->CmbSel[2]->setCurrentIndex(keywords);
-        screen->SpnVeld[0]->setValue(7);
-        screen->CmbSel[3]->setCurrentIndex(description);
-        screen->CmbSel[0]->setCurrentIndex(3);
-        screen->CmbSel[1]->setEditText(QStringLiteral("abc"));
-        const RunOptions o = screen->runOptions();
-        QCOMPARE(bits({o.topKeywords, o.pageDescriptions}), bits({keywords == 1, description == 1}));
-        QCOMPARE(o.topKeywordCount, 7);
-        QCOMPARE(o.revisitMonths, QStringLiteral(" 4"));
-        QCOMPARE(o.minLengthText, QStringLiteral("abc"));
-        QCOMPARE(o.templates, screens().set->templates());
+        for (const int entry : {0, 1}) { // every word and the site's description, or the most telling and the page's
+            auto screen = std::make_unique<FrmTsMain>(nullptr);
+            screen->CmbSel[2]->setCurrentIndex(entry);
+            screen->SpnVeld[0]->setValue(7);
+            screen->CmbSel[3]->setCurrentIndex(entry);
+            screen->CmbSel[0]->setCurrentIndex(3);
+            screen->CmbSel[1]->setEditText(QStringLiteral("abc"));
+            const RunOptions o = screen->runOptions();
+            QCOMPARE(bits({o.topKeywords, o.pageDescriptions}), bits({entry == 1, entry == 1}));
+            QCOMPARE(o.topKeywordCount, 7);
+            QCOMPARE(o.revisitMonths, QStringLiteral(" 4"));
+            QCOMPARE(o.minLengthText, QStringLiteral("abc"));
+            QCOMPARE(o.templates, screens().set->templates());
+        }
     }
 
     // Ticked, cleared, ticked, cleared: every clearing warns, and the frame waits for OK.
@@ -189,32 +181,20 @@ private slots:
 
     void descriptionPrompt_data()
     {
-        QTest::addColumn<int>("box");    // the box touched, -1 none
-        QTest::addColumn<bool>("typed"); // a key instead of a click
-        QTest::addColumn<QString>("dutch");
-
-        const QString prompt = QStringLiteral("Zet hier de site omschrijving.");
-        const QString kept = QStringLiteral("Enter your site description here.");
-        QTest::newRow("untouched follows the language") << -1 << false << prompt;
-        QTest::newRow("click into the folder box") << 0 << false << kept;
-        QTest::newRow("key in the main page box") << 1 << true << kept;
-        QTest::newRow("click into the description box") << 2 << false << kept;
+        test::addTableRows(QFINDTESTDATA("data/description-prompt.txt"), {"box", "touch", "dutch"});
     }
 
     void descriptionPrompt()
     {
-        QFETCH(int, box);
-        QFETCH(bool, typed);
+        QFETCH(QString, box);
+        QFETCH(QString, touch);
         QFETCH(QString, dutch);
-
         FrmTsMain &screen = *screens().main;
         resetPrompt(screen);
-        if (box >= 0) {
-            if (typed)
-                QTest::keyClick(screen.TxtVeld[box], Qt::Key_End);
-            else
-                QTest::mouseClick(screen.TxtVeld[box], Qt::LeftButton);
-        }
+        if (touch == QLatin1String("key"))
+            QTest::keyClick(screen.TxtVeld[box.toInt()], Qt::Key_End);
+        else if (touch == QLatin1String("click"))
+            QTest::mouseClick(screen.TxtVeld[box.toInt()], Qt::LeftButton);
         Module1::LangOffset = DutchOffset;
         Module1::LocaliseAll();
         QCOMPARE(screen.TxtVeld[2]->text(), dutch);
@@ -226,15 +206,7 @@ private slots:
         resetPrompt(screen);
     }
 
-    void runRefused_data()
-    {
-        QTest::addColumn<QString>("folder"); // relative to the sites folder
-        QTest::addColumn<QString>("text");
-        QTest::newRow("folder without pages") << "nopages"
-                                              << "Selected dir contains no htm / html files.";
-        QTest::newRow("folder that does not exist") << "missing"
-                                                    << "Selected drive or directory is invalid.";
-    }
+    void runRefused_data() { test::addTableRows(QFINDTESTDATA("data/run-refused.txt"), {"folder", "text"}); }
 
     // The frame waits for OK; nothing was written.
     void runRefused()

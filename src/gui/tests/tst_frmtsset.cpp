@@ -68,17 +68,7 @@ private slots:
 
     void defaultReadsTheTable_data()
     {
-        QTest::addColumn<QString>("rows");   // of the Settings table, separated by '|'
-        QTest::addColumn<QString>("fields"); // the eight fields after "Default"
-
-        QTest::newRow("three rows leave the rest empty") << "x|y|z"
-                                                         << "x|y|z|||||";
-        QTest::newRow("no rows") << ""
-                                 << "|||||||";
-        QTest::newRow("rows past the eighth have no field") << "a|b|c|d|e|f|g|h|i|j"
-                                                            << "a|b|c|d|e|f|g|h";
-        const QString marked = QStringLiteral("-|-|-|-|<META NAME=\"robots\" CONTENT=\"it's <b>\">|'|\"|&amp;");
-        QTest::newRow("quotes and brackets unchanged") << marked << marked;
+        test::addTableRows(QFINDTESTDATA("data/settings-rows.txt"), {"rows", "fields"});
     }
 
     void defaultReadsTheTable()

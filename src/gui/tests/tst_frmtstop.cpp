@@ -132,7 +132,6 @@ private slots:
                                 button.disabledPicture().cacheKey()}),
                  (QList<qint64>{pressed, face, pressed}));
         const QMap<QString, QString> dutch = allTexts();
-        QCOMPARE(dutch.value(QStringLiteral("FrmTsMain.TxtVeld_2")), QStringLiteral("Zet hier de site omschrijving."));
         for (QWidget *screen : QWidgetList{screens().main, screens().set, screens().info}) {
             const QString prefix = screen->objectName() + QLatin1Char('.');
             QVERIFY2(std::any_of(english.keyBegin(), english.keyEnd(),
@@ -183,24 +182,18 @@ private slots:
         QCOMPARE(visited, expected);
     }
 
-    void textsShowWhole_data()
-    {
-        QTest::addColumn<int>("langOffset");
-        QTest::newRow("English") << int(EnglishOffset);
-        QTest::newRow("Dutch") << int(DutchOffset);
-    }
-
     void textsShowWhole()
     {
-        QFETCH(int, langOffset);
-        if (Module1::LangOffset != langOffset)
-            click(screens().top->CmdKnop[3]);
-        QStringList cut;
-        for (QWidget *screen : contentScreens())
-            for (QWidget *control : screen->findChildren<QWidget *>())
-                if (overflow(control) > 0)
-                    cut << control->property("text").toString();
-        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+        for (const int language : {EnglishOffset, DutchOffset}) {
+            if (Module1::LangOffset != language)
+                click(screens().top->CmdKnop[3]);
+            QStringList cut;
+            for (QWidget *screen : contentScreens())
+                for (QWidget *control : screen->findChildren<QWidget *>())
+                    if (overflow(control) > 0)
+                        cut << control->property("text").toString();
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+        }
     }
 
     void smallestFrameShowsEveryControl()

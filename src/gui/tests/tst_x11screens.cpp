@@ -71,86 +71,80 @@ class TestX11Screens : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void windowShowsItsContent_data();
-    void windowShowsItsContent();
-    void messageStaysAboveFrame();
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        QVERIFY(startProgram(m_program));
+        QVERIFY(settled(frame()));
+    }
+
+    void cleanup()
+    {
+        QToolTip::hideText();
+        screens().main->CmbSel[0]->hidePopup();
+        while (popup())
+            closePopup();
+        mouse(frame()->geometry().bottomRight() + QPoint(50, 50));
+    }
+
+    void windowShowsItsContent_data()
+    {
+        QTest::addColumn<int>("shown"); // 0 a message, 1 a tooltip of the bar, 2 the months list
+        QTest::addColumn<int>("button");
+        QTest::newRow("message raised by a run") << 0 << 2;
+        QTest::newRow("tooltip of the options button") << 1 << 0;
+        QTest::newRow("tooltip of the language button") << 1 << 3;
+        QTest::newRow("list of the months box") << 2 << 0;
+    }
+
+    void windowShowsItsContent()
+    {
+        QFETCH(int, shown);
+        QFETCH(int, button);
+        QWidget *bar = screens().top->CmdKnop[button];
+        QWidget *window = nullptr;
+        if (shown == 0) {
+            click(screens().top->CmdKnop[button]); // a run without a folder
+            window = popup();
+        } else if (shown == 1) {
+            mouse(bar->mapToGlobal(bar->rect().center()));
+            QTRY_VERIFY_WITH_TIMEOUT(toolTip(), 5000);
+            window = toolTip();
+        } else {
+            screens().main->CmbSel[0]->showPopup();
+            window = screens().main->CmbSel[0]->view()->window();
+        }
+        QVERIFY(settled(window));
+        // A loaded machine may take a while to show it; a window that stays black never passes. A tooltip
+        // goes (and is deleted) ten seconds after it shows: then the mouse points at the button anew.
+        QPointer<QWidget> shownWindow = window;
+        QElapsedTimer sincePointed;
+        const auto showsWindow = [&] {
+            if (shown == 1 && !shownWindow) {
+                shownWindow = toolTip();
+                if (!shownWindow && (!sincePointed.isValid() || sincePointed.elapsed() > 3000)) {
+                    mouse(bar->mapToGlobal(bar->rect().bottomRight()) + QPoint(20, 20));
+                    mouse(bar->mapToGlobal(bar->rect().center()));
+                    sincePointed.start();
+                }
+            }
+            return shownWindow && shownShare(shownWindow) >= 0.9;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(showsWindow(), "the screen does not show what the window paints", 15000);
+    }
+
+    void messageStaysAboveFrame()
+    {
+        Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
+        QVERIFY(settled(popup()));
+        mouse(frame()->mapToGlobal(QPoint(10, 10)), "click 1"); // the bar, beside its buttons
+        QTest::qWait(500);                                      // the window manager raises what was clicked
+        QTRY_VERIFY2_WITH_TIMEOUT(shownShare(popup()) >= 0.9, "the frame covers the message", 10000);
+    }
 
 private:
     QTemporaryDir m_program;
 };
-
-void TestX11Screens::initTestCase()
-{
-    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    QVERIFY(startProgram(m_program));
-    QVERIFY(settled(frame()));
-}
-
-void TestX11Screens::cleanup()
-{
-    QToolTip::hideText();
-    screens().main->CmbSel[0]->hidePopup();
-    while (popup())
-        closePopup();
-    mouse(frame()->geometry().bottomRight() + QPoint(50, 50));
-}
-
-void TestX11Screens::windowShowsItsContent_data()
-{
-    QTest::addColumn<int>("shown"); // 0 a message, 1 a tooltip of the bar, 2 the months list
-    QTest::addColumn<int>("button");
-    QTest::newRow("message raised by a run") << 0 << 2;
-    QTest::newRow("tooltip of the options button") << 1 << 0;
-    QTest::newRow("tooltip of the language button") << 1 << 3;
-    QTest::newRow("list of the months box") << 2 << 0;
-}
-
-void TestX11Screens::windowShowsItsContent()
-{
-    QFETCH(int, shown);
-    QFETCH(int, button);
-    QWidget *bar = screens().top->CmdKnop[button];
-    QWidget *window = nullptr;
-    if (shown == 0) {
-        click(screens().top->CmdKnop[button]); // a run without a folder
-        window = popup();
-    } else if (shown == 1) {
-        mouse(bar->mapToGlobal(bar->rect().center()));
-        QTRY_VERIFY_WITH_TIMEOUT(toolTip(), 5000);
-        window = toolTip();
-    } else {
-        screens().main->CmbSel[0]->showPopup();
-        window = screens().main->CmbSel[0]->view()->window();
-    }
-    QVERIFY(settled(window));
-    // A loaded machine may take a while to show it; a window that stays black never passes. A tooltip
-    // goes (and is deleted) ten seconds after it shows: then the mouse points at the button anew.
-    QPointer<QWidget> shownWindow = window;
-    QElapsedTimer sincePointed;
-    const auto showsWindow = [&] {
-        if (shown == 1 && !shownWindow) {
-            shownWindow = toolTip();
-            if (!shownWindow && (!sincePointed.isValid() || sincePointed.elapsed() > 3000)) {
-                mouse(bar->mapToGlobal(bar->rect().bottomRight()) + QPoint(20, 20));
-                mouse(bar->mapToGlobal(bar->rect().center()));
-                sincePointed.start();
-            }
-        }
-        return shownWindow && shownShare(shownWindow) >= 0.9;
-    };
-    QTRY_VERIFY2_WITH_TIMEOUT(showsWindow(), "the screen does not show what the window paints", 15000);
-}
-
-void TestX11Screens::messageStaysAboveFrame()
-{
-    Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
-    QVERIFY(settled(popup()));
-    mouse(frame()->mapToGlobal(QPoint(10, 10)), "click 1"); // the bar, beside its buttons
-    QTest::qWait(500);                                      // the window manager raises what was clicked
-    QTRY_VERIFY2_WITH_TIMEOUT(shownShare(popup()) >= 0.9, "the frame covers the message", 10000);
-}
 
 QTEST_MAIN(TestX11Screens)
 #include "tst_x11screens.moc"

@@ -27,10 +27,9 @@ private slots:
     {
         QTest::addColumn<QString>("programFolder"); // empty: a scratch folder
         QTest::addColumn<bool>("besideProgram");
-
-        QTest::newRow("a folder the user may write") << QString() << true;
-        QTest::newRow("the system's program folder, even for root") << QStringLiteral("/usr/bin") << false;
-        QTest::newRow("the same through a link") << QStringLiteral("/bin") << false;
+        QTest::newRow("a folder the user may write") << "" << true;
+        QTest::newRow("the system's program folder, even for root") << "/usr/bin" << false;
+        QTest::newRow("the same through a link") << "/bin" << false;
     }
 
     void located()
@@ -43,28 +42,22 @@ private slots:
                  (besideProgram ? programFolder : userData()) + QStringLiteral("/Tagsmith.mdb"));
     }
 
-    void notMade_data()
-    {
-        QTest::addColumn<int>("refused"); // the error the file system gives; 0: a file stands in the way
-
-        QTest::newRow("a file where the data folder belongs") << 0;
-        QTest::newRow("the user may not make it") << EACCES;
-    }
-
+    // A file where the data folder belongs, or a folder the user may not make.
     void notMade()
     {
-        QFETCH(int, refused);
-        QFile inTheWay(m_dir.filePath(QStringLiteral("data")));
-        fs::FaultInjector faults;
-        if (refused != 0)
-            faults.fail(fs::Call::MakeFolder, refused);
-        else
-            QVERIFY(inTheWay.open(QIODevice::WriteOnly));
-        const StartupResult result = makeDataFolder(locateDataFolder(QStringLiteral("/usr/bin")));
-        QVERIFY(!result.ok);
-        QVERIFY2(result.cause.startsWith(QStringLiteral("Cannot make the data folder %1: ").arg(userData())),
-                 qPrintable(result.cause));
-        inTheWay.remove();
+        for (const bool refused : {false, true}) {
+            QFile inTheWay(m_dir.filePath(QStringLiteral("data")));
+            fs::FaultInjector faults;
+            if (refused)
+                faults.fail(fs::Call::MakeFolder, EACCES);
+            else
+                QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+            const StartupResult result = makeDataFolder(locateDataFolder(QStringLiteral("/usr/bin")));
+            QVERIFY(!result.ok);
+            QVERIFY2(result.cause.startsWith(QStringLiteral("Cannot make the data folder %1: ").arg(userData())),
+                     qPrintable(result.cause));
+            inTheWay.remove();
+        }
     }
 
 private:

@@ -112,45 +112,34 @@ private slots:
         QVERIFY(defaultSettings(dir.filePath(Mdb)));
     }
 
-    // clang-format off
     void failureChangesNoFile_data()
     {
-        QTest::addColumn<QByteArray>("database");
-        QTest::addColumn<QByteArray>("backup");
-        QTest::addColumn<QString>("cause");
-
-        const QByteArray garbage(4096, 'x');
-        QTest::newRow("not a database") << garbage << QByteArray() << "file is not a database";
-        QTest::newRow("not a database, with backup") << garbage << QByteArray("old backup") << "file is not a database";
-        QTest::newRow("backup not a database") << QByteArray() << garbage << "file is not a database";
-        QTest::newRow("empty file") << QByteArray("<empty>") << QByteArray() << "has no table PageWords";
-        QTest::newRow("database is a folder") << QByteArray("<folder>") << QByteArray() << "Cannot compact";
-        QTest::newRow("compacted copy fails its check") << QByteArray("<unchecked>") << QByteArray() << "the copy is damaged";
+        addTableRows(QFINDTESTDATA("data/startup-failures.txt"), {"database", "backup", "cause"});
     }
-    // clang-format on
 
     void failureChangesNoFile()
     {
-        QFETCH(QByteArray, database);
-        QFETCH(QByteArray, backup);
+        QFETCH(QString, database);
+        QFETCH(QString, backup);
         QFETCH(QString, cause);
+        const QByteArray garbage(4096, 'x');
 
         QTemporaryDir dir;
-        if (database == "<folder>")
+        if (database == QLatin1String("<folder>"))
             QVERIFY(QDir(dir.path()).mkdir(Mdb));
-        else if (database == "<unchecked>")
+        else if (database == QLatin1String("<unchecked>"))
             QVERIFY(prepareDatabase(dir.path()).ok &&
                     Database::open(dir.filePath(Mdb), Database::Mode::ReadWrite, nullptr)
                         ->exec(QStringLiteral("CREATE TABLE Unchecked (x TEXT); INSERT INTO Unchecked VALUES (NULL);"
                                               "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
                                               "'CREATE TABLE Unchecked (x TEXT NOT NULL)' WHERE name = 'Unchecked';"),
                                nullptr));
-        else if (database == "<empty>")
+        else if (database == QLatin1String("<empty>"))
             QVERIFY(writeFile(dir.filePath(Mdb), QByteArray()));
         else if (!database.isEmpty())
-            QVERIFY(writeFile(dir.filePath(Mdb), database));
+            QVERIFY(writeFile(dir.filePath(Mdb), database == QLatin1String("<garbage>") ? garbage : database.toUtf8()));
         if (!backup.isEmpty())
-            QVERIFY(writeFile(dir.filePath(Bak), backup));
+            QVERIFY(writeFile(dir.filePath(Bak), backup == QLatin1String("<garbage>") ? garbage : backup.toUtf8()));
         const auto before = treeState(dir.path());
 
         const StartupResult result = prepareDatabase(dir.path());

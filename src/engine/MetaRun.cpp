@@ -147,9 +147,14 @@ RunResult MetaRun::runPages(const QStringList &pages)
     {
         std::optional<PageReadAhead> ahead;
         if (m_limits.readAheadBudget > 0) {
+            // Copies for undo that cannot be links are packed while the pages are read.
+            const std::optional<dev_t> copiesDevice =
+                m_undo && m_options.keepUndo ? m_undoStore->copiesDevice() : std::nullopt;
             std::vector<PageReader *> readers;
-            for (const auto &reader : m_aheadReaders)
+            for (const auto &reader : m_aheadReaders) {
+                reader->setCopiesDevice(copiesDevice);
                 readers.push_back(reader.get());
+            }
             ahead.emplace(readers, paths, m_limits.readAheadBudget);
         }
         ScannedPage own; // a page read here
@@ -392,8 +397,11 @@ PageOutcome outcomeOf(const ScannedPage &page)
 
 int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *failedPath)
 {
+    // The block of a page read ahead may be built already; PageWords holds the page's words now.
     if (page.OnMainPage)
         m_reader.buildBlock(page, SiteWords);
+    else if (!page.blockBuilt)
+        m_reader.buildBlock(page, PageWords);
     const WordTable &words = page.OnMainPage ? SiteWords : PageWords;
     // NOTE: with the most telling words a page that would get its own bytes again is not written at
     // all: its time stamp, its file and its backups stay, so upload tools do not send it again.

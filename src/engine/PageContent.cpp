@@ -494,14 +494,19 @@ int PageContent::readInput(void *context, char *buffer, int length)
     auto &content = *static_cast<PageContent *>(context);
     if (length <= 0 || content.m_parser->satisfied())
         return 0;
-    while (content.m_taken == content.m_utf8.size()) {
-        if (!content.convertNext())
-            return 0;
+    // As much as the parser asks for, across the page's blocks: it takes a short read for all there
+    // is for now, and a character reference cut by it ("&am" of "&amp;") for text.
+    std::size_t given = 0;
+    while (given < static_cast<std::size_t>(length)) {
+        if (content.m_taken == content.m_utf8.size() && !content.convertNext())
+            break;
+        const std::size_t n =
+            std::min(static_cast<std::size_t>(length) - given, content.m_utf8.size() - content.m_taken);
+        std::memcpy(buffer + given, content.m_utf8.data() + content.m_taken, n);
+        content.m_taken += n;
+        given += n;
     }
-    const std::size_t n = std::min(static_cast<std::size_t>(length), content.m_utf8.size() - content.m_taken);
-    std::memcpy(buffer, content.m_utf8.data() + content.m_taken, n);
-    content.m_taken += n;
-    return static_cast<int>(n);
+    return static_cast<int>(given);
 }
 
 bool PageContent::convertNext()

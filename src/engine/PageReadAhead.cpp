@@ -104,14 +104,25 @@ bool PageReadAhead::readPage(PageReader &reader, qsizetype index, std::uint64_t 
         if (!roomFor(incoming, m_budget, index)) {
             if (m_callerWaiting && !m_ready.empty() && m_ready.front())
                 m_pageReady.notify_one();
-            ++m_threadsWaiting;
+            m_waitingPages.push_back(index);
             m_room.wait(lock, [&] { return m_stop || roomFor(incoming, m_budget / 2, index); });
-            --m_threadsWaiting;
+            std::erase(m_waitingPages, index);
         }
         if (m_stop)
             return false;
         lock.unlock();
         page->error = reader.scan(*page);
+        // The page's META block (and its copy for undo) are made here while the caller has pages to
+        // write, else left to it: whichever side has time makes them.
+        bool callerBusy;
+        {
+            std::lock_guard busyLock(m_mutex);
+            callerBusy = !m_callerWaiting;
+        }
+        if (page->error == 0 && callerBusy) {
+            reader.buildBlock(*page);
+            reader.packCopy(*page);
+        }
     }
     page->memory = page->memoryUse();
     std::lock_guard lock(m_mutex);
@@ -148,8 +159,9 @@ std::unique_ptr<ScannedPage> PageReadAhead::next()
     auto page = std::move(m_ready.front());
     m_ready.pop_front();
     ++m_nextOut;
-    // The page the caller needs next may be waiting for room.
-    if (m_threadsWaiting > 0)
+    // The page the caller needs next may be waiting for room: it has room now. (Waking the threads
+    // for every page taken made each of them wake and wait again 20,000 times.)
+    if (std::find(m_waitingPages.begin(), m_waitingPages.end(), m_nextOut) != m_waitingPages.end())
         m_room.notify_all();
     return page;
 }
@@ -166,7 +178,7 @@ void PageReadAhead::done(std::unique_ptr<ScannedPage> page)
         m_memoryFree += kept;
         m_free.push_back(std::move(page));
     }
-    if (m_threadsWaiting > 0 && (m_pagesOut == 0 || m_memoryOut <= m_budget / 2))
+    if (!m_waitingPages.empty() && (m_pagesOut == 0 || m_memoryOut <= m_budget / 2))
         m_room.notify_all();
 }
 

@@ -76,7 +76,8 @@ private:
     std::size_t m_memoryOut = 0;                      // their memory
     std::size_t m_memoryFree = 0;                     // the memory of m_free
     bool m_callerWaiting = false;
-    std::size_t m_threadsWaiting = 0;
+    // The pages of the threads waiting for room: one of them becoming the next page is worth a wake-up.
+    std::vector<qsizetype> m_waitingPages;
     bool m_stop = false;
 
     std::atomic<std::uint64_t> m_replacedCount{0};

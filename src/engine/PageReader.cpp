@@ -2,6 +2,7 @@
 
 #include "engine/EncodingDetection.h"
 #include "engine/FileSystem.h"
+#include "engine/PageSplicer.h"
 #include "engine/TextCodec.h"
 
 #include <cerrno>
@@ -28,6 +29,7 @@ int PageReader::read(ScannedPage &page)
 int PageReader::open(ScannedPage &page)
 {
     page.close();
+    page.packedCopy.clear();
     page.nativePath = fs::native(page.PagePath);
     page.target = page.nativePath;
     page.throughLink = false;
@@ -90,6 +92,8 @@ int PageReader::scanInstead(ScannedPage &page, std::string_view bytes)
 
 int PageReader::scanPage(ScannedPage &page, bool preloaded)
 {
+    page.packedCopy.clear();
+    page.blockBuilt = false;
     page.whole = preloaded || page.size <= m_limits.wholePageLimit;
     std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
     const std::size_t blockSize = page.whole ? static_cast<std::size_t>(page.size) : m_limits.blockSize;
@@ -166,10 +170,22 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     // A page read whole needs its file no more (and a page waiting to be written keeps no file open).
     if (page.whole)
         page.close();
-    // The main page's block has the words of the whole site, known only when it is written.
-    if (!page.OnMainPage)
-        buildBlock(page, page.PageWords);
     return 0;
+}
+
+void PageReader::packCopy(ScannedPage &page)
+{
+    if (!m_copiesDevice || !page.whole || !page.exists || page.OnMainPage || page.device == *m_copiesDevice)
+        return;
+    buildBlock(page);
+    const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
+    // With the most telling words a page that would get its own bytes again is not written.
+    if (m_plan && page.marks.MarkCount > 0 && rewritePage(bytes, page.marks, page.block, true) == bytes)
+        return;
+    if (!m_packer)
+        m_packer = std::make_unique<CopyPacker>();
+    if (!m_packer->pack(bytes, page.packedCopy))
+        page.packedCopy.clear(); // the run packs it then
 }
 
 int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)
@@ -207,8 +223,16 @@ int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)
     return 0;
 }
 
+void PageReader::buildBlock(ScannedPage &page) const
+{
+    // The main page's block has the words of the whole site, known only when it is written.
+    if (!page.blockBuilt && !page.OnMainPage)
+        buildBlock(page, page.PageWords);
+}
+
 void PageReader::buildBlock(ScannedPage &page, const WordTable &words) const
 {
+    page.blockBuilt = true;
     if (isDecoded(page.encoding)) {
         // Made as UTF-8, then written in the page's own encoding.
         std::string text;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/CopyPacker.h"
 #include "engine/MarkScanner.h"
 #include "engine/MetaBlock.h"
 #include "engine/MinimumWordLength.h"
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -52,7 +55,8 @@ public:
     int read(ScannedPage &page);
     // Opens page.PagePath (a main page that does not exist is made later and counts as empty).
     int open(ScannedPage &page);
-    // Reads the open page, decides its encoding and finds its words and marks.
+    // Reads the open page, decides its encoding and finds its words and marks. Its META block is
+    // built by buildBlock(page), on either thread.
     int scan(ScannedPage &page);
     // The same for bytes that stand in for the page's own: a dry run's page as a page written
     // before it in the run left it.
@@ -63,6 +67,11 @@ public:
     // description is looked for.
     void setPlan(const SitePlan *plan) { m_plan = plan; }
     void setPageDescriptions(bool on) { m_pageDescriptions = on; }
+    // Pages read whole from another device than this one may get the copy an undo puts back packed
+    // by packCopy() (into page.packedCopy), so the writing thread only writes it.
+    void setCopiesDevice(std::optional<dev_t> device) { m_copiesDevice = device; }
+    // After scan(): packs the page's copy when it is to be packed and not linked.
+    void packCopy(ScannedPage &page);
 
     // Reads the open page whole or in blocks, decides its encoding and hands its bytes to content;
     // words go to the sink, through the minimum length option. Closes the page.
@@ -135,6 +144,9 @@ private:
 public:
     // The page's META block with these words and the page's own description when it has one.
     void buildBlock(ScannedPage &page, const WordTable &words) const;
+    // After scan(): a page of the folder's META block with its words (page.PageWords), unless it is
+    // built already.
+    void buildBlock(ScannedPage &page) const;
 
 private:
     const MetaBlock &m_block;
@@ -146,6 +158,8 @@ private:
     PageContent m_content;
     const SitePlan *m_plan = nullptr;
     bool m_pageDescriptions = false;
+    std::optional<dev_t> m_copiesDevice;
+    std::unique_ptr<CopyPacker> m_packer; // made for the first copy packed
     std::vector<char> m_blocks; // for a page read in blocks
     std::string m_text;         // a block of a decoded page, as UTF-8
     TagPositions m_positions;   // where the tags of a decoded page stand

@@ -76,8 +76,9 @@ int PageReplacement::create(mode_t mode, uid_t owner, gid_t group, std::size_t b
     // A hidden name that is no page, fresh for every try: the name of a file that exists is never
     // taken.
     fs::File file;
+    static const pid_t process = ::getpid(); // asked once: it is a system call every time
     for (int attempt = 0; !file.isOpen(); ++attempt) {
-        m_TempPath = folder + temporaryName(name, ::getpid(), QRandomGenerator::global()->generate());
+        m_TempPath = folder + temporaryName(name, process, QRandomGenerator::global()->generate());
         if (const int err = fs::createNew(m_TempPath, mode, &file); err != 0) {
             m_TempPath.clear();
             if (err != EEXIST || attempt >= 100)

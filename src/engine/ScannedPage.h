@@ -17,7 +17,7 @@
 namespace tagsmith {
 
 // One page as reading leaves it for writing: opened, read (whole when it is small enough), its words
-// and marks found and, for a page of the folder, its META block built.
+// and marks found and its META block built (by the reading or the writing thread).
 struct ScannedPage
 {
     QString PagePath;
@@ -50,6 +50,10 @@ struct ScannedPage
     std::string description;
     bool ownDescription = false;
     std::string block;
+    bool blockBuilt = false; // block is this page's, built after its scan
+    // The copy an undo puts back, packed by the reading thread (CopyPacker) when the undo data lies
+    // on another file system; empty when the run packs it itself.
+    std::vector<char> packedCopy;
 
     int error = 0; // errno of the file operation that failed, 0 when none did
 
@@ -64,7 +68,10 @@ struct ScannedPage
 
     void close() { file.close(); }
     // The memory its buffers and its word table take.
-    std::size_t memoryUse() const { return bytes.capacity() + block.capacity() + PageWords.memoryUse(); }
+    std::size_t memoryUse() const
+    {
+        return bytes.capacity() + block.capacity() + packedCopy.capacity() + PageWords.memoryUse();
+    }
 };
 
 } // namespace tagsmith

@@ -1,5 +1,6 @@
 #include "engine/UndoStore.h"
 
+#include "engine/CopyPacker.h"
 #include "engine/FileSystem.h"
 #include "engine/PageBackup.h"
 #include "engine/PageReader.h"
@@ -111,82 +112,6 @@ bool readRecord(QDataStream &in, UndoRecord &r)
 }
 
 } // namespace
-
-// Compresses copies of pages into LZ4 frames: several times faster than zlib's fastest level, and a
-// run waits for it with every page when the undo data lies on another file system than the site.
-// One context serves the whole run.
-class UndoRecorder::Compressor
-{
-public:
-    Compressor() { m_ok = !LZ4F_isError(LZ4F_createCompressionContext(&m_context, LZ4F_VERSION)); }
-    ~Compressor() { LZ4F_freeCompressionContext(m_context); }
-
-    // Starts a frame in fd, at its current position.
-    int begin(int fd)
-    {
-        if (!m_ok)
-            return ENOMEM;
-        m_fd = fd;
-        m_written = 0;
-        // Independent blocks, each written out at once: the context then needs no buffer of its own,
-        // which it would clear for every page.
-        LZ4F_preferences_t preferences{};
-        preferences.frameInfo.blockMode = LZ4F_blockIndependent;
-        preferences.frameInfo.contentChecksumFlag = LZ4F_contentChecksumEnabled;
-        preferences.autoFlush = 1;
-        char *out = room(LZ4F_HEADER_SIZE_MAX);
-        const std::size_t n = LZ4F_compressBegin(m_context, out, m_out.size(), &preferences);
-        return LZ4F_isError(n) ? EIO : write(n);
-    }
-
-    int add(std::string_view bytes)
-    {
-        // In pieces of at most 1 MB, so the output buffer stays small for a page of any size.
-        constexpr std::size_t Piece = std::size_t(1) << 20;
-        for (std::size_t at = 0; at < bytes.size(); at += Piece) {
-            const std::size_t length = std::min(Piece, bytes.size() - at);
-            char *out = room(LZ4F_compressBound(length, nullptr));
-            const std::size_t n =
-                LZ4F_compressUpdate(m_context, out, m_out.size(), bytes.data() + at, length, nullptr);
-            if (LZ4F_isError(n))
-                return EIO;
-            if (const int err = write(n); err != 0)
-                return err;
-        }
-        return 0;
-    }
-
-    int end()
-    {
-        char *out = room(LZ4F_compressBound(0, nullptr));
-        const std::size_t n = LZ4F_compressEnd(m_context, out, m_out.size(), nullptr);
-        return LZ4F_isError(n) ? EIO : write(n);
-    }
-
-    // Bytes written since begin().
-    std::int64_t written() const { return m_written; }
-
-private:
-    int write(std::size_t n)
-    {
-        m_written += static_cast<std::int64_t>(n);
-        return fs::writeAll(m_fd, std::string_view(m_out.data(), n));
-    }
-
-    // The output buffer with at least size bytes; it only grows.
-    char *room(std::size_t size)
-    {
-        if (m_out.size() < size)
-            m_out.resize(size);
-        return m_out.data();
-    }
-
-    LZ4F_cctx *m_context = nullptr;
-    bool m_ok = false;
-    int m_fd = -1;
-    std::int64_t m_written = 0;
-    std::vector<char> m_out;
-};
 
 namespace {
 
@@ -326,6 +251,17 @@ std::string UndoStore::journalPath(const QString &folder) const
 std::string UndoStore::runFolder(const QString &folder, const std::string &runId) const
 {
     return storeFolder() + '/' + key(folder) + '.' + runId;
+}
+
+std::optional<dev_t> UndoStore::copiesDevice() const
+{
+    for (const std::string &folder : {storeFolder(), fs::native(m_dataFolder)}) {
+        std::string resolved;
+        fs::Status st;
+        if (fs::realPath(folder, &resolved) == 0 && fs::linkStatus(resolved, &st) == 0)
+            return st.device;
+    }
+    return std::nullopt;
 }
 
 UndoStore::Status UndoStore::load(const QString &folder, UndoJournal *journal, int *error) const
@@ -503,25 +439,48 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
             return err;
         }
     }
-    if (!m_compressor)
-        m_compressor = std::make_unique<Compressor>();
+    // The frame goes to the pack in one write: packed when the page was read, else here.
     const std::int64_t offset = m_packSize;
-    int err = m_compressor->begin(m_pack.fd());
-    if (err == 0 && page.whole) {
-        err = m_compressor->add(std::string_view(page.bytes.data(), std::size_t(page.size)));
-    } else if (err == 0) {
-        std::vector<char> buffer;
-        const int readErr =
-            PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
-                err = m_compressor->add(bytes);
-                return err == 0;
-            });
+    int err = 0;
+    std::int64_t written = 0;
+    const auto flush = [&] {
+        if (err == 0 && !m_packBuffer.empty()) {
+            err = fs::writeAll(m_pack.fd(), std::string_view(m_packBuffer.data(), m_packBuffer.size()));
+            if (err == 0)
+                written += static_cast<std::int64_t>(m_packBuffer.size());
+        }
+        m_packBuffer.clear();
+    };
+    if (page.whole && !page.packedCopy.empty()) {
+        err = fs::writeAll(m_pack.fd(), std::string_view(page.packedCopy.data(), page.packedCopy.size()));
         if (err == 0)
-            err = readErr;
+            written = static_cast<std::int64_t>(page.packedCopy.size());
+    } else {
+        if (!m_packer)
+            m_packer = std::make_unique<CopyPacker>();
+        m_packBuffer.clear();
+        if (page.whole) {
+            if (!m_packer->pack(std::string_view(page.bytes.data(), std::size_t(page.size)), m_packBuffer))
+                err = EIO;
+        } else if (!m_packer->begin(m_packBuffer)) {
+            err = EIO;
+        } else {
+            // A large page in blocks, each block's frame written as it is made.
+            const int readErr = PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, m_readBuffer,
+                                                         [&](std::string_view bytes) {
+                                                             if (!m_packer->add(bytes, m_packBuffer))
+                                                                 err = EIO;
+                                                             flush();
+                                                             return err == 0;
+                                                         });
+            if (err == 0)
+                err = readErr;
+            if (err == 0 && !m_packer->end(m_packBuffer))
+                err = EIO;
+        }
+        flush();
     }
-    if (err == 0)
-        err = m_compressor->end();
-    m_packSize += m_compressor->written();
+    m_packSize += written;
     if (err != 0) {
         // The next copy starts where this one's bytes end, however many of them were written.
         fs::Status st;

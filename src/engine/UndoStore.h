@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -17,6 +18,7 @@
 namespace tagsmith {
 
 class ByteSink;
+class CopyPacker;
 class PageBackup;
 struct ScannedPage;
 
@@ -83,6 +85,9 @@ public:
     static QString canonicalFolder(const QString &folder);
     std::string journalPath(const QString &folder) const;
     std::string runFolder(const QString &folder, const std::string &runId) const;
+    // The device (file system) the copies of a run go to: a page on another one is copied, not
+    // linked. Nothing when neither the store nor the data folder can be found.
+    std::optional<dev_t> copiesDevice() const;
 
     Status load(const QString &folder, UndoJournal *journal, int *error) const;
     // The bytes the undo data of the folder takes on disk (the journal and the copies).
@@ -125,8 +130,6 @@ public:
     const std::string &failedPath() const { return m_failedPath; }
 
 private:
-    class Compressor;
-
     int keepCopy(const ScannedPage &page, UndoRecord &record);
     int append(const QByteArray &payload);
 
@@ -140,7 +143,9 @@ private:
     std::uint64_t m_count = 0;
     std::unordered_set<std::string> m_written; // targets written in this run
     std::string m_failedPath;
-    std::unique_ptr<Compressor> m_compressor; // made for the first copy that cannot be a link
+    std::unique_ptr<CopyPacker> m_packer; // made for the first copy that cannot be a link nor was packed
+    std::vector<char> m_packBuffer;       // a copy's frame on its way to the pack
+    std::vector<char> m_readBuffer;       // a large page's block on its way to the packer
     // The compressed copies of the run, one after the other in one file: a file for each would cost
     // a file made now and a file removed by the next run, for every page.
     fs::File m_pack;

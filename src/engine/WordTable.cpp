@@ -14,7 +14,7 @@ constexpr std::size_t InitialSlots = 256;
 
 } // namespace
 
-WordTable::WordTable() : m_slots(InitialSlots, Slot{0, Empty}) {}
+WordTable::WordTable() : m_slots(InitialSlots, EmptySlot) {}
 
 namespace {
 
@@ -93,14 +93,49 @@ std::string_view WordTable::formAt(std::size_t offset) const
     return std::string_view(m_text).substr(offset + HeaderSize + lengths[0], lengths[1]);
 }
 
+namespace {
+
+// Whether the n bytes at a and at b are the same. Inlined, as keys are short: a call to memcmp cost
+// more than the comparison.
+[[gnu::always_inline]] inline bool sameBytes(const char *a, const char *b, std::size_t n)
+{
+    if (n >= 8 && n <= 16) {
+        // The first eight bytes and the last eight, which may overlap.
+        std::uint64_t a0, b0, a1, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&a1, a + n - 8, 8);
+        std::memcpy(&b1, b + n - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (n >= 4 && n < 8) {
+        std::uint32_t a0, b0, a1, b1;
+        std::memcpy(&a0, a, 4);
+        std::memcpy(&b0, b, 4);
+        std::memcpy(&a1, a + n - 4, 4);
+        std::memcpy(&b1, b + n - 4, 4);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    return std::memcmp(a, b, n) == 0;
+}
+
+} // namespace
+
 // Inlined: a page's every word looks up its slot.
 [[gnu::always_inline]] inline std::size_t WordTable::findSlot(std::string_view key, std::size_t hash) const
 {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const Slot &entry = m_slots[slot];
-        if (entry.offset == Empty || (entry.hash == hash && keyAt(entry.offset) == key))
+        if (entry.offset == Empty)
             return slot;
+        if (entry.hash == hash) {
+            const char *row = m_text.data() + entry.offset;
+            std::size_t keyLength;
+            std::memcpy(&keyLength, row, sizeof keyLength);
+            if (keyLength == key.size() && sameBytes(row + HeaderSize, key.data(), keyLength))
+                return slot;
+        }
     }
 }
 
@@ -168,7 +203,7 @@ void WordTable::reserve(std::size_t rows)
         size *= 2;
     if (size == m_slots.size())
         return;
-    std::vector<Slot> old(size, Slot{0, Empty});
+    std::vector<Slot> old(size, EmptySlot);
     old.swap(m_slots);
     const std::size_t mask = size - 1;
     for (const Slot &entry : old) {
@@ -186,9 +221,9 @@ void WordTable::ClearWordTable()
     // A table that once held a very large page keeps no more slots than the next pages need.
     const std::size_t wanted = std::max(InitialSlots, m_rows.size() * 4);
     if (m_slots.size() > wanted * 4)
-        m_slots.assign(InitialSlots, Slot{0, Empty});
+        m_slots.assign(InitialSlots, EmptySlot);
     else
-        std::fill(m_slots.begin(), m_slots.end(), Slot{0, Empty});
+        std::memset(m_slots.data(), 0xFF, m_slots.size() * sizeof(Slot)); // every slot EmptySlot
     m_rows.clear();
     m_hashes.clear();
     m_text.clear();

@@ -67,6 +67,8 @@ private:
         std::size_t hash;
         std::size_t offset; // of the row in m_text, Empty for an empty slot
     };
+    // All bits set, so that a table is emptied by one memset.
+    static constexpr Slot EmptySlot{Empty, Empty};
 
     std::string_view keyAt(std::size_t offset) const;
     std::string_view formAt(std::size_t offset) const;

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "engine/CopyPacker.h"
 #include "engine/FileSystem.h"
 #include "engine/PageSplicer.h"
 #include "engine/UndoStore.h"
@@ -39,6 +40,22 @@ std::string lz4Frame(const std::string &bytes)
     return frame;
 }
 
+// The frame the run packs: whole, or from pieces as a page read in blocks gives them.
+std::string packedFrame(const std::string &bytes, std::size_t piece)
+{
+    CopyPacker packer;
+    std::vector<char> out;
+    if (piece == 0) {
+        packer.pack(bytes, out);
+    } else {
+        packer.begin(out);
+        for (std::size_t at = 0; at < bytes.size(); at += piece)
+            packer.add(std::string_view(bytes).substr(at, piece), out);
+        packer.end(out);
+    }
+    return std::string(out.begin(), out.end());
+}
+
 std::string zlibStream(const std::string &bytes)
 {
     uLongf size = compressBound(bytes.size());
@@ -64,6 +81,9 @@ private slots:
         QTest::addColumn<int>("sizeChange"); // of the size the journal gives
         QTest::addColumn<int>("error");
         QTest::newRow("lz4 frame in the pack") << QStringLiteral("copies.lz4") << -1 << 0 << 0;
+        QTest::newRow("packed whole") << QStringLiteral("whole.lz4") << -1 << 0 << 0;
+        QTest::newRow("packed in pieces") << QStringLiteral("pieces.lz4") << -1 << 0 << 0;
+        QTest::newRow("packed whole, cut short") << QStringLiteral("whole.lz4") << 600 << 0 << EBADMSG;
         QTest::newRow("zlib copy") << QStringLiteral("page.z") << -1 << 0 << 0;
         QTest::newRow("lz4 cut short") << QStringLiteral("copies.lz4") << 600 << 0 << EBADMSG;
         QTest::newRow("zlib cut short") << QStringLiteral("page.z") << 600 << 0 << EBADMSG;
@@ -82,7 +102,10 @@ private slots:
         const bool lz4 = name.endsWith(QLatin1String(".lz4"));
         // In the pack, the copy follows another page's.
         const std::string before = lz4 ? lz4Frame("<p>an earlier page</p>") : std::string();
-        std::string copy = lz4 ? lz4Frame(page) : zlibStream(page);
+        std::string copy = name == QLatin1String("whole.lz4")    ? packedFrame(page, 0)
+                           : name == QLatin1String("pieces.lz4") ? packedFrame(page, 70001)
+                           : lz4                                 ? lz4Frame(page)
+                                                                 : zlibStream(page);
         if (kept >= 0)
             copy.resize(static_cast<std::size_t>(kept));
         QVERIFY(test::writeFile(dir.filePath(name), QByteArray::fromStdString(before + copy)));

@@ -441,46 +441,7 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
     }
     // The frame goes to the pack in one write: packed when the page was read, else here.
     const std::int64_t offset = m_packSize;
-    int err = 0;
-    std::int64_t written = 0;
-    const auto flush = [&] {
-        if (err == 0 && !m_packBuffer.empty()) {
-            err = fs::writeAll(m_pack.fd(), std::string_view(m_packBuffer.data(), m_packBuffer.size()));
-            if (err == 0)
-                written += static_cast<std::int64_t>(m_packBuffer.size());
-        }
-        m_packBuffer.clear();
-    };
-    if (page.whole && !page.packedCopy.empty()) {
-        err = fs::writeAll(m_pack.fd(), std::string_view(page.packedCopy.data(), page.packedCopy.size()));
-        if (err == 0)
-            written = static_cast<std::int64_t>(page.packedCopy.size());
-    } else {
-        if (!m_packer)
-            m_packer = std::make_unique<CopyPacker>();
-        m_packBuffer.clear();
-        if (page.whole) {
-            if (!m_packer->pack(std::string_view(page.bytes.data(), std::size_t(page.size)), m_packBuffer))
-                err = EIO;
-        } else if (!m_packer->begin(m_packBuffer)) {
-            err = EIO;
-        } else {
-            // A large page in blocks, each block's frame written as it is made.
-            const int readErr = PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, m_readBuffer,
-                                                         [&](std::string_view bytes) {
-                                                             if (!m_packer->add(bytes, m_packBuffer))
-                                                                 err = EIO;
-                                                             flush();
-                                                             return err == 0;
-                                                         });
-            if (err == 0)
-                err = readErr;
-            if (err == 0 && !m_packer->end(m_packBuffer))
-                err = EIO;
-        }
-        flush();
-    }
-    m_packSize += written;
+    const int err = page.whole && !page.packedCopy.empty() ? addToPack(page.packedCopy) : packCopy(page);
     if (err != 0) {
         // The next copy starts where this one's bytes end, however many of them were written.
         fs::Status st;
@@ -495,6 +456,39 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
     record.copyIdentity.size = m_packSize;
     record.copyIdentity.mtimeNs = 0;
     return 0;
+}
+
+int UndoRecorder::packCopy(const ScannedPage &page)
+{
+    if (!m_packer)
+        m_packer = std::make_unique<CopyPacker>();
+    m_packBuffer.clear();
+    if (page.whole)
+        return m_packer->pack(std::string_view(page.bytes.data(), std::size_t(page.size)), m_packBuffer)
+                   ? addToPack(m_packBuffer)
+                   : EIO;
+    // A large page in blocks, each block's part of the frame written as it is made.
+    if (!m_packer->begin(m_packBuffer))
+        return EIO;
+    int err = 0;
+    const int readErr = PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, m_readBuffer,
+                                                 [&](std::string_view bytes) {
+                                                     err = m_packer->add(bytes, m_packBuffer) ? addToPack(m_packBuffer)
+                                                                                               : EIO;
+                                                     m_packBuffer.clear();
+                                                     return err == 0;
+                                                 });
+    if (err != 0 || readErr != 0)
+        return err != 0 ? err : readErr;
+    return m_packer->end(m_packBuffer) ? addToPack(m_packBuffer) : EIO;
+}
+
+int UndoRecorder::addToPack(const std::vector<char> &bytes)
+{
+    const int err = fs::writeAll(m_pack.fd(), std::string_view(bytes.data(), bytes.size()));
+    if (err == 0)
+        m_packSize += static_cast<std::int64_t>(bytes.size());
+    return err;
 }
 
 int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade,

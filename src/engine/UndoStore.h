@@ -131,6 +131,10 @@ public:
 
 private:
     int keepCopy(const ScannedPage &page, UndoRecord &record);
+    // Packs the page's copy and appends it to the pack.
+    int packCopy(const ScannedPage &page);
+    // Appends bytes of a copy to the pack.
+    int addToPack(const std::vector<char> &bytes);
     int append(const QByteArray &payload);
 
     const UndoStore &m_store;

@@ -54,10 +54,10 @@ struct Fixture
         return o;
     }
 
-    RunResult run(const RunOptions &o) const
+    RunResult run(const RunOptions &o, const RunLimits &limits = RunLimits()) const
     {
         RecordingObserver observer;
-        return runMeta(o, observer);
+        return runMeta(o, observer, limits);
     }
 
     RunResult undo(RecordingObserver *observer = nullptr) const
@@ -99,25 +99,28 @@ private slots:
         makePages(f.root, site.split(QStringLiteral(" ; ")));
         const auto before = treeState(f.root);
 
-        RunOptions options = f.options(QString(), backup == QLatin1String("1"));
-        if (!mainPage.isEmpty())
-            options.mainPage = f.root + QLatin1Char('/') + mainPage;
-        QCOMPARE(f.run(options), RunResult::Completed);
-        QVERIFY(treeState(f.root) != before);
+        // Pages read whole, and pages read in blocks (their copies packed block by block).
+        for (const bool inBlocks : {false, true}) {
+            RunOptions options = f.options(QString(), backup == QLatin1String("1"));
+            if (!mainPage.isEmpty())
+                options.mainPage = f.root + QLatin1Char('/') + mainPage;
+            QCOMPARE(f.run(options, runLimits(inBlocks)), RunResult::Completed);
+            QVERIFY(treeState(f.root) != before);
 
-        const UndoPlan plan = planUndo(f.data, f.site);
-        QVERIFY(plan.ready());
-        QCOMPARE(plan.count(UndoAction::ChangedSince) + plan.count(UndoAction::CopyLost), 0);
-        QVERIFY(plan.space > 0);
+            const UndoPlan plan = planUndo(f.data, f.site);
+            QVERIFY(plan.ready());
+            QCOMPARE(plan.count(UndoAction::ChangedSince) + plan.count(UndoAction::CopyLost), 0);
+            QVERIFY(plan.space > 0);
 
-        RecordingObserver observer;
-        QCOMPARE(f.undo(&observer), RunResult::Completed);
-        QCOMPARE(observer.messageList(), QStringList());
-        QCOMPARE(treeState(f.root), before);
-        // The undo data is used up, copies included.
-        QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
-        QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                 QStringList());
+            RecordingObserver observer;
+            QCOMPARE(f.undo(&observer), RunResult::Completed);
+            QCOMPARE(observer.messageList(), QStringList());
+            QCOMPARE(treeState(f.root), before);
+            // The undo data is used up, copies included.
+            QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
+            QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                     QStringList());
+        }
     }
 
     void pageChangedSince_data() { addTableRows(QFINDTESTDATA("data/undo-changes.txt"), {"backup", "change"}); }

@@ -316,25 +316,38 @@ Message whyNoUndo(const UndoPlan &plan)
     return {ids::ErrorTitle, ids::FileErrorBase + plan.error, plan.journal};
 }
 
+namespace {
+
+// A run that was killed may have left the temporary of the page it was writing beside it: the
+// folders go back to what they were without it.
+void removeLeftovers(const std::set<std::string> &folders, RunObserver &observer)
+{
+    for (const std::string &folder : folders)
+        if (const int removed = removeLeftoverTemporaries(folder); removed > 0)
+            observer.message({ids::WarningTitle, ids::TemporariesRemoved, decoded(folder), removed});
+}
+
+} // namespace
+
 RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObserver &observer, UndoPlan *done)
 {
     Undoer undoer(dataFolder, folder);
     UndoPlan plan = undoer.load();
     if (!plan.ready()) {
+        // A run killed before it kept undo data changed no page, though it may have left the
+        // temporary of its first one.
+        if (plan.status == UndoStore::Status::Missing)
+            removeLeftovers({fs::native(fs::absoluteCleanPath(folder))}, observer);
         observer.message(whyNoUndo(plan));
         if (done)
             *done = plan;
         return RunResult::NotStarted;
     }
 
-    // A run that was killed may have left the temporary of the page it was writing beside it: the
-    // folders go back to what they were without it.
     std::set<std::string> folders;
     for (const Entry &entry : undoer.entries())
         folders.insert(fs::folderOf(entry.first().target));
-    for (const std::string &written : folders)
-        if (const int removed = removeLeftoverTemporaries(written); removed > 0)
-            observer.message({ids::WarningTitle, ids::TemporariesRemoved, decoded(written), removed});
+    removeLeftovers(folders, observer);
 
     // Each file is judged again just before it is put back: it may have changed since the plan was
     // shown.

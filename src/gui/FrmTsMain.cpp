@@ -92,6 +92,19 @@ public:
 // A run of many small pages starts several thousand pages a second: the screen shows where the run
 // is about ten times a second, and only the labels and the bar that changed are painted (laying out
 // a path and painting the whole screen for every page would take longer than the run itself).
+// A run's message in the popup.
+void showRunMessage(const Message &msg)
+{
+    Module1::showMessage(msg.titleId, msg.textId, msg.page, msg.count >= 0 ? QString::number(msg.count) : QString());
+}
+
+// Shows every message in the popup, and nothing else.
+class PopupObserver final : public RunObserver
+{
+public:
+    void message(const Message &msg) override { showRunMessage(msg); }
+};
+
 class ScreenRunObserver final : public RunObserver
 {
 public:
@@ -102,8 +115,7 @@ public:
         // A preview tells what it finds about each page in its report, not in messages.
         if (m_preview && !m_page.isEmpty())
             return;
-        Module1::showMessage(msg.titleId, msg.textId, msg.page,
-                             msg.count >= 0 ? QString::number(msg.count) : QString());
+        showRunMessage(msg);
         // The first message is shown at once; later ones only bring the open popup to the front.
         keepPainting(m_messages++ == 0);
     }
@@ -516,10 +528,21 @@ void FrmTsMain::cmdUndoClick()
             plan.journal = folder;
         }
     }
+    if (plan.status == UndoStore::Status::Missing) {
+        // No undo data: the undo says so, after it has cleared away the temporary a run killed
+        // before it kept undo data may have left.
+        PopupObserver popups;
+        try {
+            BusyCursor busy;
+            undoLastRun(undoDataFolder(), folder, popups, nullptr);
+        } catch (...) {
+            showRunMessage(whyNoUndo(plan));
+        }
+        return;
+    }
     if (!plan.ready()) {
-        // No undo data, damaged undo data, or a file that could not be read: the popup says which.
-        const Message why = whyNoUndo(plan);
-        Module1::showMessage(why.titleId, why.textId, why.page);
+        // Damaged undo data, or a file that could not be read: the popup says which.
+        showRunMessage(whyNoUndo(plan));
         return;
     }
     auto *dialog = new FrmUndo(undoDataFolder(), folder, plan, window());

@@ -75,9 +75,17 @@ private slots:
                       : QStringList{name + (kind == QLatin1String("folder") ? QStringLiteral("/") : QString())});
     }
 
-    // Undoing a run that was killed puts the folder back without the temporary it left.
+    // Undoing a run that was killed puts the folder back without the temporary it left, also when
+    // the run was killed before it kept any undo data (writing its first page).
+    void undoRemovesTheKilledRunsTemporary_data()
+    {
+        QTest::addColumn<bool>("undoDataKept");
+        QTest::newRow("killed after its first page") << true;
+        QTest::newRow("killed while writing its first page") << false;
+    }
     void undoRemovesTheKilledRunsTemporary()
     {
+        QFETCH(bool, undoDataKept);
         QTemporaryDir dir;
         QTemporaryDir data;
         const QString page = dir.filePath(QStringLiteral("index.htm"));
@@ -85,20 +93,23 @@ private slots:
         RunOptions options = siteOptions(dir.path());
         options.dataFolder = data.path();
         RecordingObserver observer;
-        QCOMPARE(runMeta(options, observer), RunResult::Completed);
+        if (undoDataKept)
+            QCOMPARE(runMeta(options, observer), RunResult::Completed);
         const QString killed = dir.filePath(QStringLiteral(".index.htm.%1-0badf00d.tmp").arg(endedProcess()));
         const QString running = dir.filePath(QStringLiteral(".index.htm.%1-0badf00d.tmp").arg(::getpid()));
         writeFile(killed, "half a page");
         writeFile(running, "half a page");
 
         RecordingObserver undoing;
-        QCOMPARE(undoLastRun(data.path(), dir.path(), undoing, nullptr), RunResult::Completed);
+        QCOMPARE(undoLastRun(data.path(), dir.path(), undoing, nullptr),
+                 undoDataKept ? RunResult::Completed : RunResult::NotStarted);
         QVERIFY(!QFileInfo::exists(killed));
         QVERIFY(QFileInfo::exists(running));
-        QCOMPARE(undoing.messageList(), QStringList{QStringLiteral("%1/%2 %3")
-                                                        .arg(ids::WarningTitle)
-                                                        .arg(ids::TemporariesRemoved)
-                                                        .arg(dir.path())});
+        QStringList messages{
+            QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::TemporariesRemoved).arg(dir.path())};
+        if (!undoDataKept)
+            messages << QStringLiteral("%1/%2 %3").arg(ids::ErrorTitle).arg(ids::NoUndoData).arg(dir.path());
+        QCOMPARE(undoing.messageList(), messages);
         QCOMPARE(readFile(page), QByteArray("<head></head><body>Harbour</body>"));
     }
 

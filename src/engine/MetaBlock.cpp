@@ -50,27 +50,7 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
         out += LineEnd;
     }
     appendEncoded(out, m_templates[2], encoding);
-    std::string converted; // a word in the case it is written in
-    bool first = true;
-    words.forEachRow([&](std::string_view word, std::string_view key) {
-        if (!first)
-            out += ", ";
-        first = false;
-        // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
-        // word in lower case.
-        if (ascii::isAscii(word)) {
-            if (m_case == CaseConversion::Lower)
-                out += key;
-            else if (m_case == CaseConversion::Keep)
-                out += word;
-            else
-                ascii::appendConverted(out, key, ascii::upper);
-            return;
-        }
-        converted.clear();
-        appendCaseConverted(converted, word, m_case, encoding);
-        appendEncoded(out, converted, encoding);
-    });
+    appendKeywords(words, encoding, out);
     appendEncoded(out, m_templates[3], encoding);
     out += LineEnd;
     if (m_robotsLine) {
@@ -108,11 +88,29 @@ std::string MetaBlock::build(const WordTable &words, PageEncoding encoding) cons
     return out;
 }
 
-std::string MetaBlock::writtenWord(std::string_view word) const
+void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, std::string &out) const
 {
-    std::string converted;
-    appendCaseConverted(converted, word, m_case, PageEncoding::Utf8);
-    return converted;
+    std::string converted; // a word in the case it is written in
+    bool first = true;
+    words.forEachRow([&](std::string_view word, std::string_view key) {
+        if (!first)
+            out += ", ";
+        first = false;
+        // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
+        // word in lower case.
+        if (ascii::isAscii(word)) {
+            if (m_case == CaseConversion::Lower)
+                out += key;
+            else if (m_case == CaseConversion::Keep)
+                out += word;
+            else
+                ascii::appendConverted(out, key, ascii::upper);
+            return;
+        }
+        converted.clear();
+        appendCaseConverted(converted, word, m_case, encoding);
+        appendEncoded(out, converted, encoding);
+    });
 }
 
 MetaNames MetaBlock::metaNames() const

@@ -31,8 +31,9 @@ public:
     // it) the block is made as UTF-8 and then written in the page's encoding.
     void build(const WordTable &words, PageEncoding encoding, std::string_view charset, std::string &out) const;
 
-    // A word as the keywords line writes it (UTF-8, in the case chosen).
-    std::string writtenWord(std::string_view word) const;
+    // The words as the keywords line writes them, separated by ", ", in the case chosen and the
+    // encoding given (UTF-8 for a page that is not in Windows-1252).
+    void appendKeywords(const WordTable &words, PageEncoding encoding, std::string &out) const;
 
     // The names of the META NAME tags this block writes: the usual five and those of the template
     // texts, as either encoding writes them. Only tags with these names are replaced in a page.

@@ -581,9 +581,9 @@ void MetaRun::reportPage(const ScannedPage &page, const WordTable &words, bool u
     PageKeywords report;
     report.page = page.PagePath;
     report.unchanged = unchanged;
-    report.keywords.reserve(static_cast<qsizetype>(words.size()));
-    for (std::size_t i = 0; i < words.size(); ++i)
-        report.keywords << QString::fromStdString(m_block.writtenWord(words.row(i)));
+    m_keywords.clear();
+    m_block.appendKeywords(words, PageEncoding::Utf8, m_keywords);
+    report.keywords = QByteArray(m_keywords.data(), static_cast<qsizetype>(m_keywords.size()));
     if (m_options.description)
         report.description = page.ownDescription ? QString::fromStdString(page.description) : m_options.siteDescription;
     m_observer.pageWritten(report);

@@ -95,6 +95,7 @@ private:
     PageReader m_reader;        // pages read on this thread: the main page, pages read again
     std::vector<std::unique_ptr<PageReader>> m_aheadReaders; // pages read ahead, one for each thread
     std::vector<char> m_buffer; // a page rewritten in blocks
+    std::string m_keywords;     // a page's keywords as the report lists them
     std::optional<UndoStore> m_undoStore;
     std::optional<UndoRecorder> m_undo;
     std::int64_t m_startedMs = 0;

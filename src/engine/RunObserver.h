@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
+#include <QByteArray>
 
 #include <cstdint>
 #include <string_view>
@@ -26,7 +26,7 @@ struct Message
 struct PageKeywords
 {
     QString page;
-    QStringList keywords;
+    QByteArray keywords; // UTF-8, separated by ", "
     QString description;
     bool unchanged = false;
 };

@@ -70,12 +70,7 @@ void RunReportRecorder::pageReported(const PageReport &page)
     // The page's texts come just before its report, once it is done.
     if (m_keepTexts && !m_texts.page.isEmpty() && m_texts.page == page.PagePath) {
         PageReport &kept = m_report.pages.back();
-        for (qsizetype i = 0; i < m_texts.keywords.size(); ++i) {
-            if (i > 0)
-                kept.keywords += ", ";
-            kept.keywords += m_texts.keywords.at(i).toUtf8();
-        }
-        kept.keywords.squeeze();
+        kept.keywords = std::move(m_texts.keywords);
         kept.description = std::move(m_texts.description);
     }
     m_texts = PageKeywords();

@@ -42,6 +42,8 @@ QPointer<RunReportWindow> openWindow;
 constexpr qsizetype LineShown = 400;
 // The keywords and description columns start this wide (the whole text is in the cell's tooltip).
 constexpr int TextColumnWidth = 220;
+// Rows measured for the widths of the columns.
+constexpr int ColumnWidthRows = 100;
 
 QString text(int id)
 {
@@ -205,6 +207,9 @@ RunReportWindow::RunReportWindow(RunReport report, std::map<std::size_t, SideByS
     m_table->verticalHeader()->hide();
     m_table->setWordWrap(false); // a row a line: a long keywords line ends in "…"
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the first rows: measuring the texts of a thousand rows (the default) kept
+    // a large site's report waiting, and a longer text further down ends in "…" with its tooltip.
+    m_table->horizontalHeader()->setResizeContentsPrecision(ColumnWidthRows);
     connect(m_table, &QTableView::doubleClicked, this, &RunReportWindow::openPage);
     connect(m_onlyProblems, &QCheckBox::toggled, this,
             [this](bool on) { m_filter->setFilterFixedString(on ? QStringLiteral("1") : QString()); });

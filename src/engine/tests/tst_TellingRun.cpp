@@ -25,7 +25,7 @@ public:
     void pageWritten(const PageKeywords &page) override
     {
         const QString name = QFileInfo(page.page).fileName();
-        keywords[name] = page.keywords.join(QStringLiteral(", "));
+        keywords[name] = QString::fromUtf8(page.keywords);
         descriptions[name] = page.description;
         if (page.unchanged)
             unchanged << name;

@@ -86,12 +86,6 @@ public:
     BusyCursor &operator=(const BusyCursor &) = delete;
 };
 
-// Shows a run on the main options screen: the page under work, its backup name and page i of n, and
-// hands the run's messages to the popup without waiting for them.
-//
-// A run of many small pages starts several thousand pages a second: the screen shows where the run
-// is about ten times a second, and only the labels and the bar that changed are painted (laying out
-// a path and painting the whole screen for every page would take longer than the run itself).
 // A run's message in the popup.
 void showRunMessage(const Message &msg)
 {
@@ -105,6 +99,12 @@ public:
     void message(const Message &msg) override { showRunMessage(msg); }
 };
 
+// Shows a run on the main options screen: the page under work, its backup name and page i of n, and
+// hands the run's messages to the popup without waiting for them.
+//
+// A run of many small pages starts several thousand pages a second: the screen shows where the run
+// is about ten times a second, and only the labels and the bar that changed are painted (laying out
+// a path and painting the whole screen for every page would take longer than the run itself).
 class ScreenRunObserver final : public RunObserver
 {
 public:

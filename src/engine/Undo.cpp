@@ -334,11 +334,12 @@ RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObser
     Undoer undoer(dataFolder, folder);
     UndoPlan plan = undoer.load();
     if (!plan.ready()) {
+        observer.message(whyNoUndo(plan));
         // A run killed before it kept undo data changed no page, though it may have left the
-        // temporary of its first one.
+        // temporary of its first one. (That there is nothing to undo is said first: the popup of the
+        // screens shows the first message.)
         if (plan.status == UndoStore::Status::Missing)
             removeLeftovers({fs::native(fs::absoluteCleanPath(folder))}, observer);
-        observer.message(whyNoUndo(plan));
         if (done)
             *done = plan;
         return RunResult::NotStarted;

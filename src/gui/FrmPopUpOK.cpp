@@ -51,6 +51,13 @@ FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
         LblVeld->setText(LblVeld->text().isEmpty() ? line : LblVeld->text() + QLatin1Char('\n') + line);
         LblVeld->setToolTip(detail);
     }
+    // A text longer than the three lines the popup has room for makes it taller, the button lower:
+    // no line is cut off.
+    if (const int extra = LblVeld->heightForWidth(LblVeld->width()) - LblVeld->height(); extra > 0) {
+        LblVeld->resize(LblVeld->width(), LblVeld->height() + extra);
+        OKButton->move(OKButton->x(), OKButton->y() + extra);
+        setFixedSize(width(), height() + extra);
+    }
     OKButton->setFocus();
 }
 

@@ -529,8 +529,8 @@ void FrmTsMain::cmdUndoClick()
         }
     }
     if (plan.status == UndoStore::Status::Missing) {
-        // No undo data: the undo says so, after it has cleared away the temporary a run killed
-        // before it kept undo data may have left.
+        // No undo data: the undo says so, and clears away the temporary a run killed before it kept
+        // undo data may have left.
         PopupObserver popups;
         try {
             BusyCursor busy;

@@ -105,10 +105,10 @@ private slots:
                  undoDataKept ? RunResult::Completed : RunResult::NotStarted);
         QVERIFY(!QFileInfo::exists(killed));
         QVERIFY(QFileInfo::exists(running));
-        QStringList messages{
-            QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::TemporariesRemoved).arg(dir.path())};
+        QStringList messages;
         if (!undoDataKept)
             messages << QStringLiteral("%1/%2 %3").arg(ids::ErrorTitle).arg(ids::NoUndoData).arg(dir.path());
+        messages << QStringLiteral("%1/%2 %3").arg(ids::WarningTitle).arg(ids::TemporariesRemoved).arg(dir.path());
         QCOMPARE(undoing.messageList(), messages);
         QCOMPARE(readFile(page), QByteArray("<head></head><body>Harbour</body>"));
     }

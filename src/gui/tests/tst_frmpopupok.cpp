@@ -49,6 +49,20 @@ private slots:
         QVERIFY(!frame()->isEnabled());
     }
 
+    // A text of more lines than the popup has room for makes it taller; no line is cut off.
+    void longTextFits()
+    {
+        Module1::showMessage(ids::ErrorTitle, 1032);
+        const int shortHeight = Module1::popup()->height();
+        closePopup();
+        Module1::showMessage(ids::ErrorTitle, ids::NoUndoData, QStringLiteral("/site/of/a/club"));
+        const FrmPopUpOK *open = Module1::popup();
+        QVERIFY(open->height() > shortHeight);
+        QVERIFY(open->LblVeld->height() >= open->LblVeld->heightForWidth(open->LblVeld->width()));
+        QVERIFY(open->OKButton->geometry().top() > open->LblVeld->geometry().bottom());
+        QVERIFY(open->rect().contains(open->OKButton->geometry()));
+    }
+
     void secondMessageKeepsFirst()
     {
         Module1::showMessage(1030, 1032);

@@ -147,9 +147,10 @@ RunResult MetaRun::runPages(const QStringList &pages)
     {
         std::optional<PageReadAhead> ahead;
         if (m_limits.readAheadBudget > 0) {
-            // Copies for undo that cannot be links are packed while the pages are read.
+            // Copies for undo that cannot be links are packed while the pages are read. (With backups
+            // on, the backup is the copy.)
             const std::optional<dev_t> copiesDevice =
-                m_undo && m_options.keepUndo ? m_undoStore->copiesDevice() : std::nullopt;
+                m_undo && m_options.keepUndo && !m_options.backup ? m_undoStore->copiesDevice() : std::nullopt;
             std::vector<PageReader *> readers;
             for (const auto &reader : m_aheadReaders) {
                 reader->setCopiesDevice(copiesDevice);

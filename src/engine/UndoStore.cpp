@@ -471,13 +471,12 @@ int UndoRecorder::packCopy(const ScannedPage &page)
     if (!m_packer->begin(m_packBuffer))
         return EIO;
     int err = 0;
-    const int readErr = PageReader::forEachBlock(page.file.fd(), page.size, std::size_t(1) << 20, m_readBuffer,
-                                                 [&](std::string_view bytes) {
-                                                     err = m_packer->add(bytes, m_packBuffer) ? addToPack(m_packBuffer)
-                                                                                               : EIO;
-                                                     m_packBuffer.clear();
-                                                     return err == 0;
-                                                 });
+    const int readErr = PageReader::forEachBlock(
+        page.file.fd(), page.size, std::size_t(1) << 20, m_readBuffer, [&](std::string_view bytes) {
+            err = m_packer->add(bytes, m_packBuffer) ? addToPack(m_packBuffer) : EIO;
+            m_packBuffer.clear();
+            return err == 0;
+        });
     if (err != 0 || readErr != 0)
         return err != 0 ? err : readErr;
     return m_packer->end(m_packBuffer) ? addToPack(m_packBuffer) : EIO;

@@ -339,15 +339,6 @@ std::string_view xmlDeclarationEncoding(std::string_view bytes)
 
 } // namespace
 
-std::size_t byteOrderMarkLength(std::string_view pageStart)
-{
-    if (pageStart.substr(0, 3) == "\xEF\xBB\xBF")
-        return 3;
-    if (pageStart.substr(0, 2) == "\xFF\xFE" || pageStart.substr(0, 2) == "\xFE\xFF")
-        return 2;
-    return 0;
-}
-
 std::string_view prescanEncoding(std::string_view pageStart)
 {
     const std::string_view window = pageStart.substr(0, DeclarationWindow);

@@ -25,9 +25,6 @@ std::string_view declaredEncoding(std::string_view pageStart);
 // Only the prescan (no byte-order mark), for tests.
 std::string_view prescanEncoding(std::string_view pageStart);
 
-// Length of the byte-order mark at the start of a page: 3 for UTF-8, 2 for UTF-16, else 0.
-std::size_t byteOrderMarkLength(std::string_view pageStart);
-
 // How a page in the named encoding is read and written.
 PageEncoding pageEncodingOf(std::string_view encoding);
 

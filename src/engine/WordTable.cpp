@@ -95,27 +95,26 @@ std::string_view WordTable::formAt(std::size_t offset) const
 
 namespace {
 
+// Whether the n bytes at a and at b (sizeof(Word) <= n <= 2 * sizeof(Word)) are the same: their first
+// and their last sizeof(Word) bytes, which may overlap.
+template <typename Word> [[gnu::always_inline]] inline bool sameEnds(const char *a, const char *b, std::size_t n)
+{
+    Word a0, b0, a1, b1;
+    std::memcpy(&a0, a, sizeof(Word));
+    std::memcpy(&b0, b, sizeof(Word));
+    std::memcpy(&a1, a + n - sizeof(Word), sizeof(Word));
+    std::memcpy(&b1, b + n - sizeof(Word), sizeof(Word));
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
 // Whether the n bytes at a and at b are the same. Inlined, as keys are short: a call to memcmp cost
 // more than the comparison.
 [[gnu::always_inline]] inline bool sameBytes(const char *a, const char *b, std::size_t n)
 {
-    if (n >= 8 && n <= 16) {
-        // The first eight bytes and the last eight, which may overlap.
-        std::uint64_t a0, b0, a1, b1;
-        std::memcpy(&a0, a, 8);
-        std::memcpy(&b0, b, 8);
-        std::memcpy(&a1, a + n - 8, 8);
-        std::memcpy(&b1, b + n - 8, 8);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-    }
-    if (n >= 4 && n < 8) {
-        std::uint32_t a0, b0, a1, b1;
-        std::memcpy(&a0, a, 4);
-        std::memcpy(&b0, b, 4);
-        std::memcpy(&a1, a + n - 4, 4);
-        std::memcpy(&b1, b + n - 4, 4);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-    }
+    if (n >= 8 && n <= 16)
+        return sameEnds<std::uint64_t>(a, b, n);
+    if (n >= 4 && n < 8)
+        return sameEnds<std::uint32_t>(a, b, n);
     return std::memcmp(a, b, n) == 0;
 }
 

@@ -160,9 +160,12 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
     // A batch run writes the description line only when a description is given.
     options.description = false;
 
-    auto bad = [&result](const QString &error) {
-        result.action = BatchArguments::Action::BadUsage;
-        result.error = error;
+    // --help and --version answer whatever else the line holds, but the options beside them
+    // (--database, --language) still count, before or after them.
+    std::optional<BatchArguments::Action> asked;
+    auto bad = [&result, &asked](const QString &error) {
+        result.action = asked.value_or(BatchArguments::Action::BadUsage);
+        result.error = asked ? QString() : error;
         return result;
     };
 
@@ -206,10 +209,11 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
             optionsEnded = true;
             continue;
         }
-        if (arg == QLatin1String("--help"))
-            return result.action = BatchArguments::Action::Help, result;
-        if (arg == QLatin1String("--version"))
-            return result.action = BatchArguments::Action::Version, result;
+        if (arg == QLatin1String("--help") || arg == QLatin1String("--version")) {
+            if (!asked) // the first one asked is answered
+                asked = arg == QLatin1String("--help") ? BatchArguments::Action::Help : BatchArguments::Action::Version;
+            continue;
+        }
         if (const auto flag = flags.find(arg); flag != flags.end()) {
             flag->second();
             continue;
@@ -274,6 +278,8 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
             result.database = value;
         }
     }
+    if (asked)
+        return result.action = *asked, result;
     if (!folderGiven)
         return bad(QStringLiteral("no FOLDER given"));
     if (result.diff && !options.dryRun)

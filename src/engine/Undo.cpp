@@ -135,7 +135,8 @@ public:
         // put it back.
         if (!first.created &&
             (now == first.before || (first.copyKind != CopyKind::Compressed && first.copyKind != CopyKind::None &&
-                                     now == first.copyIdentity))) {
+                                     now == first.copyIdentity) ||
+             (first.beforeSize == 0 && now.size == 0))) {
             *action = UndoAction::AsBefore;
             return 0;
         }
@@ -148,7 +149,7 @@ public:
             if (first.created)
                 *action = UndoAction::Remove;
             else
-                *action = copyIntact(first) ? UndoAction::Restore : UndoAction::CopyLost;
+                *action = copyIntact(first) || first.beforeSize == 0 ? UndoAction::Restore : UndoAction::CopyLost;
             return 0;
         }
         // Put back from a compressed copy by an earlier undo: a new file with the old bytes.
@@ -173,15 +174,19 @@ public:
         const UndoRecord &first = entry.first();
         switch (action) {
         case UndoAction::Restore:
-            if (first.copyKind == CopyKind::Compressed) {
+            // A page that was empty needs no copy: when the run wrote the page twice with backups on,
+            // its second backup took over the first one, the empty file of its first content.
+            if (first.copyKind == CopyKind::Compressed || !copyIntact(first)) {
                 PageReplacement replacement(first.target);
                 m_failedPath = first.target;
                 if (const int err = replacement.create(first.mode, first.owner, first.group, std::size_t(1) << 20);
                     err != 0)
                     return err;
                 m_failedPath = copyPath(first);
-                if (const int err = expandCopy(m_failedPath, first.copyOffset, first.beforeSize, replacement.sink()); err != 0)
-                    return err;
+                if (first.beforeSize > 0)
+                    if (const int err = expandCopy(m_failedPath, first.copyOffset, first.beforeSize, replacement.sink());
+                        err != 0)
+                        return err;
                 m_failedPath = first.target;
                 if (const int err = replacement.close(); err != 0)
                     return err;
@@ -253,7 +258,12 @@ private:
                 if (const int err = fs::remove(record->backup); err != 0)
                     return err;
             }
-            if (record->backupTakenOver) {
+            // The empty file it took over comes back, unless this run made it (as the backup of the
+            // page's first write): then it goes like every backup the run made.
+            const bool madeByRun = std::any_of(entry.records.begin(), entry.records.end(), [&](const UndoRecord *r) {
+                return r != record && r->backup == record->backup && !r->backupTakenOver;
+            });
+            if (record->backupTakenOver && !madeByRun) {
                 if (const int err = identity(record->backup, &id); err != 0)
                     return err;
                 if (!id.exists()) {

@@ -12,6 +12,9 @@ constexpr std::size_t MaxPagesOut = 1024;
 // every wake-up waits for the scheduler, and a wake-up for each page made the run wait for it
 // 20,000 times.
 constexpr std::size_t WakeAfterPages = 16;
+// The reading threads make pages' META blocks and copies only while the caller has this many pages
+// ready to write; a caller with fewer makes them itself, so the side that is behind does less.
+constexpr std::size_t LeaveWorkBelow = 8;
 
 } // namespace
 
@@ -113,11 +116,12 @@ bool PageReadAhead::readPage(PageReader &reader, qsizetype index, std::uint64_t 
         lock.unlock();
         page->error = reader.scan(*page);
         // The page's META block (and its copy for undo) are made here while the caller has pages to
-        // write, else left to it: whichever side has time makes them.
+        // write, else left to it: whichever side has time makes them. A caller with few pages ready is
+        // about to wait for them, so it makes them itself.
         bool callerBusy;
         {
             std::lock_guard busyLock(m_mutex);
-            callerBusy = !m_callerWaiting;
+            callerBusy = !m_callerWaiting && readyInOrder(LeaveWorkBelow) >= LeaveWorkBelow;
         }
         if (page->error == 0 && callerBusy) {
             reader.buildBlock(*page);
@@ -134,13 +138,19 @@ bool PageReadAhead::readPage(PageReader &reader, qsizetype index, std::uint64_t 
     m_ready[at] = std::move(page);
     if (m_callerWaiting && m_ready.front()) {
         // Wake the caller once a few pages stand ready in order, or the last one.
-        std::size_t inOrder = 0;
-        while (inOrder < m_ready.size() && inOrder < WakeAfterPages && m_ready[inOrder])
-            ++inOrder;
+        const std::size_t inOrder = readyInOrder(WakeAfterPages);
         if (inOrder >= WakeAfterPages || m_nextOut + qsizetype(inOrder) >= m_paths.size())
             m_pageReady.notify_one();
     }
     return true;
+}
+
+std::size_t PageReadAhead::readyInOrder(std::size_t atMost) const
+{
+    std::size_t inOrder = 0;
+    while (inOrder < m_ready.size() && inOrder < atMost && m_ready[inOrder])
+        ++inOrder;
+    return inOrder;
 }
 
 std::unique_ptr<ScannedPage> PageReadAhead::next()

@@ -59,6 +59,8 @@ private:
     // Reads page number index; false when the run stops.
     bool readPage(PageReader &reader, qsizetype index, std::uint64_t replacedBefore);
     bool roomFor(std::size_t incoming, std::size_t budget, qsizetype index) const;
+    // The pages ready in order from the caller's next one on, counted up to atMost. With the mutex.
+    std::size_t readyInOrder(std::size_t atMost) const;
 
     const QStringList m_paths;
     const std::size_t m_budget;

@@ -74,7 +74,7 @@ MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimi
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
     m_reader.setPageDescriptions(options.pageDescriptions);
-    for (std::size_t i = readingThreads(limits); i > 0; --i) {
+    for (std::size_t i = readingThreads(limits) + 1; i > 0; --i) {
         m_aheadReaders.push_back(std::make_unique<PageReader>(m_block, m_names, m_minimumLength, limits));
         m_aheadReaders.back()->setPageDescriptions(options.pageDescriptions);
     }
@@ -156,7 +156,9 @@ RunResult MetaRun::runPages(const QStringList &pages)
                 reader->setCopiesDevice(copiesDevice);
                 readers.push_back(reader.get());
             }
-            ahead.emplace(readers, paths, m_limits.readAheadBudget);
+            PageReader *callers = readers.back();
+            readers.pop_back();
+            ahead.emplace(readers, paths, m_limits.readAheadBudget, callers);
         }
         ScannedPage own; // a page read here
         for (qsizetype i = 0; i < paths.size(); ++i) {

@@ -93,7 +93,8 @@ private:
     MetaNames m_names;
     MinimumWordLength m_minimumLength;
     PageReader m_reader;        // pages read on this thread: the main page, pages read again
-    std::vector<std::unique_ptr<PageReader>> m_aheadReaders; // pages read ahead, one for each thread
+    // Pages read ahead: one for each thread, and the last for this thread while it waits for them.
+    std::vector<std::unique_ptr<PageReader>> m_aheadReaders;
     std::vector<char> m_buffer; // a page rewritten in blocks
     std::string m_keywords;     // a page's keywords as the report lists them
     std::optional<UndoStore> m_undoStore;

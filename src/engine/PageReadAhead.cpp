@@ -18,8 +18,9 @@ constexpr std::size_t LeaveWorkBelow = 8;
 
 } // namespace
 
-PageReadAhead::PageReadAhead(const std::vector<PageReader *> &readers, QStringList paths, std::size_t budget)
-    : m_paths(std::move(paths)), m_budget(budget)
+PageReadAhead::PageReadAhead(const std::vector<PageReader *> &readers, QStringList paths, std::size_t budget,
+                             PageReader *callersReader)
+    : m_paths(std::move(paths)), m_budget(budget), m_callersReader(callersReader)
 {
     m_threads.reserve(readers.size());
     for (PageReader *reader : readers)
@@ -52,27 +53,40 @@ void PageReadAhead::readPages(PageReader &reader)
         qsizetype index;
         std::uint64_t replacedBefore;
         {
-            // The number of replacements is taken with the page's number, so it grows with the
-            // pages: a replacement that counts for a page counts for every later page too.
             std::lock_guard lock(m_mutex);
-            if (m_stop || m_nextRead >= m_paths.size() || m_failedAt >= 0)
+            if (!claimPage(&index, &replacedBefore))
                 break;
-            index = m_nextRead++;
-            replacedBefore = m_replacedCount.load(std::memory_order_acquire);
         }
-        try {
-            if (!readPage(reader, index, replacedBefore))
-                break;
-        } catch (...) {
-            // Out of memory: the pages from this one on are read by the caller, one at a time.
-            std::lock_guard lock(m_mutex);
-            if (m_failedAt < 0 || index < m_failedAt)
-                m_failedAt = index;
+        if (!readClaimed(reader, index, replacedBefore))
             break;
-        }
     }
     std::lock_guard lock(m_mutex);
     m_pageReady.notify_all();
+}
+
+bool PageReadAhead::claimPage(qsizetype *index, std::uint64_t *replacedBefore)
+{
+    if (m_stop || m_nextRead >= m_paths.size() || m_failedAt >= 0)
+        return false;
+    // The number of replacements is taken with the page's number, so it grows with the pages: a
+    // replacement that counts for a page counts for every later page too.
+    *index = m_nextRead++;
+    *replacedBefore = m_replacedCount.load(std::memory_order_acquire);
+    return true;
+}
+
+bool PageReadAhead::readClaimed(PageReader &reader, qsizetype index, std::uint64_t replacedBefore)
+{
+    try {
+        return readPage(reader, index, replacedBefore);
+    } catch (...) {
+        // Out of memory: the pages from this one on are read by the caller, one at a time.
+        std::lock_guard lock(m_mutex);
+        if (m_failedAt < 0 || index < m_failedAt)
+            m_failedAt = index;
+        m_pageReady.notify_all();
+        return false;
+    }
 }
 
 bool PageReadAhead::roomFor(std::size_t incoming, std::size_t budget, qsizetype index) const
@@ -104,7 +118,8 @@ bool PageReadAhead::readPage(PageReader &reader, qsizetype index, std::uint64_t 
         // budget is free again rather than wake for every page written.
         const auto incoming = static_cast<std::size_t>(page->size) + page->memoryUse();
         std::unique_lock lock(m_mutex);
-        if (!roomFor(incoming, m_budget, index)) {
+        // The caller reading for itself never waits for room: only it makes room.
+        if (&reader != m_callersReader && !roomFor(incoming, m_budget, index)) {
             if (m_callerWaiting && !m_ready.empty() && m_ready.front())
                 m_pageReady.notify_one();
             m_waitingPages.push_back(index);
@@ -159,7 +174,17 @@ std::unique_ptr<ScannedPage> PageReadAhead::next()
     const auto ready = [this] { return !m_ready.empty() && m_ready.front(); };
     // No thread reads the page: the reading stopped before it, or there is no such page.
     const auto givenUp = [this] { return (m_failedAt >= 0 && m_nextOut >= m_failedAt) || m_nextOut >= m_paths.size(); };
-    if (!ready() && !givenUp()) {
+    while (!ready() && !givenUp()) {
+        // Rather than wait for the page, read one further on, while half the budget is free: the
+        // threads are behind, and a page read here is a page less for them.
+        qsizetype index;
+        std::uint64_t replacedBefore;
+        if (m_callersReader && roomFor(0, m_budget / 2, -1) && claimPage(&index, &replacedBefore)) {
+            lock.unlock();
+            readClaimed(*m_callersReader, index, replacedBefore);
+            lock.lock();
+            continue;
+        }
         m_callerWaiting = true;
         m_pageReady.wait(lock, [&] { return ready() || givenUp(); });
         m_callerWaiting = false;

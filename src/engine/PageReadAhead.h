@@ -31,8 +31,11 @@ namespace tagsmith {
 class PageReadAhead
 {
 public:
-    // Each reader is used by a thread of its own from now on; paths are the pages in run order.
-    PageReadAhead(const std::vector<PageReader *> &readers, QStringList paths, std::size_t budget);
+    // Each reader is used by a thread of its own from now on; paths are the pages in run order. The
+    // caller's own reader (when given) reads pages ahead on the caller's thread, in next(), where the
+    // caller would otherwise wait for the threads.
+    PageReadAhead(const std::vector<PageReader *> &readers, QStringList paths, std::size_t budget,
+                  PageReader *callersReader = nullptr);
     // stop().
     ~PageReadAhead();
 
@@ -56,6 +59,11 @@ public:
 
 private:
     void readPages(PageReader &reader);
+    // Takes the number of the next page to read (and the replacements counted before it); false when
+    // there is none. With the mutex.
+    bool claimPage(qsizetype *index, std::uint64_t *replacedBefore);
+    // Reads a claimed page; a failure for want of memory ends the reading ahead at that page.
+    bool readClaimed(PageReader &reader, qsizetype index, std::uint64_t replacedBefore);
     // Reads page number index; false when the run stops.
     bool readPage(PageReader &reader, qsizetype index, std::uint64_t replacedBefore);
     bool roomFor(std::size_t incoming, std::size_t budget, qsizetype index) const;
@@ -64,6 +72,7 @@ private:
 
     const QStringList m_paths;
     const std::size_t m_budget;
+    PageReader *const m_callersReader;
 
     std::mutex m_mutex;
     std::condition_variable m_pageReady; // the caller waits here for a page

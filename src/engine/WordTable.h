@@ -37,6 +37,9 @@ public:
 
     // Deletes every row.
     void ClearWordTable();
+    // Makes room for about this many rows at once, where growing row by row would move every row
+    // each time the table doubles.
+    void expectRows(std::size_t rows) { reserve(rows); }
 
     std::size_t size() const { return m_rows.size(); }
     bool empty() const { return m_rows.empty(); }

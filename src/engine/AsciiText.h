@@ -62,6 +62,31 @@ inline std::uint64_t upper(std::uint64_t v)
     return v & ~(inRange(v, 'a', 'z') >> 2);
 }
 
+// Copies n bytes from from to to. Inlined, as words are short: up to 16 bytes go in two moves of
+// fixed size that may overlap, where a call to memcpy cost more than the copy.
+[[gnu::always_inline]] inline void copyBytes(char *to, const char *from, std::size_t n)
+{
+    const auto moveEnds = [&](auto word) {
+        decltype(word) first, last;
+        std::memcpy(&first, from, sizeof first);
+        std::memcpy(&last, from + n - sizeof last, sizeof last);
+        std::memcpy(to, &first, sizeof first);
+        std::memcpy(to + n - sizeof last, &last, sizeof last);
+    };
+    if (n >= 8 && n <= 16) {
+        moveEnds(std::uint64_t{});
+    } else if (n >= 4 && n < 8) {
+        moveEnds(std::uint32_t{});
+    } else if (n > 16) {
+        std::memcpy(to, from, n);
+    } else if (n > 0) {
+        // One to three bytes: the first, the middle and the last cover them.
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
+
 // Eight bytes of a word at a time: a word of at most this many bytes is converted in a buffer of
 // its own on the stack.
 inline constexpr std::size_t ShortText = 64;

@@ -90,27 +90,51 @@ std::string MetaBlock::build(const WordTable &words, PageEncoding encoding) cons
 
 void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, std::string &out) const
 {
+    // The line is made in a buffer on the stack and goes to out a few kilobytes at a time: appending
+    // every word and every comma to out cost more than copying them.
+    char buffer[4096];
+    std::size_t used = 0;
+    const auto flush = [&] {
+        out.append(buffer, used);
+        used = 0;
+    };
+    const auto put = [&](std::string_view text) {
+        if (text.size() > sizeof buffer - used) {
+            flush();
+            if (text.size() > sizeof buffer) {
+                out += text;
+                return;
+            }
+        }
+        ascii::copyBytes(buffer + used, text.data(), text.size());
+        used += text.size();
+    };
     std::string converted; // a word in the case it is written in
     bool first = true;
     words.forEachRow([&](std::string_view word, std::string_view key) {
         if (!first)
-            out += ", ";
+            put(", ");
         first = false;
         // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
         // word in lower case.
         if (ascii::isAscii(word)) {
-            if (m_case == CaseConversion::Lower)
-                out += key;
-            else if (m_case == CaseConversion::Keep)
-                out += word;
-            else
-                ascii::appendConverted(out, key, ascii::upper);
+            if (m_case == CaseConversion::Lower) {
+                put(key);
+            } else if (m_case == CaseConversion::Keep) {
+                put(word);
+            } else {
+                converted.clear();
+                ascii::appendConverted(converted, key, ascii::upper);
+                put(converted);
+            }
             return;
         }
         converted.clear();
         appendCaseConverted(converted, word, m_case, encoding);
+        flush();
         appendEncoded(out, converted, encoding);
     });
+    flush();
 }
 
 MetaNames MetaBlock::metaNames() const

@@ -83,14 +83,14 @@ std::string_view WordTable::keyAt(std::size_t offset) const
 {
     std::size_t keyLength;
     std::memcpy(&keyLength, m_text.data() + offset, sizeof keyLength);
-    return std::string_view(m_text).substr(offset + HeaderSize, keyLength);
+    return std::string_view(m_text.data() + offset + HeaderSize, keyLength);
 }
 
 std::string_view WordTable::formAt(std::size_t offset) const
 {
     std::size_t lengths[2];
     std::memcpy(lengths, m_text.data() + offset, sizeof lengths);
-    return std::string_view(m_text).substr(offset + HeaderSize + lengths[0], lengths[1]);
+    return std::string_view(m_text.data() + offset + HeaderSize + lengths[0], lengths[1]);
 }
 
 namespace {
@@ -159,11 +159,16 @@ bool WordTable::insert(std::string_view word, std::string_view key, std::size_t 
     std::size_t slot = findSlot(key, hash);
     if (m_slots[slot].offset != Empty)
         return false;
-    const std::size_t offset = m_text.size();
+    const std::size_t offset = m_textSize;
+    const std::size_t rowSize = HeaderSize + key.size() + word.size();
+    if (m_text.size() - m_textSize < rowSize)
+        growText(rowSize);
+    char *row = m_text.data() + offset;
     const std::size_t lengths[2] = {key.size(), word.size()};
-    m_text.append(reinterpret_cast<const char *>(lengths), HeaderSize);
-    m_text.append(key);
-    m_text.append(word);
+    std::memcpy(row, lengths, HeaderSize);
+    ascii::copyBytes(row + HeaderSize, key.data(), key.size());
+    ascii::copyBytes(row + HeaderSize + key.size(), word.data(), word.size());
+    m_textSize += rowSize;
     m_rows.push_back(offset);
     m_hashes.push_back(hash);
     m_slots[slot] = {hash, offset};
@@ -192,6 +197,12 @@ void WordTable::insertAll(const WordTable &other)
             insert(other.formAt(other.m_rows[k]), other.keyAt(other.m_rows[k]), other.m_hashes[k]);
         }
     }
+}
+
+void WordTable::growText(std::size_t bytes)
+{
+    // Doubling, so a row costs the zero fill of growing only now and then.
+    m_text.resize(std::max({m_text.size() * 2, m_textSize + bytes, std::size_t(4096)}));
 }
 
 void WordTable::reserve(std::size_t rows)
@@ -225,7 +236,7 @@ void WordTable::ClearWordTable()
         std::memset(m_slots.data(), 0xFF, m_slots.size() * sizeof(Slot)); // every slot EmptySlot
     m_rows.clear();
     m_hashes.clear();
-    m_text.clear();
+    m_textSize = 0;
 }
 
 std::size_t WordTable::memoryUse() const

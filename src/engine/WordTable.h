@@ -80,7 +80,13 @@ private:
     // Enough slots for this many rows at a load of at most one half.
     void reserve(std::size_t rows);
 
-    std::string m_text;
+    // Makes room for bytes more after the text.
+    void growText(std::size_t bytes);
+
+    // The rows' text is the first m_textSize bytes of m_text: a row goes in with a few moves of fixed
+    // size, where appending to a string cost three calls and their checks for every new word.
+    std::vector<char> m_text;
+    std::size_t m_textSize = 0;
     std::vector<std::size_t> m_rows;   // offsets in m_text, in first-added order
     std::vector<std::size_t> m_hashes; // the hash of each row's key
     std::vector<Slot> m_slots;         // a power of two long

@@ -159,11 +159,13 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
                     const auto *runEnd = skipAsciiWord(p, end);
                     if (CurrentWord.empty() && runEnd != end && (m_classes[*runEnd] & (Separator | OpenTag))) {
                         // The word starts here and the next byte ends it: it stands in the page as
-                        // it is. That byte is taken next as usual and finds no word open.
+                        // it is. That byte finds no word open.
                         InWord = false;
                         addWord(std::string_view(reinterpret_cast<const char *>(p - 1),
                                                  static_cast<std::size_t>(runEnd - (p - 1))));
-                        p = runEnd;
+                        // A separator and nothing else (most often the space before the next word)
+                        // does nothing more with no word open: it is passed over here.
+                        p = m_classes[*runEnd] == Separator ? runEnd + 1 : runEnd;
                         continue;
                     }
                     CurrentWord.push_back(static_cast<char>(c));

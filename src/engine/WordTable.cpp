@@ -169,9 +169,8 @@ bool WordTable::insert(std::string_view word, std::string_view key, std::size_t 
     ascii::copyBytes(row + HeaderSize, key.data(), key.size());
     ascii::copyBytes(row + HeaderSize + key.size(), word.data(), word.size());
     m_textSize += rowSize;
-    m_rows.push_back(offset);
-    m_hashes.push_back(hash);
-    m_slots[slot] = {hash, offset};
+    m_rows.push_back({hash, offset});
+    m_slots[slot] = m_rows.back();
     if (m_rows.size() * 2 > m_slots.size())
         reserve(m_rows.size());
     return true;
@@ -186,15 +185,16 @@ void WordTable::insertAll(const WordTable &other)
     constexpr std::size_t Ahead = 8;
     for (std::size_t i = 0; i < n + 2 * Ahead; ++i) {
         if (i < n)
-            __builtin_prefetch(&m_slots[other.m_hashes[i] & mask]);
+            __builtin_prefetch(&m_slots[other.m_rows[i].hash & mask]);
         if (i >= Ahead && i - Ahead < n) {
-            const Slot &slot = m_slots[other.m_hashes[i - Ahead] & mask];
+            const Slot &slot = m_slots[other.m_rows[i - Ahead].hash & mask];
             if (slot.offset != Empty)
                 __builtin_prefetch(m_text.data() + slot.offset);
         }
         if (i >= 2 * Ahead && i - 2 * Ahead < n) {
             const std::size_t k = i - 2 * Ahead;
-            insert(other.formAt(other.m_rows[k]), other.keyAt(other.m_rows[k]), other.m_hashes[k]);
+            const Slot &row = other.m_rows[k];
+            insert(other.formAt(row.offset), other.keyAt(row.offset), row.hash);
         }
     }
 }
@@ -235,19 +235,18 @@ void WordTable::ClearWordTable()
     else
         std::memset(m_slots.data(), 0xFF, m_slots.size() * sizeof(Slot)); // every slot EmptySlot
     m_rows.clear();
-    m_hashes.clear();
     m_textSize = 0;
 }
 
 std::size_t WordTable::memoryUse() const
 {
-    return m_text.capacity() + (m_rows.capacity() + m_hashes.capacity()) * sizeof(std::size_t) +
+    return m_text.capacity() + m_rows.capacity() * sizeof(Slot) +
            m_slots.capacity() * sizeof(Slot) + m_scratch.capacity();
 }
 
 std::string_view WordTable::row(std::size_t i) const
 {
-    return formAt(m_rows[i]);
+    return formAt(m_rows[i].offset);
 }
 
 double leadingNumber(std::string_view text)

@@ -52,7 +52,8 @@ public:
     template <typename Take> void forEachRow(Take &&take) const
     {
         const char *text = m_text.data();
-        for (const std::size_t offset : m_rows) {
+        for (const Slot &row : m_rows) {
+            const std::size_t offset = row.offset;
             std::size_t lengths[2];
             std::memcpy(lengths, text + offset, HeaderSize);
             const char *key = text + offset + HeaderSize;
@@ -87,9 +88,8 @@ private:
     // size, where appending to a string cost three calls and their checks for every new word.
     std::vector<char> m_text;
     std::size_t m_textSize = 0;
-    std::vector<std::size_t> m_rows;   // offsets in m_text, in first-added order
-    std::vector<std::size_t> m_hashes; // the hash of each row's key
-    std::vector<Slot> m_slots;         // a power of two long
+    std::vector<Slot> m_rows; // every row's hash and offset in m_text, in first-added order
+    std::vector<Slot> m_slots; // a power of two long
     mutable std::string m_scratch;     // the folded form of the word being looked up
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <pthread.h>
+
 namespace tagsmith {
 namespace {
 
@@ -24,7 +26,11 @@ PageReadAhead::PageReadAhead(const std::vector<PageReader *> &readers, QStringLi
 {
     m_threads.reserve(readers.size());
     for (PageReader *reader : readers)
-        m_threads.emplace_back([this, reader] { readPages(*reader); });
+        m_threads.emplace_back([this, reader] {
+            // Named, so that top, perf and a debugger tell the reading threads from the caller.
+            pthread_setname_np(pthread_self(), "tagsmith-read");
+            readPages(*reader);
+        });
 }
 
 PageReadAhead::~PageReadAhead()

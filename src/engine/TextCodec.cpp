@@ -13,6 +13,7 @@ namespace tagsmith {
 namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
+constexpr char32_t NoCharacter = 0xFFFFFFFF; // beyond Unicode
 const auto NoConverter = reinterpret_cast<iconv_t>(-1);
 
 iconv_t converter(void *handle)
@@ -67,6 +68,40 @@ TextCodec::TextCodec(PageEncoding encoding, std::string_view charset) : m_encodi
     m_known = decoder != NoConverter && encoder != NoConverter;
     m_decoder = decoder == NoConverter ? nullptr : decoder;
     m_encoder = encoder == NoConverter ? nullptr : encoder;
+    if (m_known)
+        makeByteTable();
+}
+
+void TextCodec::makeByteTable()
+{
+    // Each byte alone, from the initial state: a charset where every byte is one character or none
+    // (and nothing waits for a next byte) is decoded by the table, without a call a character.
+    auto table = std::make_unique<std::array<char32_t, 256>>();
+    const iconv_t decoder = converter(m_decoder);
+    bool single = true;
+    for (std::size_t b = 0; b < table->size() && single; ++b) {
+        iconv(decoder, nullptr, nullptr, nullptr, nullptr);
+        char byte = static_cast<char>(b);
+        char *in = &byte;
+        std::size_t inLeft = 1;
+        unsigned char units[16];
+        char *out = reinterpret_cast<char *>(units);
+        std::size_t outLeft = sizeof units;
+        const std::size_t result = iconv(decoder, &in, &inLeft, &out, &outLeft);
+        const int err = errno;
+        // What a character waits for comes out now (windows-1258 holds a letter for its accent).
+        iconv(decoder, nullptr, nullptr, &out, &outLeft);
+        const std::size_t made = sizeof units - outLeft;
+        if (result == static_cast<std::size_t>(-1) && err == EILSEQ && made == 0)
+            (*table)[b] = NoCharacter;
+        else if (result != static_cast<std::size_t>(-1) && inLeft == 0 && made == 4)
+            (*table)[b] = units[0] | units[1] << 8 | units[2] << 16 | static_cast<char32_t>(units[3]) << 24;
+        else
+            single = false;
+    }
+    iconv(decoder, nullptr, nullptr, nullptr, nullptr);
+    if (single)
+        m_bytes = std::move(table);
 }
 
 TextCodec::~TextCodec()
@@ -132,6 +167,16 @@ bool TextCodec::decodeUtf16(std::string_view bytes, std::string &utf8, TagPositi
 
 bool TextCodec::decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions)
 {
+    if (m_bytes) {
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const char32_t c = (*m_bytes)[static_cast<unsigned char>(bytes[i])];
+            if (c == NoCharacter)
+                return false; // no character of the charset
+            take(c, m_offset + static_cast<std::int64_t>(i) + 1, utf8, positions);
+        }
+        m_offset += static_cast<std::int64_t>(bytes.size());
+        return true;
+    }
     // A character cut by the end of the last block goes on here.
     std::string joined;
     std::string_view input = bytes;

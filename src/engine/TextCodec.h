@@ -3,7 +3,9 @@
 #include "engine/PageMarks.h"
 #include "engine/PageText.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -61,6 +63,8 @@ private:
     void take(char32_t c, std::int64_t end, std::string &utf8, TagPositions &positions);
     bool decodeUtf16(std::string_view bytes, std::string &utf8, TagPositions &positions);
     bool decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions);
+    // For a charset of one byte a character, the table of its bytes (see m_bytes).
+    void makeByteTable();
 
     PageEncoding m_encoding;
     bool m_known = true;
@@ -70,6 +74,9 @@ private:
     std::int64_t m_textOffset = 0; // in the text, of the next character
     std::string m_carry;           // the start of a character cut by the end of a block
     std::int64_t m_high = -1;      // a UTF-16 high surrogate waiting for its low one
+    // Of a charset of one byte a character (KOI8-R, ISO-8859-2, windows-1251...), the character of
+    // each byte, NoCharacter for a byte it does not have; null for any other charset.
+    std::unique_ptr<std::array<char32_t, 256>> m_bytes;
 };
 
 // The text of a whole page in UTF-16 or a charset as UTF-8 (its byte-order mark left out), as the scan

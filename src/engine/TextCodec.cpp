@@ -68,14 +68,14 @@ TextCodec::TextCodec(PageEncoding encoding, std::string_view charset) : m_encodi
     m_known = decoder != NoConverter && encoder != NoConverter;
     m_decoder = decoder == NoConverter ? nullptr : decoder;
     m_encoder = encoder == NoConverter ? nullptr : encoder;
-    if (m_known)
-        makeByteTable();
 }
 
 void TextCodec::makeByteTable()
 {
     // Each byte alone, from the initial state: a charset where every byte is one character or none
     // (and nothing waits for a next byte) is decoded by the table, without a call a character.
+    if (!m_decoder)
+        return;
     auto table = std::make_unique<std::array<char32_t, 256>>();
     const iconv_t decoder = converter(m_decoder);
     bool single = true;
@@ -167,6 +167,11 @@ bool TextCodec::decodeUtf16(std::string_view bytes, std::string &utf8, TagPositi
 
 bool TextCodec::decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions)
 {
+    // The table is made when the first bytes come (a codec that only encodes needs none).
+    if (!m_bytesTried) {
+        m_bytesTried = true;
+        makeByteTable();
+    }
     if (m_bytes) {
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             const char32_t c = (*m_bytes)[static_cast<unsigned char>(bytes[i])];

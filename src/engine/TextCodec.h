@@ -77,6 +77,7 @@ private:
     // Of a charset of one byte a character (KOI8-R, ISO-8859-2, windows-1251...), the character of
     // each byte, NoCharacter for a byte it does not have; null for any other charset.
     std::unique_ptr<std::array<char32_t, 256>> m_bytes;
+    bool m_bytesTried = false;
 };
 
 // The text of a whole page in UTF-16 or a charset as UTF-8 (its byte-order mark left out), as the scan

@@ -139,12 +139,12 @@ bool PageReadAhead::readPage(PageReader &reader, qsizetype index, std::uint64_t 
         // The page's META block (and its copy for undo) are made here while the caller has pages to
         // write, else left to it: whichever side has time makes them. A caller with few pages ready is
         // about to wait for them, so it makes them itself.
-        bool callerBusy;
+        bool makeHere;
         {
             std::lock_guard busyLock(m_mutex);
-            callerBusy = !m_callerWaiting && readyInOrder(LeaveWorkBelow) >= LeaveWorkBelow;
+            makeHere = !m_callerWaiting && readyInOrder(LeaveWorkBelow) >= LeaveWorkBelow;
         }
-        if (page->error == 0 && callerBusy) {
+        if (page->error == 0 && makeHere) {
             reader.buildBlock(*page);
             reader.packCopy(*page);
         }

@@ -106,7 +106,7 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     m_markScanner.reset();
     page.PageWords.ClearWordTable();
     // A page holds a distinct word in about every 16 of its bytes (less where it is mostly markup).
-    page.PageWords.expectRows(static_cast<std::size_t>(std::min<std::int64_t>(page.size / 16, 4096)));
+    page.PageWords.reserve(static_cast<std::size_t>(std::min<std::int64_t>(page.size / 16, 4096)));
     page.ownDescription = false;
     page.description.clear();
     // With a plan the page's words and description are known already.

@@ -37,9 +37,9 @@ public:
 
     // Deletes every row.
     void ClearWordTable();
-    // Makes room for about this many rows at once, where growing row by row would move every row
-    // each time the table doubles.
-    void expectRows(std::size_t rows) { reserve(rows); }
+    // Enough slots for this many rows at a load of at most one half: room made at once, where
+    // growing row by row would move every row each time the table doubles.
+    void reserve(std::size_t rows);
 
     std::size_t size() const { return m_rows.size(); }
     bool empty() const { return m_rows.empty(); }
@@ -78,8 +78,6 @@ private:
     std::string_view formAt(std::size_t offset) const;
     // The slot that holds the key, or the empty slot where it belongs.
     std::size_t findSlot(std::string_view key, std::size_t hash) const;
-    // Enough slots for this many rows at a load of at most one half.
-    void reserve(std::size_t rows);
 
     // Makes room for bytes more after the text.
     void growText(std::size_t bytes);

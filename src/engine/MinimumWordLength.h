@@ -3,6 +3,9 @@
 #include "engine/AsciiText.h"
 #include "engine/WordTable.h"
 
+#include <cmath>
+#include <cstddef>
+#include <limits>
 #include <string_view>
 
 namespace tagsmith {
@@ -12,18 +15,29 @@ namespace tagsmith {
 class MinimumWordLength
 {
 public:
-    MinimumWordLength(bool on, std::string_view text) : m_on(on), m_limit(leadingNumber(text)) {}
+    MinimumWordLength(bool on, std::string_view text) : m_on(on), m_least(leastCharacters(leadingNumber(text))) {}
 
-    bool admits(std::string_view word) const
+    // ascii: the word is known to be ASCII, one character a byte.
+    bool admits(std::string_view word, bool ascii = false) const
     {
         // A word has at most as many characters as bytes, so most short words need no count.
-        return !m_on || (m_limit <= static_cast<double>(word.size()) &&
-                         m_limit <= static_cast<double>(ascii::characterCount(word)));
+        return !m_on || (word.size() >= m_least && (ascii || ascii::characterCount(word) >= m_least));
     }
 
 private:
+    // The fewest characters a word may have: a count of characters is at least the limit when it is
+    // at least the limit rounded up.
+    static std::size_t leastCharacters(double limit)
+    {
+        if (limit <= 0)
+            return 0;
+        if (!(limit < 1e15)) // no word is this long
+            return std::numeric_limits<std::size_t>::max();
+        return static_cast<std::size_t>(std::ceil(limit));
+    }
+
     bool m_on;
-    double m_limit;
+    std::size_t m_least;
 };
 
 } // namespace tagsmith

@@ -118,10 +118,7 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     if (plan && plan->error != 0)
         return plan->error; // its words are not known: it fails here as it failed to be read for them
 
-    auto addWord = [this, &page](std::string_view CurrentWord) {
-        if (m_minimumLength.admits(CurrentWord))
-            page.PageWords.insert(CurrentWord);
-    };
+    auto addWord = wordAdder(page);
 
     bool decoded = false;
     if (isDecoded(page.encoding)) {

@@ -107,8 +107,8 @@ private:
     // length admits it.
     auto wordAdder(ScannedPage &page)
     {
-        return [this, &page](std::string_view CurrentWord) {
-            if (m_minimumLength.admits(CurrentWord))
+        return [this, &page](std::string_view CurrentWord, bool ascii) {
+            if (m_minimumLength.admits(CurrentWord, ascii))
                 page.PageWords.insert(CurrentWord);
         };
     }

@@ -41,7 +41,9 @@ bool endsBeyondWindows1252(std::string_view word);
 
 // The word scan of one page: a run of word characters outside markup, ended by a separator or by
 // the start of a tag, is a word. Fed the page's bytes in blocks of any size, in order; each word
-// goes to the addWord callable as UTF-8 text. A word still open when the page ends is not a word.
+// goes to the addWord callable as UTF-8 text, with true when the word is known to be ASCII (a word
+// that stands whole in the page; false says nothing). A word still open when the page ends is not a
+// word.
 //
 // A Windows-1252 page is one character a byte. A UTF-8 page is read by characters; "<", ">" and the
 // separators are ASCII, and no byte of a multi-byte sequence is ASCII, so these keep their bytes.
@@ -111,6 +113,21 @@ inline const unsigned char *findBracket(const unsigned char *p, const unsigned c
 // The end of the run of ASCII digits and letters (the ASCII word characters) from p on.
 inline const unsigned char *skipAsciiWord(const unsigned char *p, const unsigned char *end)
 {
+#if defined(__SSE2__)
+    // Compared as signed bytes, so a byte above 0x7F (negative) is in no range.
+    const auto inRange = [](__m128i bytes, char first, char last) {
+        return _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(static_cast<char>(first - 1))),
+                             _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(last + 1))));
+    };
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i word =
+            _mm_or_si128(inRange(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 'z'), inRange(bytes, '0', '9'));
+        const auto other = static_cast<unsigned>(~_mm_movemask_epi8(word)) & 0xFFFFu;
+        if (other != 0)
+            return p + __builtin_ctz(other);
+    }
+#endif
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     for (; end - p >= 8; p += 8) {
         std::uint64_t v;
@@ -147,7 +164,7 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
             ++TagDepth;
             if (InWord) {
                 InWord = false;
-                addWord(std::string_view(CurrentWord));
+                addWord(std::string_view(CurrentWord), false);
                 CurrentWord.clear();
             }
         }
@@ -162,7 +179,8 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
                         // it is. That byte finds no word open.
                         InWord = false;
                         addWord(std::string_view(reinterpret_cast<const char *>(p - 1),
-                                                 static_cast<std::size_t>(runEnd - (p - 1))));
+                                                 static_cast<std::size_t>(runEnd - (p - 1))),
+                                true);
                         // A separator and nothing else (most often the space before the next word)
                         // does nothing more with no word open: it is passed over here.
                         p = m_classes[*runEnd] == Separator ? runEnd + 1 : runEnd;
@@ -180,7 +198,7 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
                 p = takeSequences(p - 1, end);
             } else if ((cls & Separator) && InWord) {
                 InWord = false;
-                addWord(std::string_view(CurrentWord));
+                addWord(std::string_view(CurrentWord), false);
                 CurrentWord.clear();
             }
         }

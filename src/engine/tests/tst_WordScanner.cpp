@@ -17,7 +17,10 @@ QString scan(std::string_view page, WordScanner::PageKind kind, PageEncoding enc
     WordScanner scanner(kind);
     scanner.reset(encoding);
     QStringList words;
-    scanner.feed(page, [&words](std::string_view w) { words << QString::fromUtf8(w.data(), qsizetype(w.size())); });
+    scanner.feed(page, [&words](std::string_view w, bool ascii) {
+        // A word said to be ASCII must be, or the minimum length would count its bytes as characters.
+        words << (ascii && !ascii::isAscii(w) ? QStringLiteral("(not ASCII)") : QString::fromUtf8(w.data(), qsizetype(w.size())));
+    });
     return words.join(QLatin1Char(' '));
 }
 

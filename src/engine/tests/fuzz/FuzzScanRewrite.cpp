@@ -53,7 +53,7 @@ std::vector<std::string> scanWords(std::string_view page, WordScanner::PageKind 
 {
     std::vector<std::string> words;
     WordScanner scanner(kind, encoding);
-    scanner.feed(page, [&](std::string_view w) { words.emplace_back(w); });
+    scanner.feed(page, [&](std::string_view w, bool) { words.emplace_back(w); });
     return words;
 }
 
@@ -96,7 +96,7 @@ void scanAndRewrite(const std::uint8_t *data, std::size_t size)
     std::vector<std::string> inBlocks;
     WordScanner scanner(kind, encoding);
     blocks.split(page, [&](std::string_view part) {
-        scanner.feed(part, [&](std::string_view w) { inBlocks.emplace_back(w); });
+        scanner.feed(part, [&](std::string_view w, bool) { inBlocks.emplace_back(w); });
     });
     check(whole == inBlocks, "words differ when read in blocks");
     for (const std::string &word : whole) {

@@ -105,6 +105,15 @@ void MarkScanner::feed(std::string_view bytes)
                     m_position += 2;
                     continue;
                 }
+                // Most closing tags are none of /HEAD from their second byte on.
+                if (first == '/' && end - p >= 3) {
+                    const char second = p[2];
+                    if (second != ' ' && second != '<' && second != 'h' && second != 'H') {
+                        p += 3;
+                        m_position += 3;
+                        continue;
+                    }
+                }
             }
         }
         const auto c = static_cast<unsigned char>(*p++);

@@ -310,6 +310,11 @@ int sync(int fd)
     return failed(::fsync(fd));
 }
 
+void startWriteback(int fd, std::int64_t offset, std::int64_t length)
+{
+    ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
+
 int syncPath(const std::string &path, bool folder)
 {
     File file;

@@ -88,6 +88,9 @@ int replaceWholeFile(const std::string &path, std::string_view bytes);
 int replaceWholeFile(const std::string &path, const std::function<int(int fd)> &write);
 // Puts what was written to fd on the disk.
 int sync(int fd);
+// Asks for the bytes of fd from offset on (length of them) to go to the disk now, without waiting for
+// them, so that a sync later has less to wait for. Only a hint: nothing is reported.
+void startWriteback(int fd, std::int64_t offset, std::int64_t length);
 // Opens path (a file, or a folder), puts it on the disk and closes it again.
 int syncPath(const std::string &path, bool folder);
 // Puts everything written to the file system that holds the folder on the disk (one call, however

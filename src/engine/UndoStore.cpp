@@ -333,14 +333,23 @@ int UndoStore::remove(const QString &folder) const
     if (const int err = fs::remove(journal); err != 0)
         return err;
     // The copies of this and of any earlier run whose removal was cut short.
+    for (const std::string &path : runFolders(folder))
+        if (const int err = removeFolder(path); err != 0)
+            return err;
+    return 0;
+}
+
+std::vector<std::string> UndoStore::runFolders(const QString &folder, const std::string &keep) const
+{
+    const std::string store = storeFolder();
     const std::string prefix = key(folder) + '.';
     std::vector<std::string> names;
-    listNames(storeFolder(), &names);
+    listNames(store, &names);
+    std::vector<std::string> folders;
     for (const std::string &name : names)
-        if (name.starts_with(prefix) && name != prefix + "journal")
-            if (const int err = removeFolder(storeFolder() + '/' + name); err != 0)
-                return err;
-    return 0;
+        if (name.starts_with(prefix) && name != prefix + "journal" && store + '/' + name != keep)
+            folders.push_back(store + '/' + name);
+    return folders;
 }
 
 UndoRecorder::UndoRecorder(const UndoStore &store, const QString &folder, bool keep)
@@ -348,7 +357,36 @@ UndoRecorder::UndoRecorder(const UndoStore &store, const QString &folder, bool k
 {
 }
 
-UndoRecorder::~UndoRecorder() = default;
+UndoRecorder::~UndoRecorder()
+{
+    waitForRemoval();
+}
+
+void UndoRecorder::removeMeanwhile(std::vector<std::string> folders)
+{
+    if (folders.empty())
+        return;
+    waitForRemoval();
+    try {
+        m_removal = std::thread([folders = std::move(folders)] {
+            try {
+                for (const std::string &path : folders)
+                    removeFolder(path); // what stays is removed by the next run
+            } catch (...) {
+            }
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: removed here and now.
+        for (const std::string &path : folders)
+            removeFolder(path);
+    }
+}
+
+void UndoRecorder::waitForRemoval()
+{
+    if (m_removal.joinable())
+        m_removal.join();
+}
 
 int UndoRecorder::start(std::int64_t startedMs)
 {
@@ -356,8 +394,10 @@ int UndoRecorder::start(std::int64_t startedMs)
     if (!m_keep) {
         // The old undo data would put back pages of a run before this one. Where it cannot be removed
         // (a folder this user may not enter), an undo would still put back only pages whose content
-        // is what that run wrote, and list the others.
-        m_store.remove(m_folder);
+        // is what that run wrote, and list the others. Without its journal it is no undo data, so
+        // its copies may go while the run goes on.
+        if (fs::remove(m_store.journalPath(m_folder)) == 0)
+            removeMeanwhile(m_store.runFolders(m_folder));
         return 0;
     }
     const std::string store = m_store.storeFolder();
@@ -395,13 +435,7 @@ int UndoRecorder::start(std::int64_t startedMs)
     }
     fs::syncPath(store, true);
     // The copies of the run before are of no use any more.
-    const std::string prefix = m_store.journalPath(m_folder).substr(store.size() + 1);
-    const std::string keyPrefix = prefix.substr(0, prefix.size() - std::string("journal").size());
-    std::vector<std::string> names;
-    listNames(store, &names);
-    for (const std::string &name : names)
-        if (name.starts_with(keyPrefix) && name != prefix && store + '/' + name != m_runFolder)
-            removeFolder(store + '/' + name);
+    removeMeanwhile(m_store.runFolders(m_folder, m_runFolder));
 
     if (const int openErr = fs::openForAppending(m_journal, &m_journalFile); openErr != 0)
         return openErr;
@@ -485,9 +519,17 @@ int UndoRecorder::packCopy(const ScannedPage &page)
 int UndoRecorder::addToPack(const std::vector<char> &bytes)
 {
     const int err = fs::writeAll(m_pack.fd(), std::string_view(bytes.data(), bytes.size()));
-    if (err == 0)
-        m_packSize += static_cast<std::int64_t>(bytes.size());
-    return err;
+    if (err != 0)
+        return err;
+    m_packSize += static_cast<std::int64_t>(bytes.size());
+    // The copies go to the disk while the run goes on, a few megabytes at a time: left to the sync at
+    // the end, the run would wait for all of them there.
+    constexpr std::int64_t WritebackStep = std::int64_t(8) << 20;
+    if (m_packSize - m_packWrittenBack >= WritebackStep) {
+        fs::startWriteback(m_pack.fd(), m_packWrittenBack, m_packSize - m_packWrittenBack);
+        m_packWrittenBack = m_packSize;
+    }
+    return 0;
 }
 
 int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade,
@@ -541,6 +583,13 @@ int UndoRecorder::append(const QByteArray &payload)
 }
 
 int UndoRecorder::finish()
+{
+    const int err = finishJournal();
+    waitForRemoval();
+    return err;
+}
+
+int UndoRecorder::finishJournal()
 {
     if (!m_journalFile.isOpen())
         return 0;

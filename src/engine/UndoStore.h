@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -94,6 +95,9 @@ public:
     std::int64_t space(const QString &folder, const UndoJournal &journal) const;
     // Removes the folder's undo data: first the journal, then the copies.
     int remove(const QString &folder) const;
+    // The folders of copies of the folder's runs (of earlier runs whose removal was cut short too),
+    // but for the one named keep.
+    std::vector<std::string> runFolders(const QString &folder, const std::string &keep = {}) const;
 
 private:
     std::string key(const QString &folder) const;
@@ -136,6 +140,11 @@ private:
     // Appends bytes of a copy to the pack.
     int addToPack(const std::vector<char> &bytes);
     int append(const QByteArray &payload);
+    int finishJournal();
+    // Removes the folders of copies of runs before this one, on a thread of its own: the run need not
+    // wait for the file system to free them (a large pack on a disk that discards takes a while).
+    void removeMeanwhile(std::vector<std::string> folders);
+    void waitForRemoval();
 
     const UndoStore &m_store;
     QString m_folder;
@@ -155,7 +164,9 @@ private:
     fs::File m_pack;
     FileIdentity m_packIdentity;
     std::int64_t m_packSize = 0;
+    std::int64_t m_packWrittenBack = 0; // the bytes of the pack sent to the disk already
     std::unordered_set<dev_t> m_noLinks;      // devices whose files cannot be linked into the undo folder
+    std::thread m_removal;                    // removing the copies of the runs before
 };
 
 // Writes the bytes of a compressed copy to sink: an LZ4 frame from offset on, or a zlib stream when

@@ -236,6 +236,9 @@ private slots:
             off.keepUndo = false;
             off.siteDescription = QStringLiteral("again");
             QCOMPARE(f.run(off), RunResult::Completed);
+            // The copies went with the journal, by the time the run returned.
+            QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                     QStringList());
         }
         const QString journal = QDir(f.data + QStringLiteral("/Tagsmith.undo"))
                                     .entryInfoList({QStringLiteral("*.journal")})

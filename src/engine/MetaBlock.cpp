@@ -112,21 +112,35 @@ void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, st
     std::string converted; // a word in the case it is written in
     bool first = true;
     words.forEachRow([&](std::string_view word, std::string_view key) {
+        // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
+        // word in lower case.
+        const bool asciiWord = ascii::isAscii(word);
+        if (asciiWord && m_case != CaseConversion::Upper) {
+            // Most words: the separator and the word go into the buffer at once.
+            const std::string_view text = m_case == CaseConversion::Lower ? key : word;
+            const std::size_t separator = first ? 0 : 2;
+            first = false;
+            if (separator + text.size() <= sizeof buffer - used) {
+                if (separator) {
+                    buffer[used] = ',';
+                    buffer[used + 1] = ' ';
+                }
+                ascii::copyBytes(buffer + used + separator, text.data(), text.size());
+                used += separator + text.size();
+            } else {
+                if (separator)
+                    put(", ");
+                put(text);
+            }
+            return;
+        }
         if (!first)
             put(", ");
         first = false;
-        // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
-        // word in lower case.
-        if (ascii::isAscii(word)) {
-            if (m_case == CaseConversion::Lower) {
-                put(key);
-            } else if (m_case == CaseConversion::Keep) {
-                put(word);
-            } else {
-                converted.clear();
-                ascii::appendConverted(converted, key, ascii::upper);
-                put(converted);
-            }
+        if (asciiWord) {
+            converted.clear();
+            ascii::appendConverted(converted, key, ascii::upper);
+            put(converted);
             return;
         }
         converted.clear();

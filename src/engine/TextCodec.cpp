@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <map>
+#include <mutex>
 
 #include <iconv.h>
 
@@ -60,6 +62,7 @@ TextCodec::TextCodec(PageEncoding encoding, std::string_view charset) : m_encodi
     if (encoding != PageEncoding::Legacy)
         return;
     const char *name = iconvNameOf(charset);
+    m_name = name;
     m_known = name != nullptr;
     if (!m_known)
         return;
@@ -70,13 +73,28 @@ TextCodec::TextCodec(PageEncoding encoding, std::string_view charset) : m_encodi
     m_encoder = encoder == NoConverter ? nullptr : encoder;
 }
 
-void TextCodec::makeByteTable()
+void TextCodec::findByteTable()
+{
+    if (!m_decoder)
+        return;
+    // Reading threads decode pages of the same charsets: each table is made once, by the first.
+    static std::mutex lock;
+    static std::map<std::string, std::shared_ptr<const std::array<char32_t, 256>>, std::less<>> tables;
+    const std::lock_guard guard(lock);
+    const auto found = tables.find(std::string_view(m_name));
+    if (found != tables.end()) {
+        m_bytes = found->second;
+        return;
+    }
+    m_bytes = makeByteTable();
+    tables.emplace(m_name, m_bytes); // null for a charset that has none
+}
+
+std::shared_ptr<const std::array<char32_t, 256>> TextCodec::makeByteTable()
 {
     // Each byte alone, from the initial state: a charset where every byte is one character or none
     // (and nothing waits for a next byte) is decoded by the table, without a call a character.
-    if (!m_decoder)
-        return;
-    auto table = std::make_unique<std::array<char32_t, 256>>();
+    auto table = std::make_shared<std::array<char32_t, 256>>();
     const iconv_t decoder = converter(m_decoder);
     bool single = true;
     for (std::size_t b = 0; b < table->size() && single; ++b) {
@@ -100,8 +118,9 @@ void TextCodec::makeByteTable()
             single = false;
     }
     iconv(decoder, nullptr, nullptr, nullptr, nullptr);
-    if (single)
-        m_bytes = std::move(table);
+    if (!single)
+        return nullptr;
+    return table;
 }
 
 TextCodec::~TextCodec()
@@ -170,11 +189,19 @@ bool TextCodec::decodeCharset(std::string_view bytes, std::string &utf8, TagPosi
     // The table is made when the first bytes come (a codec that only encodes needs none).
     if (!m_bytesTried) {
         m_bytesTried = true;
-        makeByteTable();
+        findByteTable();
     }
     if (m_bytes) {
+        const std::array<char32_t, 256> &table = *m_bytes;
+        utf8.reserve(utf8.size() + bytes.size());
         for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const char32_t c = (*m_bytes)[static_cast<unsigned char>(bytes[i])];
+            const char32_t c = table[static_cast<unsigned char>(bytes[i])];
+            if (c < 0x80 && c != '<' && c != '>') {
+                // Most characters: ASCII and no bracket, one byte of text.
+                utf8.push_back(static_cast<char>(c));
+                ++m_textOffset;
+                continue;
+            }
             if (c == NoCharacter)
                 return false; // no character of the charset
             take(c, m_offset + static_cast<std::int64_t>(i) + 1, utf8, positions);

@@ -63,10 +63,13 @@ private:
     void take(char32_t c, std::int64_t end, std::string &utf8, TagPositions &positions);
     bool decodeUtf16(std::string_view bytes, std::string &utf8, TagPositions &positions);
     bool decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions);
-    // For a charset of one byte a character, the table of its bytes (see m_bytes).
-    void makeByteTable();
+    // For a charset of one byte a character, the table of its bytes (see m_bytes): made once for
+    // each charset in the process, by the first codec that decodes it.
+    void findByteTable();
+    std::shared_ptr<const std::array<char32_t, 256>> makeByteTable();
 
     PageEncoding m_encoding;
+    const char *m_name = nullptr; // the charset as iconv names it
     bool m_known = true;
     void *m_decoder = nullptr;     // iconv_t, to UTF-32LE
     void *m_encoder = nullptr;     // iconv_t, from UTF-8
@@ -76,7 +79,7 @@ private:
     std::int64_t m_high = -1;      // a UTF-16 high surrogate waiting for its low one
     // Of a charset of one byte a character (KOI8-R, ISO-8859-2, windows-1251...), the character of
     // each byte, NoCharacter for a byte it does not have; null for any other charset.
-    std::unique_ptr<std::array<char32_t, 256>> m_bytes;
+    std::shared_ptr<const std::array<char32_t, 256>> m_bytes;
     bool m_bytesTried = false;
 };
 

@@ -73,28 +73,33 @@ TextCodec::TextCodec(PageEncoding encoding, std::string_view charset) : m_encodi
     m_encoder = encoder == NoConverter ? nullptr : encoder;
 }
 
-void TextCodec::findByteTable()
+const TextCodec::ByteTable *TextCodec::byteTable()
 {
+    if (m_bytesTried)
+        return m_bytes.get();
+    m_bytesTried = true;
     if (!m_decoder)
-        return;
+        return nullptr;
     // Reading threads decode pages of the same charsets: each table is made once, by the first.
     static std::mutex lock;
-    static std::map<std::string, std::shared_ptr<const std::array<char32_t, 256>>, std::less<>> tables;
+    static std::map<std::string, std::shared_ptr<const ByteTable>, std::less<>> tables;
     const std::lock_guard guard(lock);
     const auto found = tables.find(std::string_view(m_name));
     if (found != tables.end()) {
         m_bytes = found->second;
-        return;
+        return m_bytes.get();
     }
     m_bytes = makeByteTable();
     tables.emplace(m_name, m_bytes); // null for a charset that has none
+    return m_bytes.get();
 }
 
-std::shared_ptr<const std::array<char32_t, 256>> TextCodec::makeByteTable()
+std::shared_ptr<const TextCodec::ByteTable> TextCodec::makeByteTable()
 {
     // Each byte alone, from the initial state: a charset where every byte is one character or none
     // (and nothing waits for a next byte) is decoded by the table, without a call a character.
-    auto table = std::make_shared<std::array<char32_t, 256>>();
+    auto bytes = std::make_shared<ByteTable>();
+    std::array<char32_t, 256> *table = &bytes->characters;
     const iconv_t decoder = converter(m_decoder);
     bool single = true;
     for (std::size_t b = 0; b < table->size() && single; ++b) {
@@ -120,7 +125,11 @@ std::shared_ptr<const std::array<char32_t, 256>> TextCodec::makeByteTable()
     iconv(decoder, nullptr, nullptr, nullptr, nullptr);
     if (!single)
         return nullptr;
-    return table;
+    bytes->asciiAsIs = true;
+    for (std::size_t b = 0; b < table->size(); ++b)
+        if ((b < 0x80) != ((*table)[b] < 0x80) || (b < 0x80 && (*table)[b] != b))
+            bytes->asciiAsIs = false;
+    return bytes;
 }
 
 TextCodec::~TextCodec()
@@ -186,13 +195,8 @@ bool TextCodec::decodeUtf16(std::string_view bytes, std::string &utf8, TagPositi
 
 bool TextCodec::decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions)
 {
-    // The table is made when the first bytes come (a codec that only encodes needs none).
-    if (!m_bytesTried) {
-        m_bytesTried = true;
-        findByteTable();
-    }
-    if (m_bytes) {
-        const std::array<char32_t, 256> &table = *m_bytes;
+    if (const ByteTable *bytesTable = byteTable()) {
+        const std::array<char32_t, 256> &table = bytesTable->characters;
         utf8.reserve(utf8.size() + bytes.size());
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             const char32_t c = table[static_cast<unsigned char>(bytes[i])];
@@ -296,6 +300,28 @@ void TextCodec::encode(std::string_view utf8, std::string &out)
     }
     if (!m_encoder)
         return;
+    const ByteTable *table = byteTable();
+    if (!table || !table->asciiAsIs) {
+        encodeByCalls(utf8, out);
+        return;
+    }
+    // ASCII goes as it is; only the runs of other characters need iconv. (A run ends at an ASCII
+    // byte, which no byte of a multi-byte character is, so it holds whole characters.)
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t end = i;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        out.append(utf8.substr(i, end - i));
+        for (i = end; end < utf8.size() && static_cast<unsigned char>(utf8[end]) >= 0x80;)
+            ++end;
+        if (end > i)
+            encodeByCalls(utf8.substr(i, end - i), out);
+        i = end;
+    }
+}
+
+void TextCodec::encodeByCalls(std::string_view utf8, std::string &out)
+{
     char *in = const_cast<char *>(utf8.data());
     std::size_t inLeft = utf8.size();
     // Each call sees a piece of the text that its output always has room for: given all the rest,

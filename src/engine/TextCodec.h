@@ -63,10 +63,21 @@ private:
     void take(char32_t c, std::int64_t end, std::string &utf8, TagPositions &positions);
     bool decodeUtf16(std::string_view bytes, std::string &utf8, TagPositions &positions);
     bool decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions);
-    // For a charset of one byte a character, the table of its bytes (see m_bytes): made once for
-    // each charset in the process, by the first codec that decodes it.
-    void findByteTable();
-    std::shared_ptr<const std::array<char32_t, 256>> makeByteTable();
+    // Of a charset of one byte a character (KOI8-R, ISO-8859-2, windows-1251...), the character of
+    // each byte, NoCharacter for a byte it does not have.
+    struct ByteTable
+    {
+        std::array<char32_t, 256> characters{};
+        // Each ASCII character is its own byte, and no other byte is an ASCII character: ASCII text
+        // is the same bytes in the charset.
+        bool asciiAsIs = false;
+    };
+    // The table of the charset, null for a charset that has none: made once for each charset in the
+    // process, by the first codec that needs it.
+    const ByteTable *byteTable();
+    std::shared_ptr<const ByteTable> makeByteTable();
+    // Appends the UTF-8 text in the charset, by iconv.
+    void encodeByCalls(std::string_view utf8, std::string &out);
 
     PageEncoding m_encoding;
     const char *m_name = nullptr; // the charset as iconv names it
@@ -77,9 +88,7 @@ private:
     std::int64_t m_textOffset = 0; // in the text, of the next character
     std::string m_carry;           // the start of a character cut by the end of a block
     std::int64_t m_high = -1;      // a UTF-16 high surrogate waiting for its low one
-    // Of a charset of one byte a character (KOI8-R, ISO-8859-2, windows-1251...), the character of
-    // each byte, NoCharacter for a byte it does not have; null for any other charset.
-    std::shared_ptr<const std::array<char32_t, 256>> m_bytes;
+    std::shared_ptr<const ByteTable> m_bytes; // see byteTable()
     bool m_bytesTried = false;
 };
 

@@ -367,18 +367,20 @@ void UndoRecorder::removeMeanwhile(std::vector<std::string> folders)
     if (folders.empty())
         return;
     waitForRemoval();
+    m_oldRuns = std::move(folders); // left alone by this thread until the removal is over
     try {
-        m_removal = std::thread([folders = std::move(folders)] {
-            try {
-                for (const std::string &path : folders)
-                    removeFolder(path); // what stays is removed by the next run
-            } catch (...) {
-            }
-        });
+        m_removal = std::thread([this] { removeOldRuns(); });
     } catch (const std::system_error &) {
-        // No thread to be had: removed here and now.
-        for (const std::string &path : folders)
-            removeFolder(path);
+        removeOldRuns(); // no thread to be had: here and now
+    }
+}
+
+void UndoRecorder::removeOldRuns()
+{
+    try {
+        for (const std::string &path : m_oldRuns)
+            removeFolder(path); // what stays is removed by the next run
+    } catch (...) {
     }
 }
 

@@ -144,6 +144,7 @@ private:
     // Removes the folders of copies of runs before this one, on a thread of its own: the run need not
     // wait for the file system to free them (a large pack on a disk that discards takes a while).
     void removeMeanwhile(std::vector<std::string> folders);
+    void removeOldRuns();
     void waitForRemoval();
 
     const UndoStore &m_store;
@@ -166,7 +167,8 @@ private:
     std::int64_t m_packSize = 0;
     std::int64_t m_packWrittenBack = 0; // the bytes of the pack sent to the disk already
     std::unordered_set<dev_t> m_noLinks;      // devices whose files cannot be linked into the undo folder
-    std::thread m_removal;                    // removing the copies of the runs before
+    std::vector<std::string> m_oldRuns;       // the folders of copies of the runs before
+    std::thread m_removal;                    // removing them
 };
 
 // Writes the bytes of a compressed copy to sink: an LZ4 frame from offset on, or a zlib stream when

@@ -109,40 +109,40 @@ void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, st
         ascii::copyBytes(buffer + used, text.data(), text.size());
         used += text.size();
     };
-    std::string converted; // a word in the case it is written in
+    // The separator before every keyword but the first, and the keyword: into the buffer at once
+    // when they fit (most keywords), else piece by piece.
     bool first = true;
+    const auto putKeyword = [&](std::string_view text) {
+        const std::size_t separator = first ? 0 : 2;
+        first = false;
+        if (separator + text.size() > sizeof buffer - used) {
+            if (separator)
+                put(", ");
+            put(text);
+            return;
+        }
+        if (separator) {
+            buffer[used] = ',';
+            buffer[used + 1] = ' ';
+        }
+        ascii::copyBytes(buffer + used + separator, text.data(), text.size());
+        used += separator + text.size();
+    };
+    std::string converted; // a word in the case it is written in
     words.forEachRow([&](std::string_view word, std::string_view key) {
         // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
         // word in lower case.
-        const bool asciiWord = ascii::isAscii(word);
-        if (asciiWord && m_case != CaseConversion::Upper) {
-            // Most words: the separator and the word go into the buffer at once.
-            const std::string_view text = m_case == CaseConversion::Lower ? key : word;
-            const std::size_t separator = first ? 0 : 2;
-            first = false;
-            if (separator + text.size() <= sizeof buffer - used) {
-                if (separator) {
-                    buffer[used] = ',';
-                    buffer[used + 1] = ' ';
-                }
-                ascii::copyBytes(buffer + used + separator, text.data(), text.size());
-                used += separator + text.size();
-            } else {
-                if (separator)
-                    put(", ");
-                put(text);
+        if (ascii::isAscii(word)) {
+            if (m_case != CaseConversion::Upper) {
+                putKeyword(m_case == CaseConversion::Lower ? key : word);
+                return;
             }
-            return;
-        }
-        if (!first)
-            put(", ");
-        first = false;
-        if (asciiWord) {
             converted.clear();
             ascii::appendConverted(converted, key, ascii::upper);
-            put(converted);
+            putKeyword(converted);
             return;
         }
+        putKeyword({}); // the separator only: the word goes in the page's encoding
         converted.clear();
         appendCaseConverted(converted, word, m_case, encoding);
         flush();

@@ -455,6 +455,17 @@ int mayWrite(const std::string &path)
     return failed(::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS));
 }
 
+int mayWrite(const File &file, const std::string &path)
+{
+    if (const int err = injected(Call::MayWrite, path); err != 0)
+        return err;
+    const int err = failed(::faccessat(file.fd(), "", W_OK, AT_EACCESS | AT_EMPTY_PATH));
+    // An open file is there: a system that cannot ask the file itself answers one of these.
+    if (err == ENOENT || err == EINVAL || err == ENOSYS || err == EBADF)
+        return failed(::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS));
+    return err;
+}
+
 int mayWriteIn(const std::string &folder)
 {
     if (const int err = injected(Call::MayWrite, folder); err != 0)

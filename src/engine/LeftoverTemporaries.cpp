@@ -75,12 +75,17 @@ std::optional<pid_t> temporaryOwner(std::string_view name)
 
 int removeLeftoverTemporaries(const std::string &folder)
 {
-    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     std::vector<std::string> hidden;
     fs::listFolder(folder, [&hidden](const fs::FolderEntry &entry) {
         if (entry.name().front() == '.')
             hidden.emplace_back(entry.name());
     });
+    return removeLeftoverTemporaries(folder, hidden);
+}
+
+int removeLeftoverTemporaries(const std::string &folder, const std::vector<std::string> &hidden)
+{
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     int removed = 0;
     for (const std::string &name : hidden) {
         const std::optional<pid_t> owner = temporaryOwner(name);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tagsmith {
 
@@ -22,5 +23,7 @@ std::optional<pid_t> temporaryOwner(std::string_view name);
 // Returns how many were removed; a folder that cannot be listed has none, and one that cannot be
 // removed stays (the run goes on all the same).
 int removeLeftoverTemporaries(const std::string &folder);
+// The same among the hidden names (dot-files) of the folder, as it was listed.
+int removeLeftoverTemporaries(const std::string &folder, const std::vector<std::string> &hiddenNames);
 
 } // namespace tagsmith

@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 namespace tagsmith {
@@ -119,12 +120,11 @@ RunResult MetaRun::run()
 RunResult MetaRun::runPages(const QStringList &pages)
 {
     const bool hasMainPage = !m_options.mainPage.isEmpty();
-    if (!m_options.dryRun)
-        removeLeftovers(hasMainPage);
     QString folder = m_options.folder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     m_folder = folder;
+    lookAtFolders(hasMainPage);
     QStringList paths;
     paths.reserve(pages.size());
     for (const QString &page : pages)
@@ -229,18 +229,34 @@ RunResult MetaRun::runPages(const QStringList &pages)
     return RunResult::Completed;
 }
 
-void MetaRun::removeLeftovers(bool hasMainPage)
+void MetaRun::lookAtFolders(bool hasMainPage)
 {
     // The folder, and the main page's folder when that is another one.
-    QStringList folders{fs::absoluteCleanPath(m_options.folder)};
+    const QString folder = fs::absoluteCleanPath(m_options.folder);
+    lookAtFolder(folder, fs::native(m_folder), true);
     if (hasMainPage) {
         const QString mainFolder = fs::absoluteCleanPath(m_options.mainPage + QStringLiteral("/.."));
-        if (mainFolder != folders.front())
-            folders << mainFolder;
+        if (mainFolder != folder)
+            lookAtFolder(mainFolder, fs::native(mainFolder), false);
     }
-    for (const QString &folder : std::as_const(folders))
-        if (const int removed = removeLeftoverTemporaries(fs::native(folder)); removed > 0)
-            m_observer.message({ids::WarningTitle, ids::TemporariesRemoved, folder, removed});
+}
+
+void MetaRun::lookAtFolder(const QString &shown, const std::string &path, bool pagesFolder)
+{
+    std::vector<std::string> hidden;
+    std::unordered_set<std::string> backups;
+    const int err = fs::listFolder(path, [&](const fs::FolderEntry &entry) {
+        const std::string_view name = entry.name();
+        if (name.front() == '.')
+            hidden.emplace_back(name);
+        else if (pagesFolder && ListedBackups::looksLikeBackup(name))
+            backups.emplace(name);
+    });
+    if (pagesFolder && err == 0)
+        m_listedBackups.listed(path, std::move(backups));
+    if (!m_options.dryRun)
+        if (const int removed = removeLeftoverTemporaries(path, hidden); removed > 0)
+            m_observer.message({ids::WarningTitle, ids::TemporariesRemoved, shown, removed});
 }
 
 void MetaRun::pageWritten(const ScannedPage &page)
@@ -422,7 +438,9 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     }
 
     PageBackup backup;
-    if (const int err = backup.choose(page.nativePath, m_options.dryRun ? &m_dryBackups : nullptr); err != 0) {
+    if (const int err = backup.choose(page.nativePath, m_options.dryRun ? &m_dryBackups : nullptr,
+                                      m_options.backup ? nullptr : &m_listedBackups);
+        err != 0) {
         *failedPath = backup.BackupPath();
         return err;
     }

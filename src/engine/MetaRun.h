@@ -3,6 +3,7 @@
 #include "engine/MarkScanner.h"
 #include "engine/MetaBlock.h"
 #include "engine/MinimumWordLength.h"
+#include "engine/PageBackup.h"
 #include "engine/PageReader.h"
 #include "engine/Run.h"
 #include "engine/ScannedPage.h"
@@ -74,9 +75,10 @@ private:
     void findSharedFiles(const QStringList &paths);
     // Dry run: the new bytes of the file the page is, when a page before it would have written it.
     const std::string *dryWritten(const ScannedPage &page) const;
-    // Removes the temporaries a killed run left in the folder (and the main page's folder) and says
-    // how many.
-    void removeLeftovers(bool hasMainPage);
+    // Lists the folder (and the main page's folder): removes the temporaries a killed run left there
+    // and says how many (not in a dry run), and notes the names the pages' backups could find taken.
+    void lookAtFolders(bool hasMainPage);
+    void lookAtFolder(const QString &shown, const std::string &path, bool pagesFolder);
     // Notes the file system of a page written; syncWritten() puts each one on the disk and returns
     // the errno and folder of a failure.
     void pageWritten(const ScannedPage &page);
@@ -106,6 +108,7 @@ private:
     // the folder's pages); and the backups it would have made.
     std::map<std::string, std::optional<std::string>> m_dryWritten;
     std::set<std::string> m_dryBackups;
+    ListedBackups m_listedBackups; // the names backups could find taken, when the run began
     // Dry run: the empty files the run would have removed (taken over as a backup name with the backup
     // option off), by their path with every link resolved.
     std::set<std::string> m_dryRemoved;

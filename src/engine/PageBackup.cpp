@@ -10,6 +10,26 @@
 
 namespace tagsmith {
 
+bool ListedBackups::looksLikeBackup(std::string_view name)
+{
+    while (!name.empty() && name.back() >= '0' && name.back() <= '9')
+        name.remove_suffix(1);
+    return name.ends_with("bak");
+}
+
+void ListedBackups::listed(const std::string &prefix, std::unordered_set<std::string> names)
+{
+    m_folders[prefix] = std::move(names);
+}
+
+bool ListedBackups::mayExist(std::string_view path) const
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameAt = slash == std::string_view::npos ? 0 : slash + 1;
+    const auto folder = m_folders.find(path.substr(0, nameAt));
+    return folder == m_folders.end() || folder->second.count(std::string(path.substr(nameAt))) != 0;
+}
+
 std::string PageBackup::nameFor(std::string_view PagePath, std::uint64_t counter)
 {
     // Only the file name gives up characters, so the backup always stands beside the page.
@@ -22,13 +42,18 @@ std::string PageBackup::nameFor(std::string_view PagePath, std::uint64_t counter
     return name;
 }
 
-int PageBackup::choose(const std::string &PagePath, const std::set<std::string> *alsoTaken)
+int PageBackup::choose(const std::string &PagePath, const std::set<std::string> *alsoTaken,
+                       const ListedBackups *listed)
 {
     m_made = false;
     for (std::uint64_t counter = 0;; ++counter) {
         m_BackupPath = nameFor(PagePath, counter);
         if (alsoTaken && alsoTaken->count(m_BackupPath) != 0)
             continue;
+        if (listed && !listed->mayExist(m_BackupPath)) {
+            m_takenOver = false;
+            return 0;
+        }
         fs::Status st;
         if (const int err = fs::linkStatus(m_BackupPath, &st); err != 0) {
             if (err != ENOENT)

@@ -3,11 +3,31 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace tagsmith {
+
+// The names a page's backup could find taken in the run's folders, as each folder was listed when
+// the run began: its files whose name ends in "bak" and digits. With backups off the run makes no
+// such file itself, so a backup name that was not there is free without being looked up again.
+class ListedBackups
+{
+public:
+    static bool looksLikeBackup(std::string_view name);
+
+    // The folder whose pages' paths start with prefix (its path up to and with its last "/", empty
+    // for the current folder) was listed, and these are its names that look like backups.
+    void listed(const std::string &prefix, std::unordered_set<std::string> names);
+    // False only for a path in a listed folder whose name was not there.
+    bool mayExist(std::string_view path) const;
+
+private:
+    std::map<std::string, std::unordered_set<std::string>, std::less<>> m_folders;
+};
 
 // The backup name of a page and the backup itself. The name is the page's path without its last
 // three characters, followed by "bak" and, when that name holds an older file, a counter:
@@ -21,8 +41,10 @@ public:
     static std::string nameFor(std::string_view PagePath, std::uint64_t counter);
 
     // Picks the first free name for the page (native path). Names in alsoTaken count as holding an
-    // older file: the backups a dry run would have made.
-    int choose(const std::string &PagePath, const std::set<std::string> *alsoTaken = nullptr);
+    // older file: the backups a dry run would have made. Names that listed says were not there
+    // are free.
+    int choose(const std::string &PagePath, const std::set<std::string> *alsoTaken = nullptr,
+               const ListedBackups *listed = nullptr);
 
     // Keeps the page as it is now under BackupPath: a hard link to targetPath (the file the page
     // is), or where no link can be made a copy of wholePage (the page's bytes, when they were read

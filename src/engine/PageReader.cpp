@@ -65,7 +65,7 @@ int PageReader::open(ScannedPage &page)
     // A page that may not be changed is refused before anything is written, although the new page
     // goes in by renaming. (Not by opening it for writing: on some file systems that makes
     // replacing the file wait for the journal.)
-    if (const int accessErr = fs::mayWrite(page.target); accessErr != 0)
+    if (const int accessErr = fs::mayWrite(page.file, page.target); accessErr != 0)
         return accessErr;
     page.mode = st.mode;
     page.owner = st.owner;

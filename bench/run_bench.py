@@ -2,7 +2,8 @@
 """Times a whole tagsmith-batch run against the floor of an in-place page rewriter.
 
 Makes a site with ../shared/bench/gen_site.py, then on fresh copies of it in the same run times
-`tagsmith-batch SITE --main SITE/index.htm` (keeping undo data, as by default),
+`tagsmith-batch SITE --main SITE/index.htm` (keeping undo data, as by default, in the build folder),
+the same with its undo data on the site's file system ("undo same fs"),
 `tagsmith-batch SITE --main SITE/index.htm --no-undo` and `floor_rewrite SITE --main SITE/index.htm`
 (the least work that still replaces every page atomically), taking turns. Prints pages/s, MB/s,
 the ratio to the floor and the peak memory (maximum resident set) of each run, and the cost of
@@ -90,8 +91,17 @@ def main():
     size += main_size
     print(f"site: {pages - 1} pages and the main page again, {size / 1e6:.1f} MB")
 
+    # The program keeps its data (and so its undo data) beside itself where it may write there: a copy
+    # of it in the work folder keeps its undo data on the site's file system, as where the site and
+    # the home folder share a disk, and the old pages are kept as links instead of compressed copies.
+    beside = os.path.join(work, "beside")
+    os.makedirs(beside)
+    shutil.copy2(batch, beside)
+    batch_beside = os.path.join(beside, "tagsmith-batch")
+
     tools = {
         "tagsmith-batch": lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm")],
+        "undo same fs": lambda copy: [batch_beside, copy, "--main", os.path.join(copy, "index.htm")],
         "--no-undo": lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm"), "--no-undo"],
         "floor_rewrite": lambda copy: [floor, copy, "--main", os.path.join(copy, "index.htm")],
     }

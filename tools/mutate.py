@@ -102,6 +102,13 @@ MUTANTS = [
        "if (page.marks.MarkCount != 0)\n        m_observer.message(")),
     m("min-length-reversed", "engine", "a word exactly as long as the minimum is left out",
       ("src/engine/MinimumWordLength.h", "word.size() >= m_least", "word.size() > m_least")),
+    m("backup-names-without-counter", "engine",
+      "with backups off an empty file under a numbered backup name stays (the folder's listing misses it)",
+      ("src/engine/PageBackup.cpp", "    while (!name.empty() && name.back() >= '0' && name.back() <= '9')\n        name.remove_suffix(1);\n",
+       "")),
+    m("backup-names-never-there", "engine", "with backups off an empty file under the backup name stays",
+      ("src/engine/PageBackup.cpp", "return folder == m_folders.end() || folder->second.count(std::string(path.substr(nameAt))) != 0;",
+       "return folder == m_folders.end();")),
     m("case-fold-short-upper", "engine", "short ASCII keywords are written in upper case when lower is asked",
       ("src/engine/WordTable.cpp", "eightBytes = ascii::lower(eightBytes);", "eightBytes = ascii::upper(eightBytes);")),
     # --- engine: encodings

@@ -448,13 +448,6 @@ int realPath(const std::string &path, std::string *resolved)
     return 0;
 }
 
-int mayWrite(const std::string &path)
-{
-    if (const int err = injected(Call::MayWrite, path); err != 0)
-        return err;
-    return failed(::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS));
-}
-
 int mayWrite(const File &file, const std::string &path)
 {
     if (const int err = injected(Call::MayWrite, path); err != 0)

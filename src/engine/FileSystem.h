@@ -118,10 +118,8 @@ int makeFolders(const std::string &path);
 // The path with every link and "." / ".." resolved.
 int realPath(const std::string &path, std::string *resolved);
 
-// Whether the process (with its effective ids) may change the file.
-int mayWrite(const std::string &path);
-// The same for the file open as file, named path: asked of the open file, without looking up its
-// path again where the system can.
+// Whether the process (with its effective ids) may change the file open as file, named path: asked
+// of the open file, without looking up its path again, where the system can.
 int mayWrite(const File &file, const std::string &path);
 // Whether the process may create and remove files in the folder.
 int mayWriteIn(const std::string &folder);

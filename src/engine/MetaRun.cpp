@@ -249,7 +249,8 @@ void MetaRun::lookAtFolder(const QString &shown, const std::string &path, bool p
         const std::string_view name = entry.name();
         if (name.front() == '.')
             hidden.emplace_back(name);
-        else if (pagesFolder && ListedBackups::looksLikeBackup(name))
+        // (A main page may be a dot-file, and so may its backup.)
+        if (pagesFolder && ListedBackups::looksLikeBackup(name))
             backups.emplace(name);
     });
     if (pagesFolder && err == 0)

@@ -151,8 +151,12 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
     const auto *end = p + bytes.size();
     if (m_decoder.pending())
         p = takeSequences(p, end);
+    // Kept in registers while the block is scanned: addWord could change the members for all the
+    // compiler knows.
+    std::int64_t depth = TagDepth;
+    bool inWord = InWord;
     while (p != end) {
-        if (TagDepth != 0) {
+        if (depth != 0) {
             // Inside markup only the brackets count.
             p = findBracket(p, end);
             if (p == end)
@@ -161,23 +165,23 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
         const unsigned char c = *p++;
         const std::uint8_t cls = m_classes[c];
         if (cls & OpenTag) {
-            ++TagDepth;
-            if (InWord) {
-                InWord = false;
+            ++depth;
+            if (inWord) {
+                inWord = false;
                 addWord(std::string_view(CurrentWord), false);
                 CurrentWord.clear();
             }
         }
-        if (TagDepth == 0) {
+        if (depth == 0) {
             if (cls & Word) {
-                InWord = true;
+                inWord = true;
                 if (c < 0x80) {
                     // Take the whole run of ASCII word characters at once.
                     const auto *runEnd = skipAsciiWord(p, end);
                     if (CurrentWord.empty() && runEnd != end && (m_classes[*runEnd] & (Separator | OpenTag))) {
                         // The word starts here and the next byte ends it: it stands in the page as
                         // it is. That byte finds no word open.
-                        InWord = false;
+                        inWord = false;
                         addWord(std::string_view(reinterpret_cast<const char *>(p - 1),
                                                  static_cast<std::size_t>(runEnd - (p - 1))),
                                 true);
@@ -195,16 +199,20 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
                 }
             } else if (cls & Sequence) {
                 // A character of more than one byte never ends a word, so addWord is not needed.
+                InWord = inWord;
                 p = takeSequences(p - 1, end);
-            } else if ((cls & Separator) && InWord) {
-                InWord = false;
+                inWord = InWord;
+            } else if ((cls & Separator) && inWord) {
+                inWord = false;
                 addWord(std::string_view(CurrentWord), false);
                 CurrentWord.clear();
             }
         }
         if (cls & CloseTag)
-            --TagDepth;
+            --depth;
     }
+    TagDepth = depth;
+    InWord = inWord;
 }
 
 } // namespace tagsmith

@@ -109,6 +109,9 @@ MUTANTS = [
     m("backup-names-never-there", "engine", "with backups off an empty file under the backup name stays",
       ("src/engine/PageBackup.cpp", "return folder == m_folders.end() || folder->second.count(std::string(path.substr(nameAt))) != 0;",
        "return folder == m_folders.end();")),
+    m("backup-names-not-hidden", "engine", "with backups off an empty backup of a dot-file main page stays",
+      ("src/engine/MetaRun.cpp", "        // (A main page may be a dot-file, and so may its backup.)\n        if (pagesFolder",
+       "        else if (pagesFolder")),
     m("case-fold-short-upper", "engine", "short ASCII keywords are written in upper case when lower is asked",
       ("src/engine/WordTable.cpp", "eightBytes = ascii::lower(eightBytes);", "eightBytes = ascii::upper(eightBytes);")),
     # --- engine: encodings

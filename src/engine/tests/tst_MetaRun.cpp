@@ -167,6 +167,20 @@ private slots:
         QCOMPARE(filesIn(dir.path()), (QStringList{QStringLiteral("home.bak"), QStringLiteral("home.htm")}));
     }
 
+    // With backups off an empty file under the main page's backup name goes, a dot-file's too.
+    void hiddenMainPageLeavesNoEmptyBackup()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.htm")), "<head></head><body>Lanterns</body>");
+        writeFile(dir.filePath(QStringLiteral(".index.htm")), OldPage);
+        writeFile(dir.filePath(QStringLiteral(".index.bak")), "");
+        RunOptions options = siteOptions(dir.path());
+        options.mainPage = dir.filePath(QStringLiteral(".index.htm"));
+        RecordingObserver observer;
+        QCOMPARE(runMeta(options, observer), RunResult::Completed);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral(".index.bak"))));
+    }
+
     void permissionBitsStay()
     {
         for (const int mode : {0640, 0775}) {

@@ -113,7 +113,8 @@ MUTANTS = [
       ("src/engine/MetaRun.cpp", "        // (A main page may be a dot-file, and so may its backup.)\n        if (pagesFolder",
        "        else if (pagesFolder")),
     m("case-fold-short-upper", "engine", "short ASCII keywords are written in upper case when lower is asked",
-      ("src/engine/WordTable.cpp", "eightBytes = ascii::lower(eightBytes);", "eightBytes = ascii::upper(eightBytes);")),
+      ("src/engine/WordTable.cpp", "ascii::convertShort(word, buffer, ascii::lower, hashEight)",
+       "ascii::convertShort(word, buffer, ascii::upper, hashEight)")),
     # --- engine: encodings
     m("charset-utf8-alias", "engine", "charset=utf8 (without the dash) no longer makes a page UTF-8",
       ("src/engine/EncodingDetection.cpp", '(name == "utf-8" || name == "utf8")', '(name == "utf-8")'),

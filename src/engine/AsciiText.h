@@ -92,9 +92,11 @@ inline std::uint64_t upper(std::uint64_t v)
 inline constexpr std::size_t ShortText = 64;
 
 // Converts text (at most ShortText bytes) by convert (lower or upper) into to, which has room for
-// ShortText bytes; the bytes after the text up to the next multiple of eight become zero. False when
-// the text is not ASCII (to then holds nothing of use).
-template <typename Convert> bool convertShort(std::string_view text, char *to, Convert convert)
+// ShortText bytes; the bytes after the text up to the next multiple of eight become zero. Each eight
+// bytes converted also go to step, in order (a hash made in the same pass). False when the text is
+// not ASCII (to then holds nothing of use).
+template <typename Convert, typename Step>
+[[gnu::always_inline]] inline bool convertShort(std::string_view text, char *to, Convert convert, Step &&step)
 {
     std::uint64_t any = 0;
     for (std::size_t i = 0; i < text.size(); i += 8) {
@@ -102,8 +104,14 @@ template <typename Convert> bool convertShort(std::string_view text, char *to, C
         any |= v;
         v = convert(v);
         std::memcpy(to + i, &v, 8);
+        step(v);
     }
     return (any & HighBits) == 0;
+}
+
+template <typename Convert> bool convertShort(std::string_view text, char *to, Convert convert)
+{
+    return convertShort(text, to, convert, [](std::uint64_t) {});
 }
 
 // Appends an ASCII text converted by convert (lower or upper).

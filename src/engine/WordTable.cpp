@@ -52,19 +52,11 @@ namespace {
 [[gnu::always_inline]] inline std::string_view foldAndHash(std::string_view word, char *buffer, std::string &scratch,
                                                            std::size_t *hash)
 {
-    // Most words: an ASCII key folded and hashed on the stack, eight bytes a step, in one pass (as
-    // ascii::convertShort folds; a step that met a byte above 0x7F is of no use).
+    // Most words: an ASCII key folded and hashed on the stack, eight bytes a step, in one pass.
     if (word.size() <= ascii::ShortText) {
         std::uint64_t h = hashStart(word.size());
-        std::uint64_t any = 0;
-        for (std::size_t i = 0; i < word.size(); i += 8) {
-            std::uint64_t eightBytes = ascii::load(word.data() + i, word.size() - i);
-            any |= eightBytes;
-            eightBytes = ascii::lower(eightBytes);
-            std::memcpy(buffer + i, &eightBytes, 8);
-            h = hashStep(h, eightBytes);
-        }
-        if ((any & ascii::HighBits) == 0) {
+        const auto hashEight = [&h](std::uint64_t eightBytes) { h = hashStep(h, eightBytes); };
+        if (ascii::convertShort(word, buffer, ascii::lower, hashEight)) {
             *hash = hashEnd(h);
             return std::string_view(buffer, word.size());
         }

@@ -115,6 +115,13 @@ MUTANTS = [
     m("case-fold-short-upper", "engine", "short ASCII keywords are written in upper case when lower is asked",
       ("src/engine/WordTable.cpp", "ascii::convertShort(word, buffer, ascii::lower, hashEight)",
        "ascii::convertShort(word, buffer, ascii::upper, hashEight)")),
+    m("text-blocks-no-carry", "engine", "a word across two blocks of sixty-four bytes is cut in two",
+      ("src/engine/WordScanner.h", "carry = masks.word >> 63;", "carry = 0;")),
+    m("text-blocks-no-join", "engine", "letters split by a line break are two words in long text",
+      ("src/engine/WordScanner.h", "if (to > from && (to == 64 ? between : between & ((std::uint64_t(1) << to) - 1)) != 0) {",
+       "if (to > from) {")),
+    m("text-blocks-gt-ends", "engine", "a stray \">\" ends a word in long text",
+      ("src/engine/WordScanner.h", "if (p[limit] == '<') {", "if (p[limit] == '<' || p[limit] == '>') {")),
     # --- engine: encodings
     m("charset-utf8-alias", "engine", "charset=utf8 (without the dash) no longer makes a page UTF-8",
       ("src/engine/EncodingDetection.cpp", '(name == "utf-8" || name == "utf8")', '(name == "utf-8")'),

@@ -90,6 +90,7 @@ bool isCombiningMark(char32_t c)
 WordScanner::WordScanner(PageKind kind, PageEncoding encoding)
 {
     const std::string_view separators = kind == PageKind::Main ? MainPageSeparators : PageSeparators;
+    m_ampersandEnds = separators.find('&') != std::string_view::npos;
     for (int b = 0; b < 256; ++b) {
         const auto byte = static_cast<unsigned char>(b);
         const char32_t c = windows1252::toUnicode(byte);

@@ -80,6 +80,12 @@ private:
         Sequence = 16, // a byte of a multi-byte sequence in a UTF-8 page
     };
 
+    // From p on, with no tag and no word open, hands the words of plain ASCII text to addWord, sixty-four
+    // bytes at a time. Returns where it stopped, still with no word open: at a bracket, at a byte
+    // above 0x7F, at a word it leaves to the byte loop (one whose letters are split by other
+    // characters, or that the block may not end), or near the end of the block.
+    template <typename AddWord>
+    const unsigned char *takeWords(const unsigned char *p, const unsigned char *end, AddWord &addWord);
     // Takes the non-ASCII bytes from p on as UTF-8; returns the position after them.
     const unsigned char *takeSequences(const unsigned char *p, const unsigned char *end);
     void takeCharacter(char32_t c);
@@ -89,6 +95,7 @@ private:
     // Each byte as UTF-8, for appending a word character of a Windows-1252 page to CurrentWord.
     std::array<std::array<char, 4>, 256> m_utf8{};
     Utf8Decoder m_decoder; // a sequence cut by the end of a block goes on in the next
+    bool m_ampersandEnds = true; // "&" is a separator (not on the main page)
 };
 
 // The first "<" or ">" from p on, or end.
@@ -145,6 +152,134 @@ inline const unsigned char *skipAsciiWord(const unsigned char *p, const unsigned
     return p;
 }
 
+#if defined(__SSE2__)
+// The masks below test these bytes directly.
+static_assert(PageSeparators == " -.,:;!/\\&" && MainPageSeparators == " -.,:;!/\\");
+static_assert(WordChars.substr(0, 36) == "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ" && [] {
+    for (const char c : WordChars.substr(36))
+        if (static_cast<unsigned char>(c) < 0x80)
+            return false;
+    return true;
+}());
+
+// Sixty-four bytes of ASCII text sorted into bit masks, one bit a byte.
+struct TextMasks
+{
+    std::uint64_t stop = 0;      // "<", ">" and bytes above 0x7F: where plain text ends
+    unsigned limit = 64;         // the first stop, or 64
+    std::uint64_t word = 0;      // ASCII letters and digits, before the first stop
+    std::uint64_t separator = 0; // what ends a word, "<" included, before the first stop
+
+    TextMasks(const unsigned char *p, bool ampersandEnds)
+    {
+        __m128i v[4];
+        for (int i = 0; i < 4; ++i) {
+            v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+            // A byte above 0x7F has its own high bit set, which movemask takes as it is.
+            const __m128i brackets =
+                _mm_or_si128(_mm_cmpeq_epi8(v[i], _mm_set1_epi8('<')), _mm_cmpeq_epi8(v[i], _mm_set1_epi8('>')));
+            stop |= bits(_mm_or_si128(v[i], brackets)) << (16 * i);
+        }
+        if (stop != 0)
+            limit = static_cast<unsigned>(__builtin_ctzll(stop));
+        // Text often stops at once (a line end before a tag): only the sixteens before the stop.
+        const __m128i ampersand = _mm_set1_epi8(ampersandEnds ? '&' : ' ');
+        for (unsigned i = 0; i < (limit + 15) / 16; ++i) {
+            // A byte above 0x7F is in no range (none comes before the stop).
+            const __m128i letter = inRange(_mm_or_si128(v[i], _mm_set1_epi8(0x20)), 'a', 'z');
+            const __m128i digit = inRange(v[i], '0', '9');
+            // " " and "!"; ",", "-", "." and "/"; ":" and ";"; "\\"; "&" on a page of the folder; "<".
+            const __m128i ends = _mm_or_si128(
+                _mm_or_si128(_mm_or_si128(inRange(v[i], ' ', '!'), inRange(v[i], ',', '/')), inRange(v[i], ':', ';')),
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v[i], _mm_set1_epi8('\\')), _mm_cmpeq_epi8(v[i], ampersand)),
+                             _mm_cmpeq_epi8(v[i], _mm_set1_epi8('<'))));
+            word |= bits(_mm_or_si128(letter, digit)) << (16 * i);
+            separator |= bits(ends) << (16 * i);
+        }
+    }
+
+private:
+    static std::uint64_t bits(__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); }
+    // x - first <= last - first as unsigned bytes: x is in [first, last].
+    static __m128i inRange(__m128i v, char first, char last)
+    {
+        const __m128i offset = _mm_sub_epi8(v, _mm_set1_epi8(first));
+        return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(static_cast<char>(last - first))), offset);
+    }
+};
+#endif
+
+template <typename AddWord>
+const unsigned char *WordScanner::takeWords(const unsigned char *p, const unsigned char *end, AddWord &addWord)
+{
+#if defined(__SSE2__)
+    // No ASCII letter or digit right before p. A word here is the one run of letters and digits
+    // between two separators; other characters between them belong to no word.
+    const unsigned char *wordStart = nullptr; // the run being taken, when there is one
+    const unsigned char *wordEnd = nullptr;   // the byte after it, once found
+    std::uint64_t carry = 0;                  // the last byte of the block before was a letter or digit
+    while (end - p >= 64) {
+        const TextMasks masks(p, m_ampersandEnds);
+        const unsigned limit = masks.limit;
+        if (limit == 0 && !wordStart)
+            return p;
+        const std::uint64_t valid = limit == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << limit) - 1;
+        std::uint64_t starts = masks.word & ~((masks.word << 1) | carry) & valid;
+        std::uint64_t ends = ~masks.word & ((masks.word << 1) | carry) & valid;
+        carry = masks.word >> 63;
+        for (;;) {
+            if (wordStart) {
+                if (!wordEnd) {
+                    if (ends == 0)
+                        break; // the run goes on past the block
+                    wordEnd = p + __builtin_ctzll(ends);
+                    ends &= ends - 1;
+                }
+                // A separator after the run and before the next one ends the word.
+                const unsigned from = wordEnd > p ? static_cast<unsigned>(wordEnd - p) : 0;
+                const unsigned to = starts != 0 ? static_cast<unsigned>(__builtin_ctzll(starts)) : limit;
+                const std::uint64_t between = (masks.separator >> from) << from;
+                if (to > from && (to == 64 ? between : between & ((std::uint64_t(1) << to) - 1)) != 0) {
+                    addWord(std::string_view(reinterpret_cast<const char *>(wordStart),
+                                             static_cast<std::size_t>(wordEnd - wordStart)),
+                            true);
+                    wordStart = nullptr;
+                } else if (starts != 0) {
+                    return wordStart; // two runs in one word: the byte loop joins them
+                } else {
+                    break; // no separator yet
+                }
+            }
+            if (starts == 0)
+                break;
+            wordStart = p + __builtin_ctzll(starts);
+            wordEnd = nullptr;
+            starts &= starts - 1;
+        }
+        if (limit < 64) {
+            if (!wordStart)
+                return p + limit;
+            // "<" ends the word that runs up to it, or is the first separator after it.
+            if (p[limit] == '<') {
+                if (!wordEnd)
+                    wordEnd = p + limit;
+                addWord(std::string_view(reinterpret_cast<const char *>(wordStart),
+                                         static_cast<std::size_t>(wordEnd - wordStart)),
+                        true);
+                return p + limit;
+            }
+            return wordStart;
+        }
+        p += 64;
+    }
+    return wordStart ? wordStart : p;
+#else
+    (void)end;
+    (void)addWord;
+    return p;
+#endif
+}
+
 template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWord &&addWord)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -159,6 +294,10 @@ template <typename AddWord> void WordScanner::feed(std::string_view bytes, AddWo
         if (depth != 0) {
             // Inside markup only the brackets count.
             p = findBracket(p, end);
+            if (p == end)
+                break;
+        } else if (!inWord) {
+            p = takeWords(p, end, addWord);
             if (p == end)
                 break;
         }

@@ -147,15 +147,9 @@ RunResult MetaRun::runPages(const QStringList &pages)
     {
         std::optional<PageReadAhead> ahead;
         if (m_limits.readAheadBudget > 0) {
-            // Copies for undo that cannot be links are packed while the pages are read. (With backups
-            // on, the backup is the copy.)
-            const std::optional<dev_t> copiesDevice =
-                m_undo && m_options.keepUndo && !m_options.backup ? m_undoStore->copiesDevice() : std::nullopt;
             std::vector<PageReader *> readers;
-            for (const auto &reader : m_aheadReaders) {
-                reader->setCopiesDevice(copiesDevice);
+            for (const auto &reader : m_aheadReaders)
                 readers.push_back(reader.get());
-            }
             PageReader *callers = readers.back();
             readers.pop_back();
             ahead.emplace(readers, paths, m_limits.readAheadBudget, callers);
@@ -478,7 +472,12 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     std::optional<HashingSink> written;
     if (replacement && m_undo && m_options.keepUndo)
         written.emplace(replacement->sink());
-    PageOutput output(written ? &*written : replacement ? &replacement->sink() : nullptr, showBytes || readAgain);
+    // A page read whole keeps as undo data only what the run replaced, found from the bytes written.
+    const bool keepDelta = written && page.whole && page.exists;
+    PageOutput output(written ? &*written : replacement ? &replacement->sink() : nullptr,
+                      showBytes || readAgain || keepDelta);
+    if (keepDelta)
+        output.bytes().reserve(static_cast<std::size_t>(page.size) + page.block.size());
     PageSplicer splicer(page.marks, page.block, output, m_options.topKeywords);
     std::string before; // a page read in blocks, when its bytes are shown or become its backup's
     const bool keepBefore = showBytes || backupRead;
@@ -534,7 +533,9 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         }
     }
     if (m_undo) {
-        if (const int err = recordUndo(page, backup, written ? &*written : nullptr, failedPath); err != 0) {
+        const std::optional<std::string_view> after =
+            keepDelta ? std::optional<std::string_view>(output.bytes()) : std::nullopt;
+        if (const int err = recordUndo(page, backup, written ? &*written : nullptr, after, failedPath); err != 0) {
             if (m_options.backup)
                 backup.undo();
             return err;
@@ -558,7 +559,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
 }
 
 int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written,
-                        std::string *failedPath)
+                        std::optional<std::string_view> after, std::string *failedPath)
 {
     if (!m_undo->started()) {
         if (const int err = m_undo->start(m_startedMs); err != 0) {
@@ -570,7 +571,7 @@ int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, Hashi
     }
     if (!m_undo->keeping() || !written)
         return 0;
-    const int err = m_undo->recordPage(page, backup, m_options.backup, written->result(), written->size());
+    const int err = m_undo->recordPage(page, backup, m_options.backup, written->result(), written->size(), after);
     if (err != 0)
         *failedPath = m_undo->failedPath();
     return err;

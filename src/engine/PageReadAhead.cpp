@@ -144,10 +144,8 @@ bool PageReadAhead::readPage(PageReader &reader, qsizetype index, std::uint64_t 
             std::lock_guard busyLock(m_mutex);
             makeHere = !m_callerWaiting && readyInOrder(LeaveWorkBelow) >= LeaveWorkBelow;
         }
-        if (page->error == 0 && makeHere) {
+        if (page->error == 0 && makeHere)
             reader.buildBlock(*page);
-            reader.packCopy(*page);
-        }
     }
     page->memory = page->memoryUse();
     std::lock_guard lock(m_mutex);

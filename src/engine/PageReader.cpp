@@ -29,7 +29,6 @@ int PageReader::read(ScannedPage &page)
 int PageReader::open(ScannedPage &page)
 {
     page.close();
-    page.packedCopy.clear();
     page.nativePath = fs::native(page.PagePath);
     page.target = page.nativePath;
     page.throughLink = false;
@@ -92,7 +91,6 @@ int PageReader::scanInstead(ScannedPage &page, std::string_view bytes)
 
 int PageReader::scanPage(ScannedPage &page, bool preloaded)
 {
-    page.packedCopy.clear();
     page.blockBuilt = false;
     page.whole = preloaded || page.size <= m_limits.wholePageLimit;
     std::vector<char> &buffer = page.whole ? page.bytes : m_blocks;
@@ -170,21 +168,6 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     if (page.whole)
         page.close();
     return 0;
-}
-
-void PageReader::packCopy(ScannedPage &page)
-{
-    if (!m_copiesDevice || !page.whole || !page.exists || page.OnMainPage || page.device == *m_copiesDevice)
-        return;
-    buildBlock(page);
-    const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));
-    // With the most telling words a page that would get its own bytes again is not written.
-    if (m_plan && page.marks.MarkCount > 0 && rewritePage(bytes, page.marks, page.block, true) == bytes)
-        return;
-    if (!m_packer)
-        m_packer = std::make_unique<CopyPacker>();
-    if (!m_packer->pack(bytes, page.packedCopy))
-        page.packedCopy.clear(); // the run packs it then
 }
 
 int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/CopyPacker.h"
 #include "engine/MarkScanner.h"
 #include "engine/MetaBlock.h"
 #include "engine/MinimumWordLength.h"
@@ -67,11 +66,6 @@ public:
     // description is looked for.
     void setPlan(const SitePlan *plan) { m_plan = plan; }
     void setPageDescriptions(bool on) { m_pageDescriptions = on; }
-    // Pages read whole from another device than this one may get the copy an undo puts back packed
-    // by packCopy() (into page.packedCopy), so the writing thread only writes it.
-    void setCopiesDevice(std::optional<dev_t> device) { m_copiesDevice = device; }
-    // After scan(): packs the page's copy when it is to be packed and not linked.
-    void packCopy(ScannedPage &page);
 
     // Reads the open page whole or in blocks, decides its encoding and hands its bytes to content;
     // words go to the sink, through the minimum length option. Closes the page.
@@ -158,8 +152,6 @@ private:
     PageContent m_content;
     const SitePlan *m_plan = nullptr;
     bool m_pageDescriptions = false;
-    std::optional<dev_t> m_copiesDevice;
-    std::unique_ptr<CopyPacker> m_packer; // made for the first copy packed
     std::vector<char> m_blocks; // for a page read in blocks
     std::string m_text;         // a block of a decoded page, as UTF-8
     TagPositions m_positions;   // where the tags of a decoded page stand

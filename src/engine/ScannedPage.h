@@ -51,10 +51,6 @@ struct ScannedPage
     bool ownDescription = false;
     std::string block;
     bool blockBuilt = false; // block is this page's, built after its scan
-    // The copy an undo puts back, packed by the reading thread (CopyPacker) when the undo data lies
-    // on another file system; empty when the run packs it itself.
-    std::vector<char> packedCopy;
-
     int error = 0; // errno of the file operation that failed, 0 when none did
 
     // Kept by PageReadAhead: the number of pages replaced when this one was opened, and the memory
@@ -70,7 +66,7 @@ struct ScannedPage
     // The memory its buffers and its word table take.
     std::size_t memoryUse() const
     {
-        return bytes.capacity() + block.capacity() + packedCopy.capacity() + PageWords.memoryUse();
+        return bytes.capacity() + block.capacity() + PageWords.memoryUse();
     }
 };
 

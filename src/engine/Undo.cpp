@@ -46,6 +46,42 @@ std::vector<Entry> entriesOf(const UndoJournal &journal)
     return entries;
 }
 
+// Appends what is written to it to a text.
+class StringSink : public ByteSink
+{
+public:
+    explicit StringSink(std::string &out) : m_out(out) {}
+    void write(std::string_view bytes) override { m_out.append(bytes); }
+
+private:
+    std::string &m_out;
+};
+
+int readFile(const std::string &path, std::int64_t offset, std::int64_t length, std::string *bytes)
+{
+    fs::File file;
+    if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
+        return err;
+    if (length < 0) {
+        fs::Status st;
+        if (const int err = fs::status(file.fd(), &st); err != 0)
+            return err;
+        length = st.size - offset;
+    }
+    bytes->resize(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
+    std::size_t got = 0;
+    if (const int err = fs::readAt(file.fd(), bytes->data(), offset, bytes->size(), &got); err != 0)
+        return err;
+    return got == bytes->size() ? 0 : EBADMSG;
+}
+
+QByteArray hashOf(std::string_view bytes)
+{
+    Sha256 sha;
+    sha.add(bytes);
+    return sha.result();
+}
+
 int hashFile(const std::string &path, QByteArray *hash)
 {
     fs::File file;
@@ -134,8 +170,8 @@ public:
         // The file from before the run stands under its name: the run never replaced it, or an undo
         // put it back.
         if (!first.created &&
-            (now == first.before || (first.copyKind != CopyKind::Compressed && first.copyKind != CopyKind::None &&
-                                     now == first.copyIdentity) ||
+            (now == first.before ||
+             ((first.copyKind == CopyKind::Backup || first.copyKind == CopyKind::Link) && now == first.copyIdentity) ||
              (first.beforeSize == 0 && now.size == 0))) {
             *action = UndoAction::AsBefore;
             return 0;
@@ -164,6 +200,19 @@ public:
                 return 0;
             }
         }
+        // Put back from a delta by an earlier undo: the bytes the run replaced are there again.
+        if (first.copyKind == CopyKind::Delta && now.size == first.beforeSize && copyIntact(first)) {
+            const std::int64_t length = first.beforeSize - first.deltaPrefix - first.deltaSuffix;
+            std::string kept, there;
+            if (const int err = readFile(copyPath(first), first.copyOffset, length, &kept); err != 0)
+                return err;
+            if (const int err = readFile(first.target, first.deltaPrefix, length, &there); err != 0 && err != EBADMSG)
+                return err;
+            if (kept == there) {
+                *action = UndoAction::AsBefore;
+                return 0;
+            }
+        }
         *action = UndoAction::ChangedSince;
         return 0;
     }
@@ -176,7 +225,10 @@ public:
         case UndoAction::Restore:
             // A page that was empty needs no copy: when the run wrote the page twice with backups on,
             // its second backup took over the first one, the empty file of its first content.
-            if (first.copyKind == CopyKind::Compressed || !copyIntact(first)) {
+            if (first.copyKind == CopyKind::Delta) {
+                if (const int err = restoreFromDeltas(entry); err != 0)
+                    return err;
+            } else if (first.copyKind == CopyKind::Compressed || !copyIntact(first)) {
                 PageReplacement replacement(first.target);
                 m_failedPath = first.target;
                 if (const int err = replacement.create(first.mode, first.owner, first.group, std::size_t(1) << 20);
@@ -227,6 +279,58 @@ private:
         if (record.copyKind == CopyKind::Backup)
             return record.copy;
         return m_store.runFolder(m_folder, m_journal.runId) + '/' + record.copy;
+    }
+
+    // The page as it was before the run, from the bytes it holds now (what one of the run's writes
+    // made): each write's way back in turn, the last one first, each step checked against the
+    // bytes the write before made.
+    int restoreFromDeltas(const Entry &entry)
+    {
+        const UndoRecord &first = entry.first();
+        m_failedPath = first.target;
+        std::string content;
+        if (const int err = readFile(first.target, 0, -1, &content); err != 0)
+            return err;
+        const QByteArray hash = hashOf(content);
+        auto at = std::find_if(entry.records.rbegin(), entry.records.rend(),
+                               [&](const UndoRecord *r) { return r->afterHash == hash; });
+        if (at == entry.records.rend())
+            return EBADMSG; // changed since it was judged
+        for (; at != entry.records.rend(); ++at) {
+            const UndoRecord &record = **at;
+            m_failedPath = copyPath(record);
+            if (!copyIntact(record))
+                return EBADMSG;
+            std::string before;
+            if (record.copyKind == CopyKind::Delta) {
+                std::string middle;
+                if (const int err = readFile(m_failedPath, record.copyOffset,
+                                             record.beforeSize - record.deltaPrefix - record.deltaSuffix, &middle);
+                    err != 0)
+                    return err;
+                if (!applyDelta(record, content, middle, &before))
+                    return EBADMSG;
+            } else if (record.copyKind == CopyKind::Compressed) {
+                StringSink sink(before);
+                if (const int err = expandCopy(m_failedPath, record.copyOffset, record.beforeSize, sink); err != 0)
+                    return err;
+            } else if (const int err = readFile(m_failedPath, 0, -1, &before); err != 0) {
+                return err;
+            }
+            if (static_cast<std::int64_t>(before.size()) != record.beforeSize)
+                return EBADMSG;
+            content = std::move(before);
+            if (std::next(at) != entry.records.rend() && hashOf(content) != (*std::next(at))->afterHash)
+                return EBADMSG;
+        }
+        PageReplacement replacement(first.target);
+        m_failedPath = first.target;
+        if (const int err = replacement.create(first.mode, first.owner, first.group, std::size_t(1) << 20); err != 0)
+            return err;
+        replacement.sink().write(content);
+        if (const int err = replacement.close(); err != 0)
+            return err;
+        return replacement.commit();
     }
 
     bool copyIntact(const UndoRecord &record) const

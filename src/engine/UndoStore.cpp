@@ -86,7 +86,8 @@ void writeRecord(QDataStream &out, const UndoRecord &r)
 {
     out << r.page << r.target << r.mainPage << r.created << quint32(r.mode) << quint32(r.owner) << quint32(r.group)
         << r.before << qint64(r.beforeSize) << quint8(r.copyKind) << r.copy << r.copyIdentity << r.backup
-        << r.backupIdentity << r.backupTakenOver << r.afterHash << qint64(r.afterSize) << qint64(r.copyOffset);
+        << r.backupIdentity << r.backupTakenOver << r.afterHash << qint64(r.afterSize) << qint64(r.copyOffset)
+        << qint64(r.deltaPrefix) << qint64(r.deltaSuffix);
 }
 
 bool readRecord(QDataStream &in, UndoRecord &r)
@@ -101,13 +102,22 @@ bool readRecord(QDataStream &in, UndoRecord &r)
     if (!in.atEnd())
         in >> copyOffset;
     r.copyOffset = copyOffset;
+    // And here: they kept no deltas.
+    qint64 deltaPrefix = 0, deltaSuffix = 0;
+    if (!in.atEnd())
+        in >> deltaPrefix >> deltaSuffix;
+    r.deltaPrefix = deltaPrefix;
+    r.deltaSuffix = deltaSuffix;
     r.mode = mode;
     r.owner = owner;
     r.group = group;
     r.beforeSize = beforeSize;
     r.afterSize = afterSize;
     r.copyKind = static_cast<CopyKind>(kind);
-    return in.status() == QDataStream::Ok && kind <= quint8(CopyKind::Compressed) && !r.target.empty() &&
+    const bool deltaFits = r.copyKind != CopyKind::Delta ||
+                           (r.copyOffset >= 0 && deltaPrefix >= 0 && deltaSuffix >= 0 && deltaPrefix + deltaSuffix <= beforeSize &&
+                            deltaPrefix + deltaSuffix <= afterSize);
+    return in.status() == QDataStream::Ok && kind <= quint8(CopyKind::Delta) && deltaFits && !r.target.empty() &&
            r.afterHash.size() == 32;
 }
 
@@ -189,6 +199,19 @@ private:
 
 } // namespace
 
+bool applyDelta(const UndoRecord &record, std::string_view after, std::string_view middle, std::string *before)
+{
+    const auto prefix = static_cast<std::size_t>(record.deltaPrefix);
+    const auto suffix = static_cast<std::size_t>(record.deltaSuffix);
+    if (static_cast<std::int64_t>(after.size()) != record.afterSize || prefix + suffix > after.size() ||
+        static_cast<std::int64_t>(prefix + middle.size() + suffix) != record.beforeSize)
+        return false;
+    before->clear();
+    before->reserve(prefix + middle.size() + suffix);
+    before->append(after.substr(0, prefix)).append(middle).append(after.substr(after.size() - suffix));
+    return true;
+}
+
 int expandCopy(const std::string &path, std::int64_t offset, std::int64_t expectedSize, ByteSink &sink)
 {
     fs::File file;
@@ -251,17 +274,6 @@ std::string UndoStore::journalPath(const QString &folder) const
 std::string UndoStore::runFolder(const QString &folder, const std::string &runId) const
 {
     return storeFolder() + '/' + key(folder) + '.' + runId;
-}
-
-std::optional<dev_t> UndoStore::copiesDevice() const
-{
-    for (const std::string &folder : {storeFolder(), fs::native(m_dataFolder)}) {
-        std::string resolved;
-        fs::Status st;
-        if (fs::realPath(folder, &resolved) == 0 && fs::linkStatus(resolved, &st) == 0)
-            return st.device;
-    }
-    return std::nullopt;
 }
 
 UndoStore::Status UndoStore::load(const QString &folder, UndoJournal *journal, int *error) const
@@ -465,32 +477,59 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
         }
         fs::remove(copy);
     }
-    const std::string pack = m_runFolder + '/' + PackName;
-    m_failedPath = pack;
-    if (!m_pack.isOpen()) {
-        if (const int err = fs::createNew(pack, 0600, &m_pack); err != 0)
-            return err;
-        if (const int err = identity(m_pack.fd(), &m_packIdentity); err != 0) {
-            m_pack.close();
-            return err;
-        }
-    }
-    // The frame goes to the pack in one write: packed when the page was read, else here.
-    const std::int64_t offset = m_packSize;
-    const int err = page.whole && !page.packedCopy.empty() ? addToPack(page.packedCopy) : packCopy(page);
-    if (err != 0) {
-        // The next copy starts where this one's bytes end, however many of them were written.
-        fs::Status st;
-        if (fs::status(m_pack.fd(), &st) == 0)
-            m_packSize = st.size;
+    if (const int err = openPack(); err != 0)
         return err;
-    }
+    const std::int64_t offset = m_packSize;
+    if (const int err = packCopy(page); err != 0)
+        return err;
     record.copyKind = CopyKind::Compressed;
     record.copy = PackName;
     record.copyOffset = offset;
     record.copyIdentity = m_packIdentity;
     record.copyIdentity.size = m_packSize;
     record.copyIdentity.mtimeNs = 0;
+    return 0;
+}
+
+int UndoRecorder::keepDelta(std::string_view before, std::string_view after, UndoRecord &record)
+{
+    // What the run kept at the start and at the end of the page; the META block and the tags it
+    // replaced lie between.
+    const std::size_t most = std::min(before.size(), after.size());
+    std::size_t prefix = 0;
+    while (prefix < most && before[prefix] == after[prefix])
+        ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    if (const int err = openPack(); err != 0)
+        return err;
+    const std::int64_t offset = m_packSize;
+    if (const int err = addToPack(before.substr(prefix, before.size() - prefix - suffix)); err != 0)
+        return err;
+    record.copyKind = CopyKind::Delta;
+    record.copy = PackName;
+    record.copyOffset = offset;
+    record.copyIdentity = m_packIdentity;
+    record.copyIdentity.size = m_packSize;
+    record.copyIdentity.mtimeNs = 0;
+    record.deltaPrefix = static_cast<std::int64_t>(prefix);
+    record.deltaSuffix = static_cast<std::int64_t>(suffix);
+    return 0;
+}
+
+int UndoRecorder::openPack()
+{
+    const std::string pack = m_runFolder + '/' + PackName;
+    m_failedPath = pack;
+    if (m_pack.isOpen())
+        return 0;
+    if (const int err = fs::createNew(pack, 0600, &m_pack); err != 0)
+        return err;
+    if (const int err = identity(m_pack.fd(), &m_packIdentity); err != 0) {
+        m_pack.close();
+        return err;
+    }
     return 0;
 }
 
@@ -501,7 +540,7 @@ int UndoRecorder::packCopy(const ScannedPage &page)
     m_packBuffer.clear();
     if (page.whole)
         return m_packer->pack(std::string_view(page.bytes.data(), std::size_t(page.size)), m_packBuffer)
-                   ? addToPack(m_packBuffer)
+                   ? addToPack(std::string_view(m_packBuffer.data(), m_packBuffer.size()))
                    : EIO;
     // A large page in blocks, each block's part of the frame written as it is made.
     if (!m_packer->begin(m_packBuffer))
@@ -509,20 +548,24 @@ int UndoRecorder::packCopy(const ScannedPage &page)
     int err = 0;
     const int readErr = PageReader::forEachBlock(
         page.file.fd(), page.size, std::size_t(1) << 20, m_readBuffer, [&](std::string_view bytes) {
-            err = m_packer->add(bytes, m_packBuffer) ? addToPack(m_packBuffer) : EIO;
+            err = m_packer->add(bytes, m_packBuffer) ? addToPack(std::string_view(m_packBuffer.data(), m_packBuffer.size())) : EIO;
             m_packBuffer.clear();
             return err == 0;
         });
     if (err != 0 || readErr != 0)
         return err != 0 ? err : readErr;
-    return m_packer->end(m_packBuffer) ? addToPack(m_packBuffer) : EIO;
+    return m_packer->end(m_packBuffer) ? addToPack(std::string_view(m_packBuffer.data(), m_packBuffer.size())) : EIO;
 }
 
-int UndoRecorder::addToPack(const std::vector<char> &bytes)
+int UndoRecorder::addToPack(std::string_view bytes)
 {
-    const int err = fs::writeAll(m_pack.fd(), std::string_view(bytes.data(), bytes.size()));
-    if (err != 0)
+    if (const int err = fs::writeAll(m_pack.fd(), bytes); err != 0) {
+        // The next copy starts where this one's bytes end, however many of them were written.
+        fs::Status st;
+        if (fs::status(m_pack.fd(), &st) == 0)
+            m_packSize = st.size;
         return err;
+    }
     m_packSize += static_cast<std::int64_t>(bytes.size());
     // The copies go to the disk while the run goes on, a few megabytes at a time: left to the sync at
     // the end, the run would wait for all of them there.
@@ -534,14 +577,26 @@ int UndoRecorder::addToPack(const std::vector<char> &bytes)
     return 0;
 }
 
+std::string UndoRecorder::absolutePath(const std::string &path)
+{
+    // Most paths are absolute and clean already: those are taken as they are.
+    if (!path.empty() && path.front() == '/' && path.find("/.") == std::string::npos &&
+        path.find("//") == std::string::npos)
+        return path;
+    return fs::native(fs::absoluteCleanPath(fs::fromNative(path)));
+}
+
 int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade,
-                             const QByteArray &afterHash, std::int64_t afterSize)
+                             const QByteArray &afterHash, std::int64_t afterSize, std::optional<std::string_view> after)
 {
     if (!m_journalFile.isOpen())
         return 0;
     UndoRecord record;
-    record.page = page.nativePath;
-    record.target = page.target;
+    // Absolute, so that an undo started from another folder finds the page, and so that the two
+    // writes of a main page named once from the folder and once by itself ("site/index.htm" and
+    // "/home/me/site/index.htm") are known as one page.
+    record.page = absolutePath(page.nativePath);
+    record.target = absolutePath(page.target);
     record.mainPage = page.OnMainPage;
     record.created = !page.exists;
     record.mode = page.mode;
@@ -562,17 +617,22 @@ int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, 
         record.backup = backup.BackupPath(); // to make the empty file again
     ++m_count;
     // A page written before in this run (the main page, or a page two names lead to) goes back to
-    // what it was before the first write.
-    if (page.exists && m_written.insert(page.target).second) {
-        if (backupMade) {
+    // what it was before the first write: from the first write's copy, or from the bytes it was
+    // written with, write by write.
+    const auto [written, first] = m_written.try_emplace(record.target, false);
+    if (page.exists && (first || written->second)) {
+        if (backupMade && first) {
             record.copyKind = CopyKind::Backup;
             record.copy = record.backup;
             record.copyIdentity = record.backupIdentity;
+        } else if (page.whole && after && !backupMade) {
+            if (const int err = keepDelta(std::string_view(page.bytes.data(), std::size_t(page.size)), *after, record);
+                err != 0)
+                return err;
+            written->second = written->second || first;
         } else if (const int err = keepCopy(page, record); err != 0) {
             return err;
         }
-    } else {
-        m_written.insert(page.target);
     }
     return append(encode(PageType, [&](QDataStream &out) { writeRecord(out, record); }));
 }

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -29,6 +31,9 @@ enum class CopyKind : std::uint8_t {
     Backup = 1,     // the backup the run made beside the page
     Link = 2,       // a second name of the old file in the run's undo folder
     Compressed = 3, // a compressed copy in the run's undo folder (LZ4 frame; zlib when its name ends in .z)
+    // The bytes the run replaced, packed with the copies: the page from before is the page the run
+    // wrote with these in place of what lies between its first deltaPrefix and last deltaSuffix bytes.
+    Delta = 4,
 };
 
 // What a run did to one page. Written to the journal before the page's new content takes its name,
@@ -53,6 +58,8 @@ struct UndoRecord
     bool backupTakenOver = false; // an empty file stood under the backup name
     QByteArray afterHash;         // SHA-256 of the bytes the run wrote
     std::int64_t afterSize = 0;
+    std::int64_t deltaPrefix = 0; // of a delta: the bytes at the start and at the end that the run kept
+    std::int64_t deltaSuffix = 0;
 };
 
 // The undo data of a folder's last run.
@@ -86,9 +93,6 @@ public:
     static QString canonicalFolder(const QString &folder);
     std::string journalPath(const QString &folder) const;
     std::string runFolder(const QString &folder, const std::string &runId) const;
-    // The device (file system) the copies of a run go to: a page on another one is copied, not
-    // linked. Nothing when neither the store nor the data folder can be found.
-    std::optional<dev_t> copiesDevice() const;
 
     Status load(const QString &folder, UndoJournal *journal, int *error) const;
     // The bytes the undo data of the folder takes on disk (the journal and the copies).
@@ -122,11 +126,11 @@ public:
     bool keeping() const { return m_journalFile.isOpen(); }
     bool started() const { return m_started; }
 
-    // Keeps the page's bytes from before (unless the run wrote it already) and appends its record.
-    // Called after the new content is written to its temporary file and before it takes the page's
-    // name.
+    // Keeps the page's bytes from before and appends its record. Called after the new content is
+    // written to its temporary file and before it takes the page's name. after holds the bytes
+    // written when the page was read whole (then only what the run replaced is kept), else nothing.
     int recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade, const QByteArray &afterHash,
-                   std::int64_t afterSize);
+                   std::int64_t afterSize, std::optional<std::string_view> after);
     // Marks the journal finished and puts it on disk.
     int finish();
 
@@ -134,11 +138,14 @@ public:
     const std::string &failedPath() const { return m_failedPath; }
 
 private:
+    static std::string absolutePath(const std::string &path);
     int keepCopy(const ScannedPage &page, UndoRecord &record);
+    int keepDelta(std::string_view before, std::string_view after, UndoRecord &record);
+    int openPack();
     // Packs the page's copy and appends it to the pack.
     int packCopy(const ScannedPage &page);
     // Appends bytes of a copy to the pack.
-    int addToPack(const std::vector<char> &bytes);
+    int addToPack(std::string_view bytes);
     int append(const QByteArray &payload);
     int finishJournal();
     // Removes the folders of copies of runs before this one, on a thread of its own: the run need not
@@ -155,7 +162,9 @@ private:
     std::string m_journal;
     std::string m_runFolder;
     std::uint64_t m_count = 0;
-    std::unordered_set<std::string> m_written; // targets written in this run
+    // Targets written in this run, each with whether its first copy was a delta: then every later
+    // write of it keeps its own way back too, as a delta needs the bytes it was written with.
+    std::unordered_map<std::string, bool> m_written;
     std::string m_failedPath;
     std::unique_ptr<CopyPacker> m_packer; // made for the first copy that cannot be a link nor was packed
     std::vector<char> m_packBuffer;       // a copy's frame on its way to the pack
@@ -170,6 +179,10 @@ private:
     std::vector<std::string> m_oldRuns;       // the folders of copies of the runs before
     std::thread m_removal;                    // removing them
 };
+
+// The page a delta record was made from: after (the bytes its run wrote) with middle in place of what
+// the run put between its kept start and end. False when the record does not fit after.
+bool applyDelta(const UndoRecord &record, std::string_view after, std::string_view middle, std::string *before);
 
 // Writes the bytes of a compressed copy to sink: an LZ4 frame from offset on, or a zlib stream when
 // the name ends in ".z". EBADMSG: the copy is damaged or does not hold expectedSize bytes.

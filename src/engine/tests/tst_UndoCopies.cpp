@@ -124,50 +124,6 @@ private slots:
 
     // A page read whole from another file system than the undo data's gets its copy packed by the
     // reading thread; the copy is the page's bytes.
-    void packedWhileRead_data()
-    {
-        QTest::addColumn<bool>("otherFileSystem");
-        QTest::addColumn<bool>("inBlocks");
-        QTest::addColumn<bool>("packed");
-        QTest::newRow("another file system") << true << false << true;
-        QTest::newRow("the same file system: a link") << false << false << false;
-        QTest::newRow("read in blocks: packed when written") << true << true << false;
-    }
-    void packedWhileRead()
-    {
-        QFETCH(bool, otherFileSystem);
-        QFETCH(bool, inBlocks);
-        QFETCH(bool, packed);
-        QTemporaryDir dir;
-        const std::string page = pageBytes();
-        QVERIFY(test::writeFile(dir.filePath(QStringLiteral("a.htm")), QByteArray::fromStdString(page)));
-        const RunOptions options;
-        const MetaBlock block(options);
-        const MetaNames names = block.metaNames();
-        const MinimumWordLength minimum(false, "");
-        RunLimits limits;
-        if (inBlocks)
-            limits.wholePageLimit = 0;
-        PageReader reader(block, names, minimum, limits);
-        ScannedPage scanned;
-        scanned.PagePath = dir.filePath(QStringLiteral("a.htm"));
-        QCOMPARE(reader.read(scanned), 0);
-        reader.setCopiesDevice(otherFileSystem ? scanned.device + 1 : scanned.device);
-        reader.packCopy(scanned);
-        QCOMPARE(!scanned.packedCopy.empty(), packed);
-        if (!packed)
-            return;
-        QVERIFY(test::writeFile(dir.filePath(QStringLiteral("copies.lz4")),
-                                QByteArray(scanned.packedCopy.data(), qsizetype(scanned.packedCopy.size()))));
-        StringSink sink;
-        QCOMPARE(expandCopy(fs::native(dir.filePath(QStringLiteral("copies.lz4"))), 0,
-                            static_cast<std::int64_t>(page.size()), sink),
-                 0);
-        QVERIFY(sink.bytes == page);
-        // A page read again has no copy until it is packed again.
-        QCOMPARE(reader.read(scanned), 0);
-        QVERIFY(scanned.packedCopy.empty());
-    }
 };
 
 QTEST_APPLESS_MAIN(tst_UndoCopies)

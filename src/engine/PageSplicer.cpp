@@ -6,16 +6,6 @@
 namespace tagsmith {
 namespace {
 
-class StringSink : public ByteSink
-{
-public:
-    explicit StringSink(std::string &out) : m_out(out) {}
-    void write(std::string_view bytes) override { m_out.append(bytes); }
-
-private:
-    std::string &m_out;
-};
-
 } // namespace
 
 PageSplicer::PageSplicer(const PageMarks &marks, std::string_view block, ByteSink &sink, bool dropLineBreaks)

@@ -16,6 +16,17 @@ public:
     virtual void write(std::string_view bytes) = 0;
 };
 
+// Appends what is written to it to a text.
+class StringSink : public ByteSink
+{
+public:
+    explicit StringSink(std::string &out) : m_out(out) {}
+    void write(std::string_view bytes) override { m_out.append(bytes); }
+
+private:
+    std::string &m_out;
+};
+
 // Writes the new page from the old one, fed in blocks of any size, in order: the page up to the
 // first mark, the META block, then every segment between two marks without its marked tag (from its
 // "<" through the first ">" after it; a segment without ">" goes whole). After a head mark the page

@@ -46,17 +46,6 @@ std::vector<Entry> entriesOf(const UndoJournal &journal)
     return entries;
 }
 
-// Appends what is written to it to a text.
-class StringSink : public ByteSink
-{
-public:
-    explicit StringSink(std::string &out) : m_out(out) {}
-    void write(std::string_view bytes) override { m_out.append(bytes); }
-
-private:
-    std::string &m_out;
-};
-
 int readFile(const std::string &path, std::int64_t offset, std::int64_t length, std::string *bytes)
 {
     fs::File file;

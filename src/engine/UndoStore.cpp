@@ -483,20 +483,25 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
     const std::int64_t offset = m_packSize;
     if (const int err = packCopy(page); err != 0)
         return err;
-    record.copyKind = CopyKind::Compressed;
+    packedAt(CopyKind::Compressed, offset, record);
+    return 0;
+}
+
+void UndoRecorder::packedAt(CopyKind kind, std::int64_t offset, UndoRecord &record) const
+{
+    record.copyKind = kind;
     record.copy = PackName;
     record.copyOffset = offset;
+    // The pack as it is once the copy is in: it only grows after.
     record.copyIdentity = m_packIdentity;
     record.copyIdentity.size = m_packSize;
     record.copyIdentity.mtimeNs = 0;
-    return 0;
 }
 
 int UndoRecorder::keepDelta(std::string_view before, std::string_view after, UndoRecord &record)
 {
-    // What the run kept at the start and at the end of the page; the META block and the tags it
-    // replaced lie between.
-    // Compared sixty-four bytes a step while they are the same, then byte by byte.
+    // What the run kept at the start and at the end of the page (the META block and the tags it
+    // replaced lie between), compared sixty-four bytes a step while they are the same.
     constexpr std::size_t Step = 64;
     const std::size_t most = std::min(before.size(), after.size());
     std::size_t prefix = 0;
@@ -515,12 +520,7 @@ int UndoRecorder::keepDelta(std::string_view before, std::string_view after, Und
     const std::int64_t offset = m_packSize;
     if (const int err = addToPack(before.substr(prefix, before.size() - prefix - suffix)); err != 0)
         return err;
-    record.copyKind = CopyKind::Delta;
-    record.copy = PackName;
-    record.copyOffset = offset;
-    record.copyIdentity = m_packIdentity;
-    record.copyIdentity.size = m_packSize;
-    record.copyIdentity.mtimeNs = 0;
+    packedAt(CopyKind::Delta, offset, record);
     record.deltaPrefix = static_cast<std::int64_t>(prefix);
     record.deltaSuffix = static_cast<std::int64_t>(suffix);
     return 0;

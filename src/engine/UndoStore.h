@@ -141,6 +141,8 @@ private:
     static std::string absolutePath(const std::string &path);
     int keepCopy(const ScannedPage &page, UndoRecord &record);
     int keepDelta(std::string_view before, std::string_view after, UndoRecord &record);
+    // Notes in the record the copy just packed at offset.
+    void packedAt(CopyKind kind, std::int64_t offset, UndoRecord &record) const;
     int openPack();
     // Packs the page's copy and appends it to the pack.
     int packCopy(const ScannedPage &page);

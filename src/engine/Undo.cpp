@@ -190,14 +190,13 @@ public:
             }
         }
         // Put back from a delta by an earlier undo: the bytes the run replaced are there again.
-        if (first.copyKind == CopyKind::Delta && now.size == first.beforeSize && copyIntact(first)) {
-            const std::int64_t length = first.beforeSize - first.deltaPrefix - first.deltaSuffix;
-            std::string kept, there;
-            if (const int err = readFile(copyPath(first), first.copyOffset, length, &kept); err != 0)
+        if (first.copyKind == CopyKind::Delta && now.size == first.beforeSize) {
+            std::string there;
+            if (const int err = readFile(first.target, first.deltaPrefix,
+                                         static_cast<std::int64_t>(first.replaced.size()), &there);
+                err != 0 && err != EBADMSG)
                 return err;
-            if (const int err = readFile(first.target, first.deltaPrefix, length, &there); err != 0 && err != EBADMSG)
-                return err;
-            if (kept == there) {
+            if (there == first.replaced) {
                 *action = UndoAction::AsBefore;
                 return 0;
             }
@@ -287,17 +286,12 @@ private:
             return EBADMSG; // changed since it was judged
         for (; at != entry.records.rend(); ++at) {
             const UndoRecord &record = **at;
-            m_failedPath = copyPath(record);
+            m_failedPath = record.copyKind == CopyKind::Delta ? first.target : copyPath(record);
             if (!copyIntact(record))
                 return EBADMSG;
             std::string before;
             if (record.copyKind == CopyKind::Delta) {
-                std::string middle;
-                if (const int err = readFile(m_failedPath, record.copyOffset,
-                                             record.beforeSize - record.deltaPrefix - record.deltaSuffix, &middle);
-                    err != 0)
-                    return err;
-                if (!applyDelta(record, content, middle, &before))
+                if (!applyDelta(record, content, &before))
                     return EBADMSG;
             } else if (record.copyKind == CopyKind::Compressed) {
                 StringSink sink(before);
@@ -326,6 +320,8 @@ private:
     {
         if (record.copyKind == CopyKind::None)
             return false;
+        if (record.copyKind == CopyKind::Delta)
+            return true; // in the record
         FileIdentity id;
         if (identity(copyPath(record), &id) != 0)
             return false;

@@ -88,7 +88,8 @@ void writeRecord(QDataStream &out, const UndoRecord &r)
     out << r.page << r.target << r.mainPage << r.created << quint32(r.mode) << quint32(r.owner) << quint32(r.group)
         << r.before << qint64(r.beforeSize) << quint8(r.copyKind) << r.copy << r.copyIdentity << r.backup
         << r.backupIdentity << r.backupTakenOver << r.afterHash << qint64(r.afterSize) << qint64(r.copyOffset)
-        << qint64(r.deltaPrefix) << qint64(r.deltaSuffix);
+        << qint64(r.deltaPrefix) << qint64(r.deltaSuffix)
+        << QByteArray::fromRawData(r.replaced.data(), qsizetype(r.replaced.size()));
 }
 
 bool readRecord(QDataStream &in, UndoRecord &r)
@@ -105,8 +106,10 @@ bool readRecord(QDataStream &in, UndoRecord &r)
     r.copyOffset = copyOffset;
     // And here: they kept no deltas.
     qint64 deltaPrefix = 0, deltaSuffix = 0;
+    QByteArray replaced;
     if (!in.atEnd())
-        in >> deltaPrefix >> deltaSuffix;
+        in >> deltaPrefix >> deltaSuffix >> replaced;
+    r.replaced = replaced.toStdString();
     r.deltaPrefix = deltaPrefix;
     r.deltaSuffix = deltaSuffix;
     r.mode = mode;
@@ -116,8 +119,8 @@ bool readRecord(QDataStream &in, UndoRecord &r)
     r.afterSize = afterSize;
     r.copyKind = static_cast<CopyKind>(kind);
     const bool deltaFits = r.copyKind != CopyKind::Delta ||
-                           (r.copyOffset >= 0 && deltaPrefix >= 0 && deltaSuffix >= 0 && deltaPrefix + deltaSuffix <= beforeSize &&
-                            deltaPrefix + deltaSuffix <= afterSize);
+                           (deltaPrefix >= 0 && deltaSuffix >= 0 && deltaPrefix + deltaSuffix <= afterSize &&
+                            deltaPrefix + deltaSuffix + replaced.size() == beforeSize);
     return in.status() == QDataStream::Ok && kind <= quint8(CopyKind::Delta) && deltaFits && !r.target.empty() &&
            r.afterHash.size() == 32;
 }
@@ -200,8 +203,9 @@ private:
 
 } // namespace
 
-bool applyDelta(const UndoRecord &record, std::string_view after, std::string_view middle, std::string *before)
+bool applyDelta(const UndoRecord &record, std::string_view after, std::string *before)
 {
+    const std::string_view middle = record.replaced;
     const auto prefix = static_cast<std::size_t>(record.deltaPrefix);
     const auto suffix = static_cast<std::size_t>(record.deltaSuffix);
     if (static_cast<std::int64_t>(after.size()) != record.afterSize || prefix + suffix > after.size() ||
@@ -483,23 +487,18 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
     const std::int64_t offset = m_packSize;
     if (const int err = packCopy(page); err != 0)
         return err;
-    packedAt(CopyKind::Compressed, offset, record);
-    return 0;
-}
-
-void UndoRecorder::packedAt(CopyKind kind, std::int64_t offset, UndoRecord &record) const
-{
-    record.copyKind = kind;
+    record.copyKind = CopyKind::Compressed;
     record.copy = PackName;
     record.copyOffset = offset;
-    // The pack as it is once the copy is in: it only grows after.
     record.copyIdentity = m_packIdentity;
     record.copyIdentity.size = m_packSize;
     record.copyIdentity.mtimeNs = 0;
+    return 0;
 }
 
-int UndoRecorder::keepDelta(std::string_view before, std::string_view after, UndoRecord &record)
+int UndoRecorder::keepDelta(const ScannedPage &page, std::string_view after, UndoRecord &record)
 {
+    const std::string_view before(page.bytes.data(), static_cast<std::size_t>(page.size));
     // What the run kept at the start and at the end of the page (the META block and the tags it
     // replaced lie between), compared sixty-four bytes a step while they are the same.
     constexpr std::size_t Step = 64;
@@ -515,14 +514,14 @@ int UndoRecorder::keepDelta(std::string_view before, std::string_view after, Und
         suffix += Step;
     while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
-    if (const int err = openPack(); err != 0)
-        return err;
-    const std::int64_t offset = m_packSize;
-    if (const int err = addToPack(before.substr(prefix, before.size() - prefix - suffix)); err != 0)
-        return err;
-    packedAt(CopyKind::Delta, offset, record);
+    // The journal is read whole by an undo: what does not keep it small goes with the copies.
+    constexpr std::size_t MostReplaced = std::size_t(64) << 10;
+    if (before.size() - prefix - suffix > MostReplaced)
+        return keepCopy(page, record);
+    record.copyKind = CopyKind::Delta;
     record.deltaPrefix = static_cast<std::int64_t>(prefix);
     record.deltaSuffix = static_cast<std::int64_t>(suffix);
+    record.replaced = before.substr(prefix, before.size() - prefix - suffix);
     return 0;
 }
 
@@ -634,10 +633,9 @@ int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, 
             record.copy = record.backup;
             record.copyIdentity = record.backupIdentity;
         } else if (page.whole && after && !backupMade) {
-            if (const int err = keepDelta(std::string_view(page.bytes.data(), std::size_t(page.size)), *after, record);
-                err != 0)
+            if (const int err = keepDelta(page, *after, record); err != 0)
                 return err;
-            written->second = written->second || first;
+            written->second = written->second || (first && record.copyKind == CopyKind::Delta);
         } else if (const int err = keepCopy(page, record); err != 0) {
             return err;
         }

@@ -31,7 +31,7 @@ enum class CopyKind : std::uint8_t {
     Backup = 1,     // the backup the run made beside the page
     Link = 2,       // a second name of the old file in the run's undo folder
     Compressed = 3, // a compressed copy in the run's undo folder (LZ4 frame; zlib when its name ends in .z)
-    // The bytes the run replaced, packed with the copies: the page from before is the page the run
+    // The bytes the run replaced, in the record itself: the page from before is the page the run
     // wrote with these in place of what lies between its first deltaPrefix and last deltaSuffix bytes.
     Delta = 4,
 };
@@ -60,6 +60,7 @@ struct UndoRecord
     std::int64_t afterSize = 0;
     std::int64_t deltaPrefix = 0; // of a delta: the bytes at the start and at the end that the run kept
     std::int64_t deltaSuffix = 0;
+    std::string replaced; // of a delta: the bytes the run replaced
 };
 
 // The undo data of a folder's last run.
@@ -140,9 +141,8 @@ public:
 private:
     static std::string absolutePath(const std::string &path);
     int keepCopy(const ScannedPage &page, UndoRecord &record);
-    int keepDelta(std::string_view before, std::string_view after, UndoRecord &record);
-    // Notes in the record the copy just packed at offset.
-    void packedAt(CopyKind kind, std::int64_t offset, UndoRecord &record) const;
+    // A delta, unless what the run replaced is large: then a copy.
+    int keepDelta(const ScannedPage &page, std::string_view after, UndoRecord &record);
     int openPack();
     // Packs the page's copy and appends it to the pack.
     int packCopy(const ScannedPage &page);
@@ -182,9 +182,10 @@ private:
     std::thread m_removal;                    // removing them
 };
 
-// The page a delta record was made from: after (the bytes its run wrote) with middle in place of what
-// the run put between its kept start and end. False when the record does not fit after.
-bool applyDelta(const UndoRecord &record, std::string_view after, std::string_view middle, std::string *before);
+// The page a delta record was made from: after (the bytes its run wrote) with the bytes the run
+// replaced in place of what it put between its kept start and end. False when the record does not
+// fit after.
+bool applyDelta(const UndoRecord &record, std::string_view after, std::string *before);
 
 // Writes the bytes of a compressed copy to sink: an LZ4 frame from offset on, or a zlib stream when
 // the name ends in ".z". EBADMSG: the copy is damaged or does not hold expectedSize bytes.

@@ -29,7 +29,12 @@ void makePages(const QString &root, QStringList lines)
         {QStringLiteral("utf8"), QStringLiteral("raw <html><head><meta charset=\"utf-8\"><title>Λόγος</title></head>"
                                                 "<body>Καλημέρα θάλασσα κύματα</body></html>\\n")},
         {QStringLiteral("plain"), QStringLiteral("raw <p>No head at all, lighthouse keepers</p>")},
-        {QStringLiteral("empty"), QString()}};
+        {QStringLiteral("empty"), QString()},
+        // META tags further apart than the undo data keeps of what a run replaces.
+        {QStringLiteral("spread"),
+         QStringLiteral("raw <html><head><meta name=\"keywords\" content=\"a\"></head><body>") +
+             QStringLiteral("lighthouse keepers ").repeated(4000) +
+             QStringLiteral("<meta name=\"description\" content=\"b\"></body></html>")}};
     for (QString &line : lines)
         if (pages.contains(line.section(QLatin1Char(' '), 1)))
             line = line.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ') + pages[line.section(QLatin1Char(' '), 1)];

@@ -122,6 +122,12 @@ MUTANTS = [
        "if (to > from) {")),
     m("text-blocks-gt-ends", "engine", "a stray \">\" ends a word in long text",
       ("src/engine/WordScanner.h", "if (p[limit] == '<') {", "if (p[limit] == '<' || p[limit] == '>') {")),
+    m("delta-later-writes-kept-none", "engine", "the main page's second write keeps no way back when its first kept a delta",
+      ("src/engine/UndoStore.cpp", "written->second = written->second || (first && record.copyKind == CopyKind::Delta);",
+       "written->second = false;")),
+    m("delta-replaced-cut", "engine", "the bytes a run replaced are kept without their first byte",
+      ("src/engine/UndoStore.cpp", "record.replaced = before.substr(prefix, before.size() - prefix - suffix);",
+       "record.replaced = before.substr(prefix + 1, before.size() - prefix - suffix);")),
     # --- engine: encodings
     m("charset-utf8-alias", "engine", "charset=utf8 (without the dash) no longer makes a page UTF-8",
       ("src/engine/EncodingDetection.cpp", '(name == "utf-8" || name == "utf8")', '(name == "utf-8")'),

@@ -140,8 +140,7 @@ RunResult MetaRun::runPages(const QStringList &pages)
         for (const auto &reader : m_aheadReaders)
             reader->setPlan(&plan);
     }
-    const auto count =
-        static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0) - (mainInFolder >= 0 ? 1 : 0);
+    const auto count = static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0) - (mainInFolder >= 0 ? 1 : 0);
 
     std::int64_t index = 0;
     {
@@ -474,8 +473,12 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         written.emplace(replacement->sink());
     // A page read whole keeps as undo data only what the run replaced, found from the bytes written.
     const bool keepDelta = written && page.whole && page.exists;
-    PageOutput output(written ? &*written : replacement ? &replacement->sink() : nullptr,
-                      showBytes || readAgain || keepDelta);
+    ByteSink *sink = nullptr;
+    if (written)
+        sink = &*written;
+    else if (replacement)
+        sink = &replacement->sink();
+    PageOutput output(sink, showBytes || readAgain || keepDelta);
     if (keepDelta)
         output.bytes().reserve(static_cast<std::size_t>(page.size) + page.block.size());
     PageSplicer splicer(page.marks, page.block, output, m_options.topKeywords);

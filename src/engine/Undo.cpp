@@ -8,7 +8,6 @@
 #include "engine/Sha256.h"
 #include "text/StringTable.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -78,10 +77,11 @@ int hashFile(const std::string &path, QByteArray *hash)
         return err;
     Sha256 sha;
     std::vector<char> buffer;
-    const int err = PageReader::forEachBlock(file.fd(), INT64_MAX, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
-        sha.add(bytes);
-        return true;
-    });
+    const int err =
+        PageReader::forEachBlock(file.fd(), INT64_MAX, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
+            sha.add(bytes);
+            return true;
+        });
     *hash = sha.result();
     return err;
 }
@@ -192,8 +192,8 @@ public:
         // Put back from a delta by an earlier undo: the bytes the run replaced are there again.
         if (first.copyKind == CopyKind::Delta && now.size == first.beforeSize) {
             std::string there;
-            if (const int err = readFile(first.target, first.deltaPrefix,
-                                         static_cast<std::int64_t>(first.replaced.size()), &there);
+            if (const int err =
+                    readFile(first.target, first.deltaPrefix, static_cast<std::int64_t>(first.replaced.size()), &there);
                 err != 0 && err != EBADMSG)
                 return err;
             if (there == first.replaced) {
@@ -224,7 +224,8 @@ public:
                     return err;
                 m_failedPath = copyPath(first);
                 if (first.beforeSize > 0)
-                    if (const int err = expandCopy(m_failedPath, first.copyOffset, first.beforeSize, replacement.sink());
+                    if (const int err =
+                            expandCopy(m_failedPath, first.copyOffset, first.beforeSize, replacement.sink());
                         err != 0)
                         return err;
                 m_failedPath = first.target;

@@ -509,8 +509,8 @@ int UndoRecorder::keepDelta(const ScannedPage &page, std::string_view after, Und
     while (prefix < most && before[prefix] == after[prefix])
         ++prefix;
     std::size_t suffix = 0;
-    while (suffix + Step <= most - prefix &&
-           std::memcmp(before.data() + before.size() - suffix - Step, after.data() + after.size() - suffix - Step, Step) == 0)
+    while (suffix + Step <= most - prefix && std::memcmp(before.data() + before.size() - suffix - Step,
+                                                         after.data() + after.size() - suffix - Step, Step) == 0)
         suffix += Step;
     while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
@@ -547,7 +547,7 @@ int UndoRecorder::packCopy(const ScannedPage &page)
     m_packBuffer.clear();
     if (page.whole)
         return m_packer->pack(std::string_view(page.bytes.data(), std::size_t(page.size)), m_packBuffer)
-                   ? addToPack(std::string_view(m_packBuffer.data(), m_packBuffer.size()))
+                   ? addToPack(packed())
                    : EIO;
     // A large page in blocks, each block's part of the frame written as it is made.
     if (!m_packer->begin(m_packBuffer))
@@ -555,13 +555,13 @@ int UndoRecorder::packCopy(const ScannedPage &page)
     int err = 0;
     const int readErr = PageReader::forEachBlock(
         page.file.fd(), page.size, std::size_t(1) << 20, m_readBuffer, [&](std::string_view bytes) {
-            err = m_packer->add(bytes, m_packBuffer) ? addToPack(std::string_view(m_packBuffer.data(), m_packBuffer.size())) : EIO;
+            err = m_packer->add(bytes, m_packBuffer) ? addToPack(packed()) : EIO;
             m_packBuffer.clear();
             return err == 0;
         });
     if (err != 0 || readErr != 0)
         return err != 0 ? err : readErr;
-    return m_packer->end(m_packBuffer) ? addToPack(std::string_view(m_packBuffer.data(), m_packBuffer.size())) : EIO;
+    return m_packer->end(m_packBuffer) ? addToPack(packed()) : EIO;
 }
 
 int UndoRecorder::addToPack(std::string_view bytes)
@@ -614,14 +614,14 @@ int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, 
     record.afterHash = afterHash;
     record.afterSize = afterSize;
     if (backupMade) {
-        record.backup = backup.BackupPath();
+        record.backup = absolutePath(backup.BackupPath());
         m_failedPath = record.backup;
         if (const int err = identity(record.backup, &record.backupIdentity); err != 0)
             return err;
     }
     record.backupTakenOver = backup.takenOver();
     if (record.backupTakenOver)
-        record.backup = backup.BackupPath(); // to make the empty file again
+        record.backup = absolutePath(backup.BackupPath()); // to make the empty file again
     ++m_count;
     // A page written before in this run (the main page, or a page two names lead to) goes back to
     // what it was before the first write: from the first write's copy, or from the bytes it was

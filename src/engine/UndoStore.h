@@ -12,8 +12,8 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -148,6 +148,7 @@ private:
     int packCopy(const ScannedPage &page);
     // Appends bytes of a copy to the pack.
     int addToPack(std::string_view bytes);
+    std::string_view packed() const { return std::string_view(m_packBuffer.data(), m_packBuffer.size()); }
     int append(const QByteArray &payload);
     int finishJournal();
     // Removes the folders of copies of runs before this one, on a thread of its own: the run need not
@@ -176,10 +177,10 @@ private:
     fs::File m_pack;
     FileIdentity m_packIdentity;
     std::int64_t m_packSize = 0;
-    std::int64_t m_packWrittenBack = 0; // the bytes of the pack sent to the disk already
-    std::unordered_set<dev_t> m_noLinks;      // devices whose files cannot be linked into the undo folder
-    std::vector<std::string> m_oldRuns;       // the folders of copies of the runs before
-    std::thread m_removal;                    // removing them
+    std::int64_t m_packWrittenBack = 0;  // the bytes of the pack sent to the disk already
+    std::unordered_set<dev_t> m_noLinks; // devices whose files cannot be linked into the undo folder
+    std::vector<std::string> m_oldRuns;  // the folders of copies of the runs before
+    std::thread m_removal;               // removing them
 };
 
 // The page a delta record was made from: after (the bytes its run wrote) with the bytes the run

@@ -94,7 +94,7 @@ private:
     std::array<std::uint8_t, 256> m_windows1252Classes{}; // each byte as a Windows-1252 character
     // Each byte as UTF-8, for appending a word character of a Windows-1252 page to CurrentWord.
     std::array<std::array<char, 4>, 256> m_utf8{};
-    Utf8Decoder m_decoder; // a sequence cut by the end of a block goes on in the next
+    Utf8Decoder m_decoder;       // a sequence cut by the end of a block goes on in the next
     bool m_ampersandEnds = true; // "&" is a separator (not on the main page)
 };
 

@@ -131,19 +131,22 @@ private slots:
     void folderNamedFromTheCurrentFolder()
     {
         // The folder named from the current folder, the main page inside it by its full path: the main
-        // page's two writes are one page to the undo, which starts from another folder.
-        Fixture f;
-        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/index.htm 1252")});
-        const auto before = treeState(f.root);
-        const QString current = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(f.root));
-        RunOptions options = f.options(QStringLiteral("index.htm"));
-        options.folder = QStringLiteral("site");
-        const RunResult result = f.run(options);
-        QVERIFY(QDir::setCurrent(current));
-        QCOMPARE(result, RunResult::Completed);
-        QCOMPARE(f.undo(), RunResult::Completed);
-        QCOMPARE(treeState(f.root), before);
+        // page's two writes are one page to the undo, which starts from another folder and finds the
+        // backups too.
+        for (const bool backup : {false, true}) {
+            Fixture f;
+            makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/index.htm 1252")});
+            const auto before = treeState(f.root);
+            const QString current = QDir::currentPath();
+            QVERIFY(QDir::setCurrent(f.root));
+            RunOptions options = f.options(QStringLiteral("index.htm"), backup);
+            options.folder = QStringLiteral("site");
+            const RunResult result = f.run(options);
+            QVERIFY(QDir::setCurrent(current));
+            QCOMPARE(result, RunResult::Completed);
+            QCOMPARE(f.undo(), RunResult::Completed);
+            QCOMPARE(treeState(f.root), before);
+        }
     }
 
     void pageChangedSince_data() { addTableRows(QFINDTESTDATA("data/undo-changes.txt"), {"backup", "change"}); }

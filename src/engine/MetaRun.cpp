@@ -471,8 +471,9 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     std::optional<HashingSink> written;
     if (replacement && m_undo && m_options.keepUndo)
         written.emplace(replacement->sink());
-    // A page read whole keeps as undo data only what the run replaced, found from the bytes written.
-    const bool keepDelta = written && page.whole && page.exists;
+    // A page read whole keeps as undo data only what the run replaced, found from the bytes written
+    // (with backups on, the backup is the copy).
+    const bool keepDelta = written && page.whole && page.exists && !m_options.backup;
     ByteSink *sink = nullptr;
     if (written)
         sink = &*written;

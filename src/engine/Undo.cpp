@@ -45,22 +45,27 @@ std::vector<Entry> entriesOf(const UndoJournal &journal)
     return entries;
 }
 
-int readFile(const std::string &path, std::int64_t offset, std::int64_t length, std::string *bytes)
+int readWhole(const std::string &path, std::string *bytes)
+{
+    QByteArray whole;
+    if (const int err = undofiles::readWhole(path, &whole); err != 0)
+        return err;
+    bytes->assign(whole.constData(), static_cast<std::size_t>(whole.size()));
+    return 0;
+}
+
+// Whether the file holds bytes at offset.
+int holdsAt(const std::string &path, std::int64_t offset, std::string_view bytes, bool *holds)
 {
     fs::File file;
     if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
         return err;
-    if (length < 0) {
-        fs::Status st;
-        if (const int err = fs::status(file.fd(), &st); err != 0)
-            return err;
-        length = st.size - offset;
-    }
-    bytes->resize(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
+    std::string there(bytes.size(), '\0');
     std::size_t got = 0;
-    if (const int err = fs::readAt(file.fd(), bytes->data(), offset, bytes->size(), &got); err != 0)
+    if (const int err = fs::readAt(file.fd(), there.data(), offset, there.size(), &got); err != 0)
         return err;
-    return got == bytes->size() ? 0 : EBADMSG;
+    *holds = got == bytes.size() && there == bytes;
+    return 0;
 }
 
 QByteArray hashOf(std::string_view bytes)
@@ -191,12 +196,10 @@ public:
         }
         // Put back from a delta by an earlier undo: the bytes the run replaced are there again.
         if (first.copyKind == CopyKind::Delta && now.size == first.beforeSize) {
-            std::string there;
-            if (const int err =
-                    readFile(first.target, first.deltaPrefix, static_cast<std::int64_t>(first.replaced.size()), &there);
-                err != 0 && err != EBADMSG)
+            bool holds = false;
+            if (const int err = holdsAt(first.target, first.deltaPrefix, first.replaced, &holds); err != 0)
                 return err;
-            if (there == first.replaced) {
+            if (holds) {
                 *action = UndoAction::AsBefore;
                 return 0;
             }
@@ -213,21 +216,25 @@ public:
         case UndoAction::Restore:
             // A page that was empty needs no copy: when the run wrote the page twice with backups on,
             // its second backup took over the first one, the empty file of its first content.
-            if (first.copyKind == CopyKind::Delta) {
-                if (const int err = restoreFromDeltas(entry); err != 0)
-                    return err;
-            } else if (first.copyKind == CopyKind::Compressed || !copyIntact(first)) {
+            if (first.copyKind == CopyKind::Delta || first.copyKind == CopyKind::Compressed || !copyIntact(first)) {
+                std::string before; // of a page kept as deltas
+                if (first.copyKind == CopyKind::Delta)
+                    if (const int err = bytesBeforeRun(entry, &before); err != 0)
+                        return err;
                 PageReplacement replacement(first.target);
                 m_failedPath = first.target;
                 if (const int err = replacement.create(first.mode, first.owner, first.group, std::size_t(1) << 20);
                     err != 0)
                     return err;
-                m_failedPath = copyPath(first);
-                if (first.beforeSize > 0)
+                if (first.copyKind == CopyKind::Delta) {
+                    replacement.sink().write(before);
+                } else if (first.beforeSize > 0) {
+                    m_failedPath = copyPath(first);
                     if (const int err =
                             expandCopy(m_failedPath, first.copyOffset, first.beforeSize, replacement.sink());
                         err != 0)
                         return err;
+                }
                 m_failedPath = first.target;
                 if (const int err = replacement.close(); err != 0)
                     return err;
@@ -273,48 +280,39 @@ private:
     // The page as it was before the run, from the bytes it holds now (what one of the run's writes
     // made): each write's way back in turn, the last one first, each step checked against the
     // bytes the write before made.
-    int restoreFromDeltas(const Entry &entry)
+    int bytesBeforeRun(const Entry &entry, std::string *content)
     {
-        const UndoRecord &first = entry.first();
-        m_failedPath = first.target;
-        std::string content;
-        if (const int err = readFile(first.target, 0, -1, &content); err != 0)
+        m_failedPath = entry.first().target;
+        if (const int err = readWhole(m_failedPath, content); err != 0)
             return err;
-        const QByteArray hash = hashOf(content);
+        const QByteArray hash = hashOf(*content);
         auto at = std::find_if(entry.records.rbegin(), entry.records.rend(),
                                [&](const UndoRecord *r) { return r->afterHash == hash; });
         if (at == entry.records.rend())
             return EBADMSG; // changed since it was judged
         for (; at != entry.records.rend(); ++at) {
             const UndoRecord &record = **at;
-            m_failedPath = record.copyKind == CopyKind::Delta ? first.target : copyPath(record);
+            m_failedPath = record.copyKind == CopyKind::Delta ? record.target : copyPath(record);
             if (!copyIntact(record))
                 return EBADMSG;
             std::string before;
             if (record.copyKind == CopyKind::Delta) {
-                if (!applyDelta(record, content, &before))
+                if (!applyDelta(record, *content, &before))
                     return EBADMSG;
             } else if (record.copyKind == CopyKind::Compressed) {
                 StringSink sink(before);
                 if (const int err = expandCopy(m_failedPath, record.copyOffset, record.beforeSize, sink); err != 0)
                     return err;
-            } else if (const int err = readFile(m_failedPath, 0, -1, &before); err != 0) {
+            } else if (const int err = readWhole(m_failedPath, &before); err != 0) {
                 return err;
             }
             if (static_cast<std::int64_t>(before.size()) != record.beforeSize)
                 return EBADMSG;
-            content = std::move(before);
-            if (std::next(at) != entry.records.rend() && hashOf(content) != (*std::next(at))->afterHash)
+            *content = std::move(before);
+            if (std::next(at) != entry.records.rend() && hashOf(*content) != (*std::next(at))->afterHash)
                 return EBADMSG;
         }
-        PageReplacement replacement(first.target);
-        m_failedPath = first.target;
-        if (const int err = replacement.create(first.mode, first.owner, first.group, std::size_t(1) << 20); err != 0)
-            return err;
-        replacement.sink().write(content);
-        if (const int err = replacement.close(); err != 0)
-            return err;
-        return replacement.commit();
+        return 0;
     }
 
     bool copyIntact(const UndoRecord &record) const

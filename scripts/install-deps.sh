@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-    libsqlite3-dev libdtl-dev libxcb1-dev zlib1g-dev liblz4-dev libssl-dev
+    libsqlite3-dev libdtl-dev libxcb1-dev zlib1g-dev liblz4-dev libxxhash-dev libssl-dev
     libxml2-dev
     libicu-dev
     patch

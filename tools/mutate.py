@@ -128,6 +128,9 @@ MUTANTS = [
     m("delta-replaced-cut", "engine", "the bytes a run replaced are kept without their first byte",
       ("src/engine/UndoStore.cpp", "record.replaced = before.substr(prefix, before.size() - prefix - suffix);",
        "record.replaced = before.substr(prefix + 1, before.size() - prefix - suffix);")),
+    m("page-hash-earlier-kind-lost", "engine", "the hashes of journals of earlier versions are checked as XXH3",
+      ("src/engine/Undo.cpp", "PageHash page(PageHash::kindOf(like).value_or(PageHash::Kind::Xxh3));",
+       "PageHash page;\n    (void)like;")),
     # --- engine: encodings
     m("charset-utf8-alias", "engine", "charset=utf8 (without the dash) no longer makes a page UTF-8",
       ("src/engine/EncodingDetection.cpp", '(name == "utf-8" || name == "utf8")', '(name == "utf-8")'),

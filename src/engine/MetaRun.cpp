@@ -4,12 +4,12 @@
 #include "engine/FileSystem.h"
 #include "engine/LeftoverTemporaries.h"
 #include "engine/PageBackup.h"
+#include "engine/PageHash.h"
 #include "engine/PageList.h"
 #include "engine/PageReadAhead.h"
 #include "engine/PageReplacement.h"
 #include "engine/PageSplicer.h"
 #include "engine/RunReport.h"
-#include "engine/Sha256.h"
 #include "engine/SitePlanner.h"
 #include "text/StringTable.h"
 

@@ -3,9 +3,9 @@
 #include "engine/FileError.h"
 #include "engine/FileSystem.h"
 #include "engine/LeftoverTemporaries.h"
+#include "engine/PageHash.h"
 #include "engine/PageReader.h"
 #include "engine/PageReplacement.h"
-#include "engine/Sha256.h"
 #include "text/StringTable.h"
 
 #include <algorithm>
@@ -68,26 +68,20 @@ int holdsAt(const std::string &path, std::int64_t offset, std::string_view bytes
     return 0;
 }
 
-QByteArray hashOf(std::string_view bytes)
-{
-    Sha256 sha;
-    sha.add(bytes);
-    return sha.result();
-}
-
-int hashFile(const std::string &path, QByteArray *hash)
+// The hash of the file's bytes, of the kind of the hash like.
+int hashFile(const std::string &path, const QByteArray &like, QByteArray *hash)
 {
     fs::File file;
     if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
         return err;
-    Sha256 sha;
+    PageHash page(PageHash::kindOf(like).value_or(PageHash::Kind::Xxh3));
     std::vector<char> buffer;
     const int err =
         PageReader::forEachBlock(file.fd(), INT64_MAX, std::size_t(1) << 20, buffer, [&](std::string_view bytes) {
-            sha.add(bytes);
+            page.add(bytes);
             return true;
         });
-    *hash = sha.result();
+    *hash = page.result();
     return err;
 }
 
@@ -171,7 +165,7 @@ public:
             return 0;
         }
         QByteArray hash;
-        if (const int err = hashFile(first.target, &hash); err != 0)
+        if (const int err = hashFile(first.target, first.afterHash, &hash); err != 0)
             return err;
         const bool written = std::any_of(entry.records.begin(), entry.records.end(),
                                          [&](const UndoRecord *r) { return r->afterHash == hash; });
@@ -285,7 +279,7 @@ private:
         m_failedPath = entry.first().target;
         if (const int err = readWhole(m_failedPath, content); err != 0)
             return err;
-        const QByteArray hash = hashOf(*content);
+        const QByteArray hash = PageHash::of(*content, entry.first().afterHash);
         auto at = std::find_if(entry.records.rbegin(), entry.records.rend(),
                                [&](const UndoRecord *r) { return r->afterHash == hash; });
         if (at == entry.records.rend())
@@ -309,7 +303,8 @@ private:
             if (static_cast<std::int64_t>(before.size()) != record.beforeSize)
                 return EBADMSG;
             *content = std::move(before);
-            if (std::next(at) != entry.records.rend() && hashOf(*content) != (*std::next(at))->afterHash)
+            if (std::next(at) != entry.records.rend() &&
+                PageHash::of(*content, (*std::next(at))->afterHash) != (*std::next(at))->afterHash)
                 return EBADMSG;
         }
         return 0;

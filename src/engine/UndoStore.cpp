@@ -3,6 +3,7 @@
 #include "engine/CopyPacker.h"
 #include "engine/FileSystem.h"
 #include "engine/PageBackup.h"
+#include "engine/PageHash.h"
 #include "engine/PageReader.h"
 #include "engine/ScannedPage.h"
 #include "engine/Sha256.h"
@@ -122,7 +123,7 @@ bool readRecord(QDataStream &in, UndoRecord &r)
                            (deltaPrefix >= 0 && deltaSuffix >= 0 && deltaPrefix + deltaSuffix <= afterSize &&
                             deltaPrefix + deltaSuffix + replaced.size() == beforeSize);
     return in.status() == QDataStream::Ok && kind <= quint8(CopyKind::Delta) && deltaFits && !r.target.empty() &&
-           r.afterHash.size() == 32;
+           PageHash::kindOf(r.afterHash).has_value();
 }
 
 } // namespace

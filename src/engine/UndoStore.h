@@ -56,7 +56,7 @@ struct UndoRecord
     std::string backup;           // the backup the run made or the empty file it took over (empty: none)
     FileIdentity backupIdentity;  // the backup as made; none when the run made none
     bool backupTakenOver = false; // an empty file stood under the backup name
-    QByteArray afterHash;         // SHA-256 of the bytes the run wrote
+    QByteArray afterHash;         // PageHash of the bytes the run wrote
     std::int64_t afterSize = 0;
     std::int64_t deltaPrefix = 0; // of a delta: the bytes at the start and at the end that the run kept
     std::int64_t deltaSuffix = 0;

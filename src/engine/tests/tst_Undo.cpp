@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "engine/FileSystem.h"
+#include "engine/PageHash.h"
 #include "engine/Run.h"
 #include "engine/Undo.h"
 #include "text/StringTable.h"
@@ -9,9 +10,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace tagsmith;
 using namespace tagsmith::test;
@@ -147,6 +150,56 @@ private slots:
             QCOMPARE(f.undo(), RunResult::Completed);
             QCOMPARE(treeState(f.root), before);
         }
+    }
+
+    void journalOfAnEarlierVersion()
+    {
+        // Earlier versions kept SHA-256 hashes of what the run wrote: their undo data still serves.
+        Fixture f;
+        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.html utf8"),
+                           QStringLiteral("site/c.htm spread")});
+        const auto before = treeState(f.root);
+        QCOMPARE(f.run(f.options()), RunResult::Completed);
+
+        // Each page's hash in its record, as those versions wrote it (a record frame is its length,
+        // its CRC-32 and its bytes).
+        QHash<QByteArray, QByteArray> earlier;
+        for (const QString &name : QDir(f.site).entryList(QDir::Files)) {
+            const QByteArray page = test::readFile(f.site + QLatin1Char('/') + name);
+            const std::string_view bytes(page.constData(), static_cast<std::size_t>(page.size()));
+            PageHash sha(PageHash::Kind::Sha256);
+            sha.add(bytes);
+            earlier.insert(QByteArray::fromHex("00000010") + PageHash::of(bytes, {}),
+                           QByteArray::fromHex("00000020") + sha.result());
+        }
+        const QString journalPath = fs::fromNative(UndoStore(f.data).journalPath(f.site));
+        const QByteArray journal = test::readFile(journalPath);
+        QByteArray rewritten = journal.left(8);
+        int replaced = 0;
+        for (qsizetype at = 8; at + 8 <= journal.size();) {
+            const auto length = qFromLittleEndian<quint32>(journal.constData() + at);
+            QByteArray payload = journal.mid(at + 8, length);
+            for (auto hash = earlier.cbegin(); hash != earlier.cend(); ++hash)
+                if (payload.contains(hash.key())) {
+                    payload.replace(hash.key(), hash.value());
+                    ++replaced;
+                }
+            QByteArray frame(8, Qt::Uninitialized);
+            qToLittleEndian<quint32>(quint32(payload.size()), frame.data());
+            qToLittleEndian<quint32>(
+                quint32(crc32(0, reinterpret_cast<const Bytef *>(payload.constData()), uInt(payload.size()))),
+                frame.data() + 4);
+            rewritten += frame + payload;
+            at += 8 + length;
+        }
+        QCOMPARE(replaced, 3);
+        QVERIFY(test::writeFile(journalPath, rewritten));
+
+        const UndoPlan plan = planUndo(f.data, f.site);
+        QVERIFY(plan.ready());
+        QCOMPARE(plan.count(UndoAction::Restore), 3);
+        QCOMPARE(f.undo(), RunResult::Completed);
+        QCOMPARE(treeState(f.root), before);
     }
 
     void pageChangedSince_data() { addTableRows(QFINDTESTDATA("data/undo-changes.txt"), {"backup", "change"}); }

@@ -11,6 +11,7 @@ namespace tagsmith {
 namespace {
 
 constexpr std::size_t InitialSlots = 256;
+static_assert(ascii::ShortText >= 16, "a short key's buffer is read 16 bytes far");
 
 } // namespace
 
@@ -77,13 +78,6 @@ std::string_view WordTable::keyOf(std::string_view word, char *buffer, std::stri
     return foldAndHash(word, buffer, scratch, hash);
 }
 
-std::string_view WordTable::keyAt(std::size_t offset) const
-{
-    std::size_t keyLength;
-    std::memcpy(&keyLength, m_text.data() + offset, sizeof keyLength);
-    return std::string_view(m_text.data() + offset + HeaderSize, keyLength);
-}
-
 std::string_view WordTable::formAt(std::size_t offset) const
 {
     std::size_t lengths[2];
@@ -93,27 +87,19 @@ std::string_view WordTable::formAt(std::size_t offset) const
 
 namespace {
 
-// Whether the n bytes at a and at b (sizeof(Word) <= n <= 2 * sizeof(Word)) are the same: their first
-// and their last sizeof(Word) bytes, which may overlap.
-template <typename Word> [[gnu::always_inline]] inline bool sameEnds(const char *a, const char *b, std::size_t n)
+// Whether the n bytes at a and at b are the same, where n <= 16 and 16 bytes can be read at each:
+// two loads each and masks for the bytes past n, with no branch on n (words of every length follow
+// each other, and a branch on the length was mispredicted about every other word).
+[[gnu::always_inline]] inline bool sameShortBytes(const char *a, const char *b, std::size_t n)
 {
-    Word a0, b0, a1, b1;
-    std::memcpy(&a0, a, sizeof(Word));
-    std::memcpy(&b0, b, sizeof(Word));
-    std::memcpy(&a1, a + n - sizeof(Word), sizeof(Word));
-    std::memcpy(&b1, b + n - sizeof(Word), sizeof(Word));
-    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-}
-
-// Whether the n bytes at a and at b are the same. Inlined, as keys are short: a call to memcmp cost
-// more than the comparison.
-[[gnu::always_inline]] inline bool sameBytes(const char *a, const char *b, std::size_t n)
-{
-    if (n >= 8 && n <= 16)
-        return sameEnds<std::uint64_t>(a, b, n);
-    if (n >= 4 && n < 8)
-        return sameEnds<std::uint32_t>(a, b, n);
-    return std::memcmp(a, b, n) == 0;
+    std::uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&a1, a + 8, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&b1, b + 8, 8);
+    const std::uint64_t mask0 = n >= 8 ? ~std::uint64_t(0) : (std::uint64_t(1) << (n * 8)) - 1;
+    const std::uint64_t mask1 = n >= 16 ? ~std::uint64_t(0) : n <= 8 ? 0 : (std::uint64_t(1) << ((n - 8) * 8)) - 1;
+    return (((a0 ^ b0) & mask0) | ((a1 ^ b1) & mask1)) == 0;
 }
 
 } // namespace
@@ -130,7 +116,9 @@ template <typename Word> [[gnu::always_inline]] inline bool sameEnds(const char 
             const char *row = m_text.data() + entry.offset;
             std::size_t keyLength;
             std::memcpy(&keyLength, row, sizeof keyLength);
-            if (keyLength == key.size() && sameBytes(row + HeaderSize, key.data(), keyLength))
+            if (keyLength == key.size() &&
+                (keyLength <= ReadableKeyBytes ? sameShortBytes(row + HeaderSize, key.data(), keyLength)
+                                               : std::memcmp(row + HeaderSize, key.data(), keyLength) == 0))
                 return slot;
         }
     }
@@ -159,8 +147,8 @@ bool WordTable::insert(std::string_view word, std::string_view key, std::size_t 
         return false;
     const std::size_t offset = m_textSize;
     const std::size_t rowSize = HeaderSize + key.size() + word.size();
-    if (m_text.size() - m_textSize < rowSize)
-        growText(rowSize);
+    if (m_text.size() - m_textSize < rowSize + ReadableKeyBytes)
+        growText(rowSize + ReadableKeyBytes);
     char *row = m_text.data() + offset;
     const std::size_t lengths[2] = {key.size(), word.size()};
     std::memcpy(row, lengths, HeaderSize);
@@ -192,7 +180,13 @@ void WordTable::insertAll(const WordTable &other)
         if (i >= 2 * Ahead && i - 2 * Ahead < n) {
             const std::size_t k = i - 2 * Ahead;
             const Slot &row = other.m_rows[k];
-            insert(other.formAt(row.offset), other.keyAt(row.offset), row.hash);
+            const char *text = other.m_text.data() + row.offset;
+            std::size_t lengths[2];
+            std::memcpy(lengths, text, HeaderSize);
+            const std::string_view key(text + HeaderSize, lengths[0]);
+            // Most words are there already: only the others go on to be added.
+            if (m_slots[findSlot(key, row.hash)].offset == Empty)
+                insert(std::string_view(text + HeaderSize + lengths[0], lengths[1]), key, row.hash);
         }
     }
 }
@@ -238,8 +232,8 @@ void WordTable::ClearWordTable()
 
 std::size_t WordTable::memoryUse() const
 {
-    return m_text.capacity() + m_rows.capacity() * sizeof(Slot) +
-           m_slots.capacity() * sizeof(Slot) + m_scratch.capacity();
+    return m_text.capacity() + m_rows.capacity() * sizeof(Slot) + m_slots.capacity() * sizeof(Slot) +
+           m_scratch.capacity();
 }
 
 std::string_view WordTable::row(std::size_t i) const

@@ -22,12 +22,9 @@ public:
     bool insert(std::string_view word);
     bool contains(std::string_view word) const;
 
-    // The same with the word's key given: its case-folded form (appendCaseFolded) and hashOf() it,
-    // for a caller that has the key already.
-    bool insert(std::string_view word, std::string_view key, std::size_t hash);
     static std::size_t hashOf(std::string_view key);
-    // The key of the word and hashOf() it: a short ASCII word is folded into buffer (ascii::ShortText
-    // bytes), any other into scratch.
+    // The key of the word (its case-folded form, appendCaseFolded) and hashOf() it: a short ASCII
+    // word is folded into buffer (ascii::ShortText bytes), any other into scratch.
     static std::string_view keyOf(std::string_view word, char *buffer, std::string &scratch, std::size_t *hash);
 
     // Adds every row of the other table that this one lacks, in the other table's order: the same
@@ -64,6 +61,10 @@ public:
 private:
     // Each row stands in m_text as its key length, its form length, the key and the form.
     static constexpr std::size_t HeaderSize = 2 * sizeof(std::size_t);
+    // A key of at most this many bytes is compared by reading this many, past its end: m_text has
+    // as many bytes after its last row, and a key looked up stands in the ascii::ShortText buffer,
+    // a std::string (whose buffer is never shorter) or another table's text.
+    static constexpr std::size_t ReadableKeyBytes = 16;
     static constexpr std::size_t Empty = static_cast<std::size_t>(-1);
 
     struct Slot
@@ -74,7 +75,8 @@ private:
     // All bits set, so that a table is emptied by one memset.
     static constexpr Slot EmptySlot{Empty, Empty};
 
-    std::string_view keyAt(std::size_t offset) const;
+    // Adds the word with its key (case-folded form) and hashOf() it, unless the table holds it.
+    bool insert(std::string_view word, std::string_view key, std::size_t hash);
     std::string_view formAt(std::size_t offset) const;
     // The slot that holds the key, or the empty slot where it belongs.
     std::size_t findSlot(std::string_view key, std::size_t hash) const;
@@ -86,9 +88,9 @@ private:
     // size, where appending to a string cost three calls and their checks for every new word.
     std::vector<char> m_text;
     std::size_t m_textSize = 0;
-    std::vector<Slot> m_rows; // every row's hash and offset in m_text, in first-added order
-    std::vector<Slot> m_slots; // a power of two long
-    mutable std::string m_scratch;     // the folded form of the word being looked up
+    std::vector<Slot> m_rows;      // every row's hash and offset in m_text, in first-added order
+    std::vector<Slot> m_slots;     // a power of two long
+    mutable std::string m_scratch; // the folded form of the word being looked up
 };
 
 // The minimum word length as the run compares it: the number at the start of the text, read as a

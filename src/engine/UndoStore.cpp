@@ -14,6 +14,7 @@
 #include <QtEndian>
 
 #include <lz4frame.h>
+#include <xxhash.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -594,6 +595,12 @@ std::string UndoRecorder::absolutePath(const std::string &path)
     return fs::native(fs::absoluteCleanPath(fs::fromNative(path)));
 }
 
+UndoRecorder::PathKey UndoRecorder::pathKey(const std::string &path)
+{
+    const XXH128_hash_t hash = XXH3_128bits(path.data(), path.size());
+    return {hash.low64, hash.high64};
+}
+
 int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade,
                              const QByteArray &afterHash, std::int64_t afterSize, std::optional<std::string_view> after)
 {
@@ -627,7 +634,7 @@ int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, 
     // A page written before in this run (the main page, or a page two names lead to) goes back to
     // what it was before the first write: from the first write's copy, or from the bytes it was
     // written with, write by write.
-    const auto [written, first] = m_written.try_emplace(record.target, false);
+    const auto [written, first] = m_written.try_emplace(pathKey(record.target), false);
     if (page.exists && (first || written->second)) {
         if (backupMade && first) {
             record.copyKind = CopyKind::Backup;

@@ -166,8 +166,20 @@ private:
     std::string m_runFolder;
     std::uint64_t m_count = 0;
     // Targets written in this run, each with whether its first copy was a delta: then every later
-    // write of it keeps its own way back too, as a delta needs the bytes it was written with.
-    std::unordered_map<std::string, bool> m_written;
+    // write of it keeps its own way back too, as a delta needs the bytes it was written with. Known
+    // by a 128-bit hash of their path: the paths themselves took 12 MB for 100,000 pages.
+    struct PathKey
+    {
+        std::uint64_t low = 0;
+        std::uint64_t high = 0;
+        bool operator==(const PathKey &) const = default;
+    };
+    struct PathKeyHash
+    {
+        std::size_t operator()(const PathKey &key) const { return static_cast<std::size_t>(key.low); }
+    };
+    static PathKey pathKey(const std::string &path);
+    std::unordered_map<PathKey, bool, PathKeyHash> m_written;
     std::string m_failedPath;
     std::unique_ptr<CopyPacker> m_packer; // made for the first copy that cannot be a link nor was packed
     std::vector<char> m_packBuffer;       // a copy's frame on its way to the pack

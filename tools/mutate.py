@@ -76,12 +76,6 @@ MUTANTS = [
     m("backup-copy-error-swallowed", "engine", "a backup copy whose writing failed counts as made",
       ("src/engine/PageBackup.cpp", "    if (err != 0)\n        undo();\n    return err;", "    return 0;")),
     # --- engine: the run
-    m("packed-copy-short", "engine", "a copy packed while the page is read leaves out the page's last byte",
-      ("src/engine/PageReader.cpp",
-       "    const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size));\n"
-       "    // With the most telling words",
-       "    const std::string_view bytes(page.bytes.data(), static_cast<std::size_t>(page.size) - 1);\n"
-       "    // With the most telling words")),
     m("block-words-after-swap", "engine", "a block built by the writing thread takes the table swapped out",
       ("src/engine/MetaRun.cpp", "m_reader.buildBlock(page, PageWords);", "m_reader.buildBlock(page, page.PageWords);")),
     m("charset-window-not-widened", "engine", "a shift sequence longer than the bytes iconv is shown stops the decoding",

@@ -137,14 +137,15 @@ bool WordTable::insert(std::string_view word)
     char buffer[ascii::ShortText];
     std::size_t hash;
     const std::string_view key = foldAndHash(word, buffer, m_scratch, &hash);
-    return insert(word, key, hash);
-}
-
-bool WordTable::insert(std::string_view word, std::string_view key, std::size_t hash)
-{
-    std::size_t slot = findSlot(key, hash);
+    const std::size_t slot = findSlot(key, hash);
     if (m_slots[slot].offset != Empty)
         return false;
+    addRow(slot, word, key, hash);
+    return true;
+}
+
+void WordTable::addRow(std::size_t slot, std::string_view word, std::string_view key, std::size_t hash)
+{
     const std::size_t offset = m_textSize;
     const std::size_t rowSize = HeaderSize + key.size() + word.size();
     if (m_text.size() - m_textSize < rowSize + ReadableKeyBytes)
@@ -159,7 +160,6 @@ bool WordTable::insert(std::string_view word, std::string_view key, std::size_t 
     m_slots[slot] = m_rows.back();
     if (m_rows.size() * 2 > m_slots.size())
         reserve(m_rows.size());
-    return true;
 }
 
 void WordTable::insertAll(const WordTable &other)
@@ -184,9 +184,9 @@ void WordTable::insertAll(const WordTable &other)
             std::size_t lengths[2];
             std::memcpy(lengths, text, HeaderSize);
             const std::string_view key(text + HeaderSize, lengths[0]);
-            // Most words are there already: only the others go on to be added.
-            if (m_slots[findSlot(key, row.hash)].offset == Empty)
-                insert(std::string_view(text + HeaderSize + lengths[0], lengths[1]), key, row.hash);
+            // Room was made above, so adding a row moves no slot.
+            if (const std::size_t slot = findSlot(key, row.hash); m_slots[slot].offset == Empty)
+                addRow(slot, std::string_view(text + HeaderSize + lengths[0], lengths[1]), key, row.hash);
         }
     }
 }

@@ -75,8 +75,9 @@ private:
     // All bits set, so that a table is emptied by one memset.
     static constexpr Slot EmptySlot{Empty, Empty};
 
-    // Adds the word with its key (case-folded form) and hashOf() it, unless the table holds it.
-    bool insert(std::string_view word, std::string_view key, std::size_t hash);
+    // Adds the word with its key (case-folded form) and hashOf() it in the empty slot findSlot()
+    // gave for them.
+    void addRow(std::size_t slot, std::string_view word, std::string_view key, std::size_t hash);
     std::string_view formAt(std::size_t offset) const;
     // The slot that holds the key, or the empty slot where it belongs.
     std::size_t findSlot(std::string_view key, std::size_t hash) const;

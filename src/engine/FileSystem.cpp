@@ -173,7 +173,8 @@ std::string folderOf(const std::string &path)
 
 QString fromNative(std::string_view path)
 {
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+    // What QFile::decodeName() does here, without first copying the bytes into a QByteArray.
+    return QString::fromLocal8Bit(QByteArrayView(path.data(), static_cast<qsizetype>(path.size())));
 }
 
 // ---- Descriptors ------------------------------------------------------------------------------

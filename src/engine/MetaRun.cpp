@@ -97,7 +97,10 @@ RunResult MetaRun::run()
         return RunResult::NotStarted;
     }
     int error = 0;
-    const QStringList pages = listPages(m_options.folder, &error);
+    // The one listing of the folder also finds what lookAtFolders() needs from it.
+    m_folderListing = FolderListing();
+    const QStringList pages =
+        listPages(m_options.folder, &error, [this](const fs::FolderEntry &entry) { m_folderListing.take(entry); });
     if (error != 0) {
         m_observer.message({ids::ErrorTitle, ids::FileErrorBase + error, m_options.folder});
         return RunResult::NotStarted;
@@ -124,7 +127,6 @@ RunResult MetaRun::runPages(const QStringList &pages)
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     m_folder = folder;
-    lookAtFolders(hasMainPage);
     QStringList paths;
     paths.reserve(pages.size());
     for (const QString &page : pages)
@@ -153,6 +155,8 @@ RunResult MetaRun::runPages(const QStringList &pages)
             readers.pop_back();
             ahead.emplace(readers, paths, m_limits.readAheadBudget, callers);
         }
+        // While the first pages are read.
+        lookAtFolders(hasMainPage);
         ScannedPage own; // a page read here
         for (qsizetype i = 0; i < paths.size(); ++i) {
             const QString &PagePath = paths.at(i);
@@ -222,32 +226,37 @@ RunResult MetaRun::runPages(const QStringList &pages)
     return RunResult::Completed;
 }
 
+void MetaRun::FolderListing::take(const fs::FolderEntry &entry)
+{
+    const std::string_view name = entry.name();
+    if (name.front() == '.')
+        hidden.emplace_back(name);
+    // (A main page may be a dot-file, and so may its backup.)
+    if (ListedBackups::looksLikeBackup(name))
+        backups.emplace(name);
+}
+
 void MetaRun::lookAtFolders(bool hasMainPage)
 {
-    // The folder, and the main page's folder when that is another one.
+    // The folder, as listed for its pages, and the main page's folder when that is another one.
     const QString folder = fs::absoluteCleanPath(m_options.folder);
-    lookAtFolder(folder, fs::native(m_folder), true);
+    const std::string path = fs::native(m_folder);
+    m_listedBackups.listed(path, std::move(m_folderListing.backups));
+    removeLeftovers(folder, path, m_folderListing.hidden);
+    m_folderListing = FolderListing();
     if (hasMainPage) {
         const QString mainFolder = fs::absoluteCleanPath(m_options.mainPage + QStringLiteral("/.."));
-        if (mainFolder != folder)
-            lookAtFolder(mainFolder, fs::native(mainFolder), false);
+        if (mainFolder != folder) {
+            const std::string mainPath = fs::native(mainFolder);
+            FolderListing listing;
+            if (fs::listFolder(mainPath, [&listing](const fs::FolderEntry &entry) { listing.take(entry); }) == 0)
+                removeLeftovers(mainFolder, mainPath, listing.hidden);
+        }
     }
 }
 
-void MetaRun::lookAtFolder(const QString &shown, const std::string &path, bool pagesFolder)
+void MetaRun::removeLeftovers(const QString &shown, const std::string &path, const std::vector<std::string> &hidden)
 {
-    std::vector<std::string> hidden;
-    std::unordered_set<std::string> backups;
-    const int err = fs::listFolder(path, [&](const fs::FolderEntry &entry) {
-        const std::string_view name = entry.name();
-        if (name.front() == '.')
-            hidden.emplace_back(name);
-        // (A main page may be a dot-file, and so may its backup.)
-        if (pagesFolder && ListedBackups::looksLikeBackup(name))
-            backups.emplace(name);
-    });
-    if (pagesFolder && err == 0)
-        m_listedBackups.listed(path, std::move(backups));
     if (!m_options.dryRun)
         if (const int removed = removeLeftoverTemporaries(path, hidden); removed > 0)
             m_observer.message({ids::WarningTitle, ids::TemporariesRemoved, shown, removed});

@@ -17,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -76,10 +77,18 @@ private:
     void findSharedFiles(const QStringList &paths);
     // Dry run: the new bytes of the file the page is, when a page before it would have written it.
     const std::string *dryWritten(const ScannedPage &page) const;
-    // Lists the folder (and the main page's folder): removes the temporaries a killed run left there
-    // and says how many (not in a dry run), and notes the names the pages' backups could find taken.
+    // What the folder's listing showed besides its pages.
+    struct FolderListing
+    {
+        std::vector<std::string> hidden;         // dot-files, leftover temporaries among them
+        std::unordered_set<std::string> backups; // names a page's backup could find taken
+        void take(const fs::FolderEntry &entry);
+    };
+    // From the folder's listing (and a listing of the main page's folder): removes the temporaries a
+    // killed run left there and says how many (not in a dry run), and notes the names the pages'
+    // backups could find taken.
     void lookAtFolders(bool hasMainPage);
-    void lookAtFolder(const QString &shown, const std::string &path, bool pagesFolder);
+    void removeLeftovers(const QString &shown, const std::string &path, const std::vector<std::string> &hidden);
     // Notes the file system of a page written; syncWritten() puts each one on the disk and returns
     // the errno and folder of a failure.
     void pageWritten(const ScannedPage &page);
@@ -109,6 +118,7 @@ private:
     // the folder's pages); and the backups it would have made.
     std::map<std::string, std::optional<std::string>> m_dryWritten;
     std::set<std::string> m_dryBackups;
+    FolderListing m_folderListing; // until lookAtFolders() takes it
     ListedBackups m_listedBackups; // the names backups could find taken, when the run began
     // Dry run: the empty files the run would have removed (taken over as a backup name with the backup
     // option off), by their path with every link resolved.

@@ -5,21 +5,32 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace tagsmith {
 namespace {
 
-bool isPageName(const QString &name)
+// Told from the name's bytes, before it is made text: the dot and the endings are ASCII, which a
+// name's decoding keeps as they are.
+bool isPageName(std::string_view name)
 {
-    return !name.startsWith(QLatin1Char('.')) && (name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
-                                                  name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive));
+    const auto endsWith = [name](std::string_view ending) {
+        if (name.size() < ending.size())
+            return false;
+        const std::string_view tail = name.substr(name.size() - ending.size());
+        for (std::size_t i = 0; i < ending.size(); ++i)
+            if ((tail[i] >= 'A' && tail[i] <= 'Z' ? tail[i] + ('a' - 'A') : tail[i]) != ending[i])
+                return false;
+        return true;
+    };
+    return !name.empty() && name.front() != '.' && (endsWith(".htm") || endsWith(".html"));
 }
 
 } // namespace
 
-QStringList listPages(const QString &folder, int *error)
+QStringList listPages(const QString &folder, int *error, const std::function<void(const fs::FolderEntry &)> &alsoEach)
 {
     if (error)
         *error = 0;
@@ -27,17 +38,24 @@ QStringList listPages(const QString &folder, int *error)
     // fixed order among themselves.
     std::vector<std::pair<QString, QString>> pages;
     const int err =
-        folder.isEmpty() ? ENOENT : fs::listFolder(fs::native(folder), [&pages](const fs::FolderEntry &entry) {
-            const QString name = fs::fromNative(entry.name());
-            if (isPageName(name) && entry.isRegularFile())
-                pages.emplace_back(name.toCaseFolded(), name);
+        folder.isEmpty() ? ENOENT : fs::listFolder(fs::native(folder), [&](const fs::FolderEntry &entry) {
+            if (alsoEach)
+                alsoEach(entry);
+            if (isPageName(entry.name()) && entry.isRegularFile()) {
+                QString name = fs::fromNative(entry.name());
+                pages.emplace_back(name.toCaseFolded(), std::move(name));
+            }
         });
     if (err != 0) {
         if (error)
             *error = (err == ENOENT || err == ENOTDIR) ? fileerr::PathNotFound : fileErrorFromErrno(err);
         return {};
     }
-    std::sort(pages.begin(), pages.end());
+    // One comparison a step where the pair's own order makes two.
+    std::sort(pages.begin(), pages.end(), [](const auto &a, const auto &b) {
+        const int folded = a.first.compare(b.first);
+        return folded != 0 ? folded < 0 : a.second < b.second;
+    });
     QStringList result;
     result.reserve(static_cast<qsizetype>(pages.size()));
     for (auto &page : pages)

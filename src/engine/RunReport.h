@@ -90,6 +90,10 @@ public:
     void message(const Message &msg) override { m_inner.message(msg); }
     void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
     {
+        // Room for every page at once: on a large site, growing step by step moved the reports of
+        // 20,000 pages again and again, each time into memory new to the process.
+        if (index == 0)
+            m_report.pages.reserve(m_report.pages.size() + static_cast<std::size_t>(count));
         m_inner.pageStarted(pagePath, index, count);
     }
     void backupChosen(const QString &backupPath) override { m_inner.backupChosen(backupPath); }

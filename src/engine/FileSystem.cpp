@@ -19,6 +19,7 @@
 #include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tagsmith::fs {
@@ -300,6 +301,42 @@ int writeAll(int fd, std::string_view bytes)
             return errno;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int writeAll(int fd, std::span<const std::string_view> pieces)
+{
+    if (const int err = injected(Call::Write, fd); err != 0)
+        return err;
+    constexpr std::size_t Most = 64; // pieces a call (the system takes at least 1024)
+    std::size_t next = 0;
+    while (next < pieces.size()) {
+        std::array<iovec, Most> vectors;
+        std::size_t count = 0;
+        for (; next < pieces.size() && count < Most; ++next)
+            if (!pieces[next].empty())
+                vectors[count++] = {const_cast<char *>(pieces[next].data()), pieces[next].size()};
+        iovec *left = vectors.data();
+        while (count > 0) {
+            const ssize_t n = ::writev(fd, left, static_cast<int>(count));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            // A short write goes on where it stopped.
+            auto written = static_cast<std::size_t>(n);
+            while (count > 0 && written >= left->iov_len) {
+                written -= left->iov_len;
+                ++left;
+                --count;
+            }
+            if (count > 0) {
+                left->iov_base = static_cast<char *>(left->iov_base) + written;
+                left->iov_len -= written;
+            }
+        }
     }
     return 0;
 }

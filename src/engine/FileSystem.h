@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -80,6 +81,8 @@ int makeFolder(const std::string &path, mode_t mode);
 int readAt(int fd, char *to, std::int64_t offset, std::size_t length, std::size_t *got);
 // Writes all of bytes.
 int writeAll(int fd, std::string_view bytes);
+// Writes all of the pieces, in order, in as few calls as the system allows.
+int writeAll(int fd, std::span<const std::string_view> pieces);
 // Puts bytes under path in one step: written to a fresh file beside it, then renamed over it, so the
 // name never holds half of them.
 int replaceWholeFile(const std::string &path, std::string_view bytes);

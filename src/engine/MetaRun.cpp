@@ -382,28 +382,42 @@ namespace {
 
 // Where a page's new bytes go: counted, kept when someone wants to see them, and written unless the
 // run is dry.
+// What the splicer writes goes to the file (when there is one), counted, and kept when keep. With
+// inPieces the bytes stay where they are until the page is done (a page read whole, and its block):
+// only where they stand is noted, and passPieces() hands them to the file at once.
 class PageOutput final : public ByteSink
 {
 public:
-    PageOutput(ByteSink *file, bool keep) : m_file(file), m_keep(keep) {}
+    PageOutput(ByteSink *file, bool keep, bool inPieces) : m_file(file), m_keep(keep), m_inPieces(inPieces) {}
 
     void write(std::string_view bytes) override
     {
         m_count += static_cast<std::int64_t>(bytes.size());
         if (m_keep)
             m_bytes.append(bytes);
-        if (m_file)
+        if (m_inPieces)
+            m_pieces.push_back(bytes);
+        else if (m_file)
             m_file->write(bytes);
+    }
+
+    void passPieces()
+    {
+        if (m_file)
+            m_file->writePieces(m_pieces);
     }
 
     std::int64_t count() const { return m_count; }
     std::string &bytes() { return m_bytes; }
+    std::span<const std::string_view> pieces() const { return m_pieces; }
 
 private:
     ByteSink *m_file;
     bool m_keep;
+    bool m_inPieces;
     std::int64_t m_count = 0;
     std::string m_bytes;
+    std::vector<std::string_view> m_pieces;
 };
 
 PageOutcome outcomeOf(const ScannedPage &page)
@@ -488,9 +502,8 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         sink = &*written;
     else if (replacement)
         sink = &replacement->sink();
-    PageOutput output(sink, showBytes || readAgain || keepDelta);
-    if (keepDelta)
-        output.bytes().reserve(static_cast<std::size_t>(page.size) + page.block.size());
+    // A page read whole is written from its own bytes and its block, in one call, with no copy.
+    PageOutput output(sink, showBytes || readAgain, page.whole && replacement);
     PageSplicer splicer(page.marks, page.block, output, m_options.topKeywords);
     std::string before; // a page read in blocks, when its bytes are shown or become its backup's
     const bool keepBefore = showBytes || backupRead;
@@ -533,6 +546,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
                 m_dryRemoved.insert(std::move(removed));
         return 0;
     }
+    output.passPieces();
     if (const int err = replacement->close(); err != 0)
         return err;
 
@@ -546,8 +560,8 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         }
     }
     if (m_undo) {
-        const std::optional<std::string_view> after =
-            keepDelta ? std::optional<std::string_view>(output.bytes()) : std::nullopt;
+        const std::optional<std::span<const std::string_view>> after =
+            keepDelta ? std::optional(output.pieces()) : std::nullopt;
         if (const int err = recordUndo(page, backup, written ? &*written : nullptr, after, failedPath); err != 0) {
             if (m_options.backup)
                 backup.undo();
@@ -572,7 +586,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
 }
 
 int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written,
-                        std::optional<std::string_view> after, std::string *failedPath)
+                        std::optional<std::span<const std::string_view>> after, std::string *failedPath)
 {
     if (!m_undo->started()) {
         if (const int err = m_undo->start(m_startedMs); err != 0) {

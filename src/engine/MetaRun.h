@@ -65,7 +65,7 @@ private:
     // Keeps what undo needs of the page, before its new content takes its name; written hashed what
     // went to the page (none without undo data). failedPath names the file of undo data that failed.
     int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written,
-                   std::optional<std::string_view> after, std::string *failedPath);
+                   std::optional<std::span<const std::string_view>> after, std::string *failedPath);
     // Reads a page on this thread; in a dry run as the run would have left it.
     void readPage(ScannedPage &page);
     // The report of a page the run starts on.

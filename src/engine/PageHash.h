@@ -54,6 +54,14 @@ public:
         m_size += static_cast<std::int64_t>(bytes.size());
         m_next.write(bytes);
     }
+    void writePieces(std::span<const std::string_view> pieces) override
+    {
+        for (const std::string_view piece : pieces) {
+            m_hash.add(piece);
+            m_size += static_cast<std::int64_t>(piece.size());
+        }
+        m_next.writePieces(pieces);
+    }
 
     QByteArray result() { return m_hash.result(); }
     std::int64_t size() const { return m_size; }

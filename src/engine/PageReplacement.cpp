@@ -16,12 +16,14 @@ namespace tagsmith {
 class PageReplacement::Writer : public ByteSink
 {
 public:
-    Writer(fs::File file, std::size_t bufferSize) : m_file(std::move(file)) { m_buffer.reserve(bufferSize); }
+    Writer(fs::File file, std::size_t bufferSize) : m_file(std::move(file)), m_bufferSize(bufferSize) {}
 
     void write(std::string_view bytes) override
     {
         if (m_error != 0)
             return;
+        if (m_buffer.capacity() < m_bufferSize)
+            m_buffer.reserve(m_bufferSize); // only a page written in blocks needs it
         if (m_buffer.size() + bytes.size() <= m_buffer.capacity()) {
             m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
             return;
@@ -31,6 +33,15 @@ public:
             writeAll(bytes);
         else
             m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
+    }
+
+    // Pieces that stay where they are meanwhile (a page read whole and its block) go to the file
+    // from there, not through the buffer.
+    void writePieces(std::span<const std::string_view> pieces) override
+    {
+        flush();
+        if (m_error == 0)
+            m_error = fs::writeAll(m_file.fd(), pieces);
     }
 
     int close()
@@ -56,6 +67,7 @@ private:
 
     fs::File m_file;
     int m_error = 0;
+    std::size_t m_bufferSize;
     std::vector<char> m_buffer;
 };
 

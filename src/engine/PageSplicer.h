@@ -3,6 +3,7 @@
 #include "engine/PageMarks.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,12 @@ class ByteSink
 public:
     virtual ~ByteSink() = default;
     virtual void write(std::string_view bytes) = 0;
+    // The same as write() of each piece in order, where a sink can do better at once.
+    virtual void writePieces(std::span<const std::string_view> pieces)
+    {
+        for (const std::string_view piece : pieces)
+            write(piece);
+    }
 };
 
 // Appends what is written to it to a text.

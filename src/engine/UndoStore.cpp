@@ -498,24 +498,64 @@ int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
     return 0;
 }
 
-int UndoRecorder::keepDelta(const ScannedPage &page, std::string_view after, UndoRecord &record)
+namespace {
+
+// How many of the n bytes at a and b are the same from the start; compared sixty-four bytes a step
+// while they are.
+std::size_t sameAtStart(const char *a, const char *b, std::size_t n)
+{
+    constexpr std::size_t Step = 64;
+    std::size_t same = 0;
+    while (same + Step <= n && std::memcmp(a + same, b + same, Step) == 0)
+        same += Step;
+    while (same < n && a[same] == b[same])
+        ++same;
+    return same;
+}
+
+// The same for the n bytes before aEnd and bEnd, from the end.
+std::size_t sameAtEnd(const char *aEnd, const char *bEnd, std::size_t n)
+{
+    constexpr std::size_t Step = 64;
+    std::size_t same = 0;
+    while (same + Step <= n && std::memcmp(aEnd - same - Step, bEnd - same - Step, Step) == 0)
+        same += Step;
+    while (same < n && aEnd[-1 - static_cast<std::ptrdiff_t>(same)] == bEnd[-1 - static_cast<std::ptrdiff_t>(same)])
+        ++same;
+    return same;
+}
+
+} // namespace
+
+int UndoRecorder::keepDelta(const ScannedPage &page, std::span<const std::string_view> after, UndoRecord &record)
 {
     const std::string_view before(page.bytes.data(), static_cast<std::size_t>(page.size));
     // What the run kept at the start and at the end of the page (the META block and the tags it
-    // replaced lie between), compared sixty-four bytes a step while they are the same.
-    constexpr std::size_t Step = 64;
-    const std::size_t most = std::min(before.size(), after.size());
+    // replaced lie between). Most pieces written are the page's own bytes at their own place, the
+    // same without a look; the others are compared.
+    std::size_t afterSize = 0;
+    for (const std::string_view piece : after)
+        afterSize += piece.size();
+    const std::size_t most = std::min(before.size(), afterSize);
     std::size_t prefix = 0;
-    while (prefix + Step <= most && std::memcmp(before.data() + prefix, after.data() + prefix, Step) == 0)
-        prefix += Step;
-    while (prefix < most && before[prefix] == after[prefix])
-        ++prefix;
+    for (const std::string_view piece : after) {
+        const std::size_t n = std::min(piece.size(), most - prefix);
+        const std::size_t same =
+            piece.data() == before.data() + prefix ? n : sameAtStart(piece.data(), before.data() + prefix, n);
+        prefix += same;
+        if (same < piece.size())
+            break;
+    }
     std::size_t suffix = 0;
-    while (suffix + Step <= most - prefix && std::memcmp(before.data() + before.size() - suffix - Step,
-                                                         after.data() + after.size() - suffix - Step, Step) == 0)
-        suffix += Step;
-    while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-        ++suffix;
+    for (auto piece = after.rbegin(); piece != after.rend(); ++piece) {
+        const std::size_t n = std::min(piece->size(), most - prefix - suffix);
+        const char *pieceEnd = piece->data() + piece->size();
+        const char *beforeEnd = before.data() + before.size() - suffix;
+        const std::size_t same = pieceEnd == beforeEnd ? n : sameAtEnd(pieceEnd, beforeEnd, n);
+        suffix += same;
+        if (same < piece->size())
+            break;
+    }
     // The journal is read whole by an undo: what does not keep it small goes with the copies.
     constexpr std::size_t MostReplaced = std::size_t(64) << 10;
     if (before.size() - prefix - suffix > MostReplaced)
@@ -602,7 +642,8 @@ UndoRecorder::PathKey UndoRecorder::pathKey(const std::string &path)
 }
 
 int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade,
-                             const QByteArray &afterHash, std::int64_t afterSize, std::optional<std::string_view> after)
+                             const QByteArray &afterHash, std::int64_t afterSize,
+                             std::optional<std::span<const std::string_view>> after)
 {
     if (!m_journalFile.isOpen())
         return 0;

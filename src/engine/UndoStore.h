@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -129,9 +130,10 @@ public:
 
     // Keeps the page's bytes from before and appends its record. Called after the new content is
     // written to its temporary file and before it takes the page's name. after holds the bytes
-    // written when the page was read whole (then only what the run replaced is kept), else nothing.
+    // written when the page was read whole, in the pieces they were written in (then only what the
+    // run replaced is kept), else nothing.
     int recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade, const QByteArray &afterHash,
-                   std::int64_t afterSize, std::optional<std::string_view> after);
+                   std::int64_t afterSize, std::optional<std::span<const std::string_view>> after);
     // Marks the journal finished and puts it on disk.
     int finish();
 
@@ -142,7 +144,7 @@ private:
     static std::string absolutePath(const std::string &path);
     int keepCopy(const ScannedPage &page, UndoRecord &record);
     // A delta, unless what the run replaced is large: then a copy.
-    int keepDelta(const ScannedPage &page, std::string_view after, UndoRecord &record);
+    int keepDelta(const ScannedPage &page, std::span<const std::string_view> after, UndoRecord &record);
     int openPack();
     // Packs the page's copy and appends it to the pack.
     int packCopy(const ScannedPage &page);

@@ -11,6 +11,9 @@
 #include <QTest>
 
 #include <cerrno>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,6 +168,33 @@ private slots:
 
     // A sync the system itself refuses (a device has none) is reported like an injected one.
     void refusedSyncIsReported() { QCOMPARE(fs::syncPath("/dev/null", false), EINVAL); }
+
+    void piecesWrittenInOrder_data()
+    {
+        QTest::addColumn<int>("count");
+        for (const int count : {0, 1, 64, 65, 200})
+            QTest::addRow("%d pieces", count) << count;
+    }
+
+    // Pieces go to the file in order, more of them than one call takes, empty ones among them.
+    void piecesWrittenInOrder()
+    {
+        QFETCH(int, count);
+        std::vector<std::string> texts;
+        QByteArray expected;
+        for (int i = 0; i < count; ++i) {
+            texts.push_back(i % 3 == 1 ? std::string() : std::to_string(i) + ',');
+            expected += QByteArray::fromStdString(texts.back());
+        }
+        const std::vector<std::string_view> pieces(texts.begin(), texts.end());
+        QTemporaryDir dir;
+        const std::string path = fs::native(dir.filePath(QStringLiteral("pieces")));
+        fs::File file;
+        QCOMPARE(fs::createNew(path, 0644, &file), 0);
+        QCOMPARE(fs::writeAll(file.fd(), pieces), 0);
+        QCOMPARE(file.close(), 0);
+        QCOMPARE(readFile(fs::fromNative(path)), expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFileFaults)

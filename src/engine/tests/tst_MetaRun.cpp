@@ -218,8 +218,10 @@ private slots:
 
     void runsAlike_data() { addTableRows(QFINDTESTDATA("data/read-ahead.txt"), {"backup", "mainPage", "site"}); }
 
-    // Page by page, reading far ahead and one page ahead at a time, a run does the same; a dry run reports
-    // what the run then does, page for page and byte for byte, and leaves the tree and its time stamps.
+    // Page by page, reading far ahead and one page ahead at a time, a run does the same, and so does a
+    // run that reads every page in blocks (a page read whole is written from its pieces); a dry run
+    // reports what the run then does, page for page and byte for byte, and leaves the tree and its time
+    // stamps.
     void runsAlike()
     {
         QFETCH(QString, backup);
@@ -227,10 +229,13 @@ private slots:
         QFETCH(QString, site);
         QTemporaryDir dir;
         QStringList first;
-        // (budget, reading threads): page by page; far ahead; one page ahead; three threads, far and near.
-        const std::pair<std::size_t, std::size_t> readings[] = {{0, 1}, {8 << 20, 1}, {1, 1}, {8 << 20, 3}, {1, 3}};
-        for (const auto &[budget, threads] : readings) {
-            const QString folder = dir.filePath(QStringLiteral("site%1-%2").arg(budget).arg(threads));
+        // (budget, reading threads, largest page read whole): page by page; far ahead; one page ahead;
+        // three threads, far and near; every page in blocks.
+        constexpr std::int64_t Whole = RunLimits().wholePageLimit;
+        const std::tuple<std::size_t, std::size_t, std::int64_t> readings[] = {
+            {0, 1, Whole}, {8 << 20, 1, Whole}, {1, 1, Whole}, {8 << 20, 3, Whole}, {1, 3, Whole}, {8 << 20, 1, 0}};
+        for (const auto &[budget, threads, whole] : readings) {
+            const QString folder = dir.filePath(QStringLiteral("site%1-%2-%3").arg(budget).arg(threads).arg(whole));
             makeSite(folder, site.split(QStringLiteral(" ; ")));
             RunOptions options = siteOptions(folder);
             options.backup = backup == QLatin1String("1");
@@ -239,6 +244,7 @@ private slots:
             RunLimits limits;
             limits.readAheadBudget = budget;
             limits.readingThreads = threads;
+            limits.wholePageLimit = whole;
             const auto before = treeState(folder, true);
             options.dryRun = true;
             PatientObserver dry(true);

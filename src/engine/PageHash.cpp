@@ -1,6 +1,11 @@
 #include "engine/PageHash.h"
 
 #include <xxhash.h>
+// On x86-64 the library picks the widest vectors the processor has (AVX2, AVX-512) at run time for
+// hashing a page; the plain functions use SSE2 only. Both give the same hash.
+#if defined(__x86_64__) && __has_include(<xxh_x86dispatch.h>)
+#include <xxh_x86dispatch.h>
+#endif
 
 #include <new>
 

@@ -111,6 +111,8 @@ MUTANTS = [
     m("pieces-first-call-only", "engine", "a page of many pieces is written only as far as one writev takes",
       ("src/engine/FileSystem.cpp", "    std::size_t next = 0;\n    while (next < pieces.size()) {",
        "    std::size_t next = 0;\n    if (next < pieces.size()) {")),
+    m("mark-cut-tag-passed-over", "engine", "a META tag whose first byte ends a block of the page is not replaced",
+      ("src/engine/MarkScanner.cpp", "    if (end - open < 2)\n        return true;", "    if (end - open < 2)\n        return false;")),
     m("case-fold-short-upper", "engine", "short ASCII keywords are written in upper case when lower is asked",
       ("src/engine/WordTable.cpp", "ascii::convertShort(word, buffer, ascii::lower, hashEight)",
        "ascii::convertShort(word, buffer, ascii::upper, hashEight)")),

@@ -4,11 +4,53 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tagsmith {
 namespace {
 
 constexpr std::string_view MetaName = "METANAME";
 constexpr std::string_view CloseHead = "/HEAD";
+
+// Whether the tag whose "<" is at open may be META or /HEAD by the bytes after it in the block: most
+// tags are none from their first byte on (blanks are left out, and a "<" starts afresh), most closing
+// tags none from their second. A tag the block cuts off may be.
+inline bool mayBeMarked(const char *open, const char *end)
+{
+    if (end - open < 2)
+        return true;
+    const char first = open[1];
+    if (first != ' ' && first != '<' && first != '/' && first != 'm' && first != 'M')
+        return false;
+    if (first == '/' && end - open >= 3) {
+        const char second = open[2];
+        if (second != ' ' && second != '<' && second != 'h' && second != 'H')
+            return false;
+    }
+    return true;
+}
+
+// The first "<" from p on that may start a marked tag, or end. The bytes a rejected tag was told by
+// are no "<", so every "<" is looked at in turn, sixteen bytes at a time.
+const char *nextMarkable(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    const __m128i open = _mm_set1_epi8('<');
+    for (; end - p >= 16; p += 16) {
+        auto found = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), open)));
+        for (; found != 0; found &= found - 1)
+            if (const char *at = p + __builtin_ctz(found); mayBeMarked(at, end))
+                return at;
+    }
+#endif
+    for (; p != end; ++p)
+        if (*p == '<' && mayBeMarked(p, end))
+            return p;
+    return end;
+}
 
 char asciiUpper(unsigned char c)
 {
@@ -89,32 +131,12 @@ void MarkScanner::feed(std::string_view bytes)
     const char *end = p + bytes.size();
     while (p != end) {
         if (m_pending.empty() && m_metaMatched < 0 && m_headMatched < 0) {
-            // Nothing is going on until the next tag starts.
-            const void *open = std::memchr(p, '<', static_cast<std::size_t>(end - p));
-            const char *next = open ? static_cast<const char *>(open) : end;
+            // Nothing is going on until a tag starts that may be marked.
+            const char *next = nextMarkable(p, end);
             m_position += next - p;
             p = next;
             if (p == end)
                 break;
-            // Most tags are no candidate from their first byte on: neither META nor /HEAD starts
-            // there (blanks are left out, and a "<" starts afresh).
-            if (end - p >= 2) {
-                const char first = p[1];
-                if (first != ' ' && first != '<' && first != '/' && first != 'm' && first != 'M') {
-                    p += 2;
-                    m_position += 2;
-                    continue;
-                }
-                // Most closing tags are none of /HEAD from their second byte on.
-                if (first == '/' && end - p >= 3) {
-                    const char second = p[2];
-                    if (second != ' ' && second != '<' && second != 'h' && second != 'H') {
-                        p += 3;
-                        m_position += 3;
-                        continue;
-                    }
-                }
-            }
         }
         const auto c = static_cast<unsigned char>(*p++);
         if (!m_pending.empty()) {

@@ -220,12 +220,21 @@ void WordTable::reserve(std::size_t rows)
 
 void WordTable::ClearWordTable()
 {
-    // A table that once held a very large page keeps no more slots than the next pages need.
-    const std::size_t wanted = std::max(InitialSlots, m_rows.size() * 4);
-    if (m_slots.size() > wanted * 4)
-        m_slots.assign(InitialSlots, EmptySlot);
-    else
+    // A table keeps the room its pages lately needed: a short page between longer ones leaves it (the
+    // next page would grow the slots again, moving every row at each step), and the room of a very
+    // large page goes once the pages after it have needed far less for a while. The pages' rows count
+    // down by an eighth a page.
+    m_recentRows = std::max(m_rows.size(), m_recentRows - m_recentRows / 8);
+    std::size_t wanted = InitialSlots;
+    while (wanted < m_recentRows * 2)
+        wanted *= 2;
+    if (m_slots.size() > wanted * 4) {
+        std::vector<Slot>(wanted, EmptySlot).swap(m_slots);
+        std::vector<Slot>().swap(m_rows);
+        std::vector<char>().swap(m_text);
+    } else {
         std::memset(m_slots.data(), 0xFF, m_slots.size() * sizeof(Slot)); // every slot EmptySlot
+    }
     m_rows.clear();
     m_textSize = 0;
 }

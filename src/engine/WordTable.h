@@ -92,6 +92,7 @@ private:
     std::vector<Slot> m_rows;      // every row's hash and offset in m_text, in first-added order
     std::vector<Slot> m_slots;     // a power of two long
     mutable std::string m_scratch; // the folded form of the word being looked up
+    std::size_t m_recentRows = 0;  // the rows of the pages held lately (ClearWordTable())
 };
 
 // The minimum word length as the run compares it: the number at the start of the text, read as a

@@ -68,6 +68,25 @@ private slots:
         QCOMPARE(rows(site), expected);
     }
 
+    // A table that held a very large page gives its room back once the pages after it are small.
+    void roomOfALargePageGoesBack()
+    {
+        WordTable page;
+        const auto fill = [&page](int words) {
+            page.ClearWordTable();
+            for (int i = 0; i < words; ++i)
+                page.insert("w" + std::to_string(i));
+        };
+        fill(500);
+        const std::size_t usual = page.memoryUse();
+        fill(200000);
+        const std::size_t large = page.memoryUse();
+        for (int p = 0; p < 60; ++p)
+            fill(500);
+        QVERIFY2(page.memoryUse() - usual < (large - usual) / 4,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(usual).arg(large).arg(page.memoryUse())));
+    }
+
     void leadingNumber_data() { test::addTableRows(QFINDTESTDATA("data/leading-numbers.txt"), {"text", "value"}); }
 
     void leadingNumber()

@@ -17,7 +17,7 @@ struct PageHash::State
     ~State() { XXH3_freeState(state); }
 };
 
-PageHash::PageHash(Kind kind) : m_kind(kind)
+PageHash::PageHash(Kind kind)
 {
     if (kind == Kind::Sha256) {
         m_sha256 = std::make_unique<Sha256>();

@@ -37,7 +37,6 @@ public:
 
 private:
     struct State;
-    Kind m_kind;
     std::unique_ptr<State> m_state;
     std::unique_ptr<Sha256> m_sha256;
 };

@@ -4,9 +4,6 @@
 #include <cstring>
 
 namespace tagsmith {
-namespace {
-
-} // namespace
 
 PageSplicer::PageSplicer(const PageMarks &marks, std::string_view block, ByteSink &sink, bool dropLineBreaks)
     : m_marks(marks), m_block(block), m_sink(sink), m_dropLineBreaks(dropLineBreaks)

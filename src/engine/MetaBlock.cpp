@@ -30,13 +30,13 @@ MetaBlock::MetaBlock(const RunOptions &options)
         m_templates[i] = utf8(options.templates[i]);
 }
 
-void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out) const
+MetaBlock::KeywordsPlace MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out) const
 {
-    build(words, encoding, out, std::string_view(m_description));
+    return build(words, encoding, out, std::string_view(m_description));
 }
 
-void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out,
-                      std::string_view description) const
+MetaBlock::KeywordsPlace MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out,
+                                          std::string_view description) const
 {
     out.clear();
     if (m_generatorLine) {
@@ -50,7 +50,10 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
         out += LineEnd;
     }
     appendEncoded(out, m_templates[2], encoding);
-    appendKeywords(words, encoding, out);
+    KeywordsPlace keywords;
+    keywords.at = out.size();
+    keywords.asUtf8 = appendKeywords(words, encoding, out) || encoding == PageEncoding::Utf8;
+    keywords.size = out.size() - keywords.at;
     appendEncoded(out, m_templates[3], encoding);
     out += LineEnd;
     if (m_robotsLine) {
@@ -65,6 +68,7 @@ void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string
         if (m_closedLines)
             out += LineEnd;
     }
+    return keywords;
 }
 
 void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string_view charset, std::string &out) const
@@ -88,7 +92,7 @@ std::string MetaBlock::build(const WordTable &words, PageEncoding encoding) cons
     return out;
 }
 
-void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, std::string &out) const
+bool MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, std::string &out) const
 {
     // The line is made in a buffer on the stack and goes to out a few kilobytes at a time: appending
     // every word and every comma to out cost more than copying them.
@@ -129,6 +133,7 @@ void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, st
         used += separator + text.size();
     };
     std::string converted; // a word in the case it is written in
+    bool allAscii = true;
     words.forEachRow([&](std::string_view word, std::string_view key) {
         // ASCII is the same bytes in every encoding a page may have, and an ASCII word's key is the
         // word in lower case.
@@ -142,6 +147,7 @@ void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, st
             putKeyword(converted);
             return;
         }
+        allAscii = false;
         putKeyword({}); // the separator only: the word goes in the page's encoding
         converted.clear();
         appendCaseConverted(converted, word, m_case, encoding);
@@ -149,6 +155,7 @@ void MetaBlock::appendKeywords(const WordTable &words, PageEncoding encoding, st
         appendEncoded(out, converted, encoding);
     });
     flush();
+    return allAscii;
 }
 
 MetaNames MetaBlock::metaNames() const

@@ -20,12 +20,22 @@ class MetaBlock
 public:
     explicit MetaBlock(const RunOptions &options);
 
+    // Where a block holds its keywords: size bytes from at; asUtf8 when they are also the keywords'
+    // UTF-8 (the block is in UTF-8, or every keyword is ASCII).
+    struct KeywordsPlace
+    {
+        std::size_t at = 0;
+        std::size_t size = 0;
+        bool asUtf8 = false;
+    };
+
     // The block for a page in the given encoding, with the words in table order joined by ", ".
     // Safe to call from several threads at once.
-    void build(const WordTable &words, PageEncoding encoding, std::string &out) const;
+    KeywordsPlace build(const WordTable &words, PageEncoding encoding, std::string &out) const;
     // The same with a description of the page's own (UTF-8, escaped for the attribute) in place of
     // the site description.
-    void build(const WordTable &words, PageEncoding encoding, std::string &out, std::string_view description) const;
+    KeywordsPlace build(const WordTable &words, PageEncoding encoding, std::string &out,
+                        std::string_view description) const;
     std::string build(const WordTable &words, PageEncoding encoding) const;
     // The same for a page of any encoding: in UTF-16 or another charset (named as the page declares
     // it) the block is made as UTF-8 and then written in the page's encoding.
@@ -33,7 +43,8 @@ public:
 
     // The words as the keywords line writes them, separated by ", ", in the case chosen and the
     // encoding given (UTF-8 for a page that is not in Windows-1252).
-    void appendKeywords(const WordTable &words, PageEncoding encoding, std::string &out) const;
+    // True when every keyword is ASCII.
+    bool appendKeywords(const WordTable &words, PageEncoding encoding, std::string &out) const;
 
     // The names of the META NAME tags this block writes: the usual five and those of the template
     // texts, as either encoding writes them. Only tags with these names are replaced in a page.

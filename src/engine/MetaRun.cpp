@@ -631,9 +631,15 @@ void MetaRun::reportPage(const ScannedPage &page, const WordTable &words, bool u
     PageKeywords report;
     report.page = page.PagePath;
     report.unchanged = unchanged;
-    m_keywords.clear();
-    m_block.appendKeywords(words, PageEncoding::Utf8, m_keywords);
-    report.keywords = QByteArray(m_keywords.data(), static_cast<qsizetype>(m_keywords.size()));
+    // Most blocks hold the keywords as the report lists them.
+    if (page.blockBuilt && page.utf8Keywords) {
+        const auto [at, size] = *page.utf8Keywords;
+        report.keywords = QByteArray(page.block.data() + at, static_cast<qsizetype>(size));
+    } else {
+        m_keywords.clear();
+        m_block.appendKeywords(words, PageEncoding::Utf8, m_keywords);
+        report.keywords = QByteArray(m_keywords.data(), static_cast<qsizetype>(m_keywords.size()));
+    }
     if (m_options.description)
         report.description = page.ownDescription ? QString::fromStdString(page.description) : m_options.siteDescription;
     m_observer.pageWritten(report);

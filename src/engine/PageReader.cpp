@@ -215,6 +215,7 @@ void PageReader::buildBlock(ScannedPage &page) const
 void PageReader::buildBlock(ScannedPage &page, const WordTable &words) const
 {
     page.blockBuilt = true;
+    page.utf8Keywords.reset();
     if (isDecoded(page.encoding)) {
         // Made as UTF-8, then written in the page's own encoding.
         std::string text;
@@ -226,10 +227,11 @@ void PageReader::buildBlock(ScannedPage &page, const WordTable &words) const
         TextCodec(page.encoding, page.charset).encode(text, page.block);
         return;
     }
-    if (page.ownDescription)
-        m_block.build(words, page.encoding, page.block, escapeAttribute(page.description));
-    else
-        m_block.build(words, page.encoding, page.block);
+    const MetaBlock::KeywordsPlace keywords =
+        page.ownDescription ? m_block.build(words, page.encoding, page.block, escapeAttribute(page.description))
+                            : m_block.build(words, page.encoding, page.block);
+    if (keywords.asUtf8)
+        page.utf8Keywords.emplace(keywords.at, keywords.size);
 }
 
 int PageReader::readPage(ScannedPage &page, PageContent &content, const PageContent::WordSink &words, bool description)

@@ -70,7 +70,9 @@ void RunReportRecorder::pageReported(const PageReport &page)
     // The page's texts come just before its report, once it is done.
     if (m_keepTexts && !m_texts.page.isEmpty() && m_texts.page == page.PagePath) {
         PageReport &kept = m_report.pages.back();
-        kept.keywords = std::move(m_texts.keywords);
+        if (!m_report.texts)
+            m_report.texts = std::make_shared<TextStore>();
+        kept.keywords = KeptText(m_report.texts, m_report.texts->keep(m_texts.keywords));
         kept.description = std::move(m_texts.description);
     }
     m_texts = PageKeywords();
@@ -197,7 +199,7 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
                   page.BackupPath.isEmpty() ? QByteArray() : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
                   read ? QByteArray::number(page.bytesBefore) : QByteArray(),
                   page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
-                  page.keywords, page.description.toUtf8()});
+                  page.keywords.toByteArray(), page.description.toUtf8()});
         if (out.size() >= Piece) {
             if (const int err = write(std::string_view(out.constData(), std::size_t(out.size()))); err != 0)
                 return err;

@@ -2,12 +2,14 @@
 
 #include "engine/PageText.h"
 #include "engine/Run.h"
+#include "engine/TextStore.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -47,7 +49,7 @@ struct PageReport
     // when the report keeps them. The keywords are most of a report's bytes on a large site: they are
     // kept once, in UTF-8, and the window and the CSV read them from here. The description is mostly
     // the site's, shared by every page.
-    QByteArray keywords; // UTF-8, the words as the line holds them, ", " between
+    KeptText keywords; // UTF-8, the words as the line holds them, ", " between
     QString description;
 
     bool written() const;
@@ -69,6 +71,7 @@ struct RunReport
     QString description;              // the description every page gets
     bool descriptionIsPrompt = false; // and it is still the prompt text of its box
     std::vector<PageReport> pages;
+    std::shared_ptr<TextStore> texts; // the pages' keywords, when the report keeps them
 
     bool started() const { return result != RunResult::NotStarted; }
     std::int64_t pagesWritten() const;

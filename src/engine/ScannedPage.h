@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagsmith {
@@ -51,6 +52,8 @@ struct ScannedPage
     bool ownDescription = false;
     std::string block;
     bool blockBuilt = false; // block is this page's, built after its scan
+    // Where block holds the keywords, when those bytes are their UTF-8 as well.
+    std::optional<std::pair<std::size_t, std::size_t>> utf8Keywords;
     int error = 0; // errno of the file operation that failed, 0 when none did
 
     // Kept by PageReadAhead: the number of pages replaced when this one was opened, and the memory

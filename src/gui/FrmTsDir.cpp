@@ -120,6 +120,11 @@ QStringList FrmTsDir::fileList() const
     return names;
 }
 
+bool FrmTsDir::hasFiles() const
+{
+    return File->count() > 0;
+}
+
 int FrmTsDir::driveIndexOf(const QString &folder) const
 {
     int best = 0;

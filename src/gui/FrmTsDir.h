@@ -39,6 +39,7 @@ public:
     QString path() const { return m_path; }
     // The pages in the file list, bare names in list order.
     QStringList fileList() const;
+    bool hasFiles() const;
 
     // Moves the directory and file lists to folder, as a double click does. Returns 0, or the run-time
     // error number when the folder cannot be read; the lists then stay where they were.

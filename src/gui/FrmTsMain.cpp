@@ -468,7 +468,7 @@ void FrmTsMain::runAndReport(bool dryRun)
         Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + error, folder);
     if (error != 0)
         return;
-    if (chooser->fileList().isEmpty()) {
+    if (!chooser->hasFiles()) {
         Module1::showMessage(ids::ErrorTitle, ids::NoPages);
         return;
     }

@@ -30,10 +30,10 @@ QString shown(const QString &text)
 
 // Only the start of a long keywords line is decoded: each UTF-16 unit takes at most three of its bytes,
 // so a cut in the middle of a character falls after the part shown.
-QString shown(const QByteArray &utf8)
+QString shown(QByteArrayView utf8)
 {
     const qsizetype enough = (TextShown + 1) * 3 + 3;
-    return shown(QString::fromUtf8(utf8.constData(), std::min(utf8.size(), enough)));
+    return shown(QString::fromUtf8(utf8.first(std::min(utf8.size(), enough))));
 }
 
 QVariant textCell(const QString &shownText, int role)
@@ -103,7 +103,7 @@ QVariant RunReportModel::data(const QModelIndex &index, int role) const
     case 2:
         return outcomeCell(page, role);
     case KeywordsColumn:
-        return role == Qt::DisplayRole || role == Qt::ToolTipRole ? textCell(shown(page.keywords), role) : QVariant();
+        return role == Qt::DisplayRole || role == Qt::ToolTipRole ? textCell(shown(page.keywords.view()), role) : QVariant();
     case DescriptionColumn:
         return role == Qt::DisplayRole || role == Qt::ToolTipRole ? textCell(shown(page.description), role)
                                                                   : QVariant();

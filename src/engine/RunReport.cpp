@@ -190,6 +190,8 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
                        "bytes_before", "bytes_after", "encoding_note", "keywords", "description"});
     for (const PageReport &page : report.pages) {
         const bool read = page.outcome != PageOutcome::NotReached;
+        // Read where the report keeps it, not copied: the row is made at once.
+        const QByteArrayView keywords = page.keywords.view();
         appendCsvRow(
             out, {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
                   outcomeName(page.outcome),
@@ -199,7 +201,7 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
                   page.BackupPath.isEmpty() ? QByteArray() : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
                   read ? QByteArray::number(page.bytesBefore) : QByteArray(),
                   page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
-                  page.keywords.toByteArray(), page.description.toUtf8()});
+                  QByteArray::fromRawData(keywords.data(), keywords.size()), page.description.toUtf8()});
         if (out.size() >= Piece) {
             if (const int err = write(std::string_view(out.constData(), std::size_t(out.size()))); err != 0)
                 return err;

@@ -49,6 +49,14 @@ QByteArrayView TextStore::keep(QByteArrayView text)
     return QByteArrayView(at, text.size());
 }
 
+KeptText::KeptText(QByteArray text)
+{
+    auto own = std::make_shared<const QByteArray>(std::move(text));
+    m_data = own->constData();
+    m_size = own->size();
+    m_owner = std::move(own);
+}
+
 std::size_t TextStore::memoryUse() const
 {
     std::size_t bytes = 0;

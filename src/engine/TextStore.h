@@ -37,24 +37,24 @@ private:
     std::size_t m_used = 0; // of the last block
 };
 
-// A text a run report keeps: in a TextStore, which every copy shares, or a QByteArray of its own.
+// A text a run report keeps: in a TextStore, which every copy shares, or in a QByteArray of its own.
 class KeptText
 {
 public:
     KeptText() = default;
-    KeptText(QByteArray text) : m_own(std::move(text)) {} // NOLINT: a text of its own, as a QByteArray is one
+    KeptText(QByteArray text); // NOLINT: a text of its own, as a QByteArray is one
     KeptText(std::shared_ptr<const TextStore> store, QByteArrayView text)
-        : m_store(std::move(store)), m_kept(text)
+        : m_owner(std::move(store)), m_data(text.data()), m_size(text.size())
     {
     }
 
-    QByteArrayView view() const { return m_store ? m_kept : QByteArrayView(m_own); }
+    QByteArrayView view() const { return QByteArrayView(m_data, m_size); }
     QByteArray toByteArray() const { return view().toByteArray(); }
 
 private:
-    std::shared_ptr<const TextStore> m_store;
-    QByteArrayView m_kept;
-    QByteArray m_own;
+    std::shared_ptr<const void> m_owner; // what holds the bytes
+    const char *m_data = nullptr;
+    qsizetype m_size = 0;
 };
 
 } // namespace tagsmith

@@ -48,7 +48,7 @@ struct PageReport
     // The keywords line and the description line as written (or, unchanged, as the page has them),
     // when the report keeps them. The keywords are most of a report's bytes on a large site: they are
     // kept once, in UTF-8, and the window and the CSV read them from here. The description is mostly
-    // the site's, shared by every page.
+    // the site's, shared by every page. The keywords stand in the report's TextStore (texts).
     KeptText keywords; // UTF-8, the words as the line holds them, ", " between
     QString description;
 

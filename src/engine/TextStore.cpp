@@ -33,6 +33,7 @@ QByteArrayView TextStore::keep(QByteArrayView text)
         if (blockSize < size)
             blockSize = (size + HugePage - 1) / HugePage * HugePage;
         const bool huge = blockSize >= HugePage;
+        m_blocks.reserve(m_blocks.size() + 1); // so that the block, once taken, is never lost
         void *data = huge ? std::aligned_alloc(HugePage, blockSize) : std::malloc(blockSize);
         if (!data)
             throw std::bad_alloc();

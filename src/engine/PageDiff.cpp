@@ -57,7 +57,6 @@ std::vector<Edit> editScript(const std::vector<std::string_view> &a, const std::
             edits.push_back({DiffLine::Kind::Added, oldLine, newLine++});
     } else {
         dtl::Diff<std::string_view, std::vector<std::string_view>> diff(middleA, middleB);
-        diff.onHuge();
         diff.compose();
         // Within a change, the removed lines come before the added ones, as diff -u shows them.
         std::vector<Edit> removed;

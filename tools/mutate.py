@@ -119,6 +119,8 @@ MUTANTS = [
     m("report-keywords-any-block", "engine", "the report lists a Windows-1252 page's accented keywords in its own bytes",
       ("src/engine/MetaBlock.cpp", "keywords.asUtf8 = appendKeywords(words, encoding, out) || encoding == PageEncoding::Utf8;",
        "keywords.asUtf8 = (appendKeywords(words, encoding, out), true);")),
+    m("report-keywords-stale-place", "engine", "a page's report takes its keywords from where an earlier page's block had them",
+      ("src/engine/PageReader.cpp", "    page.blockBuilt = true;\n    page.utf8Keywords.reset();\n", "    page.blockBuilt = true;\n")),
     m("case-fold-short-upper", "engine", "short ASCII keywords are written in upper case when lower is asked",
       ("src/engine/WordTable.cpp", "ascii::convertShort(word, buffer, ascii::lower, hashEight)",
        "ascii::convertShort(word, buffer, ascii::upper, hashEight)")),

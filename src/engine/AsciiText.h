@@ -52,6 +52,22 @@ inline std::uint64_t inRange(std::uint64_t v, unsigned char first, unsigned char
     return fromFirst & ~pastLast & HighBits;
 }
 
+// Whether text ends in lowerEnd (lower-case ASCII), ignoring the case of ASCII letters. File names
+// are told by their endings this way before they are made text: the endings are ASCII, which a name's
+// decoding keeps as they are.
+inline bool endsWithIgnoringCase(std::string_view text, std::string_view lowerEnd)
+{
+    if (text.size() < lowerEnd.size())
+        return false;
+    text.remove_prefix(text.size() - lowerEnd.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
+        if (c != lowerEnd[i])
+            return false;
+    }
+    return true;
+}
+
 // Eight ASCII bytes in lower or upper case.
 inline std::uint64_t lower(std::uint64_t v)
 {

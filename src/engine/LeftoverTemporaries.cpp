@@ -1,5 +1,6 @@
 #include "engine/LeftoverTemporaries.h"
 
+#include "engine/AsciiText.h"
 #include "engine/FileSystem.h"
 
 #include <cstdio>
@@ -14,19 +15,6 @@ constexpr std::size_t NonceDigits = 8;
 bool isLowerHex(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view lowerEnd)
-{
-    if (text.size() < lowerEnd.size())
-        return false;
-    text.remove_prefix(text.size() - lowerEnd.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
-        if (c != lowerEnd[i])
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -95,7 +83,7 @@ int removeLeftoverTemporaries(const std::string &folder, const std::vector<std::
         // file may have any name). A look-alike of something else stays.
         const std::string_view rest = std::string_view(name).substr(1);
         const std::string_view page = rest.substr(0, rest.rfind('.', rest.rfind('-')));
-        const bool forPage = endsWithIgnoringCase(page, ".htm") || endsWithIgnoringCase(page, ".html") ||
+        const bool forPage = ascii::endsWithIgnoringCase(page, ".htm") || ascii::endsWithIgnoringCase(page, ".html") ||
                              fs::existsFollowingLinks(prefix + std::string(page));
         const std::string path = prefix + name;
         fs::Status st;

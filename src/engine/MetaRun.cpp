@@ -380,11 +380,10 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &rep
 
 namespace {
 
-// Where a page's new bytes go: counted, kept when someone wants to see them, and written unless the
-// run is dry.
-// What the splicer writes goes to the file (when there is one), counted, and kept when keep. With
-// inPieces the bytes stay where they are until the page is done (a page read whole, and its block):
-// only where they stand is noted, and passPieces() hands them to the file at once.
+// Where a page's new bytes go: counted, kept when someone wants to see them (keep), and written to
+// the file unless the run is dry (no file). With inPieces the bytes stay where they are until the page
+// is done (a page read whole, and its block): only where they stand is noted, and passPieces() hands
+// them to the file at once.
 class PageOutput final : public ByteSink
 {
 public:

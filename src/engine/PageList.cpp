@@ -1,5 +1,6 @@
 #include "engine/PageList.h"
 
+#include "engine/AsciiText.h"
 #include "engine/FileError.h"
 #include "engine/FileSystem.h"
 
@@ -12,20 +13,11 @@
 namespace tagsmith {
 namespace {
 
-// Told from the name's bytes, before it is made text: the dot and the endings are ASCII, which a
-// name's decoding keeps as they are.
+// Told from the name's bytes, before it is made text.
 bool isPageName(std::string_view name)
 {
-    const auto endsWith = [name](std::string_view ending) {
-        if (name.size() < ending.size())
-            return false;
-        const std::string_view tail = name.substr(name.size() - ending.size());
-        for (std::size_t i = 0; i < ending.size(); ++i)
-            if ((tail[i] >= 'A' && tail[i] <= 'Z' ? tail[i] + ('a' - 'A') : tail[i]) != ending[i])
-                return false;
-        return true;
-    };
-    return !name.empty() && name.front() != '.' && (endsWith(".htm") || endsWith(".html"));
+    return !name.empty() && name.front() != '.' &&
+           (ascii::endsWithIgnoringCase(name, ".htm") || ascii::endsWithIgnoringCase(name, ".html"));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "gui/FrmTsDir.h"
 
-#include "engine/FileError.h"
-#include "engine/FileSystem.h"
-#include "engine/PageList.h"
+#include "engine/fs/FileError.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/run/PageList.h"
 #include "gui/FrmTsMain.h"
 #include "gui/Module1.h"
 #include "gui/ScreenControls.h"

@@ -1,9 +1,9 @@
 #include "gui/FrmTsMain.h"
 
-#include "engine/FileError.h"
-#include "engine/FileSystem.h"
-#include "engine/Run.h"
-#include "engine/Undo.h"
+#include "engine/fs/FileError.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/core/Run.h"
+#include "engine/undo/Undo.h"
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsSet.h"
 #include "gui/FrmUndo.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RunOptions.h"
+#include "engine/core/RunOptions.h"
 
 #include <QList>
 #include <QWidget>

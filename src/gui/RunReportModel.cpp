@@ -1,6 +1,6 @@
 #include "gui/RunReportModel.h"
 
-#include "engine/FileSystem.h"
+#include "engine/fs/FileSystem.h"
 #include "gui/Module1.h"
 #include "text/ReportTexts.h"
 #include "text/StringTable.h"

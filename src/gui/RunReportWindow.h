@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RunReport.h"
+#include "engine/run/RunReport.h"
 
 #include <QWidget>
 

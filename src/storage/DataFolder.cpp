@@ -1,6 +1,6 @@
 #include "storage/DataFolder.h"
 
-#include "engine/FileSystem.h"
+#include "engine/fs/FileSystem.h"
 #include "text/StringTable.h"
 
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
 #include "storage/SettingsTable.h"
 
 #include "Version.h"
-#include "engine/FileSystem.h"
+#include "engine/fs/FileSystem.h"
 #include "storage/Database.h"
 
 namespace tagsmith {

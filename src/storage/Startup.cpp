@@ -1,8 +1,8 @@
 #include "storage/Startup.h"
 
 #include "Version.h"
-#include "engine/FileError.h"
-#include "engine/FileSystem.h"
+#include "engine/fs/FileError.h"
+#include "engine/fs/FileSystem.h"
 #include "storage/Database.h"
 #include "storage/SettingsTable.h"
 #include "text/StringTable.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Undo.h"
+#include "engine/undo/Undo.h"
 
 #include <QString>
 #include <QStringList>

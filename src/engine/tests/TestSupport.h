@@ -1,10 +1,10 @@
 #pragma once
 
-#include "engine/FileSystem.h"
-#include "engine/PageText.h"
-#include "engine/RunObserver.h"
-#include "engine/RunOptions.h"
-#include "engine/RunReport.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/encoding/PageText.h"
+#include "engine/core/RunObserver.h"
+#include "engine/core/RunOptions.h"
+#include "engine/run/RunReport.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "engine/EncodingDetection.h"
-#include "engine/PageText.h"
-#include "engine/TextCodec.h"
+#include "engine/encoding/EncodingDetection.h"
+#include "engine/encoding/PageText.h"
+#include "engine/encoding/TextCodec.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "engine/FileError.h"
-#include "engine/FileSystem.h"
-#include "engine/Run.h"
+#include "engine/fs/FileError.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/core/Run.h"
 #include "text/StringTable.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/RunReport.h"
+#include "engine/run/RunReport.h"
 #include "text/StringTable.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "engine/MarkScanner.h"
-#include "engine/MetaBlock.h"
-#include "engine/PageSplicer.h"
+#include "engine/page/MarkScanner.h"
+#include "engine/page/MetaBlock.h"
+#include "engine/page/PageSplicer.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "engine/Run.h"
-#include "engine/RunReport.h"
+#include "engine/core/Run.h"
+#include "engine/run/RunReport.h"
 #include "text/StringTable.h"
 
 #include <QDir>

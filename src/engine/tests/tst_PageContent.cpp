@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/PageContent.h"
+#include "engine/page/PageContent.h"
 
 #include <QTest>
 

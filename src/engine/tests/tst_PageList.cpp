@@ -1,4 +1,4 @@
-#include "engine/PageList.h"
+#include "engine/run/PageList.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "engine/FileError.h"
-#include "engine/FileSystem.h"
-#include "engine/Run.h"
-#include "engine/RunReport.h"
+#include "engine/fs/FileError.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/core/Run.h"
+#include "engine/run/RunReport.h"
 #include "text/StringTable.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/TellingWords.h"
+#include "engine/words/TellingWords.h"
 
 #include <QTest>
 

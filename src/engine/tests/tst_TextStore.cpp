@@ -1,4 +1,4 @@
-#include "engine/TextStore.h"
+#include "engine/run/TextStore.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "engine/FileSystem.h"
-#include "engine/PageHash.h"
-#include "engine/Run.h"
-#include "engine/Undo.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/page/PageHash.h"
+#include "engine/core/Run.h"
+#include "engine/undo/Undo.h"
 #include "text/StringTable.h"
 
 #include <QDir>

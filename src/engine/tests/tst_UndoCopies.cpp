@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
-#include "engine/CopyPacker.h"
-#include "engine/FileSystem.h"
-#include "engine/MetaBlock.h"
-#include "engine/PageReader.h"
-#include "engine/PageSplicer.h"
-#include "engine/UndoStore.h"
+#include "engine/undo/CopyPacker.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/page/MetaBlock.h"
+#include "engine/page/PageReader.h"
+#include "engine/page/PageSplicer.h"
+#include "engine/undo/UndoStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>

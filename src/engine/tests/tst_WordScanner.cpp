@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "engine/Windows1252.h"
-#include "engine/WordScanner.h"
+#include "engine/encoding/Windows1252.h"
+#include "engine/words/WordScanner.h"
 
 #include <QTest>
 

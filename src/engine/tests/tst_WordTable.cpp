@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "engine/MetaRun.h"
-#include "engine/WordTable.h"
+#include "engine/run/MetaRun.h"
+#include "engine/words/WordTable.h"
 
 #include <QSet>
 #include <QTest>

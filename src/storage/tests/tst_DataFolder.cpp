@@ -1,4 +1,4 @@
-#include "engine/FileSystem.h"
+#include "engine/fs/FileSystem.h"
 #include "storage/DataFolder.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/FileSystem.h"
+#include "engine/fs/FileSystem.h"
 #include "storage/Database.h"
 #include "storage/SettingsTable.h"
 #include "storage/Startup.h"

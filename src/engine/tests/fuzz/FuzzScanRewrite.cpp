@@ -1,10 +1,10 @@
 #include "FuzzScanRewrite.h"
 
-#include "engine/EncodingDetection.h"
-#include "engine/MarkScanner.h"
-#include "engine/PageSplicer.h"
-#include "engine/Windows1252.h"
-#include "engine/WordScanner.h"
+#include "engine/encoding/EncodingDetection.h"
+#include "engine/page/MarkScanner.h"
+#include "engine/page/PageSplicer.h"
+#include "engine/encoding/Windows1252.h"
+#include "engine/words/WordScanner.h"
 
 #include <cstdio>
 #include <cstdlib>

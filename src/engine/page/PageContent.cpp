@@ -1,0 +1,635 @@
+#include "engine/page/PageContent.h"
+
+#include "engine/fs/FileSystem.h"
+#include "engine/words/MinimumWordLength.h"
+#include "engine/encoding/TextCodec.h"
+#include "engine/encoding/Windows1252.h"
+#include "engine/words/WordScanner.h"
+
+#include <QChar>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+namespace tagsmith {
+namespace {
+
+enum CharacterClass : std::uint8_t {
+    Other = 0, // skipped: a word goes on across it
+    WordCharacter,
+    Space,     // ends a word; collapses in a description
+    Separator, // ends a word
+    Mark,      // a combining mark: part of a word that ends in a letter Windows-1252 lacks
+};
+
+CharacterClass classOf(char32_t c)
+{
+    if (c < 0x80) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v')
+            return Space;
+        if (isWordCharacter(c))
+            return WordCharacter;
+        return PageSeparators.find(static_cast<char>(c)) != std::string_view::npos ? Separator : Other;
+    }
+    const QChar::Category category = QChar::category(c);
+    if (category == QChar::Separator_Space || category == QChar::Separator_Line ||
+        category == QChar::Separator_Paragraph)
+        return Space;
+    if (isWordCharacter(c))
+        return WordCharacter;
+    return isCombiningMark(c) ? Mark : Other;
+}
+
+// The classes of ASCII and of the two-byte characters, which pages hold most.
+struct ClassTable
+{
+    std::array<std::uint8_t, 0x800> classes{};
+    ClassTable()
+    {
+        for (char32_t c = 0; c < 0x800; ++c)
+            classes[c] = classOf(c);
+    }
+};
+
+const std::uint8_t *classTable()
+{
+    static const ClassTable table;
+    return table.classes.data();
+}
+
+CharacterClass characterClass(char32_t c)
+{
+    return c < 0x800 ? CharacterClass(classTable()[c]) : classOf(c);
+}
+
+bool isSpace(char32_t c)
+{
+    return characterClass(c) == Space;
+}
+
+// Elements whose start and end part the text before them from the text after them.
+bool isBlockElement(std::string_view name)
+{
+    static constexpr std::string_view blocks[] = {
+        "address",    "article", "aside",  "blockquote", "br",   "dd",  "div", "dl",     "dt",
+        "figcaption", "figure",  "footer", "form",       "h1",   "h2",  "h3",  "h4",     "h5",
+        "h6",         "header",  "hr",     "li",         "main", "nav", "ol",  "option", "p",
+        "pre",        "section", "table",  "td",         "th",   "tr",  "ul"};
+    for (std::string_view block : blocks)
+        if (block == name)
+            return true;
+    return false;
+}
+
+bool equalsIgnoringCase(const xmlChar *text, std::string_view lower)
+{
+    if (!text)
+        return false;
+    std::size_t i = 0;
+    for (; text[i] != 0; ++i) {
+        char c = static_cast<char>(text[i]);
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (i >= lower.size() || c != lower[i])
+            return false;
+    }
+    return i == lower.size();
+}
+
+std::string_view view(const xmlChar *text)
+{
+    return text ? std::string_view(reinterpret_cast<const char *>(text)) : std::string_view();
+}
+
+// Enough of a text for a description, white space collapsed on the way in.
+constexpr std::size_t TextKept = 4 * PageContent::DescriptionLimit + 64;
+
+void appendCollapsed(std::string &to, std::string_view utf8)
+{
+    for (std::size_t i = 0; i < utf8.size() && to.size() < TextKept;) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const std::size_t start = i;
+        const char32_t c = b < 0x80 ? (++i, char32_t(b)) : nextCharacter(utf8, &i);
+        if (isSpace(c)) {
+            if (!to.empty() && to.back() != ' ')
+                to.push_back(' ');
+        } else {
+            to.append(utf8.substr(start, i - start));
+        }
+    }
+}
+
+void appendBreak(std::string &to)
+{
+    if (!to.empty() && to.back() != ' ' && to.size() < TextKept)
+        to.push_back(' ');
+}
+
+std::size_t wordCount(std::string_view collapsed)
+{
+    std::size_t words = 0;
+    bool inWord = false;
+    for (const char ch : collapsed) {
+        if (ch != ' ' && !inWord)
+            ++words;
+        inWord = ch != ' ';
+    }
+    return words;
+}
+
+// A paragraph of at least this many words is the page's own description.
+constexpr std::size_t ParagraphWords = 8;
+
+} // namespace
+
+// The parser of one page and what it has found so far. libxml2 calls back into it.
+struct PageContent::Parser
+{
+    htmlParserCtxtPtr context = nullptr;
+    const std::uint8_t *classes = classTable();
+    WordSink words;
+    const MinimumWordLength *minimum = nullptr;
+    std::string word;
+    bool inWord = false;
+    int skipped = 0; // script and style elements open
+
+    bool wantDescription = false;
+    std::string tagDescription;
+    bool inBody = false;
+    std::string bodyText;
+    bool inParagraph = false;
+    std::string paragraph;
+    std::string chosenParagraph;
+
+    Parser()
+    {
+        static std::once_flag initialised;
+        std::call_once(initialised, [] { xmlInitParser(); });
+        context = htmlNewParserCtxt();
+    }
+
+    ~Parser()
+    {
+        if (context)
+            htmlFreeParserCtxt(context);
+    }
+
+    Parser(const Parser &) = delete;
+    Parser &operator=(const Parser &) = delete;
+
+    void start(WordSink sink, bool description)
+    {
+        words = std::move(sink);
+        word.clear();
+        inWord = false;
+        skipped = 0;
+        wantDescription = description;
+        tagDescription.clear();
+        inBody = false;
+        bodyText.clear();
+        inParagraph = false;
+        paragraph.clear();
+        chosenParagraph.clear();
+        htmlSAXHandler &sax = *context->sax;
+        std::memset(&sax, 0, sizeof sax);
+        sax.startElement = &Parser::startElement;
+        sax.endElement = &Parser::endElement;
+        sax.characters = &Parser::characters;
+        sax.ignorableWhitespace = &Parser::characters;
+        sax.cdataBlock = &Parser::skippedText;
+        sax.comment = &Parser::comment;
+        context->_private = this;
+    }
+
+    // libxml2 hands the callbacks its context's user data, which is the context itself.
+    static Parser &of(void *ctx) { return *static_cast<Parser *>(static_cast<htmlParserCtxtPtr>(ctx)->_private); }
+
+    bool satisfied() const
+    {
+        return !words && (!wantDescription || !tagDescription.empty() || !chosenParagraph.empty());
+    }
+
+    void endWord()
+    {
+        if (inWord && words && (!minimum || minimum->admits(word)))
+            words(word);
+        inWord = false;
+        word.clear();
+    }
+
+    void scanWords(std::string_view text)
+    {
+        const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+        const auto *end = p + text.size();
+        while (p != end) {
+            if (*p < 0x80) {
+                switch (CharacterClass(classes[*p])) {
+                case WordCharacter: {
+                    const auto *runEnd = skipAsciiWord(p, end);
+                    word.append(reinterpret_cast<const char *>(p), static_cast<std::size_t>(runEnd - p));
+                    inWord = true;
+                    p = runEnd;
+                    continue;
+                }
+                case Space:
+                case Separator:
+                    endWord();
+                    break;
+                default:
+                    break;
+                }
+                ++p;
+                continue;
+            }
+            std::size_t at = static_cast<std::size_t>(p - reinterpret_cast<const unsigned char *>(text.data()));
+            const char32_t c = nextCharacter(text, &at);
+            p = reinterpret_cast<const unsigned char *>(text.data()) + at;
+            switch (characterClass(c)) {
+            case WordCharacter:
+                appendUtf8(word, c);
+                inWord = true;
+                break;
+            case Mark:
+                if (inWord && endsBeyondWindows1252(word))
+                    appendUtf8(word, c);
+                break;
+            case Space:
+            case Separator:
+                endWord();
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    void elementBoundary(std::string_view name)
+    {
+        endWord();
+        if (wantDescription && isBlockElement(name)) {
+            appendBreak(bodyText);
+            if (inParagraph)
+                appendBreak(paragraph);
+        }
+    }
+
+    static void startElement(void *context, const xmlChar *name, const xmlChar **attributes)
+    {
+        Parser &parser = of(context);
+        const std::string_view element = view(name);
+        parser.elementBoundary(element);
+        if (element == "script" || element == "style") {
+            ++parser.skipped;
+        } else if (element == "body") {
+            parser.inBody = true;
+        } else if (element == "p" && parser.wantDescription) {
+            parser.inParagraph = true;
+            parser.paragraph.clear();
+        } else if (element == "meta" && attributes && parser.wantDescription && parser.tagDescription.empty()) {
+            const xmlChar *content = nullptr;
+            bool isDescription = false;
+            for (const xmlChar **a = attributes; a[0]; a += 2) {
+                if (equalsIgnoringCase(a[0], "name"))
+                    isDescription = equalsIgnoringCase(a[1], "description");
+                else if (equalsIgnoringCase(a[0], "content"))
+                    content = a[1];
+            }
+            if (isDescription && content && !collapseWhiteSpace(view(content)).empty())
+                parser.tagDescription = view(content);
+        }
+        if (parser.satisfied())
+            xmlStopParser(parser.context);
+    }
+
+    static void endElement(void *context, const xmlChar *name)
+    {
+        Parser &parser = of(context);
+        const std::string_view element = view(name);
+        parser.elementBoundary(element);
+        if ((element == "script" || element == "style") && parser.skipped > 0) {
+            --parser.skipped;
+        } else if (element == "p" && parser.inParagraph) {
+            parser.inParagraph = false;
+            if (parser.chosenParagraph.empty() && wordCount(parser.paragraph) >= ParagraphWords)
+                parser.chosenParagraph = parser.paragraph;
+            if (parser.satisfied())
+                xmlStopParser(parser.context);
+        }
+    }
+
+    static void characters(void *context, const xmlChar *text, int length)
+    {
+        Parser &parser = of(context);
+        if (parser.skipped > 0 || length <= 0)
+            return;
+        const std::string_view chars(reinterpret_cast<const char *>(text), static_cast<std::size_t>(length));
+        if (parser.words)
+            parser.scanWords(chars);
+        if (parser.wantDescription && parser.inBody) {
+            appendCollapsed(parser.bodyText, chars);
+            if (parser.inParagraph && parser.chosenParagraph.empty())
+                appendCollapsed(parser.paragraph, chars);
+        }
+    }
+
+    static void skippedText(void *context, const xmlChar *, int) { of(context).endWord(); }
+    static void comment(void *context, const xmlChar *) { of(context).endWord(); }
+};
+
+PageContent::PageContent() : m_parser(std::make_unique<Parser>()) {}
+PageContent::~PageContent() = default;
+
+namespace {
+
+constexpr int ParseOptions =
+    HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC;
+
+} // namespace
+
+bool PageContent::start(PageEncoding encoding, WordSink words, bool description)
+{
+    m_encoding = encoding;
+    m_decoder.reset();
+    m_atStart = true;
+    m_description.clear();
+    m_fromTag = false;
+    m_utf8.clear();
+    m_taken = 0;
+    if (!m_parser->context)
+        return false;
+    m_parser->start(std::move(words), description);
+    m_parser->minimum = m_minimum;
+    return true;
+}
+
+void PageContent::finish()
+{
+    Parser &parser = *m_parser;
+    parser.endWord();
+    m_next = nullptr;
+    if (parser.wantDescription) {
+        m_fromTag = !parser.tagDescription.empty();
+        if (m_fromTag)
+            m_description = parser.tagDescription;
+        else
+            m_description = cutAtWord(
+                collapseWhiteSpace(!parser.chosenParagraph.empty() ? parser.chosenParagraph : parser.bodyText),
+                DescriptionLimit);
+    }
+    parser.words = nullptr;
+}
+
+void PageContent::read(PageEncoding encoding, const NextBlock &next, WordSink words, bool description)
+{
+    if (!start(encoding, std::move(words), description))
+        return;
+    m_next = &next;
+    // The page's own encoding is the one the run decided; the parser gets UTF-8 and ignores what the
+    // page declares. (It pulls the page block by block: its push mode loses script ends cut by a
+    // block's end.)
+    htmlCtxtReadIO(m_parser->context, &PageContent::readInput, nullptr, this, nullptr, "UTF-8", ParseOptions);
+    finish();
+}
+
+void PageContent::readWhole(PageEncoding encoding, std::string_view bytes, WordSink words, bool description)
+{
+    if (!start(encoding, std::move(words), description))
+        return;
+    // The parser reads from memory much faster than block by block.
+    convert(bytes);
+    const std::string_view text = std::string_view(m_utf8).substr(m_taken);
+    if (!text.empty())
+        htmlCtxtReadMemory(m_parser->context, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                           ParseOptions);
+    finish();
+}
+
+int PageContent::readPage(ScannedPage &page, std::size_t blockSize, std::vector<char> &blocks, WordSink words,
+                          bool description)
+{
+    // The page's bytes from its start, block by block; a page kept whole is one block.
+    std::int64_t offset = 0;
+    int err = 0;
+    const NextBlock bytes = [&]() -> std::string_view {
+        if (offset >= page.size || err != 0)
+            return {};
+        if (page.whole) {
+            offset = page.size;
+            return std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size));
+        }
+        if (blocks.size() < blockSize)
+            blocks.resize(blockSize);
+        const auto length =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize), page.size - offset));
+        std::size_t got = 0;
+        err = fs::readAt(page.file.fd(), blocks.data(), offset, length, &got);
+        offset = got == 0 ? page.size : offset + static_cast<std::int64_t>(got);
+        return std::string_view(blocks.data(), err == 0 ? got : 0);
+    };
+    // A page read as its bytes (UTF-8 or Windows-1252).
+    const auto readBytes = [&] {
+        if (page.whole)
+            readWhole(page.encoding, std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size)),
+                      std::move(words), description);
+        else
+            read(page.encoding, bytes, std::move(words), description);
+        return err;
+    };
+    if (!isDecoded(page.encoding))
+        return readBytes();
+
+    // A page kept whole is decoded whole, once; a larger one is decoded once to see that it decodes
+    // and again block by block while it is read.
+    TagPositions positions; // not wanted, but where the codec puts them
+    TextCodec check(page.encoding, page.charset);
+    bool decodes = check.known();
+    m_decoded.clear();
+    for (std::string_view block = decodes ? bytes() : std::string_view(); !block.empty() && decodes; block = bytes()) {
+        if (!page.whole)
+            m_decoded.clear();
+        decodes = check.decode(block, m_decoded, positions);
+        positions.clear();
+    }
+    decodes = decodes && check.finishDecoding(m_decoded);
+    if (err != 0)
+        return err;
+    offset = 0;
+    if (!decodes) {
+        page.encodingNote = check.known() ? EncodingNote::NotDecoded : EncodingNote::UnknownCharset;
+        page.encoding = PageEncoding::Windows1252;
+        return readBytes();
+    }
+    if (page.whole) {
+        const std::string text = std::move(m_decoded);
+        readWhole(PageEncoding::Utf8, text, std::move(words), description);
+        return 0;
+    }
+    TextCodec codec(page.encoding, page.charset);
+    bool finished = false;
+    const NextBlock text = [&]() -> std::string_view {
+        for (m_decoded.clear(); m_decoded.empty() && !finished;) {
+            const std::string_view block = bytes();
+            if (block.empty()) {
+                finished = true;
+                codec.finishDecoding(m_decoded);
+            } else {
+                codec.decode(block, m_decoded, positions);
+                positions.clear();
+            }
+        }
+        return m_decoded;
+    };
+    read(PageEncoding::Utf8, text, std::move(words), description);
+    return err;
+}
+
+int PageContent::readInput(void *context, char *buffer, int length)
+{
+    auto &content = *static_cast<PageContent *>(context);
+    if (length <= 0 || content.m_parser->satisfied())
+        return 0;
+    // As much as the parser asks for, across the page's blocks: it takes a short read for all there
+    // is for now, and a character reference cut by it ("&am" of "&amp;") for text.
+    std::size_t given = 0;
+    while (given < static_cast<std::size_t>(length)) {
+        if (content.m_taken == content.m_utf8.size() && !content.convertNext())
+            break;
+        const std::size_t n =
+            std::min(static_cast<std::size_t>(length) - given, content.m_utf8.size() - content.m_taken);
+        std::memcpy(buffer + given, content.m_utf8.data() + content.m_taken, n);
+        content.m_taken += n;
+        given += n;
+    }
+    return static_cast<int>(given);
+}
+
+bool PageContent::convertNext()
+{
+    const std::string_view bytes = (*m_next)();
+    if (bytes.empty())
+        return false;
+    m_utf8.clear();
+    m_taken = 0;
+    convert(bytes);
+    return true;
+}
+
+void PageContent::convert(std::string_view bytes)
+{
+    // No byte the parser could stumble on: control characters go, broken UTF-8 is skipped.
+    m_utf8.reserve(m_utf8.size() + bytes.size() + bytes.size() / 8);
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p != end) {
+        const auto *run = p;
+        // Eight bytes at a time while none is a control character or beyond ASCII.
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        for (std::uint64_t v; end - p >= 8; p += 8) {
+            std::memcpy(&v, p, 8);
+            if ((((v - 0x20 * ones) & ~v) | v) & (0x80 * ones))
+                break;
+        }
+        while (p != end && *p >= 0x20 && *p < 0x80)
+            ++p;
+        if (p != run) {
+            if (m_decoder.pending())
+                m_decoder.reset(); // an ASCII byte cuts a sequence short
+            m_utf8.append(reinterpret_cast<const char *>(run), static_cast<std::size_t>(p - run));
+            continue;
+        }
+        const unsigned char b = *p++;
+        if (b < 0x20) {
+            m_decoder.reset();
+            if (b == '\t' || b == '\n' || b == '\r' || b == '\f')
+                m_utf8.push_back(static_cast<char>(b));
+            continue;
+        }
+        const char32_t c = m_encoding == PageEncoding::Utf8 ? m_decoder.push(b) : windows1252::toUnicode(b);
+        if (c != Utf8Decoder::None && c >= 0xA0)
+            appendUtf8(m_utf8, c);
+        else if (c != Utf8Decoder::None && c >= 0x80)
+            m_utf8.push_back(' '); // a C1 control stands for no character
+    }
+    if (m_atStart && !m_utf8.empty()) {
+        if (std::string_view(m_utf8).substr(0, 3) == "\xEF\xBB\xBF")
+            m_taken = 3; // the byte-order mark
+        m_atStart = m_taken == m_utf8.size();
+    }
+}
+
+std::string collapseWhiteSpace(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t start = i;
+        const char32_t c = nextCharacter(utf8, &i);
+        if (isSpace(c)) {
+            if (!out.empty() && out.back() != ' ')
+                out.push_back(' ');
+        } else {
+            out.append(utf8.substr(start, i - start));
+        }
+    }
+    if (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
+std::string cutAtWord(std::string_view utf8, std::size_t limit)
+{
+    if (characterCount(utf8) <= limit || limit == 0)
+        return std::string(utf8);
+    // The place after the last character that fits with the "…", and the last blank before it.
+    std::size_t fits = 0;
+    std::size_t lastBlank = std::string_view::npos;
+    for (std::size_t i = 0, characters = 0; i < utf8.size() && characters < limit - 1; ++characters) {
+        if (utf8[i] == ' ')
+            lastBlank = i;
+        nextCharacter(utf8, &i);
+        fits = i;
+    }
+    if (fits < utf8.size() && utf8[fits] == ' ')
+        lastBlank = fits; // the text breaks right after the last character that fits
+    std::string out(utf8.substr(0, lastBlank != std::string_view::npos && lastBlank > 0 ? lastBlank : fits));
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    out += "\u2026";
+    return out;
+}
+
+std::string escapeAttribute(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (const char ch : utf8) {
+        switch (ch) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out.push_back(ch);
+        }
+    }
+    return out;
+}
+
+} // namespace tagsmith

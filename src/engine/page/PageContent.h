@@ -1,0 +1,100 @@
+#pragma once
+
+#include "engine/encoding/PageText.h"
+#include "engine/page/ScannedPage.h"
+#include "engine/encoding/Utf8.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tagsmith {
+
+class MinimumWordLength;
+
+// What a page says, read through libxml2's HTML parser: the words of its text and its own
+// description. Used by the choices that look at a page as a reader sees it, not byte by byte.
+//
+// Words are found as the word scan finds them (the same word characters and separators), except that
+// line breaks, tabs and no-break spaces (any Unicode space) end a word too, character references are
+// decoded before the characters are looked at ("&eacute;" is é, "&nbsp;" separates), the text of
+// script and style elements and comments is not read, and a word that the end of the page ends is a
+// word as well. Every tag ends a word, as "<" does.
+//
+// The description is the text of the page's description META tag when it has a non-empty one;
+// otherwise the start of its first paragraph (a p element) of at least eight words; otherwise the
+// start of the text of its body. White space is collapsed and the text is cut at a word boundary to
+// at most DescriptionLimit characters, "…" included.
+class PageContent
+{
+public:
+    using WordSink = std::function<void(std::string_view)>;
+    // The page's next bytes, in order; an empty view at its end.
+    using NextBlock = std::function<std::string_view()>;
+    static constexpr std::size_t DescriptionLimit = 155;
+
+    PageContent();
+    ~PageContent();
+    PageContent(const PageContent &) = delete;
+    PageContent &operator=(const PageContent &) = delete;
+
+    // Reads a page in the given encoding, its bytes in blocks of any size from next. words receives
+    // each word as UTF-8 (none wanted when it is empty); with description set the page's description
+    // is looked for. Reading stops early once nothing more is wanted.
+    void read(PageEncoding encoding, const NextBlock &next, WordSink words, bool description);
+    // The same for a page given whole.
+    void readWhole(PageEncoding encoding, std::string_view bytes, WordSink words, bool description);
+
+    // read() for a page whose encoding is decided: a page kept whole from page.bytes, a larger one
+    // block by block from its open file through blocks. A page of UTF-16 or another charset is read
+    // as the text it decodes to; one whose bytes do not decode is read as Windows-1252, as the word
+    // scan reads it, and page.encoding and page.encodingNote then say so. Returns 0 or the errno of a
+    // failed read.
+    int readPage(ScannedPage &page, std::size_t blockSize, std::vector<char> &blocks, WordSink words, bool description);
+
+    // From now on only the words of at least this length reach a word sink (every word when null).
+    void setMinimumLength(const MinimumWordLength *minimum) { m_minimum = minimum; }
+
+    // After read(): the page's description as UTF-8 text, empty when it has none.
+    const std::string &description() const { return m_description; }
+    // It is the page's own description tag's text.
+    bool descriptionFromTag() const { return m_fromTag; }
+
+private:
+    struct Parser;
+    friend struct Parser;
+
+    // Sets up a read; false when there is no parser.
+    bool start(PageEncoding encoding, WordSink words, bool description);
+    // Ends a read: the last word, the description.
+    void finish();
+    // Converts the page's next block to UTF-8 into m_utf8; false at the end of the page.
+    bool convertNext();
+    // Appends bytes of the page to m_utf8 as UTF-8.
+    void convert(std::string_view bytes);
+    static int readInput(void *context, char *buffer, int length);
+
+    std::unique_ptr<Parser> m_parser;
+    const NextBlock *m_next = nullptr;
+    std::string m_utf8;      // the bytes of a block as UTF-8
+    std::string m_decoded;   // the text of a decoded page, or of a block of it
+    std::size_t m_taken = 0; // of m_utf8, by the parser
+    Utf8Decoder m_decoder;
+    PageEncoding m_encoding = PageEncoding::Windows1252;
+    bool m_atStart = true;
+    std::string m_description;
+    bool m_fromTag = false;
+    const MinimumWordLength *m_minimum = nullptr;
+};
+
+// White space collapsed to single blanks, none at either end.
+std::string collapseWhiteSpace(std::string_view utf8);
+// The text cut at a word boundary to at most limit characters, "…" included when it is cut.
+std::string cutAtWord(std::string_view utf8, std::size_t limit);
+// A text for inside a double-quoted attribute value: &, <, >, " and ' as references.
+std::string escapeAttribute(std::string_view utf8);
+
+} // namespace tagsmith

@@ -9,6 +9,7 @@ packages=(
     libsqlite3-dev libdtl-dev libxcb1-dev zlib1g-dev liblz4-dev libxxhash-dev libssl-dev
     libxml2-dev
     libicu-dev
+    libjs-text-encoding
     patch
     python3
     xvfb xauth openbox xdotool x11-apps netpbm

@@ -245,52 +245,6 @@ constexpr Label Labels[] = {
     {"x-x-big5", "big5"},
 };
 
-struct IconvName
-{
-    std::string_view encoding;
-    const char *iconv;
-};
-
-// Where iconv's converter of the same name decodes otherwise than a browser, the name of the one
-// that decodes the same: browsers read "gbk" as gb18030, "big5" with the Hong Kong additions,
-// "shift_jis" and "euc-kr" as Windows' code pages 932 and 949, "iso-8859-8-i" as "iso-8859-8".
-constexpr IconvName IconvNames[] = {
-    {"big5", "BIG5-HKSCS"},
-    {"euc-jp", "EUC-JP"},
-    {"euc-kr", "CP949"},
-    {"gb18030", "GB18030"},
-    {"gbk", "GB18030"},
-    {"ibm866", "IBM866"},
-    {"iso-2022-jp", "ISO-2022-JP"},
-    {"iso-8859-10", "ISO-8859-10"},
-    {"iso-8859-13", "ISO-8859-13"},
-    {"iso-8859-14", "ISO-8859-14"},
-    {"iso-8859-15", "ISO-8859-15"},
-    {"iso-8859-16", "ISO-8859-16"},
-    {"iso-8859-2", "ISO-8859-2"},
-    {"iso-8859-3", "ISO-8859-3"},
-    {"iso-8859-4", "ISO-8859-4"},
-    {"iso-8859-5", "ISO-8859-5"},
-    {"iso-8859-6", "ISO-8859-6"},
-    {"iso-8859-7", "ISO-8859-7"},
-    {"iso-8859-8", "ISO-8859-8"},
-    {"iso-8859-8-i", "ISO-8859-8"},
-    {"koi8-r", "KOI8-R"},
-    {"koi8-u", "KOI8-U"},
-    {"macintosh", "MACINTOSH"},
-    {"shift_jis", "CP932"},
-    {"windows-1250", "CP1250"},
-    {"windows-1251", "CP1251"},
-    {"windows-1253", "CP1253"},
-    {"windows-1254", "CP1254"},
-    {"windows-1255", "CP1255"},
-    {"windows-1256", "CP1256"},
-    {"windows-1257", "CP1257"},
-    {"windows-1258", "CP1258"},
-    {"windows-874", "CP874"},
-    {"x-mac-cyrillic", "MAC-CYRILLIC"},
-};
-
 bool isAsciiWhiteSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
@@ -312,14 +266,6 @@ std::string_view encodingOfLabel(std::string_view label)
     const auto *found = std::lower_bound(std::begin(Labels), end, lower,
                                          [](const Label &row, const std::string &key) { return row.label < key; });
     return (found != end && found->label == lower) ? found->encoding : std::string_view();
-}
-
-const char *iconvNameOf(std::string_view encoding)
-{
-    for (const IconvName &row : IconvNames)
-        if (row.encoding == encoding)
-            return row.iconv;
-    return nullptr;
 }
 
 } // namespace tagsmith

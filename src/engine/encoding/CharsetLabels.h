@@ -11,10 +11,4 @@ namespace tagsmith {
 // "Latin1", " ISO-8859-1 " and "us-ascii" all give "windows-1252"); empty when the label names none.
 std::string_view encodingOfLabel(std::string_view label);
 
-// The name under which the system's iconv converts the encoding, chosen so that iconv decodes it as a
-// browser does ("shift_jis" is Windows' code page 932, "euc-kr" its 949). Null for the encodings
-// iconv is not asked for: UTF-8, UTF-16, windows-1252, x-user-defined and "replacement" (the label of
-// encodings that a browser refuses to decode).
-const char *iconvNameOf(std::string_view encoding);
-
 } // namespace tagsmith

@@ -16,7 +16,7 @@ enum class PageEncoding {
     Utf8,
     Utf16LE,
     Utf16BE,
-    Legacy, // another charset, which the system's iconv converts (its name goes with the page)
+    Legacy, // another charset of the encoding standard (its name goes with the page)
 };
 
 // Whether the page is scanned as its bytes (Windows-1252 and UTF-8) or as the text it decodes to.
@@ -28,7 +28,7 @@ constexpr bool isDecoded(PageEncoding encoding)
 // Why a page that declares a charset is read as Windows-1252 instead.
 enum class EncodingNote {
     None,
-    UnknownCharset, // the system's iconv does not convert the charset it declares
+    UnknownCharset, // it declares a charset that is not decoded ("replacement")
     NotDecoded,     // its bytes do not decode in the charset it declares
 };
 

@@ -4,23 +4,18 @@
 #include "engine/encoding/Utf8.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
-#include <map>
-#include <mutex>
-
-#include <iconv.h>
 
 namespace tagsmith {
 namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
-constexpr char32_t NoCharacter = 0xFFFFFFFF; // beyond Unicode
-const auto NoConverter = reinterpret_cast<iconv_t>(-1);
 
-iconv_t converter(void *handle)
+void appendReference(std::string &out, char32_t c)
 {
-    return static_cast<iconv_t>(handle);
+    out += "&#";
+    out += std::to_string(static_cast<std::uint32_t>(c));
+    out += ';';
 }
 
 void appendUtf16(std::string &out, char32_t c, bool bigEndian)
@@ -61,83 +56,12 @@ TextCodec::TextCodec(PageEncoding encoding, std::string_view charset) : m_encodi
 {
     if (encoding != PageEncoding::Legacy)
         return;
-    const char *name = iconvNameOf(charset);
-    m_name = name;
-    m_known = name != nullptr;
-    if (!m_known)
-        return;
-    iconv_t decoder = iconv_open("UTF-32LE", name);
-    iconv_t encoder = iconv_open(name, "UTF-8");
-    m_known = decoder != NoConverter && encoder != NoConverter;
-    m_decoder = decoder == NoConverter ? nullptr : decoder;
-    m_encoder = encoder == NoConverter ? nullptr : encoder;
-}
-
-const TextCodec::ByteTable *TextCodec::byteTable()
-{
-    if (m_bytesTried)
-        return m_bytes.get();
-    m_bytesTried = true;
-    if (!m_decoder)
-        return nullptr;
-    // Reading threads decode pages of the same charsets: each table is made once, by the first.
-    static std::mutex lock;
-    static std::map<std::string, std::shared_ptr<const ByteTable>, std::less<>> tables;
-    const std::lock_guard guard(lock);
-    const auto found = tables.find(std::string_view(m_name));
-    if (found != tables.end()) {
-        m_bytes = found->second;
-        return m_bytes.get();
-    }
-    m_bytes = makeByteTable();
-    tables.emplace(m_name, m_bytes); // null for a charset that has none
-    return m_bytes.get();
-}
-
-std::shared_ptr<const TextCodec::ByteTable> TextCodec::makeByteTable()
-{
-    // Each byte alone, from the initial state: a charset where every byte is one character or none
-    // (and nothing waits for a next byte) is decoded by the table, without a call a character.
-    auto bytes = std::make_shared<ByteTable>();
-    std::array<char32_t, 256> *table = &bytes->characters;
-    const iconv_t decoder = converter(m_decoder);
-    bool single = true;
-    for (std::size_t b = 0; b < table->size() && single; ++b) {
-        iconv(decoder, nullptr, nullptr, nullptr, nullptr);
-        char byte = static_cast<char>(b);
-        char *in = &byte;
-        std::size_t inLeft = 1;
-        unsigned char units[16];
-        char *out = reinterpret_cast<char *>(units);
-        std::size_t outLeft = sizeof units;
-        const std::size_t result = iconv(decoder, &in, &inLeft, &out, &outLeft);
-        const int err = errno;
-        // What a character waits for comes out now (windows-1258 holds a letter for its accent).
-        iconv(decoder, nullptr, nullptr, &out, &outLeft);
-        const std::size_t made = sizeof units - outLeft;
-        if (result == static_cast<std::size_t>(-1) && err == EILSEQ && made == 0)
-            (*table)[b] = NoCharacter;
-        else if (result != static_cast<std::size_t>(-1) && inLeft == 0 && made == 4)
-            (*table)[b] = units[0] | units[1] << 8 | units[2] << 16 | static_cast<char32_t>(units[3]) << 24;
-        else
-            single = false;
-    }
-    iconv(decoder, nullptr, nullptr, nullptr, nullptr);
-    if (!single)
-        return nullptr;
-    bytes->asciiAsIs = true;
-    for (std::size_t b = 0; b < table->size(); ++b)
-        if ((b < 0x80) != ((*table)[b] < 0x80) || (b < 0x80 && (*table)[b] != b))
-            bytes->asciiAsIs = false;
-    return bytes;
-}
-
-TextCodec::~TextCodec()
-{
-    if (m_decoder)
-        iconv_close(converter(m_decoder));
-    if (m_encoder)
-        iconv_close(converter(m_encoder));
+    const std::optional<Charset> known = charsetOf(charset);
+    m_known = known.has_value();
+    m_charset = known.value_or(Charset::SingleByte);
+    m_decoder = CharsetDecoder(m_charset);
+    if (m_charset == Charset::SingleByte)
+        m_table = byteTableOf(charset);
 }
 
 void TextCodec::take(char32_t c, std::int64_t end, std::string &utf8, TagPositions &positions)
@@ -159,8 +83,9 @@ void TextCodec::take(char32_t c, std::int64_t end, std::string &utf8, TagPositio
 
 bool TextCodec::decode(std::string_view bytes, std::string &utf8, TagPositions &positions)
 {
-    return m_encoding == PageEncoding::Legacy ? decodeCharset(bytes, utf8, positions)
-                                              : decodeUtf16(bytes, utf8, positions);
+    if (m_encoding != PageEncoding::Legacy)
+        return decodeUtf16(bytes, utf8, positions);
+    return m_table ? decodeSingleByte(bytes, utf8, positions) : decodeMultiByte(bytes, utf8, positions);
 }
 
 bool TextCodec::decodeUtf16(std::string_view bytes, std::string &utf8, TagPositions &positions)
@@ -168,13 +93,12 @@ bool TextCodec::decodeUtf16(std::string_view bytes, std::string &utf8, TagPositi
     const bool bigEndian = m_encoding == PageEncoding::Utf16BE;
     for (const char byte : bytes) {
         ++m_offset;
-        if (m_carry.empty()) {
-            m_carry.push_back(byte);
+        if (m_carry < 0) {
+            m_carry = static_cast<unsigned char>(byte);
             continue;
         }
-        const auto first = static_cast<unsigned char>(m_carry[0]);
+        const auto first = static_cast<std::uint32_t>(std::exchange(m_carry, -1));
         const auto second = static_cast<unsigned char>(byte);
-        m_carry.clear();
         const std::uint32_t unit = bigEndian ? (first << 8 | second) : (second << 8 | first);
         if (m_high >= 0) {
             const auto high = static_cast<std::uint32_t>(m_high);
@@ -193,84 +117,37 @@ bool TextCodec::decodeUtf16(std::string_view bytes, std::string &utf8, TagPositi
     return true;
 }
 
-bool TextCodec::decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions)
+bool TextCodec::decodeSingleByte(std::string_view bytes, std::string &utf8, TagPositions &positions)
 {
-    if (const ByteTable *bytesTable = byteTable()) {
-        const std::array<char32_t, 256> &table = bytesTable->characters;
-        utf8.reserve(utf8.size() + bytes.size());
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const char32_t c = table[static_cast<unsigned char>(bytes[i])];
-            if (c < 0x80 && c != '<' && c != '>') {
-                // Most characters: ASCII and no bracket, one byte of text.
-                utf8.push_back(static_cast<char>(c));
-                ++m_textOffset;
-                continue;
-            }
-            if (c == NoCharacter)
-                return false; // no character of the charset
-            take(c, m_offset + static_cast<std::int64_t>(i) + 1, utf8, positions);
+    const std::array<char32_t, 256> &table = m_table->characters;
+    utf8.reserve(utf8.size() + bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char32_t c = table[static_cast<unsigned char>(bytes[i])];
+        if (c < 0x80 && c != '<' && c != '>') {
+            // Most characters: ASCII and no bracket, one byte of text.
+            utf8.push_back(static_cast<char>(c));
+            ++m_textOffset;
+            continue;
         }
-        m_offset += static_cast<std::int64_t>(bytes.size());
-        return true;
+        if (c == NoCharacter)
+            return false; // no character of the charset
+        take(c, m_offset + static_cast<std::int64_t>(i) + 1, utf8, positions);
     }
-    // A character cut by the end of the last block goes on here.
-    std::string joined;
-    std::string_view input = bytes;
-    if (!m_carry.empty()) {
-        joined = m_carry;
-        joined.append(bytes);
-        input = joined;
-    }
-    const std::int64_t inputOffset = m_offset - static_cast<std::int64_t>(m_carry.size());
     m_offset += static_cast<std::int64_t>(bytes.size());
-    m_carry.clear();
+    return true;
+}
 
-    // One character a call, so that the bytes of each one are known. Each call sees a few bytes only:
-    // given all the rest, iconv converts all of it and then, the output having room for one
-    // character, converts it again up to that character, every time (a page in KOI8-R took 50 ms).
-    char *in = const_cast<char *>(input.data());
-    std::size_t inLeft = input.size();
-    constexpr std::size_t Window = 8;
-    while (inLeft > 0) {
-        unsigned char units[16];
-        std::size_t room = 4;
-        std::size_t window = Window;
-        std::size_t result = 0;
-        std::size_t made = 0;
-        int err = 0;
-        for (;;) {
-            char *out = reinterpret_cast<char *>(units);
-            std::size_t outLeft = room;
-            const std::size_t shown = std::min(window, inLeft);
-            std::size_t shownLeft = shown;
-            result = iconv(converter(m_decoder), &in, &shownLeft, &out, &outLeft);
-            err = errno;
-            made = room - outLeft;
-            const bool cutByWindow = shown < inLeft;
-            inLeft -= shown - shownLeft;
-            // A few sequences (in Big5-HKSCS) are two characters.
-            if (result == static_cast<std::size_t>(-1) && err == E2BIG && made == 0 && room < sizeof units) {
-                room = sizeof units;
-                continue;
-            }
-            // A character or shift sequence longer than the bytes shown: show more.
-            if (result == static_cast<std::size_t>(-1) && err == EINVAL && made == 0 && cutByWindow) {
-                window *= 2;
-                continue;
-            }
-            break;
-        }
-        const std::int64_t end = inputOffset + (in - input.data());
-        for (std::size_t i = 0; i + 4 <= made; i += 4)
-            take(units[i] | units[i + 1] << 8 | units[i + 2] << 16 | static_cast<char32_t>(units[i + 3]) << 24, end,
-                 utf8, positions);
-        if (made > 0 || result != static_cast<std::size_t>(-1))
-            continue; // (with nothing made and no failure, only shift sequences were left)
-        if (err == EINVAL) {
-            m_carry.assign(in, inLeft);
-            break;
-        }
-        return false; // no character of the charset
+bool TextCodec::decodeMultiByte(std::string_view bytes, std::string &utf8, TagPositions &positions)
+{
+    std::array<char32_t, 2> characters{};
+    for (const char byte : bytes) {
+        ++m_offset;
+        const int count = m_decoder.push(static_cast<unsigned char>(byte), characters);
+        if (count < 0)
+            return false; // no character of the charset
+        // A character ends at its last byte.
+        for (int k = 0; k < count; ++k)
+            take(characters[static_cast<std::size_t>(k)], m_offset, utf8, positions);
     }
     return true;
 }
@@ -279,16 +156,13 @@ bool TextCodec::finishDecoding(std::string &utf8)
 {
     if (m_encoding != PageEncoding::Legacy) {
         // Half a code unit, or a high surrogate alone, at the end.
-        if (!m_carry.empty() || m_high >= 0)
+        if (m_carry >= 0 || m_high >= 0)
             appendUtf8(utf8, Replacement);
-        m_carry.clear();
+        m_carry = -1;
         m_high = -1;
         return true;
     }
-    const bool whole = m_carry.empty();
-    m_carry.clear();
-    iconv(converter(m_decoder), nullptr, nullptr, nullptr, nullptr);
-    return whole;
+    return m_table || m_decoder.finish();
 }
 
 void TextCodec::encode(std::string_view utf8, std::string &out)
@@ -298,70 +172,30 @@ void TextCodec::encode(std::string_view utf8, std::string &out)
             appendUtf16(out, nextCharacter(utf8, &i), m_encoding == PageEncoding::Utf16BE);
         return;
     }
-    if (!m_encoder)
+    if (!m_known)
         return;
-    const ByteTable *table = byteTable();
-    if (!table || !table->asciiAsIs) {
-        encodeByCalls(utf8, out);
-        return;
-    }
-    // ASCII goes as it is; only the runs of other characters need iconv. (A run ends at an ASCII
-    // byte, which no byte of a multi-byte character is, so it holds whole characters.)
-    for (std::size_t i = 0; i < utf8.size();) {
-        std::size_t end = i;
-        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
-            ++end;
-        out.append(utf8.substr(i, end - i));
-        for (i = end; end < utf8.size() && static_cast<unsigned char>(utf8[end]) >= 0x80;)
-            ++end;
-        if (end > i)
-            encodeByCalls(utf8.substr(i, end - i), out);
-        i = end;
-    }
-}
-
-void TextCodec::encodeByCalls(std::string_view utf8, std::string &out)
-{
-    char *in = const_cast<char *>(utf8.data());
-    std::size_t inLeft = utf8.size();
-    // Each call sees a piece of the text that its output always has room for: given all the rest,
-    // iconv converts all of it and, when the output is full, converts it again up to there, so a
-    // long keywords line took time by the square of its length.
-    constexpr std::size_t Piece = 256;
-    char buffer[Piece * 16];
-    for (;;) {
-        char *to = buffer;
-        std::size_t toLeft = sizeof buffer;
-        const std::size_t shown = std::min(Piece, inLeft);
-        std::size_t shownLeft = shown;
-        const std::size_t result = inLeft > 0 ? iconv(converter(m_encoder), &in, &shownLeft, &to, &toLeft)
-                                              : iconv(converter(m_encoder), nullptr, nullptr, &to, &toLeft);
-        const int err = errno;
-        const bool cutByPiece = shown < inLeft;
-        inLeft -= shown - shownLeft;
-        out.append(buffer, static_cast<std::size_t>(to - buffer));
-        if (result != static_cast<std::size_t>(-1)) {
-            if (inLeft == 0 && to == buffer)
-                break; // the shift state is back at its start
-            continue;
+    if (m_table) {
+        for (std::size_t i = 0; i < utf8.size();) {
+            // ASCII is its own bytes in every single-byte charset.
+            if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+                out.push_back(utf8[i++]);
+                continue;
+            }
+            const char32_t c = nextCharacter(utf8, &i);
+            if (const int byte = m_table->byteOf(c); byte >= 0)
+                out.push_back(static_cast<char>(byte));
+            else
+                appendReference(out, c);
         }
-        // Output full, or a character cut by the end of the piece: the next call goes on from there.
-        if (err == E2BIG || (err == EINVAL && cutByPiece))
-            continue;
-        // A character the charset lacks (or a broken sequence of our own text, written as U+FFFD). The
-        // reference is ASCII, so a charset that shifts (ISO-2022-JP) shifts back first.
-        to = buffer;
-        toLeft = sizeof buffer;
-        iconv(converter(m_encoder), nullptr, nullptr, &to, &toLeft);
-        out.append(buffer, static_cast<std::size_t>(to - buffer));
-        std::size_t at = static_cast<std::size_t>(in - utf8.data());
-        const char32_t c = nextCharacter(utf8, &at);
-        out += "&#";
-        out += std::to_string(static_cast<std::uint32_t>(c));
-        out += ';';
-        in = const_cast<char *>(utf8.data()) + at;
-        inLeft = utf8.size() - at;
+        return;
     }
+    CharsetEncoder encoder(m_charset);
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = nextCharacter(utf8, &i);
+        if (!encoder.put(c, out))
+            appendReference(out, c);
+    }
+    encoder.finish(out);
 }
 
 bool decodeText(PageEncoding encoding, std::string_view charset, std::string_view bytes, std::string &utf8)

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "engine/core/PageMarks.h"
+#include "engine/encoding/LegacyCharsets.h"
 #include "engine/encoding/PageText.h"
 
-#include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,67 +32,48 @@ struct TagPositions
     PageMarks pageMarks(const PageMarks &textMarks, std::int64_t pageSize) const;
 };
 
-// Reads and writes the text of a page in UTF-16 (either byte order) or in a charset that the
-// system's iconv converts. Not for UTF-8 and Windows-1252 pages, which are scanned as bytes.
+// Reads and writes the text of a page in UTF-16 (either byte order) or in a legacy charset, as a
+// browser reads it. Not for UTF-8 and Windows-1252 pages, which are scanned as bytes.
 class TextCodec
 {
 public:
-    // charset: the encoding's name as a page declares it ("koi8-r"), for PageEncoding::Legacy.
+    // charset: the encoding's name as the label table gives it ("koi8-r"), for PageEncoding::Legacy.
     TextCodec(PageEncoding encoding, std::string_view charset);
-    ~TextCodec();
-    TextCodec(const TextCodec &) = delete;
-    TextCodec &operator=(const TextCodec &) = delete;
 
-    // False for a charset that iconv does not convert.
+    // False for a charset that is not decoded ("replacement", which browsers refuse to show).
     bool known() const { return m_known; }
 
     // Decodes the page, fed its bytes in blocks of any size, in order: the text goes to utf8 as
     // UTF-8 (a byte-order mark left out) and where its tags stand to positions. False at bytes that
-    // do not decode in the charset; a UTF-16 page has none (a broken code unit gives U+FFFD, as a
-    // browser shows it).
+    // are no character of the charset (where a browser shows U+FFFD); a UTF-16 page has none (a
+    // broken code unit gives U+FFFD, as a browser shows it).
     bool decode(std::string_view bytes, std::string &utf8, TagPositions &positions);
     // After the last byte: false when the page ends inside a character of a charset.
     bool finishDecoding(std::string &utf8);
 
-    // Appends a UTF-8 text in the codec's encoding; a character the charset cannot hold becomes a
-    // numeric character reference ("&#1046;").
+    // Appends a UTF-8 text in the codec's encoding; a character the charset cannot hold (no bytes of
+    // it decode back to the character) becomes a numeric character reference ("&#1046;").
     void encode(std::string_view utf8, std::string &out);
 
 private:
     void take(char32_t c, std::int64_t end, std::string &utf8, TagPositions &positions);
     bool decodeUtf16(std::string_view bytes, std::string &utf8, TagPositions &positions);
-    bool decodeCharset(std::string_view bytes, std::string &utf8, TagPositions &positions);
-    // Of a charset of one byte a character (KOI8-R, ISO-8859-2, windows-1251...), the character of
-    // each byte, NoCharacter for a byte it does not have.
-    struct ByteTable
-    {
-        std::array<char32_t, 256> characters{};
-        // Each ASCII character is its own byte, and no other byte is an ASCII character: ASCII text
-        // is the same bytes in the charset.
-        bool asciiAsIs = false;
-    };
-    // The table of the charset, null for a charset that has none: made once for each charset in the
-    // process, by the first codec that needs it.
-    const ByteTable *byteTable();
-    std::shared_ptr<const ByteTable> makeByteTable();
-    // Appends the UTF-8 text in the charset, by iconv.
-    void encodeByCalls(std::string_view utf8, std::string &out);
+    bool decodeSingleByte(std::string_view bytes, std::string &utf8, TagPositions &positions);
+    bool decodeMultiByte(std::string_view bytes, std::string &utf8, TagPositions &positions);
 
     PageEncoding m_encoding;
-    const char *m_name = nullptr; // the charset as iconv names it
     bool m_known = true;
-    void *m_decoder = nullptr;     // iconv_t, to UTF-32LE
-    void *m_encoder = nullptr;     // iconv_t, from UTF-8
+    Charset m_charset = Charset::SingleByte;
+    const ByteTable *m_table = nullptr; // of a single-byte charset
+    CharsetDecoder m_decoder{Charset::SingleByte};
     std::int64_t m_offset = 0;     // in the page, of the next byte fed
     std::int64_t m_textOffset = 0; // in the text, of the next character
-    std::string m_carry;           // the start of a character cut by the end of a block
+    int m_carry = -1;              // UTF-16: the first byte of a code unit cut by the end of a block
     std::int64_t m_high = -1;      // a UTF-16 high surrogate waiting for its low one
-    std::shared_ptr<const ByteTable> m_bytes; // see byteTable()
-    bool m_bytesTried = false;
 };
 
 // The text of a whole page in UTF-16 or a charset as UTF-8 (its byte-order mark left out), as the scan
-// reads it; false when the bytes do not decode in the charset, or iconv does not convert it.
+// reads it; false when the bytes do not decode in the charset, or the charset is not decoded.
 bool decodeText(PageEncoding encoding, std::string_view charset, std::string_view bytes, std::string &utf8);
 
 } // namespace tagsmith

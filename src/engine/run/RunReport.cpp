@@ -146,7 +146,7 @@ void appendCsvRow(QByteArray &out, const QList<QByteArray> &fields)
 }
 
 // Why a page that declares a charset was read as Windows-1252: "not-decoded shift_jis" (its bytes are
-// no Shift_JIS), "unknown-charset iso-2022-kr" (iconv does not convert it); empty otherwise.
+// no Shift_JIS), "unknown-charset iso-2022-kr" (a charset browsers refuse to decode); empty otherwise.
 QByteArray encodingNoteName(const PageReport &page)
 {
     switch (page.encodingNote) {

@@ -3,7 +3,12 @@
 #include "engine/encoding/EncodingDetection.h"
 #include "engine/encoding/PageText.h"
 #include "engine/encoding/TextCodec.h"
+#include "engine/encoding/Windows1252.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include <string>
@@ -39,7 +44,68 @@ template <typename Feed> void inBlocks(const std::string &bytes, std::size_t blo
         feed(std::string_view(bytes).substr(at, block));
 }
 
+// The encoding standard's index tables from the file that Debian's libjs-text-encoding ships, with
+// gb18030's update for GB18030-2022: read here apart from the tables the build generates from them.
+const QJsonObject &standardIndexes()
+{
+    static const QJsonObject indexes = [] {
+        QFile file(QStringLiteral(TAGSMITH_ENCODING_INDEXES));
+        if (!file.open(QIODevice::ReadOnly))
+            return QJsonObject();
+        const QByteArray text = file.readAll();
+        const qsizetype start = text.indexOf('{', text.indexOf("encoding-indexes\"]"));
+        const qsizetype end = text.lastIndexOf('}', text.lastIndexOf("}(") - 1);
+        QJsonObject all = QJsonDocument::fromJson(text.mid(start, end - start + 1)).object();
+        QJsonArray gb18030 = all.value(QStringLiteral("gb18030")).toArray();
+        for (const QStringList &row : readTable(QStringLiteral(TAGSMITH_GB18030_2022))) {
+            const int lead = row[0].left(2).toInt(nullptr, 16);
+            const int trail = row[0].mid(2).toInt(nullptr, 16);
+            gb18030[(lead - 0x81) * 190 + trail - (trail < 0x7F ? 0x40 : 0x41)] = row[2].toInt(nullptr, 16);
+        }
+        all[QStringLiteral("gb18030")] = gb18030;
+        return all;
+    }();
+    return indexes;
+}
+
+std::string utf8Of(char32_t c)
+{
+    std::string text;
+    appendUtf8(text, c);
+    return text;
+}
+
+// How a pointer of an index is written in a multi-byte charset.
+enum class Pointers { EucJp, ShiftJis, EucKr, Gbk, Big5, Gb18030Ranges };
+
+std::string bytesOfPointer(Pointers kind, std::uint32_t p)
+{
+    const auto bytes = [](std::initializer_list<std::uint32_t> values) {
+        std::string out;
+        for (const std::uint32_t value : values)
+            out.push_back(static_cast<char>(value));
+        return out;
+    };
+    switch (kind) {
+    case Pointers::EucJp:
+        return bytes({p / 94 + 0xA1, p % 94 + 0xA1});
+    case Pointers::ShiftJis:
+        return bytes({p / 188 + (p / 188 < 0x1F ? 0x81 : 0xC1), p % 188 + (p % 188 < 0x3F ? 0x40 : 0x41)});
+    case Pointers::EucKr:
+        return bytes({p / 190 + 0x81, p % 190 + 0x41});
+    case Pointers::Gbk:
+        return bytes({p / 190 + 0x81, p % 190 + (p % 190 < 0x3F ? 0x40 : 0x41)});
+    case Pointers::Big5:
+        return bytes({p / 157 + 0x81, p % 157 + (p % 157 < 0x3F ? 0x40 : 0x62)});
+    case Pointers::Gb18030Ranges:
+        return bytes({p / 12600 + 0x81, p % 12600 / 1260 + 0x30, p % 1260 / 10 + 0x81, p % 10 + 0x30});
+    }
+    return {};
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Pointers)
 
 // How the bytes of a page become text and back: the encoding it declares and the one it is read in, UTF-8,
 // the other charsets, and the case of the words written into it.
@@ -121,6 +187,106 @@ private slots:
             QCOMPARE(got, numbers(QString::fromStdString(opens)));
             got = QList<qint64>(positions.closeEnds.begin(), positions.closeEnds.end());
             QCOMPARE(got, numbers(QString::fromStdString(closeEnds)));
+        }
+    }
+
+    // Every byte of each single-byte charset decoded as the standard's table has it (a byte the table
+    // leaves out refuses the page, where a browser shows U+FFFD), and each character written back as
+    // its byte.
+    void singleByteCharsets_data()
+    {
+        QTest::addColumn<QString>("charset");
+        for (const char *name : {"ibm866",       "iso-8859-2",     "iso-8859-3",   "iso-8859-4",   "iso-8859-5",
+                                 "iso-8859-6",   "iso-8859-7",     "iso-8859-8",   "iso-8859-10",  "iso-8859-13",
+                                 "iso-8859-14",  "iso-8859-15",    "iso-8859-16",  "koi8-r",       "koi8-u",
+                                 "macintosh",    "windows-874",    "windows-1250", "windows-1251", "windows-1252",
+                                 "windows-1253", "windows-1254",   "windows-1255", "windows-1256", "windows-1257",
+                                 "windows-1258", "x-mac-cyrillic"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void singleByteCharsets()
+    {
+        QFETCH(QString, charset);
+        const QJsonArray table = standardIndexes().value(charset).toArray();
+        QCOMPARE(table.size(), 128);
+        const std::string name = charset.toStdString();
+        const bool windows1252 = name == "windows-1252"; // read as bytes, by its own table
+        for (int b = 0; b < 256; ++b) {
+            const std::string byte(1, static_cast<char>(b));
+            const QJsonValue expected = b < 0x80 ? QJsonValue(b) : table[b - 0x80];
+            std::string text;
+            const bool decoded = windows1252 ? (appendUtf8(text, windows1252::toUnicode(static_cast<unsigned char>(b))), true)
+                                             : decodeText(PageEncoding::Legacy, name, byte, text);
+            if (expected.isNull()) {
+                QVERIFY2(!decoded, qPrintable(QStringLiteral("byte %1 is no character").arg(b, 0, 16)));
+                continue;
+            }
+            QVERIFY2(decoded, qPrintable(QStringLiteral("byte %1 refused").arg(b, 0, 16)));
+            QCOMPARE(text, utf8Of(static_cast<char32_t>(expected.toInt())));
+            std::string written;
+            if (windows1252)
+                appendEncoded(written, text, PageEncoding::Windows1252);
+            else
+                TextCodec(PageEncoding::Legacy, name).encode(text, written);
+            QCOMPARE(written, byte);
+        }
+    }
+
+    // Every pointer of the multi-byte charsets' index tables decoded as the standard's table has it, and
+    // each character written as bytes that decode back to it (or, where none do, as a reference).
+    void multiByteCharsets_data()
+    {
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QString>("charset");
+        QTest::addColumn<Pointers>("pointers");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("euc-jp jis0208") << "jis0208" << "euc-jp" << Pointers::EucJp << "";
+        QTest::newRow("euc-jp jis0212") << "jis0212" << "euc-jp" << Pointers::EucJp << "\\x8F";
+        QTest::newRow("shift_jis jis0208") << "jis0208" << "shift_jis" << Pointers::ShiftJis << "";
+        QTest::newRow("euc-kr") << "euc-kr" << "euc-kr" << Pointers::EucKr << "";
+        QTest::newRow("gbk") << "gb18030" << "gbk" << Pointers::Gbk << "";
+        QTest::newRow("gb18030") << "gb18030" << "gb18030" << Pointers::Gbk << "";
+        QTest::newRow("gb18030 ranges") << "gb18030-ranges" << "gb18030" << Pointers::Gb18030Ranges << "";
+        QTest::newRow("big5") << "big5" << "big5" << Pointers::Big5 << "";
+    }
+    void multiByteCharsets()
+    {
+        QFETCH(QString, index);
+        QFETCH(QString, charset);
+        QFETCH(Pointers, pointers);
+        QFETCH(QString, prefix);
+        const QJsonArray table = standardIndexes().value(index).toArray();
+        QVERIFY(!table.isEmpty());
+        const std::string name = charset.toStdString();
+        const std::string lead = bytesOf(prefix);
+        // EUC-JP reaches the first 94 by 94 pointers only.
+        const qsizetype count = pointers == Pointers::EucJp ? std::min<qsizetype>(table.size(), 94 * 94) : table.size();
+        for (qsizetype i = 0; i < count; ++i) {
+            std::uint32_t pointer = static_cast<std::uint32_t>(i);
+            QJsonValue expected = table[i];
+            if (pointers == Pointers::Gb18030Ranges) {
+                pointer = static_cast<std::uint32_t>(expected[0].toInt());
+                expected = expected[1];
+            }
+            const std::string bytes = lead + bytesOfPointer(pointers, pointer);
+            std::string text;
+            const bool decoded = decodeText(PageEncoding::Legacy, name, bytes, text);
+            if (expected.isNull()) {
+                // Shift_JIS's user-defined area, and Big5's letters with a combining mark.
+                const bool elsewhere = (pointers == Pointers::ShiftJis && pointer >= 8836 && pointer <= 10715) ||
+                                       (pointers == Pointers::Big5 && (pointer == 1133 || pointer == 1135 ||
+                                                                       pointer == 1164 || pointer == 1166));
+                QVERIFY2(decoded == elsewhere, qPrintable(QStringLiteral("pointer %1").arg(pointer)));
+                continue;
+            }
+            const auto c = static_cast<char32_t>(expected.toInteger());
+            QCOMPARE(text, utf8Of(c));
+            std::string written;
+            TextCodec(PageEncoding::Legacy, name).encode(text, written);
+            std::string back;
+            if (written != "&#" + std::to_string(c) + ";")
+                QVERIFY2(decodeText(PageEncoding::Legacy, name, written, back) && back == text,
+                         qPrintable(QStringLiteral("pointer %1").arg(pointer)));
         }
     }
 

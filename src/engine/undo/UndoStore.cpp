@@ -527,12 +527,10 @@ std::size_t sameAtEnd(const char *aEnd, const char *bEnd, std::size_t n)
 
 } // namespace
 
-int UndoRecorder::keepDelta(const ScannedPage &page, std::span<const std::string_view> after, UndoRecord &record)
+std::pair<std::size_t, std::size_t> keptEnds(std::string_view before, std::span<const std::string_view> after)
 {
-    const std::string_view before(page.bytes.data(), static_cast<std::size_t>(page.size));
-    // What the run kept at the start and at the end of the page (the META block and the tags it
-    // replaced lie between). Most pieces written are the page's own bytes at their own place, the
-    // same without a look; the others are compared.
+    // Most pieces written are the page's own bytes at their own place, the same without a look; the
+    // others are compared.
     std::size_t afterSize = 0;
     for (const std::string_view piece : after)
         afterSize += piece.size();
@@ -556,6 +554,13 @@ int UndoRecorder::keepDelta(const ScannedPage &page, std::span<const std::string
         if (same < piece->size())
             break;
     }
+    return {prefix, suffix};
+}
+
+int UndoRecorder::keepDelta(const ScannedPage &page, std::span<const std::string_view> after, UndoRecord &record)
+{
+    const std::string_view before(page.bytes.data(), static_cast<std::size_t>(page.size));
+    const auto [prefix, suffix] = keptEnds(before, after);
     // The journal is read whole by an undo: what does not keep it small goes with the copies.
     constexpr std::size_t MostReplaced = std::size_t(64) << 10;
     if (before.size() - prefix - suffix > MostReplaced)

@@ -17,6 +17,7 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tagsmith {
@@ -196,6 +197,10 @@ private:
     std::vector<std::string> m_oldRuns;  // the folders of copies of the runs before
     std::thread m_removal;               // removing them
 };
+
+// What a run kept of a page at its start and at its end, in bytes, when it wrote the pieces after in
+// its place (the META block and the tags it replaced lie between).
+std::pair<std::size_t, std::size_t> keptEnds(std::string_view before, std::span<const std::string_view> after);
 
 // The page a delta record was made from: after (the bytes its run wrote) with the bytes the run
 // replaced in place of what it put between its kept start and end. False when the record does not

@@ -1,3 +1,4 @@
+#include "FuzzPageRoad.h"
 #include "FuzzScanRewrite.h"
 #include "TestSupport.h"
 
@@ -5,15 +6,16 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-// The fuzz target's checks on every golden page and on random pages built from the pieces that
+// The fuzz targets' checks on every golden page and on random pages built from the pieces that
 // matter to the scans, so that every build exercises them.
 
 namespace {
 
 void feed(QByteArray input)
 {
-    tagsmith::fuzz::scanAndRewrite(reinterpret_cast<const std::uint8_t *>(input.constData()),
-                                   static_cast<std::size_t>(input.size()));
+    const auto *data = reinterpret_cast<const std::uint8_t *>(input.constData());
+    tagsmith::fuzz::scanAndRewrite(data, static_cast<std::size_t>(input.size()));
+    tagsmith::fuzz::pageRoad(data, static_cast<std::size_t>(input.size()));
 }
 
 } // namespace
@@ -28,7 +30,7 @@ private slots:
         for (const QString &folder : {QStringLiteral("/golden/"), QStringLiteral("/encodings/")}) {
             const QString path = QStringLiteral(TAGSMITH_TEST_DATA) + folder;
             for (const QString &name : QDir(path).entryList({QStringLiteral("*.htm")}, QDir::Files))
-                for (char control = 0; control < 16; ++control)
+                for (char control = 0; control < 40; ++control)
                     feed(control + tagsmith::test::readFile(path + name));
         }
     }

@@ -13,6 +13,8 @@ undo data also replaces the undo data of the round before, as a run of a folder 
     bench/run_bench.py --build-dir build-release            # 20,000 pages, 3 rounds
     bench/run_bench.py --build-dir build-release --pages 100000 --rounds 1
     bench/run_bench.py --build-dir build-release --top-keywords 15 --rounds 5   # both keyword modes
+    bench/run_bench.py --build-dir build-release --site-url https://example.org/ --rounds 5
+                                                  # with a site address against without, round by round
 
 Build tagsmith-batch as Release first:
     cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -69,6 +71,7 @@ def main():
     parser.add_argument("--work-dir", help="where the sites go (default: BUILD_DIR/bench-work)")
     parser.add_argument("--top-keywords", type=int, default=0,
                         help="also time a run with the N most telling words as keywords (every page read first)")
+    parser.add_argument("--site-url", help="also time a run with this site address (sharing tags and sitemap)")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build_dir)
@@ -108,6 +111,9 @@ def main():
     if args.top_keywords:
         tools["tagsmith-top"] = lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm"),
                                               "--top-keywords", str(args.top_keywords)]
+    if args.site_url:
+        tools["tagsmith-site"] = lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm"),
+                                               "--site-url", args.site_url]
     results = {name: [] for name in tools}
     for round_number in range(args.rounds):
         for name, argv in tools.items():
@@ -133,6 +139,12 @@ def main():
         ratios = [t[0] / e[0] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
         cpu_ratios = [t[2] / e[2] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
         print(f"most telling words / every word: median time ratio {statistics.median(ratios):.2f} "
+              f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
+              f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
+    if "tagsmith-site" in results:
+        ratios = [t[0] / e[0] for t, e in zip(results["tagsmith-site"], results["tagsmith-batch"])]
+        cpu_ratios = [t[2] / e[2] for t, e in zip(results["tagsmith-site"], results["tagsmith-batch"])]
+        print(f"with a site address / without: median time ratio {statistics.median(ratios):.2f} "
               f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
               f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
     shutil.rmtree(work, ignore_errors=True)

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "engine/fs/FileSystem.h"
 #include "engine/page/PageDiff.h"
+#include "engine/page/SiteSharing.h"
 #include "engine/run/RunReport.h"
 #include "engine/undo/Undo.h"
 #include "text/ReportTexts.h"
@@ -138,6 +139,11 @@ QString batchUsage()
         "                         read first, and a page that would not change is not written\n"
         "  --page-descriptions    description: each page's own (its description tag, else its\n"
         "                         first paragraph); --description TEXT for a page without one\n"
+        "  --site-url URL         the site's address (http or https): every page's block also\n"
+        "                         gets its canonical link and sharing tags, and the folder a\n"
+        "                         sitemap.xml and a Sitemap line in robots.txt\n"
+        "  --share-image PATH     with --site-url: the picture of every shared page (a file of\n"
+        "                         the site or an address; default each page's first large one)\n"
         "  --language en|nl       the language of the messages (default en)\n"
         "  --database PATH        the database whose Settings rows are the template texts\n"
         "                         (default: the program's own Tagsmith.mdb, else the built-in texts)\n"
@@ -188,9 +194,10 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
     };
 
     const QStringList valueOptions = {
-        QStringLiteral("--main"),       QStringLiteral("--description"),  QStringLiteral("--revisit-months"),
-        QStringLiteral("--min-length"), QStringLiteral("--case"),         QStringLiteral("--language"),
-        QStringLiteral("--database"),   QStringLiteral("--report"),       QStringLiteral("--top-keywords"),
+        QStringLiteral("--main"),       QStringLiteral("--description"), QStringLiteral("--revisit-months"),
+        QStringLiteral("--min-length"), QStringLiteral("--case"),        QStringLiteral("--language"),
+        QStringLiteral("--database"),   QStringLiteral("--report"),      QStringLiteral("--top-keywords"),
+        QStringLiteral("--site-url"),   QStringLiteral("--share-image"),
     };
 
     QString folder;
@@ -270,6 +277,14 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
                 result.langOffset = DutchOffset;
             else
                 return bad(QStringLiteral("--language takes en or nl, not %1").arg(value));
+        } else if (arg == QLatin1String("--site-url")) {
+            if (!SiteSharing::validSiteUrl(value))
+                return bad(QStringLiteral("--site-url takes an absolute http or https address, not %1").arg(value));
+            options.siteUrl = value.trimmed();
+        } else if (arg == QLatin1String("--share-image")) {
+            if (value.trimmed().isEmpty())
+                return bad(QStringLiteral("--share-image needs a file of the site or an address"));
+            options.shareImage = value;
         } else if (arg == QLatin1String("--report")) {
             if (value.isEmpty())
                 return bad(QStringLiteral("--report needs a file name, or - for standard output"));
@@ -284,6 +299,8 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
         return bad(QStringLiteral("no FOLDER given"));
     if (result.diff && !options.dryRun)
         return bad(QStringLiteral("--diff goes with --dry-run"));
+    if (!options.shareImage.isEmpty() && options.siteUrl.isEmpty())
+        return bad(QStringLiteral("--share-image goes with --site-url"));
     options.folder = folder;
     return result;
 }

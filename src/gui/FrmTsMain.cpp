@@ -316,6 +316,13 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     controls::setToolTipId(CmdUndo, ids::UndoButtonTip);
     connect(CmdUndo, &QPushButton::clicked, this, &FrmTsMain::cmdUndoClick);
 
+    LblSiteUrl = controls::create<QLabel>(this, QStringLiteral("LblSiteUrl"), 240, 4560, 1335, 255);
+    LblSiteUrl->setTextFormat(Qt::PlainText);
+    controls::setTag(LblSiteUrl, ids::SiteAddress);
+    TxtSiteUrl = controls::create<QLineEdit>(this, QStringLiteral("TxtSiteUrl"), 1680, 4545, 4455 + ExtraWidth, 285);
+    controls::setToolTipId(TxtSiteUrl, ids::SiteAddressTip);
+    LblSiteUrl->setBuddy(TxtSiteUrl);
+
     PreviewButton =
         controls::create<QPushButton>(this, QStringLiteral("PreviewButton"), 4680 + ExtraWidth, 3075, 1455, 375);
     controls::setTag(PreviewButton, ids::report::PreviewButton);
@@ -340,10 +347,9 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
 QList<QWidget *> FrmTsMain::focusOrder() const
 {
     // The order the Tab key follows; a control added to the screen takes its place here.
-    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0], ChkVeld[1], ChkVeld[2],    TxtVeld[2],
-            CmbSel[0],  CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5], ChkVeld[6],    ChkVeld[7],
-            CmbSel[1],  ChkVeld[8], CmbSel[2],  SpnVeld[0], CmbSel[3],  PreviewButton,
-            ChkUndo,    CmdUndo};
+    return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0],    ChkVeld[1], ChkVeld[2], TxtVeld[2], CmbSel[0],
+            CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],    ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8],
+            CmbSel[2],  SpnVeld[0], CmbSel[3],  PreviewButton, ChkUndo,    CmdUndo,    TxtSiteUrl};
 }
 
 void FrmTsMain::applyFocusOrder()
@@ -406,6 +412,8 @@ void FrmTsMain::showRunLabels(bool visible)
     ChkUndo->setVisible(!visible);
     LblUndo->setVisible(!visible);
     CmdUndo->setVisible(!visible);
+    LblSiteUrl->setVisible(!visible);
+    TxtSiteUrl->setVisible(!visible);
 }
 
 RunOptions FrmTsMain::runOptions() const
@@ -431,6 +439,7 @@ RunOptions FrmTsMain::runOptions() const
     options.topKeywords = CmbSel[2]->currentIndex() == 1;
     options.topKeywordCount = SpnVeld[0]->value();
     options.pageDescriptions = CmbSel[3]->currentIndex() == 1;
+    options.siteUrl = TxtSiteUrl->text().trimmed();
     options.siteDescriptionIsPrompt = TxtVeld[2]->property(TagProperty).toString() == QString::number(ids::SitePrompt);
     if (const FrmTsSet *format = Module1::screens().set)
         options.templates = format->templates();

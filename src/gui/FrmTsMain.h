@@ -50,6 +50,10 @@ public:
     QCheckBox *ChkUndo = nullptr;
     QLabel *LblUndo = nullptr;
     QPushButton *CmdUndo = nullptr;
+    // "Site address": empty, or the site's address for canonical links, sharing tags and the sitemap.
+    // On the row of the backup name, and hidden with the undo row during a run.
+    QLabel *LblSiteUrl = nullptr;
+    QLineEdit *TxtSiteUrl = nullptr;
 
     // Where undo data is kept: the program's data folder.
     static QString undoDataFolder();

@@ -226,6 +226,7 @@ constexpr Entry Table[] = {
     {3078, "Run ongedaan gemaakt: %1 pagina's teruggezet, %2 verwijderd, %3 gelaten zoals ze zijn."},
     {3079, "%1 door de run gemaakt: zij worden verwijderd."},
     {3080, "Tijdelijke bestanden van een afgebroken run verwijderd: %1"},
+    {3081, "Het site-adres is geen volledig http- of https-adres: er is niets veranderd."},
     {3085, "De bytes van de pagina zijn geen %1: gelezen als Windows-1252."},
     {3086, "Tekenset %1 wordt niet ondersteund: gelezen als Windows-1252."},
     {3090, "databank: %1"},
@@ -301,10 +302,19 @@ constexpr Entry Table[] = {
     {3178, "Run undone: %1 pages put back, %2 removed, %3 left as they are."},
     {3179, "%1 made by the run: they are removed."},
     {3180, "Temporary files of an interrupted run removed: %1"},
+    {3181, "The site address is no absolute http or https address: nothing was changed."},
     {3185, "The page's bytes are no %1: read as Windows-1252."},
     {3186, "Charset %1 is not supported: read as Windows-1252."},
     {3190, "database: %1"},
     {3191, "Cannot make the data folder %1"},
+    // Sharing and sitemaps (Dutch).
+    {3285, "Site-adres:"},
+    {3286, "Het adres van de site (https://...): elke pagina krijgt haar canonieke link en tags om gedeeld te "
+           "worden, en de map een sitemap.xml en een Sitemap-regel in robots.txt. Leeg: geen van die."},
+    // Sharing and sitemaps (English).
+    {3385, "Site address:"},
+    {3386, "The site's address (https://...): every page gets its canonical link and tags for sharing, and the "
+           "folder a sitemap.xml and a Sitemap line in robots.txt. Empty: none of these."},
 };
 
 constexpr bool isSorted()

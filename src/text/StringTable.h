@@ -50,6 +50,10 @@ inline constexpr int UndoRunUnfinished = 3076;
 inline constexpr int UndoAlreadyBefore = 3077;
 inline constexpr int UndoDone = 3078;
 inline constexpr int UndoWillRemove = 3079;
+// Sharing and sitemaps.
+inline constexpr int SiteAddress = 3285;
+inline constexpr int SiteAddressTip = 3286;
+inline constexpr int BadSiteAddress = 3081;
 inline constexpr int EveryWord = 3041;
 inline constexpr int TellingWords = 3042;
 inline constexpr int KeywordsTip = 3043;

@@ -40,6 +40,13 @@ struct RunOptions
     // Description: the site description on every page (false) or each page's own, with the site
     // description for a page that has none (true).
     bool pageDescriptions = false;
+    // The site's address (absolute http or https). With it every page's block also holds the page's
+    // canonical link and the tags a shared link is previewed from, and the folder gets a sitemap.xml
+    // and a Sitemap line in its robots.txt. Empty: none of that, and every byte as without it.
+    QString siteUrl;
+    // The picture every shared page shows: an address, or a file of the site named by its path in the
+    // folder. Empty: each page's first large picture, if any.
+    QString shareImage;
 };
 
 } // namespace tagsmith

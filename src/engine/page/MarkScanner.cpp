@@ -16,13 +16,14 @@ constexpr std::string_view CloseHead = "/HEAD";
 
 // Whether the tag whose "<" is at open may be META or /HEAD by the bytes after it in the block: most
 // tags are none from their first byte on (blanks are left out, and a "<" starts afresh), most closing
-// tags none from their second. A tag the block cuts off may be.
-inline bool mayBeMarked(const char *open, const char *end)
+// tags none from their second. A tag the block cuts off may be. With canonical links marked, "<L" may
+// be one.
+inline bool mayBeMarked(const char *open, const char *end, bool canonical)
 {
     if (end - open < 2)
         return true;
     const char first = open[1];
-    if (first != ' ' && first != '<' && first != '/' && first != 'm' && first != 'M')
+    if (first != ' ' && first != '<' && first != '/' && first != 'm' && first != 'M' && !(canonical && first == 'L'))
         return false;
     if (first == '/' && end - open >= 3) {
         const char second = open[2];
@@ -34,7 +35,7 @@ inline bool mayBeMarked(const char *open, const char *end)
 
 // The first "<" from p on that may start a marked tag, or end. The bytes a rejected tag was told by
 // are no "<", so every "<" is looked at in turn, sixteen bytes at a time.
-const char *nextMarkable(const char *p, const char *end)
+const char *nextMarkable(const char *p, const char *end, bool canonical)
 {
 #if defined(__SSE2__)
     const __m128i open = _mm_set1_epi8('<');
@@ -42,12 +43,12 @@ const char *nextMarkable(const char *p, const char *end)
         auto found = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), open)));
         for (; found != 0; found &= found - 1)
-            if (const char *at = p + __builtin_ctz(found); mayBeMarked(at, end))
+            if (const char *at = p + __builtin_ctz(found); mayBeMarked(at, end, canonical))
                 return at;
     }
 #endif
     for (; p != end; ++p)
-        if (*p == '<' && mayBeMarked(p, end))
+        if (*p == '<' && mayBeMarked(p, end, canonical))
             return p;
     return end;
 }
@@ -102,6 +103,14 @@ bool MetaNames::contains(std::string_view name) const
                        [name](const std::string &known) { return equalsIgnoringAsciiCase(name, known); });
 }
 
+void MetaNames::addSharingNames()
+{
+    for (const std::string_view name :
+         {"og:type", "og:title", "og:description", "og:url", "og:site_name", "og:locale", "og:image", "twitter:card"})
+        add(name);
+    m_canonicalLink = true;
+}
+
 void MetaNames::addNamesFrom(std::string_view bytes)
 {
     MarkScanner scanner(*this);
@@ -121,6 +130,7 @@ void MarkScanner::reset()
     m_openAt = -1;
     m_metaMatched = -1;
     m_headMatched = -1;
+    m_linkMatched = -1;
     m_pending.clear();
     m_tagsSeen = 0;
 }
@@ -129,10 +139,11 @@ void MarkScanner::feed(std::string_view bytes)
 {
     const char *p = bytes.data();
     const char *end = p + bytes.size();
+    const bool canonical = m_names.marksCanonicalLink();
     while (p != end) {
-        if (m_pending.empty() && m_metaMatched < 0 && m_headMatched < 0) {
+        if (m_pending.empty() && m_metaMatched < 0 && m_headMatched < 0 && m_linkMatched < 0) {
             // Nothing is going on until a tag starts that may be marked.
-            const char *next = nextMarkable(p, end);
+            const char *next = nextMarkable(p, end, canonical);
             m_position += next - p;
             p = next;
             if (p == end)
@@ -155,7 +166,19 @@ void MarkScanner::recognise(unsigned char c)
         m_openAt = m_position;
         m_metaMatched = 0;
         m_headMatched = 0;
+        m_linkMatched = m_names.marksCanonicalLink() ? 1 : -1;
         return;
+    }
+    if (m_linkMatched >= 0) {
+        // Byte for byte, blanks and case included.
+        if (c != static_cast<unsigned char>(BlockCanonicalLink[static_cast<std::size_t>(m_linkMatched)])) {
+            m_linkMatched = -1;
+        } else if (++m_linkMatched == static_cast<int>(BlockCanonicalLink.size())) {
+            m_metaMatched = m_headMatched = m_linkMatched = -1;
+            m_pending.push_back({m_openAt, Candidate::Phase::Accepted, 0, {}});
+            settle();
+            return;
+        }
     }
     // Blanks are left out of the tag, so "< meta  name" counts as "<METANAME".
     if ((m_metaMatched < 0 && m_headMatched < 0) || c == ' ')

@@ -10,6 +10,10 @@
 
 namespace tagsmith {
 
+// NOTE: the block writes its canonical link in exactly this spelling, and with a site address only
+// this spelling is a mark: a canonical link spelt in any other way is the page's own and stays.
+inline constexpr std::string_view BlockCanonicalLink = "<LINK REL=\"canonical\" HREF=\"";
+
 // The names of the META NAME tags that the META block writes. Only a tag with one of these names
 // is a mark; the page's other META NAME tags (viewport, author, site verification ...) stay.
 class MetaNames
@@ -20,6 +24,10 @@ public:
 
     // Adds the name of every META NAME tag in the text (a template text as written into a page).
     void addNamesFrom(std::string_view bytes);
+    // With a site address: the Open Graph and Twitter card names the block writes, and its canonical
+    // link.
+    void addSharingNames();
+    bool marksCanonicalLink() const { return m_canonicalLink; }
 
     // Names compare ignoring ASCII case.
     bool contains(std::string_view name) const;
@@ -31,6 +39,7 @@ private:
 
     std::vector<std::string> m_names; // in ASCII lower case
     std::size_t m_longest = 0;
+    bool m_canonicalLink = false;
 };
 
 // The mark scan of one page, fed the page's bytes in blocks of any size, in order.
@@ -39,8 +48,9 @@ private:
 // META NAME in any case, with any number of blanks between the words, or "</HEAD". After META NAME
 // the tag's name is read: white space, "=", white space, then a value in double or single quotes
 // (to the end of the page when the quote never closes) or up to white space or ">". The tag is a
-// mark when that name is one of the block's names. The first closing head tag before which no mark
-// was made becomes the head mark.
+// mark when that name is one of the block's names. With a site address the block's canonical link,
+// spelt exactly as BlockCanonicalLink, is a mark as well. The first closing head tag before which no
+// mark was made becomes the head mark.
 class MarkScanner
 {
 public:
@@ -88,6 +98,7 @@ private:
     std::int64_t m_openAt = -1;  // offset of the last "<"
     int m_metaMatched = -1;      // characters of "METANAME" matched after the "<", -1 when not on
     int m_headMatched = -1;      // characters of "/HEAD" matched after the "<", -1 when not on
+    int m_linkMatched = -1;      // bytes of BlockCanonicalLink matched, "<" included, -1 when not on
     std::vector<Candidate> m_pending;
     std::int64_t m_tagsSeen = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "engine/encoding/AsciiText.h"
 #include "engine/encoding/TextCodec.h"
+#include "engine/page/PageContent.h"
 #include "engine/words/WordTable.h"
 
 namespace tagsmith {
@@ -20,7 +21,8 @@ std::string utf8(const QString &text)
 MetaBlock::MetaBlock(const RunOptions &options)
     : m_description(utf8(escapeAttributeQuotes(options.siteDescription))), m_revisitMonths(utf8(options.revisitMonths)),
       m_descriptionLine(options.description), m_generatorLine(options.generator), m_robotsLine(options.robots),
-      m_revisitLine(options.revisit), m_closedLines(options.topKeywords),
+      m_revisitLine(options.revisit), m_sharing(!options.siteUrl.isEmpty()),
+      m_closedLines(options.topKeywords || m_sharing),
       m_case(!options.caseConversion ? CaseConversion::Keep
              : options.lowerCase     ? CaseConversion::Lower // lower case wins when both are on
              : options.upperCase     ? CaseConversion::Upper
@@ -36,7 +38,13 @@ MetaBlock::KeywordsPlace MetaBlock::build(const WordTable &words, PageEncoding e
 }
 
 MetaBlock::KeywordsPlace MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out,
-                                          std::string_view description) const
+                                          const PageShare *share) const
+{
+    return build(words, encoding, out, std::string_view(m_description), share);
+}
+
+MetaBlock::KeywordsPlace MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string &out,
+                                          std::string_view description, const PageShare *share) const
 {
     out.clear();
     if (m_generatorLine) {
@@ -68,7 +76,50 @@ MetaBlock::KeywordsPlace MetaBlock::build(const WordTable &words, PageEncoding e
         if (m_closedLines)
             out += LineEnd;
     }
+    if (share && m_sharing) {
+        std::string lines;
+        appendSharing(*share, m_descriptionLine ? description : std::string_view(), lines);
+        appendEncoded(out, lines, encoding);
+    }
     return keywords;
+}
+
+void MetaBlock::appendSharing(const PageShare &share, std::string_view description, std::string &out) const
+{
+    if (share.canonical) {
+        out += BlockCanonicalLink;
+        out += escapeAttribute(share.url);
+        out += "\">";
+        out += LineEnd;
+    }
+    // NOTE: each Open Graph tag has a NAME as well as its PROPERTY: readers go by the property, and
+    // the name makes a rerun replace the tag as it replaces the block's other META NAME tags.
+    const auto property = [&](std::string_view name, std::string_view value, bool pageText) {
+        if (value.empty() || share.hasOwnProperty(name))
+            return;
+        out += "<META NAME=\"";
+        out += name;
+        out += "\" PROPERTY=\"";
+        out += name;
+        out += "\" CONTENT=\"";
+        // A title keeps its references.
+        out += pageText ? escapeAttribute(value, true) : std::string(value);
+        out += "\">";
+        out += LineEnd;
+    };
+    property("og:type", share.website ? "website" : "article", false);
+    property("og:title", share.title, true);
+    property("og:description", description, false);
+    property("og:url", escapeAttribute(share.url), false);
+    property("og:site_name", share.siteName, true);
+    property("og:locale", share.locale, false);
+    property("og:image", escapeAttribute(share.image), false);
+    if (!share.hasOwnProperty("twitter:card")) {
+        out += "<META NAME=\"twitter:card\" CONTENT=\"";
+        out += share.image.empty() ? "summary" : "summary_large_image";
+        out += "\">";
+        out += LineEnd;
+    }
 }
 
 void MetaBlock::build(const WordTable &words, PageEncoding encoding, std::string_view charset, std::string &out) const
@@ -168,6 +219,8 @@ MetaNames MetaBlock::metaNames() const
             names.addNamesFrom(bytes);
         }
     }
+    if (m_sharing)
+        names.addSharingNames();
     return names;
 }
 

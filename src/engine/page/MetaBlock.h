@@ -1,8 +1,9 @@
 #pragma once
 
-#include "engine/page/MarkScanner.h"
-#include "engine/encoding/PageText.h"
 #include "engine/core/RunOptions.h"
+#include "engine/encoding/PageText.h"
+#include "engine/page/MarkScanner.h"
+#include "engine/page/SiteSharing.h"
 
 #include <array>
 #include <string>
@@ -33,9 +34,10 @@ public:
     // Safe to call from several threads at once.
     KeywordsPlace build(const WordTable &words, PageEncoding encoding, std::string &out) const;
     // The same with a description of the page's own (UTF-8, escaped for the attribute) in place of
-    // the site description.
-    KeywordsPlace build(const WordTable &words, PageEncoding encoding, std::string &out,
-                        std::string_view description) const;
+    // the site description, and with a site address the page's canonical link and sharing tags.
+    KeywordsPlace build(const WordTable &words, PageEncoding encoding, std::string &out, std::string_view description,
+                        const PageShare *share = nullptr) const;
+    KeywordsPlace build(const WordTable &words, PageEncoding encoding, std::string &out, const PageShare *share) const;
     std::string build(const WordTable &words, PageEncoding encoding) const;
     // The same for a page of any encoding: in UTF-16 or another charset (named as the page declares
     // it) the block is made as UTF-8 and then written in the page's encoding.
@@ -50,6 +52,10 @@ public:
     // texts, as either encoding writes them. Only tags with these names are replaced in a page.
     MetaNames metaNames() const;
 
+    // The canonical link, Open Graph and Twitter card lines of a page (UTF-8), each ending in a line
+    // break; description is the one the block writes (none when the description line is off).
+    void appendSharing(const PageShare &share, std::string_view description, std::string &out) const;
+
 private:
     std::array<std::string, TemplateCount> m_templates; // UTF-8
     std::string m_description;                          // UTF-8, quotes escaped
@@ -58,6 +64,7 @@ private:
     bool m_generatorLine;
     bool m_robotsLine;
     bool m_revisitLine;
+    bool m_sharing; // a site address is given
     // Every line ends in a line break, the revisit line too: a block that a rerun replaces together
     // with the line breaks after its tags then comes back byte for byte.
     bool m_closedLines;

@@ -604,14 +604,14 @@ std::string cutAtWord(std::string_view utf8, std::size_t limit)
     return out;
 }
 
-std::string escapeAttribute(std::string_view utf8)
+std::string escapeAttribute(std::string_view utf8, bool keepReferences)
 {
     std::string out;
     out.reserve(utf8.size());
     for (const char ch : utf8) {
         switch (ch) {
         case '&':
-            out += "&amp;";
+            out += keepReferences ? "&" : "&amp;";
             break;
         case '<':
             out += "&lt;";

@@ -94,7 +94,8 @@ private:
 std::string collapseWhiteSpace(std::string_view utf8);
 // The text cut at a word boundary to at most limit characters, "…" included when it is cut.
 std::string cutAtWord(std::string_view utf8, std::size_t limit);
-// A text for inside a double-quoted attribute value: &, <, >, " and ' as references.
-std::string escapeAttribute(std::string_view utf8);
+// A text for inside a double-quoted attribute value (or XML text): &, <, >, " and ' as references;
+// with keepReferences "&" stays, for a text of a page whose references are to stay what they are.
+std::string escapeAttribute(std::string_view utf8, bool keepReferences = false);
 
 } // namespace tagsmith

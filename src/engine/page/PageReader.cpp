@@ -1,9 +1,10 @@
 #include "engine/page/PageReader.h"
 
 #include "engine/encoding/EncodingDetection.h"
-#include "engine/fs/FileSystem.h"
-#include "engine/page/PageSplicer.h"
 #include "engine/encoding/TextCodec.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/page/PageHead.h"
+#include "engine/page/PageSplicer.h"
 
 #include <cerrno>
 #include <optional>
@@ -12,8 +13,8 @@ namespace tagsmith {
 
 PageReader::PageReader(const MetaBlock &block, const MetaNames &names, const MinimumWordLength &minimumLength,
                        const RunLimits &limits)
-    : m_block(block), m_minimumLength(minimumLength), m_limits(limits), m_folderScanner(WordScanner::PageKind::Folder),
-      m_mainScanner(WordScanner::PageKind::Main), m_markScanner(names)
+    : m_block(block), m_names(names), m_minimumLength(minimumLength), m_limits(limits),
+      m_folderScanner(WordScanner::PageKind::Folder), m_mainScanner(WordScanner::PageKind::Main), m_markScanner(names)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
 }
@@ -107,6 +108,8 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     page.PageWords.reserve(static_cast<std::size_t>(std::min<std::int64_t>(page.size / 16, 4096)));
     page.ownDescription = false;
     page.description.clear();
+    page.share.reset();
+    m_head.clear();
     // With a plan the page's words and description are known already.
     const PagePlan *plan = nullptr;
     if (m_plan)
@@ -144,6 +147,8 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
                 if (const int err = fs::readAt(page.file.fd(), buffer.data(), ReadPos, length, &got); err != 0)
                     return err;
             const std::string_view bytes(buffer.data(), got);
+            if (m_sharing && !page.whole)
+                keepHead(bytes);
             if (!m_plan)
                 scanner.feed(bytes, addWord);
             m_markScanner.feed(bytes);
@@ -153,7 +158,14 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
         }
         page.size = ReadPos;
         page.marks = m_markScanner.finish();
+        if (m_sharing)
+            readShare(page,
+                      page.whole ? std::string_view(page.bytes.data(), static_cast<std::size_t>(page.size))
+                                 : std::string_view(m_head),
+                      page.encoding == PageEncoding::Windows1252);
     }
+    if (m_sharing && !page.share)
+        readShare(page, {}, false); // an empty page, or one made by the run
     if (plan) {
         plan->keywordsInto(page.PageWords);
         page.description = plan->description;
@@ -179,8 +191,11 @@ int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)
     m_markScanner.reset();
     page.PageWords.ClearWordTable();
     m_positions.clear();
+    m_head.clear();
     bool ok = true;
     const auto scanText = [&] {
+        if (m_sharing)
+            keepHead(m_text);
         if (!m_plan)
             scanner.feed(m_text, addWord);
         m_markScanner.feed(m_text);
@@ -200,9 +215,22 @@ int PageReader::scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded)
     if (ok) {
         scanText();
         page.marks = m_positions.pageMarks(m_markScanner.finish(), page.size);
+        if (m_sharing)
+            readShare(page, m_head, false);
     }
     *decoded = ok;
     return 0;
+}
+
+void PageReader::keepHead(std::string_view text)
+{
+    if (m_head.size() < HeadWindow)
+        m_head.append(text.substr(0, HeadWindow - m_head.size()));
+}
+
+void PageReader::readShare(ScannedPage &page, std::string_view text, bool windows1252) const
+{
+    page.share = m_sharing->forPage(page.PagePath, page.OnMainPage, readPageHead(text, windows1252, m_names));
 }
 
 void PageReader::buildBlock(ScannedPage &page) const
@@ -216,20 +244,21 @@ void PageReader::buildBlock(ScannedPage &page, const WordTable &words) const
 {
     page.blockBuilt = true;
     page.utf8Keywords.reset();
+    const PageShare *share = page.share ? &*page.share : nullptr;
     if (isDecoded(page.encoding)) {
         // Made as UTF-8, then written in the page's own encoding.
         std::string text;
         if (page.ownDescription)
-            m_block.build(words, page.encoding, text, escapeAttribute(page.description));
+            m_block.build(words, page.encoding, text, escapeAttribute(page.description), share);
         else
-            m_block.build(words, page.encoding, text);
+            m_block.build(words, page.encoding, text, share);
         page.block.clear();
         TextCodec(page.encoding, page.charset).encode(text, page.block);
         return;
     }
     const MetaBlock::KeywordsPlace keywords =
-        page.ownDescription ? m_block.build(words, page.encoding, page.block, escapeAttribute(page.description))
-                            : m_block.build(words, page.encoding, page.block);
+        page.ownDescription ? m_block.build(words, page.encoding, page.block, escapeAttribute(page.description), share)
+                            : m_block.build(words, page.encoding, page.block, share);
     if (keywords.asUtf8)
         page.utf8Keywords.emplace(keywords.at, keywords.size);
 }

@@ -66,6 +66,9 @@ public:
     // description is looked for.
     void setPlan(const SitePlan *plan) { m_plan = plan; }
     void setPageDescriptions(bool on) { m_pageDescriptions = on; }
+    // With a site address each page's head is read for its sharing tags; sharing must outlive the
+    // reader's use of it.
+    void setSharing(const SiteSharing *sharing) { m_sharing = sharing && sharing->on() ? sharing : nullptr; }
 
     // Reads the open page whole or in blocks, decides its encoding and hands its bytes to content;
     // words go to the sink, through the minimum length option. Closes the page.
@@ -108,6 +111,13 @@ private:
     }
     // Scans a page of a decoded encoding as its text; *decoded false when its bytes do not decode.
     int scanDecoded(ScannedPage &page, TextCodec &codec, bool *decoded);
+    // With a site address: the page's sharing tags from its head, in text (its start at least).
+    void readShare(ScannedPage &page, std::string_view text, bool windows1252) const;
+    // Keeps the start of a page read in blocks (or of its text) for readShare().
+    void keepHead(std::string_view text);
+    // How much of a page read in blocks is looked at for its sharing tags: its head and, mostly, its
+    // first picture.
+    static constexpr std::size_t HeadWindow = std::size_t(1) << 20;
 
     // Hands the page's bytes (those it had when it was opened), block by block, to take, which
     // returns false to stop; a page read whole is one block. A page found shorter is that long.
@@ -144,6 +154,7 @@ public:
 
 private:
     const MetaBlock &m_block;
+    const MetaNames &m_names;
     const MinimumWordLength &m_minimumLength;
     RunLimits m_limits;
     WordScanner m_folderScanner;
@@ -152,9 +163,11 @@ private:
     PageContent m_content;
     const SitePlan *m_plan = nullptr;
     bool m_pageDescriptions = false;
+    const SiteSharing *m_sharing = nullptr;
     std::vector<char> m_blocks; // for a page read in blocks
     std::string m_text;         // a block of a decoded page, as UTF-8
     TagPositions m_positions;   // where the tags of a decoded page stand
+    std::string m_head;         // the start of a page read in blocks, or of a decoded page's text
 };
 
 } // namespace tagsmith

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "engine/fs/FileSystem.h"
 #include "engine/core/PageMarks.h"
 #include "engine/encoding/PageText.h"
+#include "engine/fs/FileSystem.h"
+#include "engine/page/SiteSharing.h"
 #include "engine/words/WordTable.h"
 
 #include <QString>
@@ -50,6 +51,8 @@ struct ScannedPage
     // ownDescription is set.
     std::string description;
     bool ownDescription = false;
+    // With a site address: what its block says of it when it is shared.
+    std::optional<PageShare> share;
     std::string block;
     bool blockBuilt = false; // block is this page's, built after its scan
     // Where block holds the keywords, when those bytes are their UTF-8 as well.

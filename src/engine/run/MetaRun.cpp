@@ -5,12 +5,13 @@
 #include "engine/page/LeftoverTemporaries.h"
 #include "engine/page/PageBackup.h"
 #include "engine/page/PageHash.h"
-#include "engine/run/PageList.h"
-#include "engine/run/PageReadAhead.h"
 #include "engine/page/PageReplacement.h"
 #include "engine/page/PageSplicer.h"
+#include "engine/run/PageList.h"
+#include "engine/run/PageReadAhead.h"
 #include "engine/run/RunReport.h"
 #include "engine/run/SitePlanner.h"
+#include "engine/run/Sitemap.h"
 #include "text/StringTable.h"
 
 #include <QDateTime>
@@ -69,15 +70,17 @@ private:
 } // namespace
 
 MetaRun::MetaRun(const RunOptions &options, RunObserver &observer, const RunLimits &limits)
-    : m_options(options), m_observer(observer), m_limits(limits), m_block(options), m_names(m_block.metaNames()),
-      m_minimumLength(options.minLength, options.minLengthText.toStdString()),
+    : m_options(options), m_observer(observer), m_limits(limits), m_sharing(options), m_block(options),
+      m_names(m_block.metaNames()), m_minimumLength(options.minLength, options.minLengthText.toStdString()),
       m_reader(m_block, m_names, m_minimumLength, limits)
 {
     m_limits.blockSize = std::max<std::size_t>(m_limits.blockSize, 1);
     m_reader.setPageDescriptions(options.pageDescriptions);
+    m_reader.setSharing(&m_sharing);
     for (std::size_t i = readingThreads(limits) + 1; i > 0; --i) {
         m_aheadReaders.push_back(std::make_unique<PageReader>(m_block, m_names, m_minimumLength, limits));
         m_aheadReaders.back()->setPageDescriptions(options.pageDescriptions);
+        m_aheadReaders.back()->setSharing(&m_sharing);
     }
 }
 
@@ -94,6 +97,10 @@ RunResult MetaRun::run()
     SiteWords.ClearWordTable();
     if (m_options.folder.isEmpty()) {
         m_observer.message({ids::ErrorTitle, ids::NoDirectory, {}});
+        return RunResult::NotStarted;
+    }
+    if (!m_options.siteUrl.isEmpty() && !m_sharing.on()) {
+        m_observer.message({ids::ErrorTitle, ids::BadSiteAddress, m_options.siteUrl});
         return RunResult::NotStarted;
     }
     int error = 0;
@@ -143,6 +150,17 @@ RunResult MetaRun::runPages(const QStringList &pages)
             reader->setPlan(&plan);
     }
     const auto count = static_cast<std::int64_t>(pages.size()) + (hasMainPage ? 1 : 0) - (mainInFolder >= 0 ? 1 : 0);
+    if (m_sharing.on() && hasMainPage) {
+        // The main page's title names the site on every page, and the pages are read ahead from here.
+        ScannedPage main;
+        main.PagePath = m_options.mainPage;
+        main.OnMainPage = true;
+        if (m_reader.read(main) == 0 && main.share)
+            m_sharing.setSiteName(main.share->title);
+        // Whether the site's main page changed is told against what it was before its first write.
+        if (main.error == 0 && main.exists && main.whole)
+            m_mainBefore.emplace(main.bytes.data(), static_cast<std::size_t>(main.size));
+    }
 
     std::int64_t index = 0;
     {
@@ -218,6 +236,8 @@ RunResult MetaRun::runPages(const QStringList &pages)
             return RunResult::Failed;
     }
     SiteWords.ClearWordTable();
+    if (m_sharing.on() && writeSiteFiles(index, count) != 0)
+        return RunResult::Failed;
     // Completed means the pages are on the disk.
     if (const auto [err, where] = syncWritten(); err != 0) {
         m_observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), where});
@@ -445,6 +465,8 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         if (const int err = wouldStayTheSame(page, &same); err != 0)
             return err;
         if (same) {
+            if (m_sharing.on())
+                noteForSitemap(page, false);
             report.outcome = PageOutcome::Unchanged;
             report.keywordsWritten = static_cast<std::int64_t>(words.size());
             report.bytesAfter = page.size;
@@ -502,8 +524,8 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     else if (replacement)
         sink = &replacement->sink();
     // A page read whole is written from its own bytes and its block, in one call, with no copy.
-    PageOutput output(sink, showBytes || readAgain, page.whole && replacement);
-    PageSplicer splicer(page.marks, page.block, output, m_options.topKeywords);
+    PageOutput output(sink, showBytes || readAgain, page.whole && (replacement || m_sharing.on()));
+    PageSplicer splicer(page.marks, page.block, output, m_options.topKeywords || m_sharing.on());
     std::string before; // a page read in blocks, when its bytes are shown or become its backup's
     const bool keepBefore = showBytes || backupRead;
     if (page.whole) {
@@ -521,6 +543,22 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     if (!splicer.finish())
         return EIO; // the page became shorter between the scan and the rewrite
     report.bytesAfter = output.count();
+    if (m_sharing.on()) {
+        // A page read whole is compared with what it was; a larger one counts as changed.
+        bool changed = !page.whole || !page.exists;
+        if (!changed) {
+            const std::string_view old = page.OnMainPage && m_mainBefore
+                                             ? std::string_view(*m_mainBefore)
+                                             : std::string_view(page.bytes.data(), std::size_t(page.size));
+            std::size_t at = 0;
+            for (const std::string_view piece : output.pieces()) {
+                changed = changed || piece.size() > old.size() - at || old.compare(at, piece.size(), piece) != 0;
+                at += piece.size();
+            }
+            changed = changed || at != old.size();
+        }
+        noteForSitemap(page, changed);
+    }
     const auto showPage = [&] {
         if (showBytes)
             m_observer.pageBytes(report,
@@ -561,7 +599,9 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     if (m_undo) {
         const std::optional<std::span<const std::string_view>> after =
             keepDelta ? std::optional(output.pieces()) : std::nullopt;
-        if (const int err = recordUndo(page, backup, written ? &*written : nullptr, after, failedPath); err != 0) {
+        if (const int err =
+                recordUndo(page, backup, m_options.backup, written ? &*written : nullptr, after, failedPath);
+            err != 0) {
             if (m_options.backup)
                 backup.undo();
             return err;
@@ -573,6 +613,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
         *failedPath = replacement->folder();
         return err;
     }
+    ++m_pagesReplaced;
     if (!m_options.backup) {
         if (const int err = backup.releaseTakenOver(); err != 0) {
             *failedPath = backup.BackupPath();
@@ -584,7 +625,7 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
     return 0;
 }
 
-int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written,
+int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, bool backupMade, HashingSink *written,
                         std::optional<std::span<const std::string_view>> after, std::string *failedPath)
 {
     if (!m_undo->started()) {
@@ -597,7 +638,7 @@ int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, Hashi
     }
     if (!m_undo->keeping() || !written)
         return 0;
-    const int err = m_undo->recordPage(page, backup, m_options.backup, written->result(), written->size(), after);
+    const int err = m_undo->recordPage(page, backup, backupMade, written->result(), written->size(), after);
     if (err != 0)
         *failedPath = m_undo->failedPath();
     return err;
@@ -642,6 +683,169 @@ void MetaRun::reportPage(const ScannedPage &page, const WordTable &words, bool u
     if (m_options.description)
         report.description = page.ownDescription ? QString::fromStdString(page.description) : m_options.siteDescription;
     m_observer.pageWritten(report);
+}
+
+} // namespace tagsmith
+
+namespace tagsmith {
+
+void MetaRun::noteForSitemap(const ScannedPage &page, bool changed)
+{
+    if (!page.share)
+        return;
+    SitemapPage entry;
+    entry.url = page.share->url;
+    entry.noindex =
+        (m_options.robots && m_options.templates[4].contains(QLatin1String("noindex"), Qt::CaseInsensitive)) ||
+        page.share->noindex;
+    entry.changed = changed;
+    entry.mtimeNs = page.mtimeNs;
+    const auto [at, added] = m_sitemapIndex.try_emplace(entry.url, m_sitemapPages.size());
+    if (added) {
+        m_sitemapPages.push_back(std::move(entry));
+        return;
+    }
+    // The main page among the folder's pages: what its second write leaves counts, against the page
+    // as it was before the first.
+    SitemapPage &known = m_sitemapPages[at->second];
+    entry.mtimeNs = known.mtimeNs;
+    if (!page.OnMainPage)
+        entry.changed = entry.changed || known.changed;
+    known = std::move(entry);
+}
+
+namespace {
+
+std::string dateOf(std::int64_t msSinceEpoch)
+{
+    return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd")).toStdString();
+}
+
+} // namespace
+
+int MetaRun::writeSiteFiles(std::int64_t index, std::int64_t count)
+{
+    // The dates of the sitemap as the last run left it, of each of its sitemaps when it is an index.
+    std::map<std::string, std::string> dates;
+    std::int64_t sitemapWrittenNs = 0;
+    const std::string folder = fs::native(m_folder);
+    const auto readOld = [&](const std::string &name, std::vector<std::string> *sitemaps) {
+        ScannedPage old;
+        old.PagePath = fs::fromNative(folder + name);
+        old.OnMainPage = true; // (a file that does not exist reads as empty)
+        if (m_reader.open(old) != 0 || !old.exists)
+            return;
+        if (sitemaps)
+            sitemapWrittenNs = old.mtimeNs;
+        old.bytes.resize(std::size_t(old.size));
+        std::size_t got = 0;
+        if (fs::readAt(old.file.fd(), old.bytes.data(), 0, old.bytes.size(), &got) == 0)
+            sitemap::readDates(std::string_view(old.bytes.data(), got), dates, sitemaps);
+    };
+    std::vector<std::string> sitemaps;
+    readOld(std::string(sitemap::FileName), &sitemaps);
+    for (const std::string &loc : sitemaps)
+        if (loc.starts_with(m_sharing.base()) && loc.find('/', m_sharing.base().size()) == std::string::npos)
+            readOld(loc.substr(m_sharing.base().size()), nullptr);
+
+    // A page's content changed when the run changed its bytes, or when it was written after the last
+    // run wrote the sitemap (every page the run writes is written before the sitemap).
+    const std::string today = dateOf(m_startedMs);
+    std::vector<sitemap::Entry> entries;
+    for (const SitemapPage &page : m_sitemapPages) {
+        if (page.noindex)
+            continue;
+        std::string lastmod;
+        if (!page.changed && page.mtimeNs <= sitemapWrittenNs) {
+            const auto known = dates.find(page.url);
+            lastmod = known != dates.end() ? known->second : dateOf(page.mtimeNs / 1000000);
+        }
+        entries.push_back({page.url, lastmod.empty() ? today : std::move(lastmod)});
+    }
+    const std::vector<std::pair<std::string, std::string>> files = sitemap::files(entries, m_sharing.base());
+    count += static_cast<std::int64_t>(files.size()) + 1;
+    for (const auto &[name, bytes] : files)
+        if (const int err = writeSiteFile(
+                name, [&bytes](std::string_view) { return std::optional(bytes); }, m_pagesReplaced > 0, index, count);
+            err != 0)
+            return err;
+    const std::string sitemapUrl = m_sharing.base() + std::string(sitemap::FileName);
+    return writeSiteFile(
+        std::string(sitemap::RobotsName),
+        [&sitemapUrl](std::string_view robots) { return sitemap::robotsWithSitemap(robots, sitemapUrl); }, false, index,
+        count);
+}
+
+int MetaRun::writeSiteFile(const std::string &name,
+                           const std::function<std::optional<std::string>(std::string_view)> &make, bool always,
+                           std::int64_t &index, std::int64_t count)
+{
+    ScannedPage file;
+    file.PagePath = m_folder + fs::fromNative(name);
+    // Opened as the main page is: a file that does not exist is made.
+    file.OnMainPage = true;
+    int err = m_reader.open(file);
+    file.OnMainPage = false;
+    if (err == 0 && file.exists) {
+        file.bytes.resize(std::size_t(file.size));
+        std::size_t got = 0;
+        err = fs::readAt(file.file.fd(), file.bytes.data(), 0, file.bytes.size(), &got);
+        file.size = std::int64_t(got);
+    }
+    file.whole = true;
+    const std::string_view before(file.bytes.data(), std::size_t(file.size));
+    const std::optional<std::string> after = err == 0 ? make(before) : std::nullopt;
+    if (err == 0 && (!after || (file.exists && *after == before && !always)))
+        return 0;
+    // Reported as a page is, after the pages.
+    m_observer.pageStarted(file.PagePath, index++, count);
+    PageReport report = reportFor(file.PagePath, false);
+    std::string failedPath;
+    if (err == 0)
+        err = replaceSiteFile(file, *after, report, &failedPath);
+    if (!failedPath.empty())
+        report.failedPath = fs::fromNative(failedPath);
+    this->report(report, err == 0 ? 0 : fileErrorFromErrno(err));
+    return err;
+}
+
+int MetaRun::replaceSiteFile(ScannedPage &file, const std::string &after, PageReport &report, std::string *failedPath)
+{
+    const std::string_view before(file.bytes.data(), std::size_t(file.size));
+    report.outcome = file.exists ? PageOutcome::Replaced : PageOutcome::Created;
+    report.bytesBefore = file.size;
+    report.bytesAfter = std::int64_t(after.size());
+    if (m_options.dryRun) {
+        if (m_observer.wantsPageBytes())
+            m_observer.pageBytes(report, before, after);
+        return 0;
+    }
+    PageReplacement replacement(file.target);
+    if (const int err = replacement.create(file.mode, file.owner, file.group, m_limits.blockSize); err != 0) {
+        *failedPath = replacement.folder();
+        return err;
+    }
+    int err = 0;
+    std::optional<HashingSink> written;
+    if (m_undo && m_options.keepUndo)
+        written.emplace(replacement.sink());
+    ByteSink &sink = written ? static_cast<ByteSink &>(*written) : replacement.sink();
+    sink.write(after);
+    if (err = replacement.close(); err != 0)
+        return err;
+    if (m_undo)
+        if (err = recordUndo(file, PageBackup(), false, written ? &*written : nullptr, std::nullopt, failedPath);
+            err != 0)
+            return err;
+    if (err = replacement.commit(); err != 0) {
+        *failedPath = replacement.folder();
+        return err;
+    }
+    file.close();
+    pageWritten(file);
+    if (m_observer.wantsPageBytes())
+        m_observer.pageBytes(report, before, after);
+    return 0;
 }
 
 } // namespace tagsmith

@@ -12,11 +12,13 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -64,7 +66,7 @@ private:
     RunResult runPages(const QStringList &pages);
     // Keeps what undo needs of the page, before its new content takes its name; written hashed what
     // went to the page (none without undo data). failedPath names the file of undo data that failed.
-    int recordUndo(const ScannedPage &page, const PageBackup &backup, HashingSink *written,
+    int recordUndo(const ScannedPage &page, const PageBackup &backup, bool backupMade, HashingSink *written,
                    std::optional<std::span<const std::string_view>> after, std::string *failedPath);
     // Reads a page on this thread; in a dry run as the run would have left it.
     void readPage(ScannedPage &page);
@@ -94,6 +96,19 @@ private:
     void pageWritten(const ScannedPage &page);
     std::pair<int, QString> syncWritten();
 
+    // With a site address: notes the page for the sitemap, changed when its content is not what it was
+    // before the run.
+    void noteForSitemap(const ScannedPage &page, bool changed);
+    // Writes sitemap.xml (and the sitemaps it lists) and the Sitemap line of robots.txt, each only
+    // when its bytes change; in a dry run shows them.
+    // Each file changed is reported as a page after the pages, from index on.
+    int writeSiteFiles(std::int64_t index, std::int64_t count);
+    // With always the file is written also when its bytes stay the same (its time stamp tells when the
+    // run ended).
+    int writeSiteFile(const std::string &name, const std::function<std::optional<std::string>(std::string_view)> &make,
+                      bool always, std::int64_t &index, std::int64_t count);
+    int replaceSiteFile(ScannedPage &file, const std::string &after, PageReport &report, std::string *failedPath);
+
     // Whether the page's new bytes would be its old bytes.
     int wouldStayTheSame(ScannedPage &page, bool *same);
     void reportPage(const ScannedPage &page, const WordTable &words, bool unchanged);
@@ -101,6 +116,7 @@ private:
     const RunOptions &m_options;
     RunObserver &m_observer;
     RunLimits m_limits;
+    SiteSharing m_sharing;
     MetaBlock m_block;
     MetaNames m_names;
     MinimumWordLength m_minimumLength;
@@ -126,6 +142,18 @@ private:
     // Dry run: the file each page is, by its path with every link resolved.
     std::set<std::string> m_dryPageFiles;
     std::vector<std::pair<dev_t, std::string>> m_writtenFolders; // a folder of each file system written
+    // With a site address: the pages for the sitemap in page order, one entry for each address.
+    struct SitemapPage
+    {
+        std::string url;
+        bool noindex = false;
+        bool changed = true;
+        std::int64_t mtimeNs = 0; // before the run
+    };
+    std::vector<SitemapPage> m_sitemapPages;
+    std::unordered_map<std::string, std::size_t> m_sitemapIndex; // by address
+    std::optional<std::string> m_mainBefore;                     // the main page's bytes before the run
+    std::int64_t m_pagesReplaced = 0;
 };
 
 } // namespace tagsmith

@@ -77,6 +77,8 @@ RunOptions optionsFromJson(const QJsonObject &json)
     options.topKeywords = json.contains(QLatin1String("topKeywords"));
     options.topKeywordCount = json.value(QLatin1String("topKeywords")).toInt();
     options.pageDescriptions = json.value(QLatin1String("pageDescriptions")).toBool(false);
+    options.siteUrl = json.value(QLatin1String("siteUrl")).toString();
+    options.shareImage = json.value(QLatin1String("shareImage")).toString();
     return options;
 }
 

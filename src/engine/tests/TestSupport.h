@@ -55,7 +55,7 @@ RunLimits runLimits(bool inBlocks, bool readAhead = true);
 // Options of a golden case: "description" (the line is written when given), "generator",
 // "robots", "revisit", "revisitMonths", "minLength" (a text; absent means the default "6"), "case"
 // (lower, upper or keep), "backup", "topKeywords" (how many of the most telling words; absent means every
-// word), "pageDescriptions".
+// word), "pageDescriptions", "siteUrl", "shareImage".
 RunOptions optionsFromJson(const QJsonObject &json);
 // Copies the pages of a golden site's src/ into folder and returns the site's options for it (the main
 // page named by "main" in site.json); pages gets the names copied.

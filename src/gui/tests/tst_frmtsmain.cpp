@@ -156,7 +156,10 @@ private slots:
             screen->CmbSel[3]->setCurrentIndex(entry);
             screen->CmbSel[0]->setCurrentIndex(3);
             screen->CmbSel[1]->setEditText(QStringLiteral("abc"));
+            QVERIFY(screen->runOptions().siteUrl.isEmpty()); // no site address unless one is typed
+            screen->TxtSiteUrl->setText(QStringLiteral(" https://example.org/ "));
             const RunOptions o = screen->runOptions();
+            QCOMPARE(o.siteUrl, QStringLiteral("https://example.org/"));
             QCOMPARE(bits({o.topKeywords, o.pageDescriptions}), bits({entry == 1, entry == 1}));
             QCOMPARE(o.topKeywordCount, 7);
             QCOMPARE(o.revisitMonths, QStringLiteral(" 4"));

@@ -44,6 +44,11 @@ private slots:
         QTest::newRow("UTF-8 site, main page among its pages")
             << goldenSite(QStringLiteral("main-page-utf-8")) << index;
         QTest::newRow("Windows-1252 site") << goldenSite(QStringLiteral("main-page-windows-1252")) << index;
+        // (A name with a blank is left out: patch reads a diff's file name up to the first blank.)
+        Site sharing = goldenSite(QStringLiteral("sharing"));
+        sharing.insert(QStringLiteral("own-tags.htm"), sharing.take(QStringLiteral("own tags.htm")));
+        QTest::newRow("site address: sitemap.xml made, robots.txt changed")
+            << sharing << index + QStringList{QStringLiteral("--site-url"), QStringLiteral("https://example.org/harbour/")};
         QTest::newRow("pages without a last line end, without a mark, empty; main page made")
             << Site{{QStringLiteral("a.htm"), "<html><head></head><body>Anchors aweigh</body></html>"},
                     {QStringLiteral("b.htm"), "<p>Boats ashore\r\non the beach</p>\r\n"},

@@ -35,6 +35,14 @@ private slots:
         }
     }
 
+    // Inputs the fuzz targets found, each with the first byte it had there.
+    void foundInputs()
+    {
+        const QString path = QStringLiteral(TAGSMITH_TEST_DATA "/fuzz-found/");
+        for (const QString &name : QDir(path).entryList(QDir::Files))
+            feed(tagsmith::test::readFile(path + name));
+    }
+
     void randomPages()
     {
         QList<QByteArray> pieces;

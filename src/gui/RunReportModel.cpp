@@ -16,7 +16,7 @@ namespace {
 // A cell and its tooltip show this much of a keywords line: every word of a large site is too much for
 // the screen (and for laying it out at every paint).
 constexpr qsizetype TextShown = 1000;
-constexpr int ColumnCount = 10;
+constexpr int ColumnCount = 12;
 
 QString text(int id)
 {
@@ -81,6 +81,10 @@ QVariant RunReportModel::headerData(int section, Qt::Orientation orientation, in
         return text(ids::report::KeywordsColumn);
     if (section == DescriptionColumn)
         return text(ids::report::DescriptionColumn);
+    if (section == SourceColumn)
+        return text(ids::report::DescriptionSourceColumn);
+    if (section == ChecksColumn)
+        return text(ids::report::ChecksColumn);
     return text(FirstColumn + (section < KeywordsColumn ? section : section - 2));
 }
 
@@ -119,6 +123,15 @@ QVariant RunReportModel::data(const QModelIndex &index, int role) const
         return numberCell(page.bytesBefore, read, role);
     case 9:
         return numberCell(page.bytesAfter, page.hasBlock(), role);
+    case SourceColumn:
+        if (role == Qt::DisplayRole && page.hasBlock()) {
+            // In the order of DescriptionSource after None: own tag, page text, text given; none last.
+            const int source = int(page.descriptionSource);
+            return text(ids::report::FirstDescriptionSource + (source == 0 ? 3 : source - 1));
+        }
+        return {};
+    case ChecksColumn:
+        return role == Qt::DisplayRole || role == Qt::ToolTipRole ? textCell(checksText(page), role) : QVariant();
     default:
         return {};
     }
@@ -132,6 +145,14 @@ QVariant RunReportModel::pageCell(const PageReport &page, int row, int role) con
                                : page.relativePath;
     case ProblemRole:
         return page.isWarning() || page.isError() ? QStringLiteral("1") : QStringLiteral("0");
+    case FilterRole: {
+        QString filter;
+        if (page.isWarning() || page.isError())
+            filter += QLatin1Char('p');
+        if (page.checks != 0)
+            filter += QLatin1Char('c');
+        return filter.isEmpty() ? QStringLiteral("-") : filter;
+    }
     case RowRole:
         return row;
     case Qt::ToolTipRole:
@@ -146,6 +167,15 @@ QVariant RunReportModel::pageCell(const PageReport &page, int row, int role) con
     default:
         return {};
     }
+}
+
+QString RunReportModel::checksText(const PageReport &page)
+{
+    QStringList checks;
+    for (int bit = 0; bit < pagecheck::Count; ++bit)
+        if (page.checks & (1u << bit))
+            checks << text(ids::report::Checks[bit]);
+    return checks.join(QStringLiteral(", "));
 }
 
 QVariant RunReportModel::outcomeCell(const PageReport &page, int role) const

@@ -15,8 +15,13 @@ class RunReportModel : public QAbstractTableModel
 public:
     static constexpr int ProblemRole = Qt::UserRole + 1; // "1" for a page with a warning or an error
     static constexpr int RowRole = Qt::UserRole + 2;     // the page's row in the report
+    // "p" for a page with a warning or an error, "c" for one whose title or description to check,
+    // "pc" for both, "-" for neither.
+    static constexpr int FilterRole = Qt::UserRole + 3;
     static constexpr int KeywordsColumn = 3;
     static constexpr int DescriptionColumn = 4;
+    static constexpr int SourceColumn = 10;
+    static constexpr int ChecksColumn = 11;
 
     RunReportModel(const RunReport &report, QObject *parent) : QAbstractTableModel(parent), m_report(report) {}
 
@@ -32,6 +37,7 @@ public:
 private:
     QVariant pageCell(const PageReport &page, int row, int role) const;
     QVariant outcomeCell(const PageReport &page, int role) const;
+    static QString checksText(const PageReport &page);
 
     const RunReport &m_report;
 };

@@ -190,11 +190,14 @@ RunReportWindow::RunReportWindow(RunReport report, std::map<std::size_t, SideByS
     m_onlyProblems = new QCheckBox(this);
     m_onlyProblems->setObjectName(QStringLiteral("OnlyProblems"));
     layout->addWidget(m_onlyProblems);
+    m_onlyToCheck = new QCheckBox(this);
+    m_onlyToCheck->setObjectName(QStringLiteral("OnlyToCheck"));
+    layout->addWidget(m_onlyToCheck);
 
     m_model = new RunReportModel(m_report, this);
     m_filter = new QSortFilterProxyModel(this);
     m_filter->setSourceModel(m_model);
-    m_filter->setFilterRole(RunReportModel::ProblemRole);
+    m_filter->setFilterRole(RunReportModel::FilterRole);
     m_filter->setFilterKeyColumn(0);
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("Pages"));
@@ -211,8 +214,17 @@ RunReportWindow::RunReportWindow(RunReport report, std::map<std::size_t, SideByS
     // a large site's report waiting, and a longer text further down ends in "…" with its tooltip.
     m_table->horizontalHeader()->setResizeContentsPrecision(ColumnWidthRows);
     connect(m_table, &QTableView::doubleClicked, this, &RunReportWindow::openPage);
-    connect(m_onlyProblems, &QCheckBox::toggled, this,
-            [this](bool on) { m_filter->setFilterFixedString(on ? QStringLiteral("1") : QString()); });
+    // With both ticked, a page with either shows.
+    const auto filter = [this] {
+        const bool problems = m_onlyProblems->isChecked();
+        const bool toCheck = m_onlyToCheck->isChecked();
+        m_filter->setFilterRegularExpression(problems && toCheck ? QStringLiteral("[pc]")
+                                             : problems          ? QStringLiteral("p")
+                                             : toCheck           ? QStringLiteral("c")
+                                                                 : QString());
+    };
+    connect(m_onlyProblems, &QCheckBox::toggled, this, filter);
+    connect(m_onlyToCheck, &QCheckBox::toggled, this, filter);
 
     const bool preview = m_report.dryRun;
     if (preview) {
@@ -312,6 +324,7 @@ void RunReportWindow::localise()
             QLatin1Char('\n') + text(m_report.dryRun ? DescriptionWillGet : DescriptionGot).arg(m_report.description);
     m_summary->setText(summary);
     m_onlyProblems->setText(text(OnlyProblems));
+    m_onlyToCheck->setText(text(OnlyToCheck));
     m_save->setText(text(SaveCsv));
     m_ok->setText(text(ids::Ok));
     if (m_beforeCaption) {

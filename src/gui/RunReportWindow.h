@@ -74,6 +74,7 @@ private:
     std::map<std::size_t, SideBySide> m_changes;
     QLabel *m_summary = nullptr;
     QCheckBox *m_onlyProblems = nullptr;
+    QCheckBox *m_onlyToCheck = nullptr;
     RunReportModel *m_model = nullptr;
     QSortFilterProxyModel *m_filter = nullptr;
     QTableView *m_table = nullptr;

@@ -32,6 +32,13 @@ inline constexpr int KeywordsColumn = 3050;
 inline constexpr int DescriptionColumn = 3051;
 inline constexpr int PagesUnchanged = 3052;
 inline constexpr int SummaryWithUnchanged = 3053;
+inline constexpr int DescriptionSourceColumn = 3270;
+inline constexpr int FirstDescriptionSource = 3271; // 3271 to 3274: own tag, page text, text given, none
+inline constexpr int ChecksColumn = 3275;
+// The pagecheck flags in the order of their bits: no title, title elsewhere, description elsewhere,
+// description short, description long.
+inline constexpr int Checks[] = {3276, 3277, 3278, 3279, 3092};
+inline constexpr int OnlyToCheck = 3093;
 } // namespace ids::report
 
 // The locale whose number format goes with a language (DutchOffset or EnglishOffset).

@@ -231,6 +231,8 @@ constexpr Entry Table[] = {
     {3086, "Tekenset %1 wordt niet ondersteund: gelezen als Windows-1252."},
     {3090, "databank: %1"},
     {3091, "Kan de gegevensmap %1 niet maken"},
+    {3092, "omschrijving langer dan 160 tekens"},
+    {3093, "Alleen pagina's waarvan de titel of omschrijving nagekeken moet worden"},
     // Run report and preview (English).
     {3100, "Run report"},
     {3101, "Preview"},
@@ -307,10 +309,34 @@ constexpr Entry Table[] = {
     {3186, "Charset %1 is not supported: read as Windows-1252."},
     {3190, "database: %1"},
     {3191, "Cannot make the data folder %1"},
+    {3192, "description over 160 characters"},
+    {3193, "Only pages whose title or description needs a look"},
+    // Where a page's description came from, and what to check in its title and description (Dutch).
+    {3270, "Omschrijving uit"},
+    {3271, "eigen tag"},
+    {3272, "tekst van de pagina"},
+    {3273, "gegeven tekst"},
+    {3274, "geen"},
+    {3275, "Nakijken"},
+    {3276, "geen titel"},
+    {3277, "titel ook op andere pagina's"},
+    {3278, "omschrijving ook op andere pagina's"},
+    {3279, "omschrijving korter dan 50 tekens"},
     // Sharing and sitemaps (Dutch).
     {3285, "Site-adres:"},
     {3286, "Het adres van de site (https://...): elke pagina krijgt haar canonieke link en tags om gedeeld te "
            "worden, en de map een sitemap.xml en een Sitemap-regel in robots.txt. Leeg: geen van die."},
+    // (English)
+    {3370, "Description from"},
+    {3371, "own tag"},
+    {3372, "page text"},
+    {3373, "text given"},
+    {3374, "none"},
+    {3375, "To check"},
+    {3376, "no title"},
+    {3377, "title on other pages too"},
+    {3378, "description on other pages too"},
+    {3379, "description under 50 characters"},
     // Sharing and sitemaps (English).
     {3385, "Site address:"},
     {3386, "The site's address (https://...): every page gets its canonical link and tags for sharing, and the "

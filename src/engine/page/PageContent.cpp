@@ -26,6 +26,7 @@ enum CharacterClass : std::uint8_t {
     Space,     // ends a word; collapses in a description
     Separator, // ends a word
     Mark,      // a combining mark: part of a word that ends in a letter Windows-1252 lacks
+    Joiner,    // read for the site: an apostrophe or a hyphen, part of a word between two letters
 };
 
 CharacterClass classOf(char32_t c)
@@ -66,6 +67,67 @@ const std::uint8_t *classTable()
 CharacterClass characterClass(char32_t c)
 {
     return c < 0x800 ? CharacterClass(classTable()[c]) : classOf(c);
+}
+
+// The classes of a page read for the site: what is not a letter, a digit or a mark ends a word.
+CharacterClass readerClassOf(char32_t c)
+{
+    if (c < 0x80) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v')
+            return Space;
+        if ((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))
+            return WordCharacter;
+        return c == '\'' || c == '-' ? Joiner : Separator;
+    }
+    // The typographic apostrophe and the hyphens of Unicode join as their ASCII forms do; a soft
+    // hyphen only says where a word may break.
+    if (c == 0x2019 || c == 0x2010 || c == 0x2011)
+        return Joiner;
+    if (c == 0xAD)
+        return Other;
+    if (isLetterOrDigit(c))
+        return WordCharacter;
+    switch (QChar::category(c)) {
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return Space;
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return Mark;
+    case QChar::Other_Format: // joiners of Indic and Arabic script: inside a word
+        return Other;
+    default:
+        return Separator;
+    }
+}
+
+struct ReaderClassTable
+{
+    std::array<std::uint8_t, 0x800> classes{};
+    ReaderClassTable()
+    {
+        for (char32_t c = 0; c < 0x800; ++c)
+            classes[c] = readerClassOf(c);
+    }
+};
+
+CharacterClass readerClass(char32_t c)
+{
+    static const ReaderClassTable table;
+    return c < 0x800 ? CharacterClass(table.classes[c]) : readerClassOf(c);
+}
+
+bool isLetter(char32_t c)
+{
+    return c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : readerClass(c) == WordCharacter && !QChar::isDigit(c);
+}
+
+// Elements whose text says nothing of one page: what the site repeats around its pages.
+bool isBoilerplateElement(std::string_view name)
+{
+    return name == "nav" || name == "header" || name == "footer" || name == "aside";
 }
 
 bool isSpace(char32_t c)
@@ -145,6 +207,13 @@ std::size_t wordCount(std::string_view collapsed)
 
 // A paragraph of at least this many words is the page's own description.
 constexpr std::size_t ParagraphWords = 8;
+// Read for the site: the long paragraphs a page keeps, and of those the ones kept with their text. A
+// page's description is one of its first paragraphs that the site does not repeat.
+constexpr std::size_t ParagraphsKept = 32;
+constexpr std::size_t TextsKept = 8;
+
+// What an open element is to the paragraphs in it, read for the site.
+enum ElementKind : std::uint8_t { Plain, Boilerplate, MainContent };
 
 } // namespace
 
@@ -166,6 +235,28 @@ struct PageContent::Parser
     bool inParagraph = false;
     std::string paragraph;
     std::string chosenParagraph;
+
+    // Read for the site.
+    bool siteReading = false;
+    char joiner = 0;                // an apostrophe or a hyphen after a letter, the word's if a letter follows
+    bool afterLetter = false;       // the word so far ends in a letter
+    std::vector<std::uint8_t> open; // the ElementKind of each element open
+    int boilerplate = 0;            // nav, header, footer and aside elements open
+    int mainContent = 0;            // main content elements open
+    bool hasMainContent = false;
+    struct LongParagraph
+    {
+        std::size_t hash;
+        bool boilerplate;
+        bool inMain;
+        std::string text; // collapsed; kept for the first few that may be the description
+    };
+    std::vector<LongParagraph> longParagraphs;
+    std::size_t textsKept = 0;
+    bool paragraphInBoilerplate = false;
+    bool paragraphInMain = false;
+    bool inTitle = false;
+    std::optional<std::string> title;
 
     Parser()
     {
@@ -196,6 +287,16 @@ struct PageContent::Parser
         inParagraph = false;
         paragraph.clear();
         chosenParagraph.clear();
+        joiner = 0;
+        afterLetter = false;
+        open.clear();
+        boilerplate = 0;
+        mainContent = 0;
+        hasMainContent = false;
+        longParagraphs.clear();
+        textsKept = 0;
+        inTitle = false;
+        title.reset();
         htmlSAXHandler &sax = *context->sax;
         std::memset(&sax, 0, sizeof sax);
         sax.startElement = &Parser::startElement;
@@ -212,15 +313,78 @@ struct PageContent::Parser
 
     bool satisfied() const
     {
-        return !words && (!wantDescription || !tagDescription.empty() || !chosenParagraph.empty());
+        return !words && !siteReading && (!wantDescription || !tagDescription.empty() || !chosenParagraph.empty());
     }
 
     void endWord()
     {
+        if (siteReading) {
+            joiner = 0;
+            afterLetter = false;
+            // "site's", "foto's": the word itself.
+            const std::size_t n = word.size();
+            if (n > 2 && word[n - 2] == '\'' && (word[n - 1] == 's' || word[n - 1] == 'S'))
+                word.resize(n - 2);
+        }
         if (inWord && words && (!minimum || minimum->admits(word)))
             words(word);
         inWord = false;
         word.clear();
+    }
+
+    // A letter or a digit of a word read for the site.
+    void appendReaderCharacter(char32_t c, bool letter)
+    {
+        if (joiner != 0) {
+            if (letter)
+                word.push_back(joiner);
+            else
+                endWord();
+            joiner = 0;
+        }
+        appendUtf8(word, c);
+        inWord = true;
+        afterLetter = letter;
+    }
+
+    void scanReaderWords(std::string_view text)
+    {
+        const auto *begin = reinterpret_cast<const unsigned char *>(text.data());
+        const auto *p = begin;
+        const auto *end = p + text.size();
+        while (p != end) {
+            if (*p < 0x80 && joiner == 0 && (((*p | 0x20) >= 'a' && (*p | 0x20) <= 'z') || (*p >= '0' && *p <= '9'))) {
+                const auto *runEnd = skipAsciiWord(p, end);
+                word.append(reinterpret_cast<const char *>(p), static_cast<std::size_t>(runEnd - p));
+                inWord = true;
+                afterLetter = (runEnd[-1] | 0x20) >= 'a' && (runEnd[-1] | 0x20) <= 'z';
+                p = runEnd;
+                continue;
+            }
+            std::size_t at = static_cast<std::size_t>(p - begin);
+            const char32_t c = *p < 0x80 ? (++at, char32_t(*p)) : nextCharacter(text, &at);
+            p = begin + at;
+            switch (readerClass(c)) {
+            case WordCharacter:
+                appendReaderCharacter(c, isLetter(c));
+                break;
+            case Joiner:
+                if (inWord && afterLetter && joiner == 0)
+                    joiner = c == '-' || c == 0x2010 || c == 0x2011 ? '-' : '\'';
+                else
+                    endWord();
+                break;
+            case Mark:
+                if (inWord && joiner == 0)
+                    appendUtf8(word, c);
+                break;
+            case Other:
+                break;
+            default:
+                endWord();
+                break;
+            }
+        }
     }
 
     void scanWords(std::string_view text)
@@ -272,6 +436,11 @@ struct PageContent::Parser
     void elementBoundary(std::string_view name)
     {
         endWord();
+        if (inTitle) {
+            inTitle = false;
+            if (title)
+                *title = collapseWhiteSpace(*title);
+        }
         if (wantDescription && isBlockElement(name)) {
             appendBreak(bodyText);
             if (inParagraph)
@@ -291,6 +460,11 @@ struct PageContent::Parser
         } else if (element == "p" && parser.wantDescription) {
             parser.inParagraph = true;
             parser.paragraph.clear();
+            parser.paragraphInBoilerplate = parser.boilerplate > 0;
+            parser.paragraphInMain = parser.mainContent > 0;
+        } else if (element == "title" && parser.siteReading && !parser.title && !parser.inBody) {
+            parser.inTitle = true;
+            parser.title.emplace();
         } else if (element == "meta" && attributes && parser.wantDescription && parser.tagDescription.empty()) {
             const xmlChar *content = nullptr;
             bool isDescription = false;
@@ -303,6 +477,8 @@ struct PageContent::Parser
             if (isDescription && content && !collapseWhiteSpace(view(content)).empty())
                 parser.tagDescription = view(content);
         }
+        if (parser.siteReading && parser.wantDescription)
+            parser.openElement(element, attributes);
         if (parser.satisfied())
             xmlStopParser(parser.context);
     }
@@ -316,11 +492,52 @@ struct PageContent::Parser
             --parser.skipped;
         } else if (element == "p" && parser.inParagraph) {
             parser.inParagraph = false;
-            if (parser.chosenParagraph.empty() && wordCount(parser.paragraph) >= ParagraphWords)
+            if (parser.siteReading)
+                parser.keepParagraph();
+            else if (parser.chosenParagraph.empty() && wordCount(parser.paragraph) >= ParagraphWords)
                 parser.chosenParagraph = parser.paragraph;
             if (parser.satisfied())
                 xmlStopParser(parser.context);
         }
+        if (parser.siteReading && parser.wantDescription && !parser.open.empty()) {
+            const std::uint8_t kind = parser.open.back();
+            parser.open.pop_back();
+            parser.boilerplate -= kind == Boilerplate ? 1 : 0;
+            parser.mainContent -= kind == MainContent ? 1 : 0;
+        }
+    }
+
+    void openElement(std::string_view element, const xmlChar **attributes)
+    {
+        ElementKind kind = Plain;
+        if (isBoilerplateElement(element)) {
+            kind = Boilerplate;
+        } else if (element == "main" || element == "article") {
+            kind = MainContent;
+        } else {
+            for (const xmlChar **a = attributes; a && a[0]; a += 2)
+                if (equalsIgnoringCase(a[0], "role") && equalsIgnoringCase(a[1], "main"))
+                    kind = MainContent;
+        }
+        open.push_back(kind);
+        boilerplate += kind == Boilerplate ? 1 : 0;
+        mainContent += kind == MainContent ? 1 : 0;
+        hasMainContent = hasMainContent || kind == MainContent;
+    }
+
+    void keepParagraph()
+    {
+        if (longParagraphs.size() >= ParagraphsKept || wordCount(paragraph) < ParagraphWords)
+            return;
+        while (!paragraph.empty() && paragraph.back() == ' ')
+            paragraph.pop_back();
+        LongParagraph kept{std::hash<std::string_view>()(paragraph), paragraphInBoilerplate, paragraphInMain, {}};
+        // A paragraph outside the main content may be the description until the main content begins.
+        if (!kept.boilerplate && (kept.inMain || !hasMainContent) && textsKept < TextsKept) {
+            kept.text = paragraph;
+            ++textsKept;
+        }
+        longParagraphs.push_back(std::move(kept));
     }
 
     static void characters(void *context, const xmlChar *text, int length)
@@ -329,11 +546,18 @@ struct PageContent::Parser
         if (parser.skipped > 0 || length <= 0)
             return;
         const std::string_view chars(reinterpret_cast<const char *>(text), static_cast<std::size_t>(length));
-        if (parser.words)
-            parser.scanWords(chars);
+        if (parser.words) {
+            if (parser.siteReading)
+                parser.scanReaderWords(chars);
+            else
+                parser.scanWords(chars);
+        }
+        if (parser.inTitle)
+            appendCollapsed(*parser.title, chars);
         if (parser.wantDescription && parser.inBody) {
-            appendCollapsed(parser.bodyText, chars);
-            if (parser.inParagraph && parser.chosenParagraph.empty())
+            if (!parser.siteReading)
+                appendCollapsed(parser.bodyText, chars);
+            if (parser.inParagraph && (parser.chosenParagraph.empty() || parser.siteReading))
                 appendCollapsed(parser.paragraph, chars);
         }
     }
@@ -365,6 +589,9 @@ bool PageContent::start(PageEncoding encoding, WordSink words, bool description)
         return false;
     m_parser->start(std::move(words), description);
     m_parser->minimum = m_minimum;
+    m_parser->siteReading = m_siteReading;
+    m_paragraphs.clear();
+    m_title.reset();
     return true;
 }
 
@@ -373,14 +600,25 @@ void PageContent::finish()
     Parser &parser = *m_parser;
     parser.endWord();
     m_next = nullptr;
+    if (parser.siteReading) {
+        if (parser.inTitle)
+            parser.title = collapseWhiteSpace(*parser.title);
+        m_title = std::move(parser.title);
+    }
     if (parser.wantDescription) {
         m_fromTag = !parser.tagDescription.empty();
         if (m_fromTag)
             m_description = parser.tagDescription;
-        else
+        else if (!parser.siteReading)
             m_description = cutAtWord(
                 collapseWhiteSpace(!parser.chosenParagraph.empty() ? parser.chosenParagraph : parser.bodyText),
                 DescriptionLimit);
+        // The paragraphs of a page with a description tag count for what the site repeats all the same.
+        for (const Parser::LongParagraph &kept : parser.longParagraphs) {
+            // Only what the main content holds, where the page marks one.
+            const bool candidate = !m_fromTag && !kept.text.empty() && (kept.inMain || !parser.hasMainContent);
+            m_paragraphs.push_back({kept.hash, candidate ? cutAtWord(kept.text, DescriptionLimit) : std::string()});
+        }
     }
     parser.words = nullptr;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,12 @@ class MinimumWordLength;
 // otherwise the start of its first paragraph (a p element) of at least eight words; otherwise the
 // start of the text of its body. White space is collapsed and the text is cut at a word boundary to
 // at most DescriptionLimit characters, "…" included.
+//
+// Read for the site (setSiteReading), the page is read as its reader sees it instead: every character
+// that is not a letter, a digit or a mark inside a word ends a word, so "foo_bar(baz)" is three words
+// and not one glued token. An apostrophe or a hyphen between two letters stays in the word ("e-mail",
+// "O'Brien"); a closing "'s" goes ("site's" and the Dutch "foto's" are "site" and "foto"). The
+// description is then chosen from the whole site (see paragraphs()), and the page's title is kept.
 class PageContent
 {
 public:
@@ -63,6 +70,22 @@ public:
     // It is the page's own description tag's text.
     bool descriptionFromTag() const { return m_fromTag; }
 
+    // A paragraph (p element) of at least eight words.
+    struct Paragraph
+    {
+        std::size_t hash = 0; // of its text, white space collapsed
+        // Cut for a description; empty for one that is no description of the page: inside a nav,
+        // header, footer or aside element, or outside the page's main content where it marks one
+        // (a main or article element, or an element with role="main").
+        std::string text;
+    };
+    void setSiteReading(bool on) { m_siteReading = on; }
+    // After read() for the site with a description wanted: the page's long paragraphs in page order (no
+    // more than a few dozen), none with a text when the page has a description tag.
+    const std::vector<Paragraph> &paragraphs() const { return m_paragraphs; }
+    // After read() for the site: the text of its title element, white space collapsed; none without one.
+    const std::optional<std::string> &title() const { return m_title; }
+
 private:
     struct Parser;
     friend struct Parser;
@@ -88,6 +111,9 @@ private:
     std::string m_description;
     bool m_fromTag = false;
     const MinimumWordLength *m_minimum = nullptr;
+    bool m_siteReading = false;
+    std::vector<Paragraph> m_paragraphs;
+    std::optional<std::string> m_title;
 };
 
 // White space collapsed to single blanks, none at either end.

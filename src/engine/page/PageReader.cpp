@@ -107,6 +107,8 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
     // A page holds a distinct word in about every 16 of its bytes (less where it is mostly markup).
     page.PageWords.reserve(static_cast<std::size_t>(std::min<std::int64_t>(page.size / 16, 4096)));
     page.ownDescription = false;
+    page.descriptionFromTag = false;
+    page.checks = 0;
     page.description.clear();
     page.share.reset();
     m_head.clear();
@@ -170,11 +172,14 @@ int PageReader::scanPage(ScannedPage &page, bool preloaded)
         plan->keywordsInto(page.PageWords);
         page.description = plan->description;
         page.ownDescription = plan->ownDescription;
+        page.descriptionFromTag = plan->descriptionFromTag;
+        page.checks = plan->checks;
     } else if (m_pageDescriptions) {
         if (const int err = readContent(page, m_content, {}, true); err != 0)
             return err;
         page.description = m_content.description();
         page.ownDescription = !page.description.empty();
+        page.descriptionFromTag = m_content.descriptionFromTag();
     }
     // A page read whole needs its file no more (and a page waiting to be written keeps no file open).
     if (page.whole)

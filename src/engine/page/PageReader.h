@@ -1,12 +1,13 @@
 #pragma once
 
+#include "engine/core/PageChecks.h"
+#include "engine/core/Run.h"
+#include "engine/encoding/TextCodec.h"
 #include "engine/page/MarkScanner.h"
 #include "engine/page/MetaBlock.h"
-#include "engine/words/MinimumWordLength.h"
 #include "engine/page/PageContent.h"
-#include "engine/core/Run.h"
 #include "engine/page/ScannedPage.h"
-#include "engine/encoding/TextCodec.h"
+#include "engine/words/MinimumWordLength.h"
 #include "engine/words/WordScanner.h"
 
 #include <QHash>
@@ -27,6 +28,8 @@ struct PagePlan
     std::string keywords; // in the order they are written, each followed by a line break
     std::string description;
     bool ownDescription = false;
+    bool descriptionFromTag = false;
+    std::uint8_t checks = 0;     // pagecheck flags
     int error = 0;               // errno of the failure that kept the page from being read, 0 when none did
     std::int64_t wordsFound = 0; // the distinct words the first pass found on the page itself
 

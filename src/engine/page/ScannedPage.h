@@ -51,6 +51,8 @@ struct ScannedPage
     // ownDescription is set.
     std::string description;
     bool ownDescription = false;
+    bool descriptionFromTag = false; // the own description is the page's description tag
+    std::uint8_t checks = 0;         // pagecheck flags, from a plan
     // With a site address: what its block says of it when it is shared.
     std::optional<PageShare> share;
     std::string block;

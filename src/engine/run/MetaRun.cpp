@@ -382,6 +382,14 @@ int MetaRun::processPage(ScannedPage &page, bool addToSiteWords, PageReport &rep
         report.encodingNote = page.encodingNote;
         report.bytesBefore = page.size;
         report.wordsFound = page.plannedWordsFound.value_or(static_cast<std::int64_t>(page.PageWords.size()));
+        report.checks = page.checks;
+        if (!m_options.description)
+            report.descriptionSource = DescriptionSource::None;
+        else if (page.ownDescription)
+            report.descriptionSource = page.descriptionFromTag ? DescriptionSource::OwnTag : DescriptionSource::Content;
+        else
+            report.descriptionSource =
+                m_options.siteDescription.isEmpty() ? DescriptionSource::None : DescriptionSource::Given;
         // PageWords holds the words of the page under work.
         std::swap(PageWords, page.PageWords);
         if (addToSiteWords)

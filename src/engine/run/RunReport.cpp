@@ -122,6 +122,39 @@ const char *outcomeName(PageOutcome outcome)
     return "not-reached";
 }
 
+const char *descriptionSourceName(DescriptionSource source)
+{
+    switch (source) {
+    case DescriptionSource::OwnTag:
+        return "own-tag";
+    case DescriptionSource::Content:
+        return "content";
+    case DescriptionSource::Given:
+        return "given";
+    case DescriptionSource::None:
+        break;
+    }
+    return "none";
+}
+
+const char *checkName(std::uint8_t check)
+{
+    switch (check) {
+    case pagecheck::NoTitle:
+        return "no-title";
+    case pagecheck::TitleElsewhere:
+        return "title-elsewhere";
+    case pagecheck::DescriptionElsewhere:
+        return "description-elsewhere";
+    case pagecheck::DescriptionShort:
+        return "description-short";
+    case pagecheck::DescriptionLong:
+        return "description-long";
+    default:
+        return "";
+    }
+}
+
 namespace {
 
 void appendCsvField(QByteArray &out, const QByteArray &field)
@@ -160,6 +193,19 @@ QByteArray encodingNoteName(const PageReport &page)
     return {};
 }
 
+// The page's check flags by name, blank between.
+QByteArray checkNames(const PageReport &page)
+{
+    QByteArray names;
+    for (int bit = 0; bit < pagecheck::Count; ++bit)
+        if (page.checks & (1u << bit)) {
+            if (!names.isEmpty())
+                names += ' ';
+            names += checkName(static_cast<std::uint8_t>(1u << bit));
+        }
+    return names;
+}
+
 } // namespace
 
 QString encodingName(const PageReport &page)
@@ -187,7 +233,8 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
     constexpr qsizetype Piece = 1 << 20;
     QByteArray out;
     appendCsvRow(out, {"page", "main_page", "encoding", "outcome", "error", "words_found", "keywords_written", "backup",
-                       "bytes_before", "bytes_after", "encoding_note", "keywords", "description"});
+                       "bytes_before", "bytes_after", "encoding_note", "keywords", "description", "description_source",
+                       "checks"});
     for (const PageReport &page : report.pages) {
         const bool read = page.outcome != PageOutcome::NotReached;
         // Read where the report keeps it, not copied: the row is made at once.
@@ -201,7 +248,9 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
                   page.BackupPath.isEmpty() ? QByteArray() : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
                   read ? QByteArray::number(page.bytesBefore) : QByteArray(),
                   page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
-                  QByteArray::fromRawData(keywords.data(), keywords.size()), page.description.toUtf8()});
+                  QByteArray::fromRawData(keywords.data(), keywords.size()), page.description.toUtf8(),
+                  page.hasBlock() ? QByteArray(descriptionSourceName(page.descriptionSource)) : QByteArray(),
+                  checkNames(page)});
         if (out.size() >= Piece) {
             if (const int err = write(std::string_view(out.constData(), std::size_t(out.size()))); err != 0)
                 return err;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "engine/encoding/PageText.h"
+#include "engine/core/PageChecks.h"
 #include "engine/core/Run.h"
+#include "engine/encoding/PageText.h"
 #include "engine/run/TextStore.h"
 
 #include <QByteArray>
@@ -51,6 +52,8 @@ struct PageReport
     // the site's, shared by every page. The keywords stand in the report's TextStore (texts).
     KeptText keywords; // UTF-8, the words as the line holds them, ", " between
     QString description;
+    DescriptionSource descriptionSource = DescriptionSource::None;
+    std::uint8_t checks = 0; // pagecheck flags: what a site check finds in its title and description
 
     bool written() const;
     // It holds the run's META block: written, or unchanged because it had it already.
@@ -145,5 +148,10 @@ QString encodingName(const PageReport &page);
 // The outcome's name in the CSV: replaced, before-head, appended, created, failed, not-reached,
 // unchanged.
 const char *outcomeName(PageOutcome outcome);
+// The description source's name in the CSV: own-tag, content, given, none.
+const char *descriptionSourceName(DescriptionSource source);
+// The name of a pagecheck flag in the CSV: no-title, title-elsewhere, description-elsewhere,
+// description-short, description-long.
+const char *checkName(std::uint8_t check);
 
 } // namespace tagsmith

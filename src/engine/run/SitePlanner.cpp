@@ -1,9 +1,11 @@
 #include "engine/run/SitePlanner.h"
 
+#include "engine/encoding/Utf8.h"
 #include "engine/words/TellingWords.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <new>
 #include <thread>
 
@@ -33,6 +35,7 @@ struct SitePlanner::Worker
     explicit Worker(const SitePlanner &planner)
         : reader(planner.m_block, planner.m_names, planner.m_minimumLength, planner.m_limits)
     {
+        content.setSiteReading(true);
     }
 };
 
@@ -75,6 +78,9 @@ void SitePlanner::readPage(Worker &worker, const QString &path, bool OnMainPage,
     }
     counts.error = err;
     counts.description.clear();
+    counts.descriptionFromTag = false;
+    counts.title.reset();
+    counts.paragraphs.clear();
     if (err != 0 || !counts.exists) {
         counts.words.clear();
         counts.counts.clear();
@@ -84,6 +90,9 @@ void SitePlanner::readPage(Worker &worker, const QString &path, bool OnMainPage,
     std::swap(counts.words, worker.words);
     std::swap(counts.counts, worker.counts);
     counts.description = worker.content.description();
+    counts.descriptionFromTag = worker.content.descriptionFromTag();
+    counts.title = worker.content.title();
+    counts.paragraphs = worker.content.paragraphs();
 }
 
 void SitePlanner::work(const QStringList &paths)
@@ -110,19 +119,87 @@ void SitePlanner::work(const QStringList &paths)
     }
 }
 
-std::size_t SitePlanner::takeCounts(PageCounts &counts, TellingWords &telling,
-                                    std::vector<std::string> &descriptions) const
+std::size_t SitePlanner::takeCounts(PageCounts &counts, TellingWords &telling, PageTexts &texts) const
 {
     if (counts.error != 0 || !counts.exists)
         return Unread;
-    descriptions.push_back(std::move(counts.description));
+    texts.descriptions.push_back(std::move(counts.description));
+    texts.fromTag.push_back(counts.descriptionFromTag);
+    texts.titles.push_back(std::move(counts.title));
+    // A paragraph counts once for each page it stands on.
+    for (std::size_t i = 0; i < counts.paragraphs.size(); ++i) {
+        const std::size_t hash = counts.paragraphs[i].hash;
+        bool before = false;
+        for (std::size_t j = 0; j < i && !before; ++j)
+            before = counts.paragraphs[j].hash == hash;
+        if (!before)
+            ++texts.pagesWithParagraph[hash];
+    }
+    // Only those that may be the page's description wait for the whole site.
+    std::erase_if(counts.paragraphs, [](const PageContent::Paragraph &paragraph) { return paragraph.text.empty(); });
+    texts.paragraphs.emplace_back(std::make_move_iterator(counts.paragraphs.begin()),
+                                  std::make_move_iterator(counts.paragraphs.end()));
     return telling.addPage(counts.words, counts.counts);
+}
+
+void SitePlanner::chooseDescriptions(PageTexts &texts, std::vector<std::uint8_t> &checks) const
+{
+    const std::size_t pages = texts.descriptions.size();
+    // Repeated: on more than a few pages and more than a small share of the site.
+    const auto repeated = [&](std::size_t hash) {
+        const auto found = texts.pagesWithParagraph.find(hash);
+        const std::size_t with = found == texts.pagesWithParagraph.end() ? 0 : found->second;
+        return with > 5 && with * 50 > pages;
+    };
+    for (std::size_t n = 0; n < pages; ++n) {
+        if (texts.fromTag[n] || !m_options.pageDescriptions)
+            continue;
+        for (const PageContent::Paragraph &paragraph : texts.paragraphs[n])
+            if (!paragraph.text.empty() && !repeated(paragraph.hash)) {
+                texts.descriptions[n] = paragraph.text;
+                break;
+            }
+    }
+
+    // What each page's title and written description are, and on how many pages each stands.
+    checks.assign(pages, 0);
+    const std::string given = m_options.siteDescription.toStdString();
+    std::unordered_map<std::string_view, std::uint32_t> titles;
+    std::unordered_map<std::string_view, std::uint32_t> descriptions;
+    const auto written = [&](std::size_t n) -> std::string_view {
+        if (!m_options.description)
+            return {};
+        return texts.descriptions[n].empty() ? std::string_view(given) : std::string_view(texts.descriptions[n]);
+    };
+    for (std::size_t n = 0; n < pages; ++n) {
+        if (texts.titles[n] && !texts.titles[n]->empty())
+            ++titles[*texts.titles[n]];
+        if (!written(n).empty())
+            ++descriptions[written(n)];
+    }
+    for (std::size_t n = 0; n < pages; ++n) {
+        std::uint8_t &check = checks[n];
+        if (!texts.titles[n] || texts.titles[n]->empty())
+            check |= pagecheck::NoTitle;
+        else if (titles[*texts.titles[n]] > 1)
+            check |= pagecheck::TitleElsewhere;
+        const std::string_view description = written(n);
+        if (description.empty())
+            continue;
+        if (descriptions[description] > 1)
+            check |= pagecheck::DescriptionElsewhere;
+        const std::size_t length = characterCount(collapseWhiteSpace(description));
+        if (length < pagecheck::ShortBelow)
+            check |= pagecheck::DescriptionShort;
+        else if (length > pagecheck::LongAbove)
+            check |= pagecheck::DescriptionLong;
+    }
 }
 
 void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *mainInFolder)
 {
     TellingWords telling;
-    std::vector<std::string> descriptions; // of each page read, by its number in telling
+    PageTexts texts;
     Worker own(*this);                     // for the main page
 
     // The main page first, to know whether it is one of the folder's pages.
@@ -161,7 +238,7 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] { return counts.ready; });
             }
-            numbers[i] = takeCounts(counts, telling, descriptions);
+            numbers[i] = takeCounts(counts, telling, texts);
             errors[i] = counts.error;
             wordsFound[i] = static_cast<std::int64_t>(counts.words.size());
             if (counts.error == 0 && mainKnown && counts.device == mainDevice && counts.inode == mainInode)
@@ -183,8 +260,10 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
         readPage(own, m_options.mainPage, true, counts);
         mainError = counts.error;
         mainWordsFound = static_cast<std::int64_t>(counts.words.size());
-        mainNumber = takeCounts(counts, telling, descriptions);
+        mainNumber = takeCounts(counts, telling, texts);
     }
+    std::vector<std::uint8_t> checks;
+    chooseDescriptions(texts, checks);
 
     const auto count = static_cast<std::size_t>(std::max(m_options.topKeywordCount, 0));
     const auto planFor = [&](PagePlan &entry, const std::vector<std::string_view> &words, std::size_t number) {
@@ -193,22 +272,26 @@ void SitePlanner::planSite(const QStringList &paths, SitePlan &plan, qsizetype *
             entry.keywords.push_back('\n');
         }
         if (number != Unread) {
-            entry.description = descriptions[number];
+            entry.description = texts.descriptions[number];
             entry.ownDescription = !entry.description.empty();
+            entry.descriptionFromTag = entry.ownDescription && texts.fromTag[number];
+            entry.checks = checks[number];
         }
     };
+    TellingWords::Choices choices; // the pages' chosen words, for the main page's
     for (std::size_t i = 0; i < total; ++i) {
         PagePlan &entry = plan[paths.at(static_cast<qsizetype>(i))];
         entry.error = errors[i];
         entry.wordsFound = wordsFound[i];
         if (numbers[i] != Unread)
-            planFor(entry, telling.pageWords(numbers[i], count), numbers[i]);
+            planFor(entry, telling.pageWords(numbers[i], count, i == std::size_t(*mainInFolder) ? nullptr : &choices),
+                    numbers[i]);
     }
     if (hasMainPage) {
         PagePlan &entry = plan[m_options.mainPage] = PagePlan();
         entry.error = mainError;
         entry.wordsFound = mainWordsFound;
-        planFor(entry, telling.siteWords(count), mainNumber);
+        planFor(entry, telling.siteWords(count, choices), mainNumber);
     }
 }
 

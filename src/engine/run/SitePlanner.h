@@ -11,7 +11,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tagsmith {
@@ -19,7 +21,11 @@ namespace tagsmith {
 class TellingWords;
 
 // The first pass of a run with the most telling words: reads every page of the site (the main page
-// included) before any is written, and chooses each page's keywords and description.
+// included) before any is written, and chooses each page's keywords and description. The pages are
+// read as their readers see them (PageContent's site reading). The main page gets the words chosen
+// most often for the pages. A page without a description tag gets the first paragraph of its main
+// content that the site does not repeat: text on many pages of it (navigation, footers, cookie and
+// copyright notes) says nothing of one page.
 //
 // The pages are parsed on as many threads as the processor has cores (up to four), each page's words
 // counted on its thread; the counts go into the site's in page order, so the result is the same
@@ -48,7 +54,19 @@ private:
         WordIndex words; // each distinct word once, in first-seen order
         std::vector<std::uint32_t> counts;
         std::string description;
+        bool descriptionFromTag = false;
+        std::optional<std::string> title;
+        std::vector<PageContent::Paragraph> paragraphs;
         bool ready = false;
+    };
+    // What the site's pages say besides their words, by their number in telling.
+    struct PageTexts
+    {
+        std::vector<std::string> descriptions; // from the description tag, else empty
+        std::vector<bool> fromTag;
+        std::vector<std::optional<std::string>> titles;
+        std::vector<std::vector<PageContent::Paragraph>> paragraphs;
+        std::unordered_map<std::size_t, std::uint32_t> pagesWithParagraph; // by the paragraph's hash
     };
     struct Worker;
 
@@ -56,7 +74,9 @@ private:
     void readPage(Worker &worker, const QString &path, bool OnMainPage, PageCounts &counts) const;
     void work(const QStringList &paths);
     // The page's number in telling, or Unread.
-    std::size_t takeCounts(PageCounts &counts, TellingWords &telling, std::vector<std::string> &descriptions) const;
+    std::size_t takeCounts(PageCounts &counts, TellingWords &telling, PageTexts &texts) const;
+    // Each page's description (UTF-8, empty for none of its own) and its checks.
+    void chooseDescriptions(PageTexts &texts, std::vector<std::uint8_t> &checks) const;
 
     const MetaBlock &m_block;
     const MetaNames &m_names;

@@ -25,11 +25,12 @@ private slots:
             telling.endPage();
         }
         QStringList got;
+        TellingWords::Choices choices;
         for (qsizetype i = 0; i <= pages.size(); ++i) {
             QStringList words;
             const auto n = std::size_t(count.toInt());
             for (const std::string_view word :
-                 i < pages.size() ? telling.pageWords(std::size_t(i), n) : telling.siteWords(n))
+                 i < pages.size() ? telling.pageWords(std::size_t(i), n, &choices) : telling.siteWords(n, choices))
                 words << QString::fromUtf8(word.data(), qsizetype(word.size()));
             got << words.join(QLatin1Char(' '));
         }

@@ -1,5 +1,7 @@
 #include "engine/words/TellingWords.h"
 
+#include "engine/encoding/Utf8.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -59,7 +61,7 @@ std::size_t TellingWords::addPage(const WordIndex &words, const std::vector<std:
         const std::uint32_t siteRow = m_site.add(form, words.key(row), words.hash(row));
         if (m_site.added()) {
             m_pagesWith.push_back(0);
-            m_stop.push_back(m_stopWords.contains(form));
+            m_stop.push_back(m_stopWords.contains(form) || !isKeywordShaped(form));
         }
         if (m_stop[siteRow])
             continue;
@@ -86,7 +88,29 @@ void TellingWords::dropPage()
     m_counts.clear();
 }
 
-std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::size_t count) const
+bool TellingWords::isKeywordShaped(std::string_view word)
+{
+    std::size_t characters = 0;
+    std::size_t digits = 0;
+    bool hex = true;
+    for (std::size_t i = 0; i < word.size();) {
+        const char32_t c = nextCharacter(word, &i);
+        ++characters;
+        digits += c >= '0' && c <= '9' ? 1 : 0;
+        hex = hex && ((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'));
+    }
+    if (characters > 30 || 2 * digits > characters || (hex && digits > 0 && characters >= 8))
+        return false;
+    const std::size_t apostrophe = word.rfind('\'');
+    if (apostrophe == std::string_view::npos)
+        return true;
+    std::string ending(word.substr(apostrophe + 1));
+    for (char &c : ending)
+        c = static_cast<char>(c | 0x20);
+    return ending != "t" && ending != "re" && ending != "ve" && ending != "ll" && ending != "d" && ending != "m";
+}
+
+std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::size_t count, Choices *choices) const
 {
     const std::size_t end = page + 1 < m_pageStart.size() ? m_pageStart[page + 1] : m_pageBegin;
     if (m_weights.size() != m_pagesWith.size() || m_weightedPages != m_pageStart.size()) {
@@ -114,21 +138,34 @@ std::vector<std::string_view> TellingWords::pageWords(std::size_t page, std::siz
         [](const Ranked &a, const Ranked &b) { return a.score > b.score || (a.score == b.score && a.at < b.at); });
     std::vector<std::string_view> words;
     words.reserve(n);
-    for (std::size_t i = 0; i < n; ++i)
+    if (choices && choices->times.size() < m_site.size()) {
+        choices->times.resize(m_site.size());
+        choices->scores.resize(m_site.size());
+    }
+    for (std::size_t i = 0; i < n; ++i) {
         words.push_back(m_site.form(ranked[i].row));
+        if (choices) {
+            ++choices->times[ranked[i].row];
+            choices->scores[ranked[i].row] += ranked[i].score;
+        }
+    }
     return words;
 }
 
-std::vector<std::string_view> TellingWords::siteWords(std::size_t count) const
+std::vector<std::string_view> TellingWords::siteWords(std::size_t count, const Choices &choices) const
 {
     std::vector<std::uint32_t> rows;
-    for (std::uint32_t row = 0; row < m_site.size(); ++row)
-        if (!m_stop[row])
+    for (std::uint32_t row = 0; row < choices.times.size(); ++row)
+        if (choices.times[row] > 0)
             rows.push_back(row);
     const std::size_t n = std::min(count, rows.size());
     std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(n), rows.end(),
-                      [this](std::uint32_t a, std::uint32_t b) {
-                          return m_pagesWith[a] > m_pagesWith[b] || (m_pagesWith[a] == m_pagesWith[b] && a < b);
+                      [&choices](std::uint32_t a, std::uint32_t b) {
+                          if (choices.times[a] != choices.times[b])
+                              return choices.times[a] > choices.times[b];
+                          if (choices.scores[a] != choices.scores[b])
+                              return choices.scores[a] > choices.scores[b];
+                          return a < b;
                       });
     std::vector<std::string_view> words;
     words.reserve(n);

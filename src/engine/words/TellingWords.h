@@ -15,10 +15,18 @@ namespace tagsmith {
 // page against on how many pages of the site they stand (term frequency times the logarithm of the
 // number of pages over the pages holding the word), so a word on every page ranks below any word
 // that only some pages hold. Equal scores keep the order in which the page first met the words.
-// Stop words never count. A word is given in the form in which the site first met it.
+// Stop words never count, nor words that are no keywords by their shape (see isKeywordShaped). A word
+// is given in the form in which the site first met it.
 class TellingWords
 {
 public:
+    // How often words were among the pages' chosen words, and their scores there added up, by word.
+    struct Choices
+    {
+        std::vector<std::uint32_t> times;
+        std::vector<double> scores;
+    };
+
     explicit TellingWords(const StopWords &stopWords = StopWords::dutchAndEnglish());
 
     // A word of the page under way, each time it stands on the page.
@@ -32,10 +40,17 @@ public:
     void dropPage();
 
     std::size_t pageCount() const { return m_pageStart.size(); }
-    // The count most telling words of the page, best first (fewer when the page has fewer).
-    std::vector<std::string_view> pageWords(std::size_t page, std::size_t count) const;
-    // The count words that stand on the most pages, ties in the order the site first met them.
-    std::vector<std::string_view> siteWords(std::size_t count) const;
+    // The count most telling words of the page, best first (fewer when the page has fewer); each goes
+    // into choices when it is given.
+    std::vector<std::string_view> pageWords(std::size_t page, std::size_t count, Choices *choices = nullptr) const;
+    // The count words most often among the pages' chosen words, ties by their added scores, then in the
+    // order the site first met them: what the pages are about, not the words on every page.
+    std::vector<std::string_view> siteWords(std::size_t count, const Choices &choices) const;
+
+    // Whether a word may be a keyword at all: not when more than half of it is digits ("2024",
+    // "x86"), when it is a hexadecimal number of eight or more characters with a digit in it (a hash),
+    // when it is longer than 30 characters, or when it is an English contraction ("don't", "we're").
+    static bool isKeywordShaped(std::string_view word);
 
 private:
     const StopWords &m_stopWords;

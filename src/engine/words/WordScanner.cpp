@@ -41,21 +41,25 @@ std::uint8_t characterClass(char32_t c)
 
 } // namespace
 
+bool isLetterOrDigit(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+    case QChar::Number_DecimalDigit:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool isWordCharacter(char32_t c)
 {
-    if (windows1252::fromUnicode(c) < 0) {
-        switch (QChar::category(c)) {
-        case QChar::Letter_Uppercase:
-        case QChar::Letter_Lowercase:
-        case QChar::Letter_Titlecase:
-        case QChar::Letter_Modifier:
-        case QChar::Letter_Other:
-        case QChar::Number_DecimalDigit:
-            return true;
-        default:
-            return false;
-        }
-    }
+    if (windows1252::fromUnicode(c) < 0)
+        return isLetterOrDigit(c);
     char32_t upper = QChar::toUpper(c);
     // The upper case counts only where Windows-1252 has it (y diaeresis has its capital at 0x9F; the
     // micro sign has none).

@@ -31,6 +31,8 @@ inline constexpr std::string_view MainPageSeparators = " -.,:;!/\\";
 // the words the same page in Windows-1252 gives. Any other character (only UTF-8 pages hold them) is
 // a word character when Unicode classes it as a letter or a decimal digit.
 bool isWordCharacter(char32_t c);
+// A letter or a decimal digit of Unicode.
+bool isLetterOrDigit(char32_t c);
 
 // A combining mark (Unicode Mn, Mc, Me). It belongs to the character before it: in a word whose last
 // character Windows-1252 cannot write, it is part of the word (the vowel signs of Devanagari or Thai,

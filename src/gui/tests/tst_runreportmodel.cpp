@@ -1,5 +1,6 @@
 // The report's table reads each page's keywords from their UTF-8 bytes: a long line shows the same start,
-// and the same tooltip, as the whole line cut where a cell ends.
+// and the same tooltip, as the whole line cut where a cell ends. Where a page's description came from and
+// what to check in it show in words, and the window's filter finds the pages by them.
 
 #include "gui/RunReportModel.h"
 
@@ -14,6 +15,8 @@ class TestRunReportModel : public QObject
 private slots:
     void longKeywordsCutAsTheirText_data();
     void longKeywordsCutAsTheirText();
+    void descriptionSourceAndChecks_data();
+    void descriptionSourceAndChecks();
 };
 
 void TestRunReportModel::longKeywordsCutAsTheirText_data()
@@ -42,6 +45,47 @@ void TestRunReportModel::longKeywordsCutAsTheirText()
     const QModelIndex cell = model.index(0, RunReportModel::KeywordsColumn);
     QCOMPARE(cell.data().toString(), shown);
     QCOMPARE(cell.data(Qt::ToolTipRole).toString(), QStringLiteral("<p>%1</p>").arg(shown.toHtmlEscaped()));
+}
+
+void TestRunReportModel::descriptionSourceAndChecks_data()
+{
+    QTest::addColumn<PageOutcome>("outcome");
+    QTest::addColumn<DescriptionSource>("source");
+    QTest::addColumn<int>("checks");
+    QTest::addColumn<QString>("shown"); // source | checks | filter
+    using namespace pagecheck;
+    QTest::newRow("nothing to check") << PageOutcome::Replaced << DescriptionSource::Content << 0
+                                      << QStringLiteral("page text||-");
+    QTest::newRow("two checks") << PageOutcome::Unchanged << DescriptionSource::Given << (NoTitle | DescriptionShort)
+                                << QStringLiteral("text given|no title, description under 50 characters|c");
+    QTest::newRow("a warning and a check")
+        << PageOutcome::Appended << DescriptionSource::OwnTag << int(DescriptionElsewhere)
+        << QStringLiteral("own tag|description on other pages too|pc");
+    QTest::newRow("failed: no block, no source")
+        << PageOutcome::Failed << DescriptionSource::None << 0 << QStringLiteral("||p");
+    QTest::newRow("no description line") << PageOutcome::Replaced << DescriptionSource::None
+                                         << (TitleElsewhere | DescriptionLong)
+                                         << QStringLiteral("none|title on other pages too, description over 160 "
+                                                           "characters|c");
+}
+
+void TestRunReportModel::descriptionSourceAndChecks()
+{
+    QFETCH(PageOutcome, outcome);
+    QFETCH(DescriptionSource, source);
+    QFETCH(int, checks);
+    QFETCH(QString, shown);
+    RunReport report;
+    report.pages.emplace_back();
+    report.pages.back().outcome = outcome;
+    report.pages.back().descriptionSource = source;
+    report.pages.back().checks = std::uint8_t(checks);
+    const RunReportModel model(report, nullptr);
+    QCOMPARE(QStringList({model.index(0, RunReportModel::SourceColumn).data().toString(),
+                          model.index(0, RunReportModel::ChecksColumn).data().toString(),
+                          model.index(0, 0).data(RunReportModel::FilterRole).toString()})
+                 .join(QLatin1Char('|')),
+             shown);
 }
 
 QTEST_MAIN(TestRunReportModel)

@@ -112,6 +112,14 @@ private slots:
         QTest::mouseClick(only, Qt::LeftButton, {}, QPoint(6, only->height() / 2));
         QCOMPARE(shownRows(report),
                  (QStringList{QStringLiteral("plain.htm"), QStringLiteral("quiet.htm"), QStringLiteral("zebra.htm")}));
+        // Both filters show the pages with either; every word is read page by page, with nothing to check.
+        auto *toCheck = report->findChild<QCheckBox *>(QStringLiteral("OnlyToCheck"));
+        QTest::mouseClick(toCheck, Qt::LeftButton, {}, QPoint(6, toCheck->height() / 2));
+        QCOMPARE(shownRows(report).size(), 3);
+        QTest::mouseClick(only, Qt::LeftButton, {}, QPoint(6, only->height() / 2));
+        QCOMPARE(shownRows(report).size(), 0);
+        QTest::mouseClick(toCheck, Qt::LeftButton, {}, QPoint(6, toCheck->height() / 2));
+        QTest::mouseClick(only, Qt::LeftButton, {}, QPoint(6, only->height() / 2));
         QVERIFY(readFile(page("zebra.htm"))
                     .endsWith("\r\n<META NAME=\"robots\" CONTENT=\"index, follow\">\r\n"
                               "<META NAME=\"revisit-after\" CONTENT=\"3 months\">"));

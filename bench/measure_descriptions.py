@@ -35,7 +35,7 @@ DEFAULT_FOLDERS = [
     "/usr/share/doc/libxslt1-dev/html",
     "/usr/share/doc/lintian/api.html",
 ]
-WORD = re.compile(r"[^\W_]+(?:['\u2019-][^\W_]+)*")
+WORD = re.compile(r"[^\W_]+(?:(?<=[^\W\d_])['\u2019-](?=[^\W\d_])[^\W_]+)*")
 HASH = re.compile(r"^(?=.*[0-9])[0-9a-f]{8,}$", re.IGNORECASE)
 
 

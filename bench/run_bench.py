@@ -15,6 +15,9 @@ undo data also replaces the undo data of the round before, as a run of a folder 
     bench/run_bench.py --build-dir build-release --top-keywords 15 --rounds 5   # both keyword modes
     bench/run_bench.py --build-dir build-release --site-url https://example.org/ --rounds 5
                                                   # with a site address against without, round by round
+    # the most telling words with each page's own description against another build's, alone:
+    bench/run_bench.py --build-dir build-release --top-keywords 15 --page-descriptions \
+        --baseline-build ../base/build-release --only-top --rounds 7
 
 Build tagsmith-batch as Release first:
     cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -72,6 +75,12 @@ def main():
     parser.add_argument("--top-keywords", type=int, default=0,
                         help="also time a run with the N most telling words as keywords (every page read first)")
     parser.add_argument("--site-url", help="also time a run with this site address (sharing tags and sitemap)")
+    parser.add_argument("--page-descriptions", action="store_true",
+                        help="the run with the most telling words also gives each page its own description")
+    parser.add_argument("--baseline-build", help="also time that build's tagsmith-batch with the most telling "
+                        "words, in turns with this one's, and print the ratio")
+    parser.add_argument("--only-top", action="store_true",
+                        help="time only the runs with the most telling words (with --top-keywords)")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build_dir)
@@ -109,8 +118,13 @@ def main():
         "floor_rewrite": lambda copy: [floor, copy, "--main", os.path.join(copy, "index.htm")],
     }
     if args.top_keywords:
-        tools["tagsmith-top"] = lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm"),
-                                              "--top-keywords", str(args.top_keywords)]
+        top = ["--top-keywords", str(args.top_keywords)] + (["--page-descriptions"] if args.page_descriptions else [])
+        if args.only_top:
+            tools = {}
+        tools["tagsmith-top"] = lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm")] + top
+        if args.baseline_build:
+            baseline = os.path.join(os.path.abspath(args.baseline_build), "tagsmith-batch")
+            tools["baseline-top"] = lambda copy: [baseline, copy, "--main", os.path.join(copy, "index.htm")] + top
     if args.site_url:
         tools["tagsmith-site"] = lambda copy: [batch, copy, "--main", os.path.join(copy, "index.htm"),
                                                "--site-url", args.site_url]
@@ -127,21 +141,26 @@ def main():
             shutil.rmtree(copy)
 
     print()
-    floor_time = statistics.median(s for s, _, _ in results["floor_rewrite"])
+    floor_time = statistics.median(s for s, _, _ in results.get("floor_rewrite", [(float("nan"), 0, 0)]))
     for name, runs in results.items():
         seconds = statistics.median(s for s, _, _ in runs)
         cpu = statistics.median(c for _, _, c in runs)
         peak = max(p for _, p, _ in runs)
         print(f"{name:15s} median {seconds:7.3f} s  cpu {cpu:7.3f} s  {pages / seconds:9.0f} pages/s  "
               f"{size / 1e6 / seconds:7.1f} MB/s  ratio {seconds / floor_time:5.2f}  peak memory {peak:6.1f} MB")
-    if "tagsmith-top" in results:
+    if "baseline-top" in results:
+        # Round by round against the other build's run of the same round.
+        ratios = [t[0] / b[0] for t, b in zip(results["tagsmith-top"], results["baseline-top"])]
+        print(f"most telling words, this build / baseline: median time ratio {statistics.median(ratios):.2f} "
+              f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)})")
+    if "tagsmith-top" in results and "tagsmith-batch" in results:
         # Round by round against the every-word run of the same round.
         ratios = [t[0] / e[0] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
         cpu_ratios = [t[2] / e[2] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
         print(f"most telling words / every word: median time ratio {statistics.median(ratios):.2f} "
               f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
               f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
-    if "tagsmith-site" in results:
+    if "tagsmith-site" in results and "tagsmith-batch" in results:
         ratios = [t[0] / e[0] for t, e in zip(results["tagsmith-site"], results["tagsmith-batch"])]
         cpu_ratios = [t[2] / e[2] for t, e in zip(results["tagsmith-site"], results["tagsmith-batch"])]
         print(f"with a site address / without: median time ratio {statistics.median(ratios):.2f} "

@@ -1,6 +1,7 @@
 #include "batch/BatchCommand.h"
 
 #include "Version.h"
+#include "engine/fs/FileError.h"
 #include "engine/fs/FileSystem.h"
 #include "engine/page/PageDiff.h"
 #include "engine/page/SiteSharing.h"
@@ -11,6 +12,7 @@
 #include "text/UndoText.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -44,7 +46,9 @@ public:
         const QString title = loadString(msg.titleId + lang).value_or(QString());
         QString text =
             loadString(msg.textId + lang).value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
-        if (msg.count >= 0)
+        if (!msg.argument.isEmpty())
+            text = text.arg(msg.argument);
+        else if (msg.count >= 0)
             text = text.arg(msg.count);
         if (!msg.page.isEmpty())
             m_err << msg.page << QStringLiteral(": ");
@@ -133,7 +137,12 @@ QString batchUsage()
         "  --backup               keep each page as it was under its backup name (index.bak ...)\n"
         "  --no-undo              keep no undo data for this run (and drop the folder's old undo data)\n"
         "  --undo                 undo the last run of FOLDER instead: every page it wrote that is\n"
-        "                         unchanged since gets its content from before back\n"
+        "                         unchanged since gets its content from before back; each undo\n"
+        "                         steps back one run (the last 10 runs of a folder are kept)\n"
+        "  --undo --list [FOLDER] list the undo data kept: folders and their runs\n"
+        "  --forget               remove the undo data of FOLDER (also when it no longer exists)\n"
+        "  --undo-budget SIZE     the room the undo data of FOLDER's runs may take (default 1G;\n"
+        "                         K, M, G for kibi-, mebi-, gibibytes); the oldest runs go first\n"
         "  --top-keywords N       keywords: the N (1 to 50) most telling words of each page, and\n"
         "                         the N words on the most pages for the main page; every page is\n"
         "                         read first, and a page that would not change is not written\n"
@@ -169,6 +178,7 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
     // --help and --version answer whatever else the line holds, but the options beside them
     // (--database, --language) still count, before or after them.
     std::optional<BatchArguments::Action> asked;
+    bool forget = false;
     auto bad = [&result, &asked](const QString &error) {
         result.action = asked.value_or(BatchArguments::Action::BadUsage);
         result.error = asked ? QString() : error;
@@ -184,6 +194,8 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
         {QStringLiteral("--dry-run"), [&] { options.dryRun = true; }},
         {QStringLiteral("--no-undo"), [&] { options.keepUndo = false; }},
         {QStringLiteral("--undo"), [&] { result.action = BatchArguments::Action::Undo; }},
+        {QStringLiteral("--forget"), [&] { forget = true; }},
+        {QStringLiteral("--list"), [&] { result.list = true; }},
         {QStringLiteral("--diff"), [&] { result.diff = true; }},
         {QStringLiteral("--quiet"), [&] { result.quiet = true; }},
         {QStringLiteral("--page-descriptions"),
@@ -198,6 +210,7 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
         QStringLiteral("--min-length"), QStringLiteral("--case"),        QStringLiteral("--language"),
         QStringLiteral("--database"),   QStringLiteral("--report"),      QStringLiteral("--top-keywords"),
         QStringLiteral("--site-url"),   QStringLiteral("--share-image"),
+        QStringLiteral("--undo-budget"),
     };
 
     QString folder;
@@ -270,6 +283,18 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
                 return bad(QStringLiteral("--top-keywords takes a number from 1 to 50, not %1").arg(value));
             options.topKeywords = true;
             options.topKeywordCount = count;
+        } else if (arg == QLatin1String("--undo-budget")) {
+            // A number of bytes, or of kibi-, mebi- or gibibytes.
+            const QString unit = value.right(1).toUpper();
+            const int shift = unit == QLatin1String("K")   ? 10
+                              : unit == QLatin1String("M") ? 20
+                              : unit == QLatin1String("G") ? 30
+                                                           : 0;
+            bool ok = false;
+            const qint64 number = (shift > 0 ? value.chopped(1) : value).toLongLong(&ok);
+            if (!ok || number <= 0 || number > (std::int64_t(1) << (62 - shift)))
+                return bad(QStringLiteral("--undo-budget takes a size such as 500M or 2G, not %1").arg(value));
+            options.undoBudget = number << shift;
         } else if (arg == QLatin1String("--language")) {
             if (value == QLatin1String("en"))
                 result.langOffset = EnglishOffset;
@@ -295,7 +320,14 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
     }
     if (asked)
         return result.action = *asked, result;
-    if (!folderGiven)
+    if (forget) {
+        if (result.action == BatchArguments::Action::Undo || result.list)
+            return bad(QStringLiteral("--forget goes with neither --undo nor --list"));
+        result.action = BatchArguments::Action::Forget;
+    }
+    if (result.list && result.action != BatchArguments::Action::Undo)
+        return bad(QStringLiteral("--list goes with --undo"));
+    if (!folderGiven && !result.list)
         return bad(QStringLiteral("no FOLDER given"));
     if (result.diff && !options.dryRun)
         return bad(QStringLiteral("--diff goes with --dry-run"));
@@ -313,8 +345,10 @@ static int undoBatch(const BatchArguments &parsed, QIODevice &outDevice, QTextSt
     BatchObserver observer(parsed, outDevice, err, false);
     if (options.dryRun) {
         const UndoPlan plan = planUndo(options.dataFolder, options.folder);
-        if (!plan.ready()) {
+        if (!plan.ready() || !plan.usable()) {
             observer.message(whyNoUndo(plan));
+            if (plan.status == UndoStore::Status::Missing)
+                err << localText(ids::NoUndoDataHint, parsed.langOffset) << Qt::endl;
             err.flush();
             return batchexit::Failed;
         }
@@ -330,8 +364,57 @@ static int undoBatch(const BatchArguments &parsed, QIODevice &outDevice, QTextSt
     const RunResult result = undoLastRun(options.dataFolder, options.folder, observer, &done);
     if (result != RunResult::NotStarted)
         err << undoDoneLine(done, parsed.langOffset) << Qt::endl;
+    else if (done.status == UndoStore::Status::Missing)
+        err << localText(ids::NoUndoDataHint, parsed.langOffset) << Qt::endl;
     err.flush();
     return result == RunResult::Completed ? batchexit::Completed : batchexit::Failed;
+}
+
+// --undo --list: the folders with undo data (or the one given), each with its runs, the oldest first.
+static int listUndoData(const BatchArguments &parsed, QIODevice &outDevice)
+{
+    const int lang = parsed.langOffset;
+    const QLocale locale = localeOf(lang);
+    QTextStream out(&outDevice);
+    const std::vector<KeptFolder> folders = keptUndoData(parsed.options.dataFolder, parsed.options.folder);
+    if (folders.empty())
+        out << localText(ids::UndoListNone, lang) << Qt::endl;
+    for (const KeptFolder &folder : folders) {
+        out << folder.folder;
+        if (!folder.exists)
+            out << QLatin1Char(' ') << localText(ids::UndoListGone, lang);
+        out << Qt::endl;
+        for (const KeptFolder::Run &run : folder.runs) {
+            out << QStringLiteral("  ")
+                << QDateTime::fromMSecsSinceEpoch(run.startedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                << QStringLiteral("  ") << localText(ids::UndoListPages, lang).arg(locale.toString(run.pages))
+                << QStringLiteral("  ") << locale.formattedDataSize(run.space);
+            if (!run.finished)
+                out << QStringLiteral("  ") << localText(ids::UndoRunUnfinished, lang);
+            out << Qt::endl;
+        }
+    }
+    return batchexit::Completed;
+}
+
+// --forget: the folder's undo data goes, unless a run or undo is at work on it.
+static int forgetBatch(const BatchArguments &parsed, QIODevice &out, QTextStream &err)
+{
+    BatchObserver observer(parsed, out, err, false);
+    const QString folder = parsed.options.folder;
+    fs::File lock;
+    if (const std::optional<Message> busy = takeFolderLock(fs::absoluteCleanPath(folder), &lock)) {
+        observer.message(*busy);
+        return batchexit::Failed;
+    }
+    int runs = 0;
+    if (const int error = forgetUndoData(parsed.options.dataFolder, folder, &runs); error != 0) {
+        observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(error), folder});
+        return batchexit::Failed;
+    }
+    err << UndoStore::canonicalFolder(folder) << QStringLiteral(": ")
+        << localText(ids::UndoForgotten, parsed.langOffset).arg(runs) << Qt::endl;
+    return batchexit::Completed;
 }
 
 int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODevice &out, QTextStream &err,
@@ -358,6 +441,7 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
         return batchexit::BadUsage;
     case BatchArguments::Action::Run:
     case BatchArguments::Action::Undo:
+    case BatchArguments::Action::Forget:
         break;
     }
 
@@ -365,8 +449,15 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
     const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
     const QString absolute = fs::absoluteCleanPath(database);
     parsed.options.dataFolder = absolute.left(std::max<qsizetype>(absolute.lastIndexOf(QLatin1Char('/')), 1));
+    if (parsed.action == BatchArguments::Action::Undo && parsed.list)
+        return listUndoData(parsed, out);
     if (parsed.action == BatchArguments::Action::Undo)
         return undoBatch(parsed, out, err);
+    if (parsed.action == BatchArguments::Action::Forget) {
+        const int status = forgetBatch(parsed, out, err);
+        err.flush();
+        return status;
+    }
 
     // The template texts: the Settings rows of the database, or the texts a new database gets when
     // there is no database beside the program.

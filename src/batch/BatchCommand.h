@@ -16,7 +16,8 @@ struct BatchArguments
 {
     enum class Action {
         Run,
-        Undo, // undo the last run of the folder
+        Undo,   // undo the last run of the folder
+        Forget, // remove the folder's undo data
         Help,
         Version,
         BadUsage,
@@ -30,6 +31,7 @@ struct BatchArguments
     bool diff = false;              // with a dry run: each page's change as a unified diff on out
     QString reportFile;             // the run report as CSV; "-" for out; empty for none
     bool quiet = false;             // no line for a page without a mark
+    bool list = false;              // with --undo: list the undo data kept instead
 };
 
 // Exit status of tagsmith-batch.

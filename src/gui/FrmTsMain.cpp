@@ -1,8 +1,8 @@
 #include "gui/FrmTsMain.h"
 
+#include "engine/core/Run.h"
 #include "engine/fs/FileError.h"
 #include "engine/fs/FileSystem.h"
-#include "engine/core/Run.h"
 #include "engine/undo/Undo.h"
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsSet.h"
@@ -89,7 +89,10 @@ public:
 // A run's message in the popup.
 void showRunMessage(const Message &msg)
 {
-    Module1::showMessage(msg.titleId, msg.textId, msg.page, msg.count >= 0 ? QString::number(msg.count) : QString());
+    Module1::showMessage(msg.titleId, msg.textId, msg.page,
+                         !msg.argument.isEmpty() ? msg.argument
+                         : msg.count >= 0        ? QString::number(msg.count)
+                                                 : QString());
 }
 
 // Shows every message in the popup, and nothing else.

@@ -311,6 +311,24 @@ constexpr Entry Table[] = {
     {3191, "Cannot make the data folder %1"},
     {3192, "description over 160 characters"},
     {3193, "Only pages whose title or description needs a look"},
+    {3215, "Een andere run of herstelactie werkt aan deze map (proces %1); er is niets veranderd."},
+    {3216, "Herstelgegevens kunnen niet bewaard worden: de run is niet begonnen en er is niets veranderd. Zet \"Bewaar "
+           "herstelgegevens\" uit (--no-undo) om zonder te werken."},
+    {3217, "Deze map bestaat niet (verplaatst, hernoemd of niet aangekoppeld?); de herstelgegevens blijven bewaard. "
+           "Maak de run ongedaan in de map waar die nu staat."},
+    {3218, "De herstelgegevens in dit bestand passen niet bij de pagina (beschadigd of sindsdien veranderd); het "
+           "ongedaan maken stopt hier."},
+    {3219, "Herstelgegevens van de run van %1 verwijderd: een map bewaart zijn laatste runs binnen de ruimte voor "
+           "herstelgegevens."},
+    {3220, "Elke pagina van de laatste run is sindsdien veranderd: er is niets terug te zetten. De herstelgegevens "
+           "blijven bewaard (tagsmith-batch --forget verwijdert ze)."},
+    {3221, "Bewaarde runs van deze map: %1"},
+    {3222, "Herstelgegevens gevonden van de map die hierheen is verplaatst:"},
+    {3223, "%1 pagina's"},
+    {3224, "(bestaat niet meer)"},
+    {3225, "Er zijn geen herstelgegevens bewaard."},
+    {3226, "Herstelgegevens van deze map verwijderd: %1 runs."},
+    {3227, "tagsmith-batch --undo --list toont de mappen waarvan herstelgegevens bewaard zijn."},
     // Where a page's description came from, and what to check in its title and description (Dutch).
     {3270, "Omschrijving uit"},
     {3271, "eigen tag"},
@@ -326,6 +344,22 @@ constexpr Entry Table[] = {
     {3285, "Site-adres:"},
     {3286, "Het adres van de site (https://...): elke pagina krijgt haar canonieke link en tags om gedeeld te "
            "worden, en de map een sitemap.xml en een Sitemap-regel in robots.txt. Leeg: geen van die."},
+    {3315, "Another run or undo is at work on this folder (process %1); nothing was changed."},
+    {3316, "Undo data cannot be kept: the run did not start and nothing was changed. Turn \"Keep undo data\" off "
+           "(--no-undo) to run without it."},
+    {3317, "This folder does not exist (moved, renamed or not mounted?); its undo data is kept. Undo the run in the "
+           "folder where it is now."},
+    {3318, "The undo data in this file does not fit the page (damaged, or changed since); the undo stopped here."},
+    {3319, "Undo data of the run of %1 removed: a folder keeps its last runs within the undo budget."},
+    {3320, "Every page of the last run was changed since: there is nothing to put back. The undo data is kept "
+           "(tagsmith-batch --forget removes it)."},
+    {3321, "Runs kept for this folder: %1"},
+    {3322, "Undo data found of the folder that was moved here:"},
+    {3323, "%1 pages"},
+    {3324, "(no longer exists)"},
+    {3325, "No undo data is kept."},
+    {3326, "Undo data of this folder removed: %1 runs."},
+    {3327, "tagsmith-batch --undo --list shows the folders that have undo data."},
     // (English)
     {3370, "Description from"},
     {3371, "own tag"},

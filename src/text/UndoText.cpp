@@ -34,6 +34,16 @@ QStringList undoPlanLines(const UndoPlan &plan, int langOffset)
                 lines << QStringLiteral("    ") + page.page;
     }
     lines << localText(ids::UndoSpace, langOffset).arg(locale.formattedDataSize(plan.space));
+    // Each undo steps back one run: the runs before this one can be undone after it.
+    if (plan.runs.size() > 1) {
+        QStringList runs;
+        for (auto run = plan.runs.rbegin(); run != plan.runs.rend(); ++run)
+            runs << QDateTime::fromMSecsSinceEpoch(run->startedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                        QStringLiteral(" (") + locale.formattedDataSize(run->space) + QLatin1Char(')');
+        lines << localText(ids::UndoRunsKept, langOffset).arg(runs.join(QStringLiteral(", ")));
+    }
+    if (plan.moved)
+        lines << localText(ids::UndoFoundMoved, langOffset) << QStringLiteral("    ") + plan.movedFrom;
     return lines;
 }
 

@@ -5,6 +5,8 @@
 #include "storage/Database.h"
 #include "storage/SettingsTable.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -124,6 +126,64 @@ private slots:
             {QStringLiteral("--undo"), site, QStringLiteral("--language"), QStringLiteral("nl")}, database);
         QCOMPARE(again.status, batchexit::Failed);
         QVERIFY2(again.err.contains(QStringLiteral("Er zijn geen herstelgegevens")), qPrintable(again.err));
+    }
+
+    // The batch command alone keeps undo data, from a home without a data folder; a folder moved keeps
+    // its undo data and finds it where it is now; --list shows it and --forget removes it, also of a
+    // folder that is gone.
+    void undoDataOfTheBatchCommand()
+    {
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        const QString moved = dir.filePath(QStringLiteral("moved"));
+        const QString database = dir.filePath(QStringLiteral("home/.local/share/tagsmith/Tagsmith.mdb"));
+        makePages(site, 3);
+        const Site before = contents(site);
+        const auto batch = [&](const QStringList &arguments) { return batchInProcess(arguments, database); };
+
+        QCOMPARE(batch({site}).status, batchexit::Completed);
+        const Site written = contents(site);
+        QVERIFY(written != before);
+        QVERIFY(QFile::rename(site, moved));
+        // The folder is gone: said so, and its undo data stays.
+        const BatchOutput gone = batch({QStringLiteral("--undo"), site});
+        QCOMPARE(gone.status, batchexit::Failed);
+        QVERIFY2(gone.err.contains(QStringLiteral("does not exist")), qPrintable(gone.err));
+        const BatchOutput list = batch({QStringLiteral("--undo"), QStringLiteral("--list")});
+        QCOMPARE(list.status, batchexit::Completed);
+        QVERIFY2(QString::fromUtf8(list.out).startsWith(site + QStringLiteral(" (no longer exists)\n  ")),
+                 list.out.constData());
+        QVERIFY2(list.out.contains(" 3 pages "), list.out.constData());
+        // Found by what the run wrote in the pages.
+        QCOMPARE(batch({QStringLiteral("--undo"), QStringLiteral("--dry-run"), moved}).status, batchexit::Completed);
+        QCOMPARE(batch({QStringLiteral("--undo"), moved}).status, batchexit::Completed);
+        QCOMPARE(contents(moved), before);
+
+        QCOMPARE(batch({moved}).status, batchexit::Completed);
+        QVERIFY(QDir(moved).removeRecursively());
+        const BatchOutput forgot = batch({QStringLiteral("--forget"), moved});
+        QCOMPARE(forgot.status, batchexit::Completed);
+        QVERIFY2(forgot.err.contains(QStringLiteral("removed: 1 runs")), qPrintable(forgot.err));
+        QCOMPARE(QString::fromUtf8(batch({QStringLiteral("--undo"), QStringLiteral("--list")}).out),
+                 QStringLiteral("No undo data is kept.\n"));
+    }
+
+    // Undo data that cannot be kept: the run does not start, unless asked to go without.
+    void noRoomForUndoData()
+    {
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        makePages(site, 2);
+        const Site before = contents(site);
+        writeFile(dir.filePath(QStringLiteral("data")), "a file where the data folder would be");
+        const QString database = dir.filePath(QStringLiteral("data/Tagsmith.mdb"));
+        const BatchOutput refused = batchInProcess({site}, database);
+        QCOMPARE(refused.status, batchexit::Failed);
+        QVERIFY2(refused.err.contains(QStringLiteral("the run did not start")), qPrintable(refused.err));
+        QCOMPARE(contents(site), before);
+        const BatchOutput without = batchInProcess({site, QStringLiteral("--no-undo")}, database);
+        QCOMPARE(without.status, batchexit::Completed);
+        QVERIFY(contents(site) != before);
     }
 };
 

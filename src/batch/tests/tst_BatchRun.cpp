@@ -16,6 +16,8 @@
 
 #include <csignal>
 
+#include <sys/stat.h>
+
 using namespace tagsmith;
 using namespace tagsmith::test;
 
@@ -209,6 +211,63 @@ private slots:
             batchProgram({site, QStringLiteral("--undo"), QStringLiteral("--database"), database});
             QVERIFY2(contents(site, false) == oldPages, qPrintable(where + QStringLiteral("not undone")));
         }
+    }
+
+    // One run or undo of a folder at a time: a second one, while a run stands still half-way, is
+    // refused at once and names the first; the kernel lets go of the folder when the first is killed.
+    // The killed run is a step of its own: after a rerun, three undos give the site from before.
+    void killedRunHoldsTheFolderAndStaysAStep()
+    {
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        const QString database = dir.filePath(QStringLiteral("Tagsmith.mdb"));
+        QString error;
+        QVERIFY2(createDatabase(database, &error), qPrintable(error));
+        makePages(site, 1500, 2000);
+        const auto mtimes = [&] {
+            QMap<QString, qint64> stamps;
+            for (const QString &name : filesIn(site)) {
+                struct stat st;
+                ::stat(QFile::encodeName(site + QLatin1Char('/') + name).constData(), &st);
+                stamps[name] = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+            }
+            return stamps;
+        };
+        const Site original = contents(site);
+        const auto originalTimes = mtimes();
+        const auto run = [&](const QString &description) {
+            return QStringList{site, QStringLiteral("--description"), description, QStringLiteral("--database"),
+                               database};
+        };
+        QCOMPARE(batchProgram(run(QStringLiteral("First"))).status, 0);
+        const Site first = contents(site);
+
+        std::unique_ptr<QProcess> second(startProcess(QStringLiteral(TAGSMITH_BATCH), run(QStringLiteral("Second"))));
+        QVERIFY(second->waitForStarted());
+        const pid_t pid = static_cast<pid_t>(second->processId());
+        const QString watched = site + QStringLiteral("/p0010.htm");
+        while (readFile(watched) == first.value(QStringLiteral("p0010.htm")) && second->state() == QProcess::Running)
+            QThread::usleep(200);
+        ::kill(pid, SIGSTOP);
+        QVERIFY2(second->state() == QProcess::Running, "the run ended before it could be stopped half-way");
+        const Site halfWay = contents(site);
+        for (const QStringList &arguments :
+             {run(QStringLiteral("Third")),
+              QStringList{QStringLiteral("--undo"), site, QStringLiteral("--database"), database}}) {
+            const BatchOutput refused = batchProgram(arguments);
+            QCOMPARE(refused.status, 1);
+            QVERIFY2(refused.err.contains(QStringLiteral("(process %1 tagsmith-batch, ").arg(pid)),
+                     qPrintable(refused.err));
+            QCOMPARE(contents(site), halfWay);
+        }
+        ::kill(pid, SIGKILL);
+        second->waitForFinished();
+
+        QCOMPARE(batchProgram(run(QStringLiteral("Third"))).status, 0);
+        for (int undo = 0; undo < 3; ++undo)
+            QCOMPARE(batchProgram({QStringLiteral("--undo"), site, QStringLiteral("--database"), database}).status, 0);
+        QVERIFY(contents(site, false) == original);
+        QVERIFY(mtimes() == originalTimes);
     }
 };
 

@@ -19,6 +19,8 @@ struct Message
     QString page;
     // A number the text speaks of (its "%1"), -1 when it has none.
     std::int64_t count = -1;
+    // A text the text speaks of in its "%1" instead of a number, when not empty.
+    QString argument{};
 };
 
 // The keywords and the description a page got, as written (the description empty without its line).

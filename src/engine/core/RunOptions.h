@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace tagsmith {
 
 // Everything a run reads, taken once when it starts. The desktop program fills it from the main
@@ -30,8 +32,9 @@ struct RunOptions
     // A dry run reads and scans as a run does and reports what it would write, but writes nothing:
     // no file is made, renamed or touched.
     bool dryRun = false;
-    bool keepUndo = true; // "Keep undo data": the run can be undone
-    QString dataFolder;   // the program's data folder, where undo data is kept; empty: none is kept or removed
+    bool keepUndo = true;        // "Keep undo data": the run can be undone
+    QString dataFolder;          // the program's data folder, where undo data is kept; empty: none is kept or removed
+    std::int64_t undoBudget = 0; // bytes the undo data of a folder's runs may take; 0: the default
     // Keywords: every word of the page (false) or its most telling words (true), topKeywordCount of
     // them. With the most telling words every page is read before the first is written, and a rerun
     // with the same options on an unchanged site changes no byte (see MetaRun).

@@ -16,9 +16,11 @@
 #include <vector>
 
 #include <dirent.h>
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -39,7 +41,7 @@ struct FaultInjector::State
 
     mutable std::mutex mutex;
     std::vector<Fault> faults;
-    std::array<int, static_cast<std::size_t>(Call::ListFolder) + 1> counts{};
+    std::array<int, static_cast<std::size_t>(Call::SetTime) + 1> counts{};
     std::map<int, std::string> openPaths; // descriptors opened while the injector lives
 
     int check(Call call, std::string_view path)
@@ -427,6 +429,14 @@ int changeMode(int fd, mode_t mode)
     return failed(::fchmod(fd, mode & 07777));
 }
 
+int setModificationTime(const std::string &path, std::int64_t mtimeNs)
+{
+    if (const int err = injected(Call::SetTime, path); err != 0)
+        return err;
+    const timespec times[2] = {{0, UTIME_OMIT}, {mtimeNs / 1000000000, mtimeNs % 1000000000}};
+    return failed(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW));
+}
+
 int rename(const std::string &from, const std::string &to)
 {
     if (const int err = injected(Call::Rename, to); err != 0)
@@ -530,6 +540,98 @@ gid_t effectiveGroup()
 bool processRuns(pid_t process)
 {
     return process > 0 && (::kill(process, 0) == 0 || errno != ESRCH);
+}
+
+namespace {
+
+// The first line of a small file of the system (/proc), whole.
+std::string readSystemFile(const char *path)
+{
+    File file(::open(path, O_RDONLY | O_CLOEXEC));
+    if (!file.isOpen())
+        return {};
+    std::string bytes;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(file.fd(), buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    return bytes;
+}
+
+// The process holding the write lock of flock() on the file, as the kernel lists its locks.
+pid_t flockHolder(const struct stat &st)
+{
+    char id[64];
+    std::snprintf(id, sizeof id, " %02x:%02x:%llu ", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    const std::string locks = readSystemFile("/proc/locks");
+    for (std::size_t at = 0; at < locks.size();) {
+        std::size_t end = locks.find('\n', at);
+        if (end == std::string::npos)
+            end = locks.size();
+        const std::string_view line(locks.data() + at, end - at);
+        at = end + 1;
+        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; waiting ones start with "->".
+        const std::size_t idAt = line.find(id);
+        if (idAt == std::string_view::npos || line.find("->") != std::string_view::npos ||
+            line.find("FLOCK") == std::string_view::npos)
+            continue;
+        const std::size_t pidAt = line.find_last_of(' ', idAt - 1);
+        if (pidAt != std::string_view::npos)
+            return static_cast<pid_t>(std::atoi(std::string(line.substr(pidAt + 1, idAt - pidAt - 1)).c_str()));
+    }
+    return 0;
+}
+
+LockHolder holderOf(const struct stat &st)
+{
+    LockHolder holder;
+    holder.process = flockHolder(st);
+    if (holder.process <= 0)
+        return holder;
+    const std::string proc = "/proc/" + std::to_string(holder.process);
+    std::string comm = readSystemFile((proc + "/comm").c_str());
+    while (!comm.empty() && comm.back() == '\n')
+        comm.pop_back();
+    holder.program = fromNative(comm);
+    // Its start, in clock ticks after the boot (the 22nd field, counted after the name's closing bracket).
+    const std::string stat = readSystemFile((proc + "/stat").c_str());
+    const std::size_t nameEnd = stat.rfind(')');
+    const std::string bootStat = readSystemFile("/proc/stat");
+    const std::size_t btime = bootStat.find("\nbtime ");
+    if (nameEnd == std::string::npos || btime == std::string::npos)
+        return holder;
+    std::size_t field = nameEnd + 1;
+    for (int i = 2; i < 22 && field != std::string::npos; ++i)
+        field = stat.find(' ', field + 1);
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    if (field == std::string::npos || ticks <= 0)
+        return holder;
+    const long long sinceBoot = std::atoll(stat.c_str() + field + 1);
+    const long long boot = std::atoll(bootStat.c_str() + btime + 7);
+    holder.startedMs = boot * 1000 + sinceBoot * 1000 / ticks;
+    return holder;
+}
+
+} // namespace
+
+int lockFolder(const std::string &folder, File *lock, LockHolder *holder)
+{
+    if (const int err = injected(Call::Lock, folder); err != 0)
+        return err;
+    File file(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!file.isOpen())
+        return errno;
+    if (::flock(file.fd(), LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        struct stat st
+        {
+        };
+        if (err == EWOULDBLOCK && holder && ::fstat(file.fd(), &st) == 0)
+            *holder = holderOf(st);
+        return err;
+    }
+    *lock = std::move(file);
+    return 0;
 }
 
 // ---- Folders ----------------------------------------------------------------------------------

@@ -110,6 +110,9 @@ bool existsFollowingLinks(const std::string &path);
 
 int changeOwner(int fd, uid_t owner, gid_t group);
 int changeMode(int fd, mode_t mode);
+// Gives the file the modification time mtimeNs (ns since the epoch), a link not followed; its access
+// time stays.
+int setModificationTime(const std::string &path, std::int64_t mtimeNs);
 
 int rename(const std::string &from, const std::string &to);
 int link(const std::string &existing, const std::string &newName);
@@ -133,6 +136,20 @@ uid_t effectiveUser();
 gid_t effectiveGroup();
 // Whether a process of this number runs (one of another user counts as running).
 bool processRuns(pid_t process);
+
+// Who holds a folder's lock: the process, its program's name and when it started (0 when unknown).
+struct LockHolder
+{
+    pid_t process = 0;
+    QString program;
+    std::int64_t startedMs = 0;
+};
+
+// Takes the folder's exclusive lock for this process, without waiting. The kernel holds it on the open
+// folder, lock->fd(), until lock closes or the process ends in any way, so a process that died never
+// blocks the next one; any user who may read the folder sees it. EWOULDBLOCK: another holds it, and
+// holder (when given) says who where the system tells.
+int lockFolder(const std::string &folder, File *lock, LockHolder *holder);
 
 // One entry of a folder while it is listed.
 class FolderEntry
@@ -190,6 +207,8 @@ enum class Call {
     MayWrite,
     MakeFolder,
     ListFolder,
+    Lock,
+    SetTime,
 };
 
 // For tests: while it lives, chosen operations of this process fail with a chosen errno before they

@@ -12,6 +12,7 @@
 #include "engine/run/RunReport.h"
 #include "engine/run/SitePlanner.h"
 #include "engine/run/Sitemap.h"
+#include "engine/undo/Undo.h"
 #include "text/StringTable.h"
 
 #include <QDateTime>
@@ -103,6 +104,13 @@ RunResult MetaRun::run()
         m_observer.message({ids::ErrorTitle, ids::BadSiteAddress, m_options.siteUrl});
         return RunResult::NotStarted;
     }
+    // One run or undo of a folder at a time, held until the run returns.
+    fs::File lock;
+    if (!m_options.dryRun)
+        if (const std::optional<Message> busy = takeFolderLock(fs::absoluteCleanPath(m_options.folder), &lock)) {
+            m_observer.message(*busy);
+            return RunResult::NotStarted;
+        }
     int error = 0;
     // The one listing of the folder also finds what lookAtFolders() needs from it.
     m_folderListing = FolderListing();
@@ -119,11 +127,27 @@ RunResult MetaRun::run()
 
     if (!m_options.dataFolder.isEmpty() && !m_options.dryRun) {
         m_undoStore.emplace(m_options.dataFolder);
-        m_undo.emplace(*m_undoStore, m_options.folder, m_options.keepUndo);
+        m_undo.emplace(*m_undoStore, m_options.folder, m_options.keepUndo,
+                       m_options.undoBudget > 0 ? m_options.undoBudget : UndoStore::DefaultBudget);
+        // A safety net that silently goes is worse than none: without undo data the run does not
+        // start, unless it was asked to go without.
+        if (m_options.keepUndo)
+            if (const int err = m_undo->start(m_startedMs); err != 0) {
+                m_observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err),
+                                    fs::fromNative(m_undo->failedPath())});
+                m_observer.message({ids::ErrorTitle, ids::UndoCannotKeep, {}});
+                return RunResult::NotStarted;
+            }
     }
     const RunResult result = runPages(pages);
-    if (m_undo)
+    if (m_undo) {
         m_undo->finish(); // a journal that is not marked finished serves as well
+        for (const std::int64_t started : m_undo->dropped()) {
+            Message dropped{ids::WarningTitle, ids::UndoRunDropped, {}};
+            dropped.argument = QDateTime::fromMSecsSinceEpoch(started).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            m_observer.message(dropped);
+        }
+    }
     return result;
 }
 
@@ -636,14 +660,8 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
 int MetaRun::recordUndo(const ScannedPage &page, const PageBackup &backup, bool backupMade, HashingSink *written,
                         std::optional<std::span<const std::string_view>> after, std::string *failedPath)
 {
-    if (!m_undo->started()) {
-        if (const int err = m_undo->start(m_startedMs); err != 0) {
-            // The run still does what was asked; the user is told once that it cannot be undone.
-            m_observer.message({ids::WarningTitle, ids::UndoNotKept, fs::fromNative(m_undo->failedPath())});
-            m_undo.reset();
-            return 0;
-        }
-    }
+    if (!m_undo->started())
+        m_undo->start(m_startedMs); // without undo data: the old undo data goes with the first change
     if (!m_undo->keeping() || !written)
         return 0;
     const int err = m_undo->recordPage(page, backup, backupMade, written->result(), written->size(), after);

@@ -48,7 +48,7 @@ std::int64_t RunReport::pagesUnchanged() const
 
 std::int64_t RunReport::warnings() const
 {
-    return countPages(*this, [](const PageReport &page) { return page.isWarning(); });
+    return countPages(*this, [](const PageReport &page) { return page.isWarning(); }) + runWarnings;
 }
 
 std::int64_t RunReport::errors() const

@@ -4,6 +4,7 @@
 #include "engine/core/Run.h"
 #include "engine/encoding/PageText.h"
 #include "engine/run/TextStore.h"
+#include "text/StringTable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -74,6 +75,7 @@ struct RunReport
     QString description;              // the description every page gets
     bool descriptionIsPrompt = false; // and it is still the prompt text of its box
     std::vector<PageReport> pages;
+    std::int64_t runWarnings = 0;     // warnings of the run itself, not of one of its pages (undo data)
     std::shared_ptr<TextStore> texts; // the pages' keywords, when the report keeps them
 
     bool started() const { return result != RunResult::NotStarted; }
@@ -93,7 +95,12 @@ public:
     {
     }
 
-    void message(const Message &msg) override { m_inner.message(msg); }
+    void message(const Message &msg) override
+    {
+        if (msg.titleId == ids::WarningTitle)
+            ++m_report.runWarnings;
+        m_inner.message(msg);
+    }
     void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
     {
         // Room for every page at once: on a large site, growing step by step moved the reports of

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
+#include "engine/core/Run.h"
 #include "engine/fs/FileSystem.h"
 #include "engine/page/PageHash.h"
-#include "engine/core/Run.h"
 #include "engine/undo/Undo.h"
 #include "text/StringTable.h"
 
@@ -172,13 +172,21 @@ private slots:
             earlier.insert(QByteArray::fromHex("00000010") + PageHash::of(bytes, {}),
                            QByteArray::fromHex("00000020") + sha.result());
         }
-        const QString journalPath = fs::fromNative(UndoStore(f.data).journalPath(f.site));
-        const QByteArray journal = test::readFile(journalPath);
+        // They kept one run per folder: its journal beside the folder of its copies, its header without
+        // the run's place among the folder's runs.
+        const UndoStore store(f.data);
+        const std::vector<KeptRun> runs = store.runs(f.site);
+        QCOMPARE(runs.size(), std::size_t(1));
+        const QByteArray journal = test::readFile(fs::fromNative(runs.front().journal));
+        QVERIFY(QFile::remove(fs::fromNative(runs.front().journal)));
+        const QString journalPath = fs::fromNative(store.storeFolder() + '/' + store.key(f.site) + ".journal");
         QByteArray rewritten = journal.left(8);
         int replaced = 0;
         for (qsizetype at = 8; at + 8 <= journal.size();) {
             const auto length = qFromLittleEndian<quint32>(journal.constData() + at);
             QByteArray payload = journal.mid(at + 8, length);
+            if (at == 8)
+                payload.chop(8);
             for (auto hash = earlier.cbegin(); hash != earlier.cend(); ++hash)
                 if (payload.contains(hash.key())) {
                     payload.replace(hash.key(), hash.value());
@@ -272,24 +280,57 @@ private slots:
         }
     }
 
-    void nextRunReplacesUndoData()
+    // Each undo steps back one run, the pages' times included; the oldest runs go past the last ten or
+    // the budget, and the run says so.
+    void severalRunsDeep()
     {
         Fixture f;
-        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
-        RunOptions first = f.options();
-        first.siteDescription = QStringLiteral("First");
-        QCOMPARE(f.run(first), RunResult::Completed);
-        const auto afterFirst = treeState(f.root);
-        RunOptions second = f.options(QString(), true);
-        second.siteDescription = QStringLiteral("Second");
-        QCOMPARE(f.run(second), RunResult::Completed);
-        QCOMPARE(
-            QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(),
-            2); // one journal, one folder of copies
-
-        QCOMPARE(f.undo(), RunResult::Completed);
-        QCOMPARE(treeState(f.root), afterFirst);
+        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8"),
+                           QStringLiteral("site/c.htm spread"), QStringLiteral("site/d.htm plain")});
+        const auto mtimes = [&] {
+            QStringList stamps;
+            for (const QString &name : QDir(f.site).entryList(QDir::Files)) {
+                struct stat st;
+                ::stat(QFile::encodeName(f.site + QLatin1Char('/') + name).constData(), &st);
+                stamps << name + QString::number(st.st_mtim.tv_sec) + QLatin1Char('.') +
+                              QString::number(st.st_mtim.tv_nsec);
+            }
+            return stamps;
+        };
+        std::vector<QMap<QString, QString>> states{treeState(f.root)};
+        std::vector<QStringList> times{mtimes()};
+        // Without and with backups, pages read whole and in blocks: deltas, links, packed copies.
+        for (int run = 0; run < 4; ++run) {
+            RunOptions options = f.options(QStringLiteral("a.htm"), run == 2);
+            options.siteDescription = QStringLiteral("Run %1").arg(run);
+            QCOMPARE(f.run(options, runLimits(run == 3)), RunResult::Completed);
+            states.push_back(treeState(f.root));
+            times.push_back(mtimes());
+        }
+        QCOMPARE(UndoStore(f.data).runs(f.site).size(), std::size_t(4));
+        for (int run = 3; run >= 0; --run) {
+            QCOMPARE(planUndo(f.data, f.site).runs.size(), std::size_t(run + 1));
+            QCOMPARE(f.undo(), RunResult::Completed);
+            QCOMPARE(treeState(f.root), states[std::size_t(run)]);
+            QCOMPARE(mtimes(), times[std::size_t(run)]);
+        }
         QCOMPARE(planUndo(f.data, f.site).status, UndoStore::Status::Missing);
+
+        // Past the last ten, and past a budget of one byte: only the newest run stays.
+        for (int run = 0; run < int(UndoStore::MostRuns) + 1; ++run) {
+            RunOptions options = f.options();
+            options.siteDescription = QStringLiteral("Again %1").arg(run);
+            QCOMPARE(f.run(options), RunResult::Completed);
+        }
+        QCOMPARE(UndoStore(f.data).runs(f.site).size(), UndoStore::MostRuns);
+        RunOptions tight = f.options();
+        tight.undoBudget = 1;
+        RecordingObserver observer;
+        QCOMPARE(runMeta(tight, observer), RunResult::Completed);
+        QCOMPARE(std::count_if(observer.messages.begin(), observer.messages.end(),
+                               [](const Message &m) { return m.textId == ids::UndoRunDropped; }),
+                 std::ptrdiff_t(UndoStore::MostRuns));
+        QCOMPARE(UndoStore(f.data).runs(f.site).size(), std::size_t(1));
     }
 
     void noUndoData_data()
@@ -319,10 +360,8 @@ private slots:
             QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                      QStringList());
         }
-        const QString journal = QDir(f.data + QStringLiteral("/Tagsmith.undo"))
-                                    .entryInfoList({QStringLiteral("*.journal")})
-                                    .value(0)
-                                    .filePath();
+        const std::vector<KeptRun> runs = UndoStore(f.data).runs(f.site);
+        const QString journal = runs.empty() ? QString() : fs::fromNative(runs.back().journal);
         if (how == QLatin1String("damaged")) {
             QByteArray bytes = readFile(journal);
             bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x20);

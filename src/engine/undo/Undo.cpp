@@ -8,10 +8,13 @@
 #include "engine/page/PageReplacement.h"
 #include "text/StringTable.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace tagsmith {
@@ -115,20 +118,45 @@ class Undoer
 public:
     Undoer(const QString &dataFolder, const QString &folder) : m_store(dataFolder), m_folder(folder) {}
 
-    UndoPlan load()
+    // With adopt the undo data of a folder moved here is given to it for good; without, only read.
+    UndoPlan load(bool adopt)
     {
         UndoPlan plan;
-        plan.journal = decoded(m_store.journalPath(m_folder));
         plan.folder = UndoStore::canonicalFolder(m_folder);
+        if (!fs::isFolder(plan.folder)) {
+            // Moved, renamed or not mounted: its undo data waits for it.
+            plan.status = UndoStore::Status::FolderGone;
+            return plan;
+        }
+        std::vector<KeptRun> runs = m_store.runs(m_folder);
+        if (runs.empty()) {
+            if (const std::optional<std::string> key = movedHere(plan.folder)) {
+                runs = m_store.runsOfKey(*key);
+                plan.moved = true;
+                plan.movedFrom = runs.back().folder;
+                if (adopt && m_store.adopt(*key, m_folder) == 0)
+                    runs = m_store.runs(m_folder);
+            }
+        }
+        if (runs.empty()) {
+            plan.journal = decoded(m_store.storeFolder());
+            return plan;
+        }
+        for (const KeptRun &run : runs)
+            plan.runs.push_back({run.startedMs, m_store.space(run)});
+        m_run = runs.back();
+        plan.journal = decoded(m_run.journal);
         int err = 0;
-        plan.status = m_store.load(m_folder, &m_journal, &err);
+        plan.status = m_store.load(m_run, &m_journal, &err);
         plan.error = err == 0 ? 0 : fileErrorFromErrno(err);
         if (!plan.ready())
             return plan;
-        plan.folder = m_journal.folder;
+        // A folder that was moved: its pages are found where it is now.
+        if (m_journal.folder != plan.folder)
+            moveTo(m_journal.folder, plan.folder);
         plan.startedMs = m_journal.startedMs;
         plan.finished = m_journal.finished;
-        plan.space = m_store.space(m_folder, m_journal);
+        plan.space = plan.runs.back().space;
         m_entries = entriesOf(m_journal);
         return plan;
     }
@@ -174,6 +202,15 @@ public:
                 *action = UndoAction::Remove;
             else
                 *action = copyIntact(first) || first.beforeSize == 0 ? UndoAction::Restore : UndoAction::CopyLost;
+            // A page written more than once goes back write by write: each step must fit, or the
+            // undo would stop at it.
+            if (*action == UndoAction::Restore && first.copyKind == CopyKind::Delta && entry.records.size() > 1) {
+                std::string before;
+                if (const int err = bytesBeforeRun(entry, &before); err == EBADMSG)
+                    *action = UndoAction::CopyLost;
+                else if (err != 0)
+                    return err;
+            }
             return 0;
         }
         // Put back from a compressed copy by an earlier undo: a new file with the old bytes.
@@ -232,6 +269,10 @@ public:
                 m_failedPath = first.target;
                 if (const int err = replacement.close(); err != 0)
                     return err;
+                // Mirror and upload tools compare times: the page comes back as it was, time and all.
+                if (first.before.exists())
+                    if (const int err = fs::setModificationTime(replacement.TempPath(), first.before.mtimeNs); err != 0)
+                        return err;
                 if (const int err = replacement.commit(); err != 0)
                     return err;
             } else {
@@ -257,8 +298,8 @@ public:
 
     int finish()
     {
-        m_failedPath = m_store.journalPath(m_folder);
-        return m_store.remove(m_folder);
+        m_failedPath = m_run.journal;
+        return m_store.remove(m_run);
     }
 
     const std::string &failedPath() const { return m_failedPath; }
@@ -268,13 +309,13 @@ private:
     {
         if (record.copyKind == CopyKind::Backup)
             return record.copy;
-        return m_store.runFolder(m_folder, m_journal.runId) + '/' + record.copy;
+        return m_run.copies + '/' + record.copy;
     }
 
     // The page as it was before the run, from the bytes it holds now (what one of the run's writes
     // made): each write's way back in turn, the last one first, each step checked against the
     // bytes the write before made.
-    int bytesBeforeRun(const Entry &entry, std::string *content)
+    int bytesBeforeRun(const Entry &entry, std::string *content) const
     {
         m_failedPath = entry.first().target;
         if (const int err = readWhole(m_failedPath, content); err != 0)
@@ -361,11 +402,71 @@ private:
         return 0;
     }
 
+    // The key of the undo data of a folder that is gone, whose last run wrote the pages that stand in
+    // folder now under the same names: the folder was moved (or renamed) to here.
+    std::optional<std::string> movedHere(const QString &folder) const
+    {
+        for (const std::vector<KeptRun> &runs : m_store.allRuns()) {
+            const KeptRun &last = runs.back();
+            if (last.folder.isEmpty() || last.folder == folder || fs::isFolder(last.folder))
+                continue;
+            UndoJournal journal;
+            int err = 0;
+            if (m_store.load(last, &journal, &err) != UndoStore::Status::Ok)
+                continue;
+            const std::string old = fs::native(last.folder) + '/';
+            const std::string now = fs::native(folder) + '/';
+            int checked = 0;
+            bool same = true;
+            for (const UndoRecord &record : journal.records) {
+                if (!record.target.starts_with(old) || record.created)
+                    continue;
+                QByteArray hash;
+                if (hashFile(now + record.target.substr(old.size()), record.afterHash, &hash) != 0 ||
+                    hash != record.afterHash) {
+                    // A page written twice holds what its last write made.
+                    const bool later =
+                        std::any_of(journal.records.begin(), journal.records.end(), [&](const UndoRecord &r) {
+                            return &r != &record && r.target == record.target && r.afterHash == hash;
+                        });
+                    if (!later) {
+                        same = false;
+                        break;
+                    }
+                }
+                if (++checked == 16)
+                    break;
+            }
+            if (same && checked > 0)
+                return m_store.key(last.folder);
+        }
+        return std::nullopt;
+    }
+
+    // The records' paths in the folder from before moved to where it is now.
+    void moveTo(const QString &from, const QString &to)
+    {
+        const std::string old = fs::native(from) + '/';
+        const std::string now = fs::native(to) + '/';
+        const auto move = [&](std::string &path) {
+            if (path.starts_with(old))
+                path = now + path.substr(old.size());
+        };
+        for (UndoRecord &record : m_journal.records) {
+            move(record.page);
+            move(record.target);
+            move(record.backup);
+            if (record.copyKind == CopyKind::Backup)
+                move(record.copy);
+        }
+    }
+
     UndoStore m_store;
     QString m_folder;
+    KeptRun m_run;
     UndoJournal m_journal;
     std::vector<Entry> m_entries;
-    std::string m_failedPath;
+    mutable std::string m_failedPath;
 };
 
 } // namespace
@@ -376,22 +477,46 @@ int UndoPlan::count(UndoAction action) const
         std::count_if(pages.begin(), pages.end(), [action](const UndoPage &p) { return p.action == action; }));
 }
 
-UndoPlan planUndo(const QString &dataFolder, const QString &folder)
+namespace {
+
+// Judges every page of the plan's run; false (with the plan's status and error set) when a file
+// cannot be looked at.
+bool judgeAll(const Undoer &undoer, UndoPlan &plan)
 {
-    Undoer undoer(dataFolder, folder);
-    UndoPlan plan = undoer.load();
-    if (!plan.ready())
-        return plan;
     for (const Entry &entry : undoer.entries()) {
         UndoPage page = Undoer::pageOf(entry);
         if (const int err = undoer.judge(entry, &page.action); err != 0) {
             plan.status = UndoStore::Status::Failed;
             plan.error = fileErrorFromErrno(err);
             plan.journal = page.page;
-            return plan;
+            return false;
         }
         plan.pages.push_back(page);
     }
+    return true;
+}
+
+// A file error, or undo data that does not fit what it is applied to.
+Message failure(int err, const QString &path)
+{
+    if (err == EBADMSG)
+        return {ids::ErrorTitle, ids::UndoDataMismatch, path};
+    return {ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), path};
+}
+
+} // namespace
+
+bool UndoPlan::usable() const
+{
+    return pages.empty() || count(UndoAction::Restore) + count(UndoAction::Remove) + count(UndoAction::AsBefore) > 0;
+}
+
+UndoPlan planUndo(const QString &dataFolder, const QString &folder)
+{
+    Undoer undoer(dataFolder, folder);
+    UndoPlan plan = undoer.load(false);
+    if (plan.ready())
+        judgeAll(undoer, plan);
     return plan;
 }
 
@@ -402,11 +527,70 @@ Message whyNoUndo(const UndoPlan &plan)
         return {ids::ErrorTitle, ids::NoUndoData, plan.folder};
     case UndoStore::Status::Damaged:
         return {ids::ErrorTitle, ids::UndoDamaged, plan.journal};
-    case UndoStore::Status::Failed:
+    case UndoStore::Status::FolderGone:
+        return {ids::ErrorTitle, ids::UndoFolderGone, plan.folder};
     case UndoStore::Status::Ok:
+        if (!plan.usable())
+            return {ids::ErrorTitle, ids::UndoNothingUsable, plan.folder};
+        break;
+    case UndoStore::Status::Failed:
         break;
     }
     return {ids::ErrorTitle, ids::FileErrorBase + plan.error, plan.journal};
+}
+
+std::vector<KeptFolder> keptUndoData(const QString &dataFolder, const QString &folder)
+{
+    const UndoStore store(dataFolder);
+    std::vector<std::vector<KeptRun>> all;
+    if (folder.isEmpty())
+        all = store.allRuns();
+    else if (std::vector<KeptRun> runs = store.runs(folder); !runs.empty())
+        all.push_back(std::move(runs));
+    std::vector<KeptFolder> folders;
+    for (const std::vector<KeptRun> &runs : all) {
+        KeptFolder kept;
+        kept.folder = runs.back().folder.isEmpty() ? UndoStore::canonicalFolder(folder) : runs.back().folder;
+        kept.exists = fs::isFolder(kept.folder);
+        for (const KeptRun &run : runs) {
+            UndoJournal journal;
+            int err = 0;
+            const bool read = store.load(run, &journal, &err) == UndoStore::Status::Ok;
+            std::set<std::string> pages;
+            for (const UndoRecord &record : journal.records)
+                pages.insert(record.target);
+            kept.runs.push_back({run.startedMs, read ? static_cast<std::int64_t>(pages.size()) : -1, store.space(run),
+                                 journal.finished});
+        }
+        folders.push_back(std::move(kept));
+    }
+    std::sort(folders.begin(), folders.end(),
+              [](const KeptFolder &a, const KeptFolder &b) { return a.folder < b.folder; });
+    return folders;
+}
+
+int forgetUndoData(const QString &dataFolder, const QString &folder, int *runs)
+{
+    const UndoStore store(dataFolder);
+    *runs = static_cast<int>(store.runs(folder).size());
+    return store.removeAll(folder);
+}
+
+std::optional<Message> takeFolderLock(const QString &folder, fs::File *lock)
+{
+    fs::LockHolder holder;
+    const int err = fs::lockFolder(fs::native(folder), lock, &holder);
+    if (err != EWOULDBLOCK)
+        return std::nullopt; // taken, or no such lock on this file system: nothing to wait for
+    QString who = holder.process > 0 ? QString::number(holder.process) : QStringLiteral("?");
+    if (!holder.program.isEmpty())
+        who += QLatin1Char(' ') + holder.program;
+    if (holder.startedMs > 0)
+        who += QStringLiteral(", ") +
+               QDateTime::fromMSecsSinceEpoch(holder.startedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    Message busy{ids::ErrorTitle, ids::FolderBusy, folder};
+    busy.argument = who;
+    return busy;
 }
 
 namespace {
@@ -424,8 +608,18 @@ void removeLeftovers(const std::set<std::string> &folders, RunObserver &observer
 
 RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObserver &observer, UndoPlan *done)
 {
+    const auto refuse = [&](const Message &msg, const UndoPlan &plan) {
+        observer.message(msg);
+        if (done)
+            *done = plan;
+        return RunResult::NotStarted;
+    };
+    fs::File lock;
+    if (const std::optional<Message> busy = takeFolderLock(fs::absoluteCleanPath(folder), &lock))
+        return refuse(*busy, UndoPlan());
+
     Undoer undoer(dataFolder, folder);
-    UndoPlan plan = undoer.load();
+    UndoPlan plan = undoer.load(true);
     if (!plan.ready()) {
         observer.message(whyNoUndo(plan));
         // A run killed before it kept undo data changed no page, though it may have left the
@@ -437,6 +631,14 @@ RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObser
             *done = plan;
         return RunResult::NotStarted;
     }
+    if (plan.moved)
+        observer.message({ids::WarningTitle, ids::UndoFoundMoved, plan.movedFrom});
+    // Undo data that would put back no page is not used up: the pages may be elsewhere.
+    UndoPlan judged = plan;
+    if (!judgeAll(undoer, judged))
+        return refuse(whyNoUndo(judged), judged);
+    if (!judged.usable())
+        return refuse(whyNoUndo(judged), judged);
 
     std::set<std::string> folders;
     for (const Entry &entry : undoer.entries())
@@ -456,8 +658,7 @@ RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObser
         if (err == 0)
             err = undoer.apply(entry, page.action);
         if (err != 0) {
-            observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err),
-                              decoded(failed.empty() ? undoer.failedPath() : failed)});
+            observer.message(failure(err, decoded(failed.empty() ? undoer.failedPath() : failed)));
             result = RunResult::Failed;
             break;
         }
@@ -469,8 +670,7 @@ RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObser
     }
     if (result == RunResult::Completed) {
         if (const int err = undoer.finish(); err != 0) {
-            observer.message(
-                {ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), decoded(undoer.failedPath())});
+            observer.message(failure(err, decoded(undoer.failedPath())));
             result = RunResult::Failed;
         }
     }

@@ -2,11 +2,13 @@
 
 #include "engine/core/Run.h"
 #include "engine/core/RunObserver.h"
+#include "engine/fs/FileSystem.h"
 #include "engine/undo/UndoStore.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tagsmith {
@@ -31,15 +33,27 @@ struct UndoPage
 struct UndoPlan
 {
     UndoStore::Status status = UndoStore::Status::Missing;
-    int error = 0;   // the run-time error number when status is Failed
+    int error = 0;   // the errno when status is Failed
     QString folder;  // the folder as the undo data names it
     QString journal; // the file of the undo data
     std::int64_t startedMs = 0;
     bool finished = false;
-    std::int64_t space = 0; // bytes the undo data takes
+    std::int64_t space = 0; // bytes the undo data of the run takes
     std::vector<UndoPage> pages;
+    // Every run of the folder kept, the oldest first: the last is the run undone.
+    struct Run
+    {
+        std::int64_t startedMs = 0;
+        std::int64_t space = 0;
+    };
+    std::vector<Run> runs;
+    bool moved = false; // the undo data was kept for the folder at movedFrom, moved here since
+    QString movedFrom;
 
     bool ready() const { return status == UndoStore::Status::Ok; }
+    // Whether the undo would put back (or find as before) any page: undo data that would put back
+    // none is kept.
+    bool usable() const;
     int count(UndoAction action) const;
 };
 
@@ -49,6 +63,33 @@ UndoPlan planUndo(const QString &dataFolder, const QString &folder);
 // Why a plan that is not ready cannot be carried out: no undo data, damaged undo data, or the file
 // error that stopped the plan.
 Message whyNoUndo(const UndoPlan &plan);
+
+// The undo data kept of a folder: its runs, the oldest first.
+struct KeptFolder
+{
+    QString folder;
+    bool exists = false; // the folder is still there
+    struct Run
+    {
+        std::int64_t startedMs = 0;
+        std::int64_t pages = 0; // -1: its journal cannot be read
+        std::int64_t space = 0;
+        bool finished = false;
+    };
+    std::vector<Run> runs;
+};
+
+// The undo data kept of every folder, or of the one folder given.
+std::vector<KeptFolder> keptUndoData(const QString &dataFolder, const QString &folder = QString());
+
+// Removes the undo data of the folder, also when the folder is gone; *runs receives how many runs'.
+// Returns errno.
+int forgetUndoData(const QString &dataFolder, const QString &folder, int *runs);
+
+// Takes the lock that lets one run or undo at a time work on the folder, held while lock stays open.
+// When another process holds it: the message that says which (the run or undo must not start). A file
+// system without such locks lets the run go on without one.
+std::optional<Message> takeFolderLock(const QString &folder, fs::File *lock);
 
 // Undoes the folder's last run: every page that still holds what the run wrote gets its content,
 // permission bits and links from before the run back (atomically, page by page), a page the run made

@@ -1,12 +1,12 @@
 #include "engine/undo/UndoStore.h"
 
-#include "engine/undo/CopyPacker.h"
 #include "engine/fs/FileSystem.h"
 #include "engine/page/PageBackup.h"
 #include "engine/page/PageHash.h"
 #include "engine/page/PageReader.h"
 #include "engine/page/ScannedPage.h"
 #include "engine/page/Sha256.h"
+#include "engine/undo/CopyPacker.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -21,6 +21,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <set>
+#include <tuple>
 
 namespace tagsmith {
 namespace {
@@ -273,22 +275,139 @@ std::string UndoStore::key(const QString &folder) const
     return hash.result().toHex().left(32).toStdString();
 }
 
-std::string UndoStore::journalPath(const QString &folder) const
+namespace {
+
+constexpr char JournalName[] = "journal";
+constexpr char LegacyJournal[] = ".journal";
+constexpr char SizeName[] = "size";
+
+// The header of a journal: the first frame after the magic line.
+bool readHeader(QDataStream &in, UndoJournal *journal)
 {
-    return storeFolder() + '/' + key(folder) + ".journal";
+    qint64 started = 0;
+    in >> journal->folder >> journal->runId >> started;
+    journal->startedMs = started;
+    qint64 sequence = 0;
+    if (!in.atEnd()) // earlier versions kept one run: theirs is the oldest
+        in >> sequence;
+    journal->sequence = sequence;
+    return in.status() == QDataStream::Ok && !journal->runId.empty();
 }
 
-std::string UndoStore::runFolder(const QString &folder, const std::string &runId) const
+// The header alone, from the first bytes of the journal.
+bool peekHeader(const std::string &path, UndoJournal *journal)
 {
-    return storeFolder() + '/' + key(folder) + '.' + runId;
+    fs::File file;
+    if (fs::openForReading(path, fs::Links::Refuse, &file) != 0)
+        return false;
+    std::string bytes(8192, '\0');
+    std::size_t got = 0;
+    if (fs::readAt(file.fd(), bytes.data(), 0, bytes.size(), &got) != 0)
+        return false;
+    bytes.resize(got);
+    if (!bytes.starts_with(std::string_view(Magic, MagicSize)) || got < MagicSize + 8)
+        return false;
+    const quint32 length = qFromLittleEndian<quint32>(bytes.data() + MagicSize);
+    if (length > got - MagicSize - 8)
+        return false;
+    const QByteArray payload(bytes.data() + MagicSize + 8, qsizetype(length));
+    QDataStream in(payload);
+    in.setVersion(QDataStream::Qt_6_0);
+    qint8 type = 0;
+    in >> type;
+    return type == HeaderType && readHeader(in, journal);
 }
 
-UndoStore::Status UndoStore::load(const QString &folder, UndoJournal *journal, int *error) const
+} // namespace
+
+std::vector<KeptRun> UndoStore::runsOf(const std::string &key, const std::vector<std::string> &names,
+                                       std::vector<std::string> *leftovers) const
+{
+    const std::string store = storeFolder();
+    const std::string prefix = key + '.';
+    std::vector<KeptRun> runs;
+    std::vector<std::string> copies; // folders without a journal of their own
+    for (const std::string &name : names) {
+        if (!name.starts_with(prefix))
+            continue;
+        KeptRun run;
+        if (name == key + LegacyJournal) {
+            run.journal = store + '/' + name;
+        } else {
+            run.copies = store + '/' + name;
+            run.journal = run.copies + '/' + JournalName;
+            bool found = false;
+            if (fs::exists(run.journal, &found) != 0 || !found) {
+                copies.push_back(run.copies);
+                continue;
+            }
+        }
+        UndoJournal header;
+        if (peekHeader(run.journal, &header)) {
+            run.folder = header.folder;
+            run.runId = header.runId;
+            run.startedMs = header.startedMs;
+            run.sequence = header.sequence;
+        }
+        if (run.copies.empty())
+            run.copies = store + '/' + prefix + (run.runId.empty() ? std::string("none") : run.runId);
+        runs.push_back(std::move(run));
+    }
+    std::stable_sort(runs.begin(), runs.end(), [](const KeptRun &a, const KeptRun &b) {
+        return std::tie(a.sequence, a.startedMs) < std::tie(b.sequence, b.startedMs);
+    });
+    if (leftovers)
+        for (const std::string &folder : copies)
+            if (std::none_of(runs.begin(), runs.end(), [&](const KeptRun &run) { return run.copies == folder; }))
+                leftovers->push_back(folder);
+    return runs;
+}
+
+std::vector<KeptRun> UndoStore::runs(const QString &folder, std::vector<std::string> *leftovers) const
+{
+    std::vector<std::string> names;
+    listNames(storeFolder(), &names);
+    return runsOf(key(folder), names, leftovers);
+}
+
+std::vector<KeptRun> UndoStore::runsOfKey(const std::string &key) const
+{
+    std::vector<std::string> names;
+    listNames(storeFolder(), &names);
+    return runsOf(key, names, nullptr);
+}
+
+std::vector<std::vector<KeptRun>> UndoStore::allRuns() const
+{
+    std::vector<std::string> names;
+    listNames(storeFolder(), &names);
+    std::set<std::string> keys;
+    for (const std::string &name : names)
+        if (const auto dot = name.find('.'); dot != std::string::npos && dot > 0)
+            keys.insert(name.substr(0, dot));
+    std::vector<std::vector<KeptRun>> all;
+    for (const std::string &key : keys)
+        if (std::vector<KeptRun> runs = runsOf(key, names, nullptr); !runs.empty())
+            all.push_back(std::move(runs));
+    return all;
+}
+
+KeptRun UndoStore::newRun(const QString &folder, const std::string &runId) const
+{
+    KeptRun run;
+    run.copies = storeFolder() + '/' + key(folder) + '.' + runId;
+    run.journal = run.copies + '/' + JournalName;
+    run.folder = canonicalFolder(folder);
+    run.runId = runId;
+    return run;
+}
+
+UndoStore::Status UndoStore::load(const KeptRun &run, UndoJournal *journal, int *error) const
 {
     *journal = UndoJournal();
     *error = 0;
     QByteArray bytes;
-    if (const int err = readWhole(journalPath(folder), &bytes); err != 0) {
+    if (const int err = readWhole(run.journal, &bytes); err != 0) {
         *error = err;
         return err == ENOENT ? Status::Missing : Status::Failed;
     }
@@ -314,12 +433,7 @@ UndoStore::Status UndoStore::load(const QString &folder, UndoJournal *journal, i
         qint8 type = 0;
         in >> type;
         if (!header) {
-            if (type != HeaderType)
-                return Status::Damaged;
-            qint64 started = 0;
-            in >> journal->folder >> journal->runId >> started;
-            journal->startedMs = started;
-            if (in.status() != QDataStream::Ok || journal->runId.empty())
+            if (type != HeaderType || !readHeader(in, journal))
                 return Status::Damaged;
             header = true;
         } else if (type == PageType) {
@@ -339,40 +453,58 @@ UndoStore::Status UndoStore::load(const QString &folder, UndoJournal *journal, i
     return Status::Ok;
 }
 
-std::int64_t UndoStore::space(const QString &folder, const UndoJournal &journal) const
+std::int64_t UndoStore::space(const KeptRun &run) const
 {
+    // A run that ended wrote down what it takes: counting the files of ten runs of a large site
+    // after every run would cost more than the run's own undo data.
+    QByteArray size;
+    bool ok = false;
+    if (readWhole(run.copies + '/' + SizeName, &size) == 0)
+        if (const qint64 bytes = size.trimmed().toLongLong(&ok); ok && bytes >= 0)
+            return bytes;
     FileIdentity id;
-    identity(journalPath(folder), &id);
-    return std::max<std::int64_t>(id.size, 0) + folderSize(runFolder(folder, journal.runId));
+    std::int64_t journal = 0;
+    if (run.journal.ends_with(LegacyJournal) && identity(run.journal, &id) == 0)
+        journal = std::max<std::int64_t>(id.size, 0);
+    return journal + folderSize(run.copies);
 }
 
-int UndoStore::remove(const QString &folder) const
+int UndoStore::remove(const KeptRun &run) const
 {
-    const std::string journal = journalPath(folder);
-    if (const int err = fs::remove(journal); err != 0)
+    if (const int err = fs::remove(run.journal); err != 0)
         return err;
-    // The copies of this and of any earlier run whose removal was cut short.
-    for (const std::string &path : runFolders(folder))
+    return removeFolder(run.copies);
+}
+
+int UndoStore::removeAll(const QString &folder) const
+{
+    std::vector<std::string> leftovers;
+    for (const KeptRun &run : runs(folder, &leftovers))
+        if (const int err = remove(run); err != 0)
+            return err;
+    for (const std::string &path : leftovers)
         if (const int err = removeFolder(path); err != 0)
             return err;
     return 0;
 }
 
-std::vector<std::string> UndoStore::runFolders(const QString &folder, const std::string &keep) const
+int UndoStore::adopt(const std::string &fromKey, const QString &folder) const
 {
     const std::string store = storeFolder();
-    const std::string prefix = key(folder) + '.';
+    const std::string to = key(folder);
     std::vector<std::string> names;
-    listNames(store, &names);
-    std::vector<std::string> folders;
+    if (const int err = listNames(store, &names); err != 0)
+        return err;
     for (const std::string &name : names)
-        if (name.starts_with(prefix) && name != prefix + "journal" && store + '/' + name != keep)
-            folders.push_back(store + '/' + name);
-    return folders;
+        if (name.starts_with(fromKey + '.'))
+            if (const int err = fs::rename(store + '/' + name, store + '/' + to + name.substr(fromKey.size()));
+                err != 0)
+                return err;
+    return 0;
 }
 
-UndoRecorder::UndoRecorder(const UndoStore &store, const QString &folder, bool keep)
-    : m_store(store), m_folder(folder), m_keep(keep)
+UndoRecorder::UndoRecorder(const UndoStore &store, const QString &folder, bool keep, std::int64_t budget)
+    : m_store(store), m_folder(folder), m_keep(keep), m_budget(budget)
 {
 }
 
@@ -413,33 +545,51 @@ int UndoRecorder::start(std::int64_t startedMs)
 {
     m_started = true;
     if (!m_keep) {
-        // The old undo data would put back pages of a run before this one. Where it cannot be removed
+        // The old undo data would put back pages of runs before this one. Where it cannot be removed
         // (a folder this user may not enter), an undo would still put back only pages whose content
-        // is what that run wrote, and list the others. Without its journal it is no undo data, so
-        // its copies may go while the run goes on.
-        if (fs::remove(m_store.journalPath(m_folder)) == 0)
-            removeMeanwhile(m_store.runFolders(m_folder));
+        // is what that run wrote, and list the others. Without their journals the runs are no undo
+        // data, so their copies may go while the run goes on.
+        std::vector<std::string> leftovers;
+        std::vector<std::string> copies;
+        for (const KeptRun &run : m_store.runs(m_folder, &leftovers))
+            if (fs::remove(run.journal) == 0)
+                copies.push_back(run.copies);
+        copies.insert(copies.end(), leftovers.begin(), leftovers.end());
+        removeMeanwhile(std::move(copies));
         return 0;
     }
+    // The batch command may be the first of the two programs to run: the data folder is made by
+    // whichever needs it first.
+    m_failedPath = fs::native(m_store.dataFolder());
+    if (const int err = fs::makeFolders(m_failedPath); err != 0)
+        return err;
     const std::string store = m_store.storeFolder();
     m_failedPath = store;
     if (const int err = fs::makeFolder(store, 0700); err != 0)
         return err;
+    std::vector<std::string> leftovers;
+    const std::vector<KeptRun> before = m_store.runs(m_folder, &leftovers);
     const std::string runId = QByteArray::number(QRandomGenerator::global()->generate64(), 16).toStdString();
-    m_runFolder = m_store.runFolder(m_folder, runId);
+    m_run = m_store.newRun(m_folder, runId);
+    m_run.startedMs = startedMs;
+    m_run.sequence = before.empty() ? 1 : before.back().sequence + 1;
+    m_runFolder = m_run.copies;
     m_failedPath = m_runFolder;
     if (const int err = fs::makeFolder(m_runFolder, 0700); err != 0)
         return err;
 
-    // The new journal is whole, with its header, before it replaces the old one.
-    m_journal = m_store.journalPath(m_folder);
+    // The journal is whole, with its header, before it takes its name: a folder of copies without
+    // one is no run.
+    m_journal = m_run.journal;
     const std::string temporary = m_runFolder + "/journal.new";
     m_failedPath = temporary;
     fs::File file;
-    if (const int err = fs::createNew(temporary, 0600, &file); err != 0)
+    if (const int err = fs::createNew(temporary, 0600, &file); err != 0) {
+        removeFolder(m_runFolder);
         return err;
+    }
     const QByteArray bytes = QByteArray(Magic, MagicSize) + frame(encode(HeaderType, [&](QDataStream &out) {
-                                 out << UndoStore::canonicalFolder(m_folder) << runId << qint64(startedMs);
+                                 out << m_run.folder << runId << qint64(startedMs) << qint64(m_run.sequence);
                              }));
     int err = fs::writeAll(file.fd(), std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (err == 0)
@@ -450,18 +600,42 @@ int UndoRecorder::start(std::int64_t startedMs)
         m_failedPath = m_journal;
         err = fs::rename(temporary, m_journal);
     }
+    if (err == 0)
+        err = fs::openForAppending(m_journal, &m_journalFile);
     if (err != 0) {
         removeFolder(m_runFolder);
         return err;
     }
     fs::syncPath(store, true);
-    // The copies of the run before are of no use any more.
-    removeMeanwhile(m_store.runFolders(m_folder, m_runFolder));
-
-    if (const int openErr = fs::openForAppending(m_journal, &m_journalFile); openErr != 0)
-        return openErr;
     m_failedPath.clear();
+    // Room for this run among the folder's runs kept, while the run goes on.
+    std::vector<std::string> old;
+    for (std::size_t i = 0; i + UndoStore::MostRuns <= before.size(); ++i)
+        if (fs::remove(before[i].journal) == 0) {
+            old.push_back(before[i].copies);
+            m_dropped.push_back(before[i].startedMs);
+        }
+    old.insert(old.end(), leftovers.begin(), leftovers.end());
+    removeMeanwhile(std::move(old));
     return 0;
+}
+
+void UndoRecorder::makeRoom(std::size_t most, std::int64_t budget)
+{
+    std::vector<KeptRun> runs = m_store.runs(m_folder);
+    std::erase_if(runs, [this](const KeptRun &run) { return run.copies == m_runFolder; });
+    std::int64_t total = m_store.space(m_run);
+    std::vector<std::int64_t> sizes;
+    for (const KeptRun &run : runs) {
+        sizes.push_back(m_store.space(run));
+        total += sizes.back();
+    }
+    for (std::size_t i = 0; i < runs.size() && (runs.size() - i + 1 > most || total > budget); ++i) {
+        if (m_store.remove(runs[i]) != 0)
+            break;
+        total -= sizes[i];
+        m_dropped.push_back(runs[i].startedMs);
+    }
 }
 
 int UndoRecorder::keepCopy(const ScannedPage &page, UndoRecord &record)
@@ -694,6 +868,9 @@ int UndoRecorder::recordPage(const ScannedPage &page, const PageBackup &backup, 
             return err;
         }
     }
+    if (record.copyKind == CopyKind::Link)
+        m_copyBytes += record.beforeSize;
+    ++m_recorded;
     return append(encode(PageType, [&](QDataStream &out) { writeRecord(out, record); }));
 }
 
@@ -706,8 +883,25 @@ int UndoRecorder::append(const QByteArray &payload)
 
 int UndoRecorder::finish()
 {
+    const bool kept = m_journalFile.isOpen();
     const int err = finishJournal();
     waitForRemoval();
+    if (!kept)
+        return err;
+    if (m_recorded == 0) {
+        // No page changed: nothing to step back over.
+        m_store.remove(m_run);
+        return err;
+    }
+    if (err == 0) {
+        FileIdentity journal;
+        identity(m_journal, &journal);
+        const std::int64_t bytes =
+            m_copyBytes + std::max<std::int64_t>(m_packSize, 0) + std::max<std::int64_t>(journal.size, 0);
+        const std::string size = std::to_string(bytes);
+        fs::replaceWholeFile(m_runFolder + '/' + SizeName, size);
+    }
+    makeRoom(UndoStore::MostRuns, m_budget);
     return err;
 }
 

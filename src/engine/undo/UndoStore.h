@@ -65,27 +65,46 @@ struct UndoRecord
     std::string replaced; // of a delta: the bytes the run replaced
 };
 
-// The undo data of a folder's last run.
+// The undo data of one run of a folder.
 struct UndoJournal
 {
     QString folder;
     std::string runId;
     std::int64_t startedMs = 0; // when the run started, ms since the epoch
+    std::int64_t sequence = 0;  // the folder's runs in the order they started (0: an earlier version's)
     bool finished = false;      // the run reached its end (completed or stopped by a failure)
     std::vector<UndoRecord> records;
 };
 
-// The undo data of every folder, beside the program's database: DATA/Tagsmith.undo/ holds per
-// folder a journal KEY.journal and the folder KEY.RUNID of the copies its last run kept.
+// One run of a folder whose undo data is kept.
+struct KeptRun
+{
+    std::string journal; // its journal
+    std::string copies;  // the folder of its copies
+    QString folder;      // the site folder as the run named it (empty when its journal cannot be read)
+    std::string runId;
+    std::int64_t startedMs = 0;
+    std::int64_t sequence = 0;
+};
+
+// The undo data of every folder, beside the program's database: DATA/Tagsmith.undo/ holds per run a
+// folder KEY.RUNID with its journal and the copies it kept; KEY stands for the site folder. (Earlier
+// versions kept one run per folder, its journal as KEY.journal beside its copies: read as the oldest.)
 class UndoStore
 {
 public:
     enum class Status {
         Ok,
-        Missing, // no undo data for that folder
-        Damaged, // the journal cannot be read back
-        Failed,  // a file operation failed; error holds its errno
+        Missing,    // no undo data for that folder
+        Damaged,    // the journal cannot be read back
+        Failed,     // a file operation failed; error holds its errno
+        FolderGone, // the site folder does not exist (moved, renamed, not mounted): its data is kept
     };
+
+    // The runs of a folder kept at most, and the bytes their undo data may take unless the user says
+    // otherwise: the oldest go first, never the newest.
+    static constexpr std::size_t MostRuns = 10;
+    static constexpr std::int64_t DefaultBudget = std::int64_t(1) << 30;
 
     // dataFolder is the program's data folder, where the database is.
     explicit UndoStore(QString dataFolder);
@@ -94,37 +113,46 @@ public:
     std::string storeFolder() const;
     // The folder of the site as undo data names it: absolute, links resolved where it exists.
     static QString canonicalFolder(const QString &folder);
-    std::string journalPath(const QString &folder) const;
-    std::string runFolder(const QString &folder, const std::string &runId) const;
+    std::string key(const QString &folder) const;
 
-    Status load(const QString &folder, UndoJournal *journal, int *error) const;
-    // The bytes the undo data of the folder takes on disk (the journal and the copies).
-    std::int64_t space(const QString &folder, const UndoJournal &journal) const;
-    // Removes the folder's undo data: first the journal, then the copies.
-    int remove(const QString &folder) const;
-    // The folders of copies of the folder's runs (of earlier runs whose removal was cut short too),
-    // but for the one named keep.
-    std::vector<std::string> runFolders(const QString &folder, const std::string &keep = {}) const;
+    // The runs of the folder kept, the oldest first; the store's leftovers of the folder (copies
+    // without a journal: a run cut short while it began, or a removal cut short) in leftovers.
+    std::vector<KeptRun> runs(const QString &folder, std::vector<std::string> *leftovers = nullptr) const;
+    std::vector<KeptRun> runsOfKey(const std::string &key) const;
+    // Every folder's runs, by key.
+    std::vector<std::vector<KeptRun>> allRuns() const;
+    KeptRun newRun(const QString &folder, const std::string &runId) const;
+
+    Status load(const KeptRun &run, UndoJournal *journal, int *error) const;
+    // The bytes the run's undo data takes on disk (the journal and the copies).
+    std::int64_t space(const KeptRun &run) const;
+    // Removes the run's undo data: first the journal, then the copies.
+    int remove(const KeptRun &run) const;
+    // Removes the undo data of every run of the folder.
+    int removeAll(const QString &folder) const;
+    // Gives the undo data kept under another key to the folder (which was moved there).
+    int adopt(const std::string &fromKey, const QString &folder) const;
 
 private:
-    std::string key(const QString &folder) const;
+    std::vector<KeptRun> runsOf(const std::string &key, const std::vector<std::string> &names,
+                                std::vector<std::string> *leftovers) const;
     QString m_dataFolder;
 };
 
-// Keeps the undo data of a run while it goes. The journal of the folder's previous run is replaced
-// when this run is about to change its first page, not before: a run that does not start leaves the
-// old undo data as it was.
+// Keeps the undo data of a run while it goes, as a run of its own beside the folder's earlier ones.
 class UndoRecorder
 {
 public:
     // keep false: no undo data, and the folder's old undo data goes when the first page changes.
-    UndoRecorder(const UndoStore &store, const QString &folder, bool keep);
+    UndoRecorder(const UndoStore &store, const QString &folder, bool keep,
+                 std::int64_t budget = UndoStore::DefaultBudget);
     ~UndoRecorder();
     UndoRecorder(const UndoRecorder &) = delete;
     UndoRecorder &operator=(const UndoRecorder &) = delete;
 
-    // Before the first page changes: makes the new journal (or removes the old undo data). Returns
-    // errno; the run then goes on without undo data.
+    // With keep, before the run touches anything: makes the data folder where it is missing and the
+    // run's journal; returns errno (the run must not start then). Without keep, before the first page
+    // changes: removes the old undo data.
     int start(std::int64_t startedMs);
     bool keeping() const { return m_journalFile.isOpen(); }
     bool started() const { return m_started; }
@@ -135,11 +163,14 @@ public:
     // run replaced is kept), else nothing.
     int recordPage(const ScannedPage &page, const PageBackup &backup, bool backupMade, const QByteArray &afterHash,
                    std::int64_t afterSize, std::optional<std::span<const std::string_view>> after);
-    // Marks the journal finished and puts it on disk.
+    // Marks the journal finished and puts it on disk; a run that wrote no page leaves no undo data.
+    // Then the oldest runs go while there are more than MostRuns or they take more than the budget.
     int finish();
 
     // The file whose operation failed last.
     const std::string &failedPath() const { return m_failedPath; }
+    // When the runs started whose undo data went to make room, the oldest first.
+    const std::vector<std::int64_t> &dropped() const { return m_dropped; }
 
 private:
     static std::string absolutePath(const std::string &path);
@@ -159,14 +190,21 @@ private:
     void removeMeanwhile(std::vector<std::string> folders);
     void removeOldRuns();
     void waitForRemoval();
+    // Drops the oldest runs but this one while there are more than most or they take more than budget.
+    void makeRoom(std::size_t most, std::int64_t budget);
 
     const UndoStore &m_store;
     QString m_folder;
     bool m_keep;
+    std::int64_t m_budget;
     bool m_started = false;
     fs::File m_journalFile; // the journal, open for appending
+    KeptRun m_run;
     std::string m_journal;
     std::string m_runFolder;
+    std::int64_t m_recorded = 0;  // pages recorded
+    std::int64_t m_copyBytes = 0; // bytes of the copies linked
+    std::vector<std::int64_t> m_dropped;
     std::uint64_t m_count = 0;
     // Targets written in this run, each with whether its first copy was a delta: then every later
     // write of it keeps its own way back too, as a delta needs the bytes it was written with. Known

@@ -187,7 +187,9 @@ void TestInstall::databaseFolder()
     const Output version = run(programs + QStringLiteral("/tagsmith-batch"), {QStringLiteral("--version")}, env, true);
     QCOMPARE(version.status, 0);
     QCOMPARE(version.out,
-             QStringLiteral("tagsmith-batch %1\ndatabase: %2\n").arg(QStringLiteral(TAGSMITH_VERSION_TEXT), database));
+             QStringLiteral("tagsmith-batch %1\ndatabase: %2 (not there: the built-in template texts are used)\n"
+                            "undo data: %3/Tagsmith.undo\n")
+                 .arg(QStringLiteral(TAGSMITH_VERSION_TEXT), database, folder));
 
     // The first start makes the database; the second compacts it where it is, keeping the first as backup.
     const Output first = run(programs + QStringLiteral("/tagsmith"), {}, env, true);

@@ -5,8 +5,10 @@
 #include "engine/fs/FileSystem.h"
 #include "engine/page/PageDiff.h"
 #include "engine/page/SiteSharing.h"
+#include "engine/run/RunChecks.h"
 #include "engine/run/RunReport.h"
 #include "engine/undo/Undo.h"
+#include "engine/undo/UndoStore.h"
 #include "text/ReportTexts.h"
 #include "text/StringTable.h"
 #include "text/UndoText.h"
@@ -16,6 +18,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -47,11 +50,11 @@ public:
         QString text =
             loadString(msg.textId + lang).value_or(QStringLiteral("%1").arg(msg.textId - ids::FileErrorBase));
         if (!msg.argument.isEmpty())
-            text = text.arg(msg.argument);
+            text = text.arg(fs::shown(msg.argument));
         else if (msg.count >= 0)
             text = text.arg(msg.count);
         if (!msg.page.isEmpty())
-            m_err << msg.page << QStringLiteral(": ");
+            m_err << fs::shown(msg.page) << QStringLiteral(": ");
         m_err << title << QLatin1Char(' ') << text << Qt::endl;
     }
 
@@ -65,7 +68,7 @@ public:
         const QLocale locale = localeOf(m_arguments.langOffset);
         m_err << QStringLiteral("\r[%1/%2] %3\x1b[K")
                      .arg(locale.toString(qlonglong(index + 1)), locale.toString(qlonglong(count)),
-                          pagePath.section(QLatin1Char('/'), -1));
+                          fs::shown(pagePath.section(QLatin1Char('/'), -1)));
         m_err.flush();
         m_progressShown = true;
     }
@@ -83,10 +86,18 @@ public:
         }
         if (page.OnMainPage && m_mainBefore)
             before = *m_mainBefore;
+        // The time stamps diff would write: the page's own, and now for the page as the run would leave it.
         const std::string name = fs::native(page.relativePath);
+        const bool created = page.outcome == PageOutcome::Created;
+        fs::Status st;
+        if (created || fs::pathStatus(fs::native(page.PagePath), &st) != 0)
+            st.mtimeNs = 0;
+        const auto now =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
         m_diff.clear();
-        appendUnifiedDiff(m_diff, before, after, page.outcome == PageOutcome::Created ? "/dev/null" : "a/" + name,
-                          "b/" + name);
+        appendUnifiedDiff(m_diff, before, after, diffLabel(created ? "/dev/null" : "a/" + name, st.mtimeNs),
+                          diffLabel("b/" + name, now));
         m_out.write(m_diff.data(), qint64(m_diff.size()));
     }
 
@@ -113,6 +124,43 @@ private:
 QString programName()
 {
     return QStringLiteral("tagsmith-batch");
+}
+
+// Undo data lives beside the database, in the program's data folder.
+QString dataFolderOf(const QString &database)
+{
+    const QString absolute = fs::absoluteCleanPath(database);
+    return absolute.left(std::max<qsizetype>(absolute.lastIndexOf(QLatin1Char('/')), 1));
+}
+
+// A database the file layer cannot open is told with the file-error texts, not the database
+// library's own ("disk I/O error" for a folder).
+std::optional<Refusal> refuseDatabase(const QString &database)
+{
+    const std::string path = fs::native(database);
+    fs::Status st;
+    if (fs::pathStatus(path, &st) == 0 && st.isFolder())
+        return Refusal{ids::IsFolder, database, {}, true};
+    fs::File file;
+    if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
+        return Refusal{ids::FileErrorBase + fileErrorFromErrno(err), database, {}, false};
+    return std::nullopt;
+}
+
+// Which database a run would read its template texts from, whether it is there, and where undo data
+// is kept.
+QString versionLines(const BatchArguments &parsed, const QString &defaultDatabase)
+{
+    const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
+    fs::Status st;
+    const bool there = fs::pathStatus(fs::native(database), &st) == 0 && st.isRegular();
+    const auto text = [&parsed](int id, const QString &argument) {
+        return loadString(id + parsed.langOffset).value_or(QString()).arg(argument);
+    };
+    const QString shown =
+        there ? database : text(parsed.database.isEmpty() ? ids::DatabaseMissing : ids::DatabaseNotThere, database);
+    return text(ids::DatabaseLine, shown) + QLatin1Char('\n') +
+           text(ids::UndoDataLine, fs::fromNative(UndoStore(dataFolderOf(database)).storeFolder())) + QLatin1Char('\n');
 }
 
 } // namespace
@@ -162,7 +210,8 @@ QString batchUsage()
         "  --report FILE          the run report as CSV (UTF-8, header row); - for standard output\n"
         "  --quiet                no line for each page without a META NAME tag or closing head tag\n"
         "  --help                 show this text\n"
-        "  --version              show the version and the database a run would read\n"
+        "  --version              show the version, the database a run would read and where\n"
+        "                         undo data is kept\n"
         "\n"
         "Exit status: 0 the run completed (warnings allowed), 1 it did not start or a file\n"
         "operation failed, 2 bad usage.\n");
@@ -355,7 +404,7 @@ static int undoBatch(const BatchArguments &parsed, QIODevice &outDevice, QTextSt
         static const char *const actions[] = {"restore", "remove", "as-before", "changed-since", "copy-lost"};
         QTextStream out(&outDevice);
         for (const UndoPage &page : plan.pages)
-            out << QLatin1String(actions[int(page.action)]) << QLatin1Char('\t') << page.page << Qt::endl;
+            out << QLatin1String(actions[int(page.action)]) << QLatin1Char('\t') << fs::shown(page.page) << Qt::endl;
         for (const QString &line : undoPlanLines(plan, parsed.langOffset))
             err << line << Qt::endl;
         return batchexit::Completed;
@@ -428,11 +477,7 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
     case BatchArguments::Action::Version:
         out.write((programName() +
                    QStringLiteral(" %1.%2.%3\n").arg(version::Major).arg(version::Minor).arg(version::Revision) +
-                   // Which database a run would read its template texts from.
-                   loadString(ids::DatabaseLine + parsed.langOffset)
-                       .value_or(QString())
-                       .arg(parsed.database.isEmpty() ? defaultDatabase : parsed.database) +
-                   QLatin1Char('\n'))
+                   versionLines(parsed, defaultDatabase))
                       .toUtf8());
         return batchexit::Completed;
     case BatchArguments::Action::BadUsage:
@@ -445,10 +490,8 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
         break;
     }
 
-    // Undo data lives beside the database, in the program's data folder.
     const QString database = parsed.database.isEmpty() ? defaultDatabase : parsed.database;
-    const QString absolute = fs::absoluteCleanPath(database);
-    parsed.options.dataFolder = absolute.left(std::max<qsizetype>(absolute.lastIndexOf(QLatin1Char('/')), 1));
+    parsed.options.dataFolder = dataFolderOf(database);
     if (parsed.action == BatchArguments::Action::Undo && parsed.list)
         return listUndoData(parsed, out);
     if (parsed.action == BatchArguments::Action::Undo)
@@ -459,13 +502,33 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
         return status;
     }
 
+    // Every argument is looked at before the first page is touched.
+    const auto refuse = [&](const QString &option, const Refusal &refused) {
+        QString text = loadString(refused.textId + parsed.langOffset)
+                           .value_or(QString::number(refused.textId - ids::FileErrorBase));
+        if (!refused.argument.isEmpty())
+            text = text.arg(fs::shown(refused.argument));
+        err << programName() << QStringLiteral(": ") << option << QLatin1Char(' ') << fs::shown(refused.path)
+            << QStringLiteral(": ") << text << Qt::endl;
+        return refused.badUsage ? batchexit::BadUsage : batchexit::Failed;
+    };
+    const bool readDatabase = !parsed.database.isEmpty() || fs::existsFollowingLinks(fs::native(database));
+    if (readDatabase)
+        if (const std::optional<Refusal> refused = refuseDatabase(database))
+            return refuse(QStringLiteral("--database"), *refused);
+    if (!parsed.reportFile.isEmpty() && parsed.reportFile != QLatin1String("-"))
+        if (const std::optional<Refusal> refused = refuseOutputFile(parsed.reportFile))
+            return refuse(QStringLiteral("--report"), *refused);
+    if (const std::optional<Refusal> refused = refuseMainPage(parsed.options))
+        return refuse(QStringLiteral("--main"), *refused);
+
     // The template texts: the Settings rows of the database, or the texts a new database gets when
     // there is no database beside the program.
-    if (!parsed.database.isEmpty() || fs::existsFollowingLinks(fs::native(database))) {
+    if (readDatabase) {
         QString error;
         const auto rows = readSettingsRows(database, &error);
         if (!rows) {
-            err << programName() << QStringLiteral(": cannot read the template texts from ") << database
+            err << programName() << QStringLiteral(": cannot read the template texts from ") << fs::shown(database)
                 << QStringLiteral(": ") << error << Qt::endl;
             return batchexit::Failed;
         }
@@ -493,7 +556,7 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
             });
         } else {
             if (const int error = saveRunReportCsv(report, parsed.langOffset, parsed.reportFile); error != 0) {
-                err << programName() << QStringLiteral(": cannot write the report to ") << parsed.reportFile
+                err << programName() << QStringLiteral(": cannot write the report to ") << fs::shown(parsed.reportFile)
                     << QStringLiteral(": ") << QString::fromLocal8Bit(std::strerror(error)) << Qt::endl;
                 status = batchexit::Failed;
             }

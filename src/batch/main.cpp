@@ -1,4 +1,5 @@
 #include "batch/BatchCommand.h"
+#include "engine/fs/FileSystem.h"
 #include "storage/DataFolder.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,11 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 
     QCoreApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
+    // The arguments as the file layer reads names (QCoreApplication::arguments() would lose the bytes
+    // of a name that are not UTF-8).
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << tagsmith::fs::fromNative(argv[i]);
     // The database the desktop program uses, found the same way.
     const QString database = tagsmith::locateDataFolder(QCoreApplication::applicationDirPath()).database();
 

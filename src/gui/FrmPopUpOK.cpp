@@ -1,5 +1,6 @@
 #include "gui/FrmPopUpOK.h"
 
+#include "engine/fs/FileSystem.h"
 #include "gui/Module1.h"
 #include "gui/ScreenControls.h"
 #include "gui/Localise.h"
@@ -43,13 +44,14 @@ FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
     LblVeld->setProperty(TagProperty, QString::number(Module1::PopTextId));
     Module1::LocaliseForm(this);
     if (!Module1::PopTextArgument.isEmpty())
-        LblVeld->setText(LblVeld->text().arg(Module1::PopTextArgument));
+        LblVeld->setText(LblVeld->text().arg(fs::shown(Module1::PopTextArgument)));
 
     if (!detail.isEmpty()) {
         // A long path would not wrap at all; shorten it in the middle, where it matters least.
-        const QString line = LblVeld->fontMetrics().elidedText(detail, Qt::ElideMiddle, LblVeld->width());
+        const QString shown = fs::shown(detail);
+        const QString line = LblVeld->fontMetrics().elidedText(shown, Qt::ElideMiddle, LblVeld->width());
         LblVeld->setText(LblVeld->text().isEmpty() ? line : LblVeld->text() + QLatin1Char('\n') + line);
-        LblVeld->setToolTip(detail);
+        LblVeld->setToolTip(shown);
     }
     // A text longer than the three lines the popup has room for makes it taller, the button lower:
     // no line is cut off.

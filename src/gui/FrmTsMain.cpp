@@ -3,6 +3,7 @@
 #include "engine/core/Run.h"
 #include "engine/fs/FileError.h"
 #include "engine/fs/FileSystem.h"
+#include "engine/run/RunChecks.h"
 #include "engine/undo/Undo.h"
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsSet.h"
@@ -481,7 +482,7 @@ void FrmTsMain::runAndReport(bool dryRun)
     if (error != 0)
         return;
     if (!chooser->hasFiles()) {
-        Module1::showMessage(ids::ErrorTitle, ids::NoPages);
+        Module1::showMessage(ids::ErrorTitle, ids::NoPages, folder);
         return;
     }
 
@@ -490,6 +491,10 @@ void FrmTsMain::runAndReport(bool dryRun)
     // The pages are named after the folder as the chooser's lists report it: absolute, no "." or "..",
     // no trailing separator.
     options.folder = chooser->path();
+    if (const std::optional<Refusal> refused = refuseMainPage(options)) {
+        Module1::showMessage(ids::ErrorTitle, refused->textId, refused->path, refused->argument);
+        return;
+    }
     RunReport report;
     std::map<std::size_t, SideBySide> changes;
     {

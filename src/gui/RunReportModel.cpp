@@ -117,7 +117,8 @@ QVariant RunReportModel::data(const QModelIndex &index, int role) const
         return numberCell(page.keywordsWritten, page.hasBlock(), role);
     case 7:
         if (role == Qt::DisplayRole)
-            return page.BackupPath.isEmpty() ? QString() : fs::relativePath(m_report.folder, page.BackupPath);
+            return page.BackupPath.isEmpty() ? QString()
+                                             : fs::withReplacements(fs::relativePath(m_report.folder, page.BackupPath));
         return {};
     case 8:
         return numberCell(page.bytesBefore, read, role);
@@ -141,8 +142,10 @@ QVariant RunReportModel::pageCell(const PageReport &page, int row, int role) con
 {
     switch (role) {
     case Qt::DisplayRole:
-        return page.OnMainPage ? QStringLiteral("%1  (%2)").arg(page.relativePath, text(ids::report::MainPage))
-                               : page.relativePath;
+        // A byte of the name that is not UTF-8 shows as the replacement character here; the CSV keeps it.
+        return page.OnMainPage ? QStringLiteral("%1  (%2)")
+                                     .arg(fs::withReplacements(page.relativePath), text(ids::report::MainPage))
+                               : fs::withReplacements(page.relativePath);
     case ProblemRole:
         return page.isWarning() || page.isError() ? QStringLiteral("1") : QStringLiteral("0");
     case FilterRole: {
@@ -156,7 +159,7 @@ QVariant RunReportModel::pageCell(const PageReport &page, int row, int role) con
     case RowRole:
         return row;
     case Qt::ToolTipRole:
-        return page.PagePath;
+        return fs::withReplacements(page.PagePath);
     case Qt::FontRole:
         if (page.OnMainPage) {
             QFont bold;
@@ -198,7 +201,7 @@ QVariant RunReportModel::outcomeCell(const PageReport &page, int role) const
     case Qt::ToolTipRole:
         // What failed: the page, or its folder or backup.
         if (page.isError())
-            return page.failedPath.isEmpty() ? page.PagePath : page.failedPath;
+            return fs::withReplacements(page.failedPath.isEmpty() ? page.PagePath : page.failedPath);
         return {};
     default:
         return {};

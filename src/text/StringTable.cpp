@@ -311,6 +311,14 @@ constexpr Entry Table[] = {
     {3191, "Cannot make the data folder %1"},
     {3192, "description over 160 characters"},
     {3193, "Only pages whose title or description needs a look"},
+    // Arguments of a run refused before the first page (Dutch).
+    {3200, "De hoofdpagina is een map, geen pagina."},
+    {3201, "De hoofdpagina bestaat niet; onder deze relatieve naam kwam ze buiten de map van de site."},
+    {3202, "De hoofdpagina bestaat hier niet; bedoelt u %1?"},
+    {3203, "Dit is een map, geen bestand."},
+    {3204, "%1 (bestaat niet: de ingebouwde sjabloonteksten worden gebruikt)"},
+    {3205, "%1 (geen databankbestand)"},
+    {3206, "herstelgegevens: %1"},
     {3215, "Een andere run of herstelactie werkt aan deze map (proces %1); er is niets veranderd."},
     {3216, "Herstelgegevens kunnen niet bewaard worden: de run is niet begonnen en er is niets veranderd. Zet \"Bewaar "
            "herstelgegevens\" uit (--no-undo) om zonder te werken."},
@@ -344,6 +352,14 @@ constexpr Entry Table[] = {
     {3285, "Site-adres:"},
     {3286, "Het adres van de site (https://...): elke pagina krijgt haar canonieke link en tags om gedeeld te "
            "worden, en de map een sitemap.xml en een Sitemap-regel in robots.txt. Leeg: geen van die."},
+    // Arguments of a run refused before the first page (English).
+    {3300, "The main page is a folder, not a page."},
+    {3301, "The main page does not exist; under this relative name it would be made outside the site's folder."},
+    {3302, "The main page does not exist here; did you mean %1?"},
+    {3303, "This is a folder, not a file."},
+    {3304, "%1 (not there: the built-in template texts are used)"},
+    {3305, "%1 (no database file there)"},
+    {3306, "undo data: %1"},
     {3315, "Another run or undo is at work on this folder (process %1); nothing was changed."},
     {3316, "Undo data cannot be kept: the run did not start and nothing was changed. Turn \"Keep undo data\" off "
            "(--no-undo) to run without it."},

@@ -80,6 +80,14 @@ inline constexpr int TemporariesRemoved = 3080;
 // The database's own lines (start-up and the batch command).
 inline constexpr int DatabaseLine = 3090;
 inline constexpr int CannotMakeDataFolder = 3091;
+inline constexpr int DatabaseMissing = 3204;  // the program's own, not there
+inline constexpr int DatabaseNotThere = 3205; // one given that is not there, or not a file
+inline constexpr int UndoDataLine = 3206;
+// Arguments of a run refused before the first page.
+inline constexpr int MainPageIsFolder = 3200;
+inline constexpr int MainPageOutside = 3201;
+inline constexpr int MainPageMeant = 3202; // %1 the page of the site's folder that may be meant
+inline constexpr int IsFolder = 3203;
 // Why a page that declares a charset was read as Windows-1252 (%1 the charset).
 inline constexpr int CharsetNotDecoded = 3085;
 inline constexpr int CharsetUnknown = 3086;

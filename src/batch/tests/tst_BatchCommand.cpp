@@ -13,6 +13,10 @@
 using namespace tagsmith;
 using namespace tagsmith::test;
 
+namespace {
+const QByteArray Page = "<html><head><title>Harbour</title></head><body>Harbours and lighthouses</body></html>\n";
+}
+
 class TestBatchCommand : public QObject
 {
     Q_OBJECT
@@ -66,6 +70,26 @@ private slots:
             batchInProcess({QStringLiteral("--language"), QStringLiteral("nl"), QStringLiteral("/nonexistent/site")});
         QCOMPARE(missing.status, batchexit::Failed);
         QVERIFY(missing.err.contains(QStringLiteral("De geselecteerde disk of map bestaat niet.")));
+    }
+
+    void refused_data() { addTableRows(QFINDTESTDATA("data/refused.txt"), {"arguments", "status", "message"}); }
+
+    // Nothing is touched: not a page, not a time stamp.
+    void refused()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        makeSite(site, Site{{QStringLiteral("a.htm"), Page}, {QStringLiteral("index.htm"), Page}});
+        QVERIFY(QDir(site).mkdir(QStringLiteral("sub")));
+        const auto before = treeState(dir.path(), true);
+        const BatchOutput result =
+            batchInProcess(arguments.replace(QStringLiteral("SITE"), site).split(QLatin1Char(' ')));
+        QCOMPARE(result.status, status.toInt());
+        QVERIFY2(result.err.contains(message.replace(QStringLiteral("SITE"), site)), qPrintable(result.err));
+        QCOMPARE(treeState(dir.path(), true), before);
     }
 
     void templatesFromTheDatabase()

@@ -17,6 +17,7 @@
 #include <csignal>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tagsmith;
 using namespace tagsmith::test;
@@ -30,6 +31,33 @@ Site goldenSite(const QString &name)
 
 const QByteArray Harbour = "<html><head><title>Harbour</title>\r\n<meta name=\"keywords\" content=\"old\">\r\n"
                            "</head><body>Harbours and lighthouses</body></html>\r\n";
+
+// The name as printf's %b reads it back: octal escapes for every byte but the plain ones.
+QString shellEscaped(const QByteArray &name)
+{
+    QString escaped;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > ' ' && byte < 127 && byte != '\\')
+            escaped += QLatin1Char(c);
+        else
+            escaped += QStringLiteral("\\0%1").arg(byte, 3, 8, QLatin1Char('0'));
+    }
+    return escaped;
+}
+
+// The bytes of a file named by its native path.
+int readNative(const std::string &path, std::string *bytes)
+{
+    fs::File file;
+    if (const int err = fs::openForReading(path, fs::Links::Follow, &file); err != 0)
+        return err;
+    bytes->resize(1 << 16);
+    std::size_t got = 0;
+    const int err = fs::readAt(file.fd(), bytes->data(), 0, bytes->size(), &got);
+    bytes->resize(got);
+    return err;
+}
 
 } // namespace
 
@@ -88,6 +116,96 @@ private slots:
 
     // The report as CSV reads back with Python's csv module, names with commas, quotes and accents
     // included, from a file and from standard output.
+    void diffNamesApplyWithPatch_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("blank") << QByteArray("with space.html");
+        QTest::newRow("tab") << QByteArray("tab\there.html");
+        QTest::newRow("line end") << QByteArray("new\nline.html");
+        QTest::newRow("leading dash") << QByteArray("-dash.html");
+        QTest::newRow("quote and backslash") << QByteArray("quo\"te\\.html");
+        QTest::newRow("DEL and a plain name") << QByteArray("del\x7f.html");
+        QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9.html");
+    }
+
+    // The headers are GNU diff's own (the page's time stamp included), so patch finds every page.
+    void diffNamesApplyWithPatch()
+    {
+        QFETCH(QByteArray, name);
+        QTemporaryDir dir;
+        const QString a = dir.filePath(QStringLiteral("a"));
+        QVERIFY(QDir().mkdir(a));
+        QCOMPARE(fs::replaceWholeFile(fs::native(a) + '/' + name.toStdString(), Harbour.toStdString()), 0);
+        writeFile(a + QStringLiteral("/index.htm"), "<p>Home</p>\n");
+        QCOMPARE(runProgram(QStringLiteral("cp"), {QStringLiteral("-a"), a, dir.filePath(QStringLiteral("b"))}).status,
+                 0);
+        const QStringList main{QStringLiteral("--main"), QStringLiteral("index.htm")};
+
+        const BatchOutput diff = batchProgram(
+            QStringList{QStringLiteral("."), QStringLiteral("--dry-run"), QStringLiteral("--diff")} + main, a);
+        QCOMPARE(diff.status, 0);
+        QCOMPARE(batchProgram(QStringList{QStringLiteral(".")} + main, dir.filePath(QStringLiteral("b"))).status, 0);
+        const BatchOutput gnu = runProgram(
+            QStringLiteral("diff"), {QStringLiteral("-ru"), QStringLiteral("a"), QStringLiteral("b")}, dir.path());
+        QCOMPARE(gnu.status, 1);
+        for (const QByteArray &line : gnu.out.split('\n')) {
+            if (line.startsWith("--- "))
+                QVERIFY2(diff.out.contains(line + '\n'), line.constData());
+            else if (line.startsWith("+++ "))
+                QVERIFY2(diff.out.contains(line.left(line.lastIndexOf('\t') + 1)), line.constData());
+        }
+        const BatchOutput patch =
+            runProgram(QStringLiteral("patch"), {QStringLiteral("-p1"), QStringLiteral("--fuzz=0")}, a, diff.out);
+        QVERIFY2(patch.status == 0, qPrintable(QString::fromUtf8(patch.out) + patch.err));
+        QCOMPARE(runProgram(QStringLiteral("diff"), {QStringLiteral("-r"), QStringLiteral("a"), QStringLiteral("b")},
+                            dir.path())
+                     .status,
+                 0);
+    }
+
+    void byteNamesRunAndUndo_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9.html");
+        QTest::newRow("blank") << QByteArray("with space.html");
+        QTest::newRow("line end") << QByteArray("new\nline.html");
+        QTest::newRow("leading dash") << QByteArray("-dash.html");
+    }
+
+    // A page of any name, in a folder whose name is not UTF-8, and as the main page: written, reported
+    // by its bytes, undone.
+    void byteNamesRunAndUndo()
+    {
+        QFETCH(QByteArray, name);
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/d\xe9"
+                                                                  "f";
+        QCOMPARE(fs::makeFolder(folder.toStdString(), 0755), 0);
+        QCOMPARE(fs::replaceWholeFile((folder + '/' + name).toStdString(), Harbour.toStdString()), 0);
+        QCOMPARE(fs::replaceWholeFile(folder.toStdString() + "/plain.htm", "<head></head><p>Plain sailing</p>\n"), 0);
+        // The names reach the command as bytes through the shell (QProcess would make them text).
+        const auto inFolder = [&](const QString &script) {
+            return runProgram(QStringLiteral("sh"),
+                              {QStringLiteral("-c"),
+                               QStringLiteral("site=$(printf '%b' \"$1\"); page=$(printf '%b' \"$2\"); ") + script,
+                               QStringLiteral(TAGSMITH_BATCH), QStringLiteral("d\\0351f"), shellEscaped(name)},
+                              dir.path());
+        };
+        QCOMPARE(inFolder(QStringLiteral("cp -a \"$site\" before")).status, 0);
+        const BatchOutput run =
+            inFolder(QStringLiteral("cd \"$site\" && \"$0\" . --main \"$page\" --report ../report.csv"));
+        QVERIFY2(run.status == 0 && !run.err.contains(QStringLiteral("Error")), qPrintable(run.err));
+        std::string page;
+        QCOMPARE(readNative((folder + '/' + name).toStdString(), &page), 0);
+        // The main page's keywords are the site's: plain.htm's too.
+        QVERIFY2(page.find("lighthouses") != std::string::npos && page.find("sailing") != std::string::npos,
+                 page.c_str());
+        QVERIFY(readFile(dir.filePath(QStringLiteral("report.csv"))).contains(name));
+
+        QCOMPARE(inFolder(QStringLiteral("\"$0\" --undo \"$site\"")).status, 0);
+        QCOMPARE(inFolder(QStringLiteral("diff -r before \"$site\"")).status, 0);
+    }
+
     void csvParsesWithPython()
     {
         QTemporaryDir dir;
@@ -136,6 +254,30 @@ private slots:
         const QString err = QString(result.err).replace(site, QStringLiteral("SITE"));
         const QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromUtf8(unescape(lines))));
         QVERIFY2(pattern.match(err).hasMatch(), qPrintable(err));
+    }
+
+    // A main page in a folder the user may not write to: refused before the first page.
+    void mainPageFolderNotWritable()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can become a user without privileges");
+        QTemporaryDir dir;
+        const QString site = dir.filePath(QStringLiteral("site"));
+        const QString closed = dir.filePath(QStringLiteral("closed"));
+        makeSite(site, Site{{QStringLiteral("a.htm"), Harbour}});
+        QVERIFY(QDir().mkdir(closed));
+        for (const auto &[path, mode] :
+             {std::pair{dir.path(), 0755}, {site, 0777}, {site + QStringLiteral("/a.htm"), 0666}})
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
+        const auto before = treeState(dir.path(), true);
+        const BatchOutput result =
+            runProgram(QStringLiteral("setpriv"),
+                       {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                        QStringLiteral("--clear-groups"), QStringLiteral(TAGSMITH_BATCH), site,
+                        QStringLiteral("--no-undo"), QStringLiteral("--main"), closed + QStringLiteral("/index.htm")});
+        QCOMPARE(result.status, batchexit::Failed);
+        QVERIFY2(result.err.contains(closed + QStringLiteral(": Permission denied.")), qPrintable(result.err));
+        QCOMPARE(treeState(dir.path(), true), before);
     }
 
     void diskFull()

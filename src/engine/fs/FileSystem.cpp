@@ -1,10 +1,10 @@
 #include "engine/fs/FileSystem.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -163,9 +163,77 @@ int FaultInjector::count(Call call) const
 
 // ---- Paths ------------------------------------------------------------------------------------
 
+namespace {
+
+// A byte of a name that is not UTF-8, as fromNative() carries it.
+bool isEscapedByte(const QString &text, qsizetype i)
+{
+    const char16_t unit = text.at(i).unicode();
+    return unit >= 0xDC80 && unit <= 0xDCFF && (i == 0 || !text.at(i - 1).isHighSurrogate());
+}
+
+// The length of the UTF-8 sequence at bytes[i]; 0 when the bytes there are none (overlong forms,
+// surrogates and code points past U+10FFFF are none).
+std::size_t utf8SequenceAt(std::string_view bytes, std::size_t i)
+{
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t least = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > bytes.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[i + k]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    return code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : length;
+}
+
+// The path with each byte that is not UTF-8 made text by shownByte.
+template <typename Shown> QString showingBytes(const QString &path, Shown shownByte)
+{
+    QString result;
+    result.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (isEscapedByte(path, i))
+            shownByte(result, static_cast<unsigned char>(path.at(i).unicode() - 0xDC00));
+        else
+            result += path.at(i);
+    }
+    return result;
+}
+
+} // namespace
+
 std::string native(const QString &path)
 {
-    return QFile::encodeName(path).toStdString();
+    // NOTE: names are UTF-8 whatever the locale says, as the file layer's text is.
+    std::string bytes;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (!isEscapedByte(path, i))
+            continue;
+        bytes += QStringView(path).sliced(from, i - from).toUtf8().toStdString();
+        bytes += static_cast<char>(path.at(i).unicode() - 0xDC00);
+        from = i + 1;
+    }
+    if (from == 0)
+        return path.toStdString();
+    bytes += QStringView(path).sliced(from).toUtf8().toStdString();
+    return bytes;
 }
 
 std::string folderOf(const std::string &path)
@@ -176,8 +244,36 @@ std::string folderOf(const std::string &path)
 
 QString fromNative(std::string_view path)
 {
-    // What QFile::decodeName() does here, without first copying the bytes into a QByteArray.
-    return QString::fromLocal8Bit(QByteArrayView(path.data(), static_cast<qsizetype>(path.size())));
+    // (QFile::decodeName() makes every such byte U+FFFD: the name is then lost.)
+    QString text;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < path.size();) {
+        if (const std::size_t length = utf8SequenceAt(path, i); length > 0) {
+            i += length;
+            continue;
+        }
+        text += QString::fromUtf8(path.data() + from, static_cast<qsizetype>(i - from));
+        text += QChar(char16_t(0xDC00 + static_cast<unsigned char>(path[i])));
+        from = ++i;
+    }
+    if (from == 0)
+        return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+    text += QString::fromUtf8(path.data() + from, static_cast<qsizetype>(path.size() - from));
+    return text;
+}
+
+QString shown(const QString &path)
+{
+    return showingBytes(path, [](QString &to, unsigned char byte) {
+        to += QLatin1Char('\\');
+        for (const int shift : {6, 3, 0})
+            to += QLatin1Char(char('0' + ((byte >> shift) & 7)));
+    });
+}
+
+QString withReplacements(const QString &path)
+{
+    return showingBytes(path, [](QString &to, unsigned char) { to += QChar::ReplacementCharacter; });
 }
 
 // ---- Descriptors ------------------------------------------------------------------------------
@@ -394,6 +490,17 @@ int linkStatus(const std::string &path, Status *st)
         return err;
     struct stat s;
     if (::lstat(path.c_str(), &s) != 0)
+        return errno;
+    fill(s, st);
+    return 0;
+}
+
+int pathStatus(const std::string &path, Status *st)
+{
+    if (const int err = injected(Call::Status, path); err != 0)
+        return err;
+    struct stat s;
+    if (::stat(path.c_str(), &s) != 0)
         return errno;
     fill(s, st);
     return 0;
@@ -673,7 +780,16 @@ int listFolder(const std::string &folder, const std::function<void(const FolderE
 
 QString absoluteCleanPath(const QString &path)
 {
-    return QDir::cleanPath(QDir(path).absolutePath());
+    if (path.startsWith(QLatin1Char('/')))
+        return QDir::cleanPath(path);
+    // The current folder's name as bytes (QDir::currentPath() would lose a byte that is not UTF-8).
+    std::vector<char> current(PATH_MAX);
+    while (::getcwd(current.data(), current.size()) == nullptr) {
+        if (errno != ERANGE)
+            return QDir::cleanPath(QDir(path).absolutePath());
+        current.resize(current.size() * 2);
+    }
+    return QDir::cleanPath(fromNative(current.data()) + QLatin1Char('/') + path);
 }
 
 QString relativePath(const QString &folder, const QString &path)
@@ -693,27 +809,47 @@ QString cleanPath(const QString &path)
 
 bool sameFile(const QString &a, const QString &b)
 {
-    return QFileInfo(a) == QFileInfo(b);
+    Status first;
+    Status second;
+    const bool firstFound = pathStatus(native(a), &first) == 0;
+    const bool secondFound = pathStatus(native(b), &second) == 0;
+    if (firstFound && secondFound)
+        return first.device == second.device && first.inode == second.inode;
+    return !firstFound && !secondFound && absoluteCleanPath(a) == absoluteCleanPath(b);
 }
 
 bool isFolder(const QString &path)
 {
-    return QFileInfo(path).isDir();
+    Status st;
+    return pathStatus(native(path), &st) == 0 && st.isFolder();
 }
 
 bool isFile(const QString &path)
 {
-    return QFileInfo(path).isFile();
+    Status st;
+    return pathStatus(native(path), &st) == 0 && st.isRegular();
 }
 
 QStringList subfolders(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const std::string path = native(folder);
+    QStringList names;
+    listFolder(path, [&](const FolderEntry &entry) {
+        const std::string_view name = entry.name();
+        Status st;
+        if (!name.starts_with('.') && pathStatus(path + '/' + std::string(name), &st) == 0 && st.isFolder())
+            names << fromNative(name);
+    });
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    return names;
 }
 
 bool setCurrentFolder(const QString &folder)
 {
-    return QDir::setCurrent(folder);
+    return ::chdir(native(folder).c_str()) == 0;
 }
 
 QStringList volumeRoots()

@@ -22,9 +22,16 @@ struct dirent;
 // that number (fileErrorFromErrno). Paths are native (QString paths go through native()).
 namespace tagsmith::fs {
 
-// A path as the file system spells it, and back.
+// A path as the file system spells it, and back. A name is any bytes: its UTF-8 becomes text, and
+// each byte that is not UTF-8 is carried as the lone surrogate U+DC00 + byte, so that native() gives
+// back every byte that fromNative() was given (a name that is UTF-8 is plain text).
 std::string native(const QString &path);
 QString fromNative(std::string_view path);
+// A path as a message shows it: a byte that is not UTF-8 as an octal escape ("caf\351.html"), as the
+// GNU tools show it.
+QString shown(const QString &path);
+// The same with the replacement character in place of such a byte, where a name is only looked at.
+QString withReplacements(const QString &path);
 // The folder a native path names a file in: "." for a bare name.
 std::string folderOf(const std::string &path);
 
@@ -103,6 +110,8 @@ int syncFileSystem(const std::string &folder);
 int status(int fd, Status *st);
 // The status of path itself, a link not followed.
 int linkStatus(const std::string &path, Status *st);
+// The status of what path names, links followed.
+int pathStatus(const std::string &path, Status *st);
 // Whether path names anything (a link not followed); a folder that cannot be searched is an error.
 int exists(const std::string &path, bool *found);
 // Whether path names a file or folder, links followed; errors count as "no".

@@ -5,6 +5,8 @@
 #include <dtl/dtl.hpp>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 
 namespace tagsmith {
 namespace {
@@ -163,13 +165,13 @@ std::vector<DiffHunk> diffHunks(std::string_view before, std::string_view after,
     return hunks;
 }
 
-void appendUnifiedDiff(std::string &out, std::string_view before, std::string_view after, std::string_view oldName,
-                       std::string_view newName)
+void appendUnifiedDiff(std::string &out, std::string_view before, std::string_view after, std::string_view oldLabel,
+                       std::string_view newLabel)
 {
     const std::vector<DiffHunk> hunks = diffHunks(before, after);
     if (hunks.empty())
         return;
-    out.append("--- ").append(oldName).append("\n+++ ").append(newName).append("\n");
+    out.append("--- ").append(oldLabel).append("\n+++ ").append(newLabel).append("\n");
     for (const DiffHunk &hunk : hunks) {
         out += "@@ -";
         appendRange(out, hunk.oldBefore, hunk.oldCount);
@@ -184,6 +186,74 @@ void appendUnifiedDiff(std::string &out, std::string_view before, std::string_vi
                 out += "\\ No newline at end of file\n";
         }
     }
+}
+
+namespace {
+
+// What GNU diff writes after a backslash for the byte: its letter, 1 for an octal escape, 0 for none.
+// NOTE: bytes above 127 count as below 32 there (a signed char), so they are escaped too; DEL is not.
+int escapeOf(unsigned char c)
+{
+    switch (c) {
+    case '\a':
+        return 'a';
+    case '\b':
+        return 'b';
+    case '\t':
+        return 't';
+    case '\n':
+        return 'n';
+    case '\v':
+        return 'v';
+    case '\f':
+        return 'f';
+    case '\r':
+        return 'r';
+    case '"':
+        return '"';
+    case '\\':
+        return '\\';
+    default:
+        return c < 32 || c > 127 ? 1 : 0;
+    }
+}
+
+} // namespace
+
+std::string diffLabel(std::string_view name, std::int64_t writtenNs)
+{
+    std::string label;
+    const bool quoted = std::any_of(name.begin(), name.end(),
+                                    [](char c) { return c == ' ' || escapeOf(static_cast<unsigned char>(c)) != 0; });
+    if (quoted)
+        label += '"';
+    for (const char c : name) {
+        const int escape = escapeOf(static_cast<unsigned char>(c));
+        if (escape == 0) {
+            label += c;
+        } else if (escape == 1) {
+            const auto byte = static_cast<unsigned char>(c);
+            label += {'\\', char('0' + (byte >> 6)), char('0' + ((byte >> 3) & 7)), char('0' + (byte & 7))};
+        } else {
+            label += {'\\', char(escape)};
+        }
+    }
+    if (quoted)
+        label += '"';
+
+    const std::int64_t seconds = writtenNs >= 0 ? writtenNs / 1000000000 : -((-writtenNs + 999999999) / 1000000000);
+    const auto nanoseconds = static_cast<long>(writtenNs - seconds * 1000000000);
+    const auto time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    ::localtime_r(&time, &local);
+    char stamp[64];
+    const std::size_t date = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    char zone[16];
+    const std::size_t zoneSize = std::strftime(zone, sizeof zone, "%z", &local);
+    char fraction[16];
+    std::snprintf(fraction, sizeof fraction, ".%09ld ", nanoseconds);
+    label.append("\t").append(stamp, date).append(fraction).append(zone, zoneSize);
+    return label;
 }
 
 } // namespace tagsmith

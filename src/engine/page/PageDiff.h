@@ -35,9 +35,16 @@ struct DiffHunk
 // before and after.
 std::vector<DiffHunk> diffHunks(std::string_view before, std::string_view after, int context = 3);
 
-// The difference as `diff -u` writes it (without time stamps), so that `patch` applies it: the two
-// names, then every hunk. Nothing when the two are the same. An old name of /dev/null makes the file.
-void appendUnifiedDiff(std::string &out, std::string_view before, std::string_view after, std::string_view oldName,
-                       std::string_view newName);
+// The difference as `diff -u` writes it, so that `patch` applies it: the two header labels (see
+// diffLabel), then every hunk. Nothing when the two are the same. An old name of /dev/null makes the
+// file.
+void appendUnifiedDiff(std::string &out, std::string_view before, std::string_view after, std::string_view oldLabel,
+                       std::string_view newLabel);
+
+// A file as a header of `diff -u` names it: its name as GNU diff writes it (in double quotes, with C
+// escapes, when it holds a blank, a control character, a quote, a backslash or a byte above 127, so
+// that patch finds any name), then a tab and the time the file was last written (ns since the epoch),
+// in local time as diff writes it ("2026-12-07 21:33:18.123456789 +0000").
+std::string diffLabel(std::string_view name, std::int64_t writtenNs);
 
 } // namespace tagsmith

@@ -9,6 +9,7 @@
 #include "engine/page/PageSplicer.h"
 #include "engine/run/PageList.h"
 #include "engine/run/PageReadAhead.h"
+#include "engine/run/RunChecks.h"
 #include "engine/run/RunReport.h"
 #include "engine/run/SitePlanner.h"
 #include "engine/run/Sitemap.h"
@@ -121,7 +122,11 @@ RunResult MetaRun::run()
         return RunResult::NotStarted;
     }
     if (pages.isEmpty()) {
-        m_observer.message({ids::ErrorTitle, ids::NoPages, {}});
+        m_observer.message({ids::ErrorTitle, ids::NoPages, m_options.folder});
+        return RunResult::NotStarted;
+    }
+    if (const std::optional<Refusal> refused = refuseMainPage(m_options)) {
+        m_observer.message({ids::ErrorTitle, refused->textId, refused->path, -1, refused->argument});
         return RunResult::NotStarted;
     }
 

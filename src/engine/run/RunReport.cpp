@@ -239,18 +239,20 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
         const bool read = page.outcome != PageOutcome::NotReached;
         // Read where the report keeps it, not copied: the row is made at once.
         const QByteArrayView keywords = page.keywords.view();
-        appendCsvRow(
-            out, {page.relativePath.toUtf8(), page.OnMainPage ? "yes" : "no", encodingName(page).toUtf8(),
-                  outcomeName(page.outcome),
-                  page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
-                  read ? QByteArray::number(page.wordsFound) : QByteArray(),
-                  page.hasBlock() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
-                  page.BackupPath.isEmpty() ? QByteArray() : fs::relativePath(report.folder, page.BackupPath).toUtf8(),
-                  read ? QByteArray::number(page.bytesBefore) : QByteArray(),
-                  page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
-                  QByteArray::fromRawData(keywords.data(), keywords.size()), page.description.toUtf8(),
-                  page.hasBlock() ? QByteArray(descriptionSourceName(page.descriptionSource)) : QByteArray(),
-                  checkNames(page)});
+        appendCsvRow(out,
+                     {QByteArray::fromStdString(fs::native(page.relativePath)), page.OnMainPage ? "yes" : "no",
+                      encodingName(page).toUtf8(), outcomeName(page.outcome),
+                      page.fileError != 0 ? fileErrorText(page.fileError, langOffset).toUtf8() : QByteArray(),
+                      read ? QByteArray::number(page.wordsFound) : QByteArray(),
+                      page.hasBlock() ? QByteArray::number(page.keywordsWritten) : QByteArray(),
+                      page.BackupPath.isEmpty()
+                          ? QByteArray()
+                          : QByteArray::fromStdString(fs::native(fs::relativePath(report.folder, page.BackupPath))),
+                      read ? QByteArray::number(page.bytesBefore) : QByteArray(),
+                      page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
+                      QByteArray::fromRawData(keywords.data(), keywords.size()), page.description.toUtf8(),
+                       page.hasBlock() ? QByteArray(descriptionSourceName(page.descriptionSource)) : QByteArray(),
+                       checkNames(page)});
         if (out.size() >= Piece) {
             if (const int err = write(std::string_view(out.constData(), std::size_t(out.size()))); err != 0)
                 return err;

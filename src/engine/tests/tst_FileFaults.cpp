@@ -166,6 +166,34 @@ private slots:
         QCOMPARE(treeState(folder), before);
     }
 
+    void namesKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ASCII") << QByteArray("index.htm") << QStringLiteral("index.htm");
+        QTest::newRow("UTF-8") << QByteArray("caf\xc3\xa9 \xf0\x9f\x8c\x8a.htm") << QStringLiteral("café 🌊.htm");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9.html") << QStringLiteral("caf\\351.html");
+        QTest::newRow("a continuation byte alone") << QByteArray("\x80"
+                                                                 "a")
+                                                   << QStringLiteral("\\200a");
+        QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf") << QStringLiteral("a\\300\\257");
+        QTest::newRow("a surrogate in UTF-8") << QByteArray("\xed\xa0\x80") << QStringLiteral("\\355\\240\\200");
+        QTest::newRow("cut short at the end") << QByteArray("euro\xe2\x82") << QStringLiteral("euro\\342\\202");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << QStringLiteral("\\364\\220\\200\\200");
+    }
+
+    // Every name the disk can hold comes back byte for byte; messages show the bytes that are not UTF-8.
+    void namesKeepTheirBytes()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
+        const QString text = fs::fromNative(name.toStdString());
+        QCOMPARE(QByteArray::fromStdString(fs::native(text)), name);
+        QCOMPARE(fs::shown(text), shown);
+        QCOMPARE(fs::native(QStringLiteral("/site/") + text + QStringLiteral("/x")),
+                 "/site/" + name.toStdString() + "/x");
+    }
+
     // A sync the system itself refuses (a device has none) is reported like an injected one.
     void refusedSyncIsReported() { QCOMPARE(fs::syncPath("/dev/null", false), EINVAL); }
 

@@ -103,7 +103,7 @@ private slots:
         QTest::newRow("no folder") << "" << "1030/1032";
         QTest::newRow("folder does not exist") << "@/missing" << "1030/2076 @/missing";
         QTest::newRow("a file, not a folder") << "@/notes.txt" << "1030/2076 @/notes.txt";
-        QTest::newRow("no pages") << "@" << "1030/1050";
+        QTest::newRow("no pages") << "@" << "1030/1050 @";
     }
 
     void notStarted()

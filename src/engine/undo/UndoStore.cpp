@@ -270,8 +270,8 @@ QString UndoStore::canonicalFolder(const QString &folder)
 std::string UndoStore::key(const QString &folder) const
 {
     Sha256 hash;
-    const QByteArray name = canonicalFolder(folder).toUtf8();
-    hash.add(std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
+    // The folder's bytes: toUtf8() would make every byte that is not UTF-8 the same '?'.
+    hash.add(fs::native(canonicalFolder(folder)));
     return hash.result().toHex().left(32).toStdString();
 }
 

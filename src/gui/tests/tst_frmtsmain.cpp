@@ -209,19 +209,20 @@ private slots:
         resetPrompt(screen);
     }
 
-    void runRefused_data() { test::addTableRows(QFINDTESTDATA("data/run-refused.txt"), {"folder", "text"}); }
+    void runRefused_data() { test::addTableRows(QFINDTESTDATA("data/run-refused.txt"), {"folder", "text", "main"}); }
 
     // The frame waits for OK; nothing was written.
     void runRefused()
     {
         QFETCH(QString, folder);
         QFETCH(QString, text);
+        QFETCH(QString, main);
         const QString root = m_sites.filePath(QStringLiteral("refused"));
         test::makeSite(root, {QStringLiteral("nopages/notes.txt words"), QStringLiteral("main.htm main")});
         const auto before = test::treeState(root);
         FrmTsMain &screen = *screens().main;
         screen.TxtVeld[0]->setText(root + QLatin1Char('/') + folder);
-        screen.TxtVeld[1]->setText(root + QStringLiteral("/main.htm"));
+        screen.TxtVeld[1]->setText(root + QLatin1Char('/') + (main.isEmpty() ? QStringLiteral("main.htm") : main));
         screen.StartMeta();
         QCOMPARE(popupTitle(), QStringLiteral("Tagsmith Error:"));
         QCOMPARE(popupText().section(QLatin1Char('\n'), 0, 0), text);

@@ -1,0 +1,75 @@
+#include "engine/run/RunChecks.h"
+
+#include "engine/fs/FileError.h"
+#include "engine/fs/FileSystem.h"
+#include "text/StringTable.h"
+
+#include <cerrno>
+#include <string>
+
+namespace tagsmith {
+namespace {
+
+Refusal fileRefusal(int err, const std::string &path)
+{
+    return {ids::FileErrorBase + fileErrorFromErrno(err), fs::fromNative(path), {}, false};
+}
+
+// The folder a file is to be made in: it exists, is a folder, and (when asked) can take new files.
+std::optional<Refusal> refuseFolderOf(const std::string &file, bool writing)
+{
+    const std::string folder = fs::folderOf(file);
+    fs::Status st;
+    if (const int err = fs::pathStatus(folder, &st); err != 0 || !st.isFolder())
+        return err == 0 || err == ENOENT || err == ENOTDIR
+                   ? Refusal{ids::FileErrorBase + fileerr::PathNotFound, fs::fromNative(folder), {}, false}
+                   : fileRefusal(err, folder);
+    if (writing)
+        if (const int err = fs::mayWriteIn(folder); err != 0)
+            return fileRefusal(err, folder);
+    return std::nullopt;
+}
+
+// Whether the page would be made in the site's folder or a folder inside it.
+bool inSiteFolder(const QString &page, const QString &site)
+{
+    const QString folder = fs::absoluteCleanPath(site);
+    const QString made = fs::absoluteCleanPath(page);
+    return made.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+}
+
+} // namespace
+
+std::optional<Refusal> refuseMainPage(const RunOptions &options)
+{
+    if (options.mainPage.isEmpty())
+        return std::nullopt;
+    const std::string page = fs::native(options.mainPage);
+    fs::Status st;
+    const int err = fs::pathStatus(page, &st);
+    if (err == 0 && st.isFolder())
+        return Refusal{ids::MainPageIsFolder, options.mainPage, {}, true};
+    if (err == ENOENT && !page.starts_with('/') && !inSiteFolder(options.mainPage, options.folder)) {
+        const QString inSite = fs::pathIn(options.folder, options.mainPage);
+        if (fs::isFile(inSite))
+            return Refusal{ids::MainPageMeant, options.mainPage, inSite, true};
+        return Refusal{ids::MainPageOutside, options.mainPage, {}, true};
+    }
+    if (err != 0 && err != ENOENT && err != ENOTDIR)
+        return fileRefusal(err, page);
+    return refuseFolderOf(page, !options.dryRun);
+}
+
+std::optional<Refusal> refuseOutputFile(const QString &path)
+{
+    const std::string file = fs::native(path);
+    fs::Status st;
+    const int err = fs::pathStatus(file, &st);
+    if (err == 0 && st.isFolder())
+        return Refusal{ids::IsFolder, path, {}, true};
+    if (err != 0 && err != ENOENT && err != ENOTDIR)
+        return fileRefusal(err, file);
+    return refuseFolderOf(file, true);
+}
+
+} // namespace tagsmith

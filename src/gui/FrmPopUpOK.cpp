@@ -1,9 +1,9 @@
 #include "gui/FrmPopUpOK.h"
 
 #include "engine/fs/FileSystem.h"
+#include "gui/Localise.h"
 #include "gui/Module1.h"
 #include "gui/ScreenControls.h"
-#include "gui/Localise.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -18,18 +18,15 @@ FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
     setObjectName(QStringLiteral("FrmPopUpOK"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::NonModal);
-    setFixedSize(twipsToPixels(6030), twipsToPixels(1650));
     markAsScreen(this);
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
-    OKButton->setGeometry(twipsRect(4680, 1080, 1215, 375));
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QWidget::close);
 
     LblVeld = new QLabel(this);
     LblVeld->setObjectName(QStringLiteral("LblVeld"));
-    LblVeld->setGeometry(twipsRect(1080, 240, 4575, 735));
     LblVeld->setWordWrap(true);
     LblVeld->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LblVeld->setTextFormat(Qt::PlainText);
@@ -39,7 +36,22 @@ FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
     Image1->setGeometry(twipsRect(360, 480, 480, 480));
     Image1->setPixmap(controls::svgPicture(QStringLiteral(":/frame/popup.svg"), QSize(32, 32)));
 
-    // Load step: the ids become Tags, and the localisation turns them into the title and the message.
+    load(detail);
+    OKButton->setFocus();
+}
+
+void FrmPopUpOK::load(const QString &detail)
+{
+    // The room for three lines of text, taller when the text needs it (below).
+    LblVeld->setGeometry(twipsRect(1080, 240, 4575, 735));
+    OKButton->setGeometry(twipsRect(4680, 1080, 1215, 375));
+    setFixedSize(twipsToPixels(6030), twipsToPixels(1650));
+    // A text id the string table lacks leaves the message empty, as in a new popup.
+    LblVeld->clear();
+    LblVeld->setToolTip(QString());
+    setWindowTitle(QString());
+
+    // The ids become Tags, and the localisation turns them into the title and the message.
     setProperty(TagProperty, QString::number(Module1::PopTitleId));
     LblVeld->setProperty(TagProperty, QString::number(Module1::PopTextId));
     Module1::LocaliseForm(this);
@@ -60,7 +72,6 @@ FrmPopUpOK::FrmPopUpOK(const QString &detail, QWidget *parent)
         OKButton->move(OKButton->x(), OKButton->y() + extra);
         setFixedSize(width(), height() + extra);
     }
-    OKButton->setFocus();
 }
 
 void FrmPopUpOK::closeEvent(QCloseEvent *event)

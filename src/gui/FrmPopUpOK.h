@@ -18,6 +18,10 @@ public:
     // under the message (the page a file error is about).
     explicit FrmPopUpOK(const QString &detail = QString(), QWidget *parent = nullptr);
 
+    // The load step again, for the message in PopTitleId and PopTextId now: an open popup shows the
+    // latest message rather than the first.
+    void load(const QString &detail = QString());
+
     QLabel *LblVeld = nullptr;
     QLabel *Image1 = nullptr;
     QPushButton *OKButton = nullptr;

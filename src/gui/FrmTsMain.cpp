@@ -7,6 +7,7 @@
 #include "engine/undo/Undo.h"
 #include "gui/FrmTsDir.h"
 #include "gui/FrmTsSet.h"
+#include "gui/FrmTsTop.h"
 #include "gui/FrmUndo.h"
 #include "gui/Localise.h"
 #include "gui/Module1.h"
@@ -23,32 +24,37 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
+#include <vector>
 
 namespace tagsmith {
 namespace {
 
 using controls::elementName;
 
-// Lets the windows paint during a run but throws away everything the user does to them meanwhile: nothing
-// typed or clicked is acted on when the run ends, and a message the run raised cannot be closed before it
-// ends, which would give the frame its input back half-way through the run.
+// Lets the windows paint during a run but throws away everything the user does to them meanwhile, but for
+// the run's Cancel button: nothing typed or clicked is acted on when the run ends, and a message the run
+// raised cannot be closed before it ends, which would give the frame its input back half-way through the run.
 class RunInputBlocker : public QObject
 {
 public:
-    RunInputBlocker() { qApp->installEventFilter(this); }
+    explicit RunInputBlocker(QWidget *cancel) : m_cancel(cancel) { qApp->installEventFilter(this); }
     ~RunInputBlocker() override { qApp->removeEventFilter(this); }
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (watched == m_cancel)
+            return false;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -75,6 +81,38 @@ protected:
             return false;
         }
     }
+
+private:
+    QWidget *m_cancel;
+};
+
+// Every control of a screen that takes input, but those given, taken out of use for as long as this lasts
+// and given back as it was.
+class ScreenLock
+{
+public:
+    ScreenLock(QWidget *screen, std::initializer_list<const QWidget *> open)
+    {
+        if (!screen)
+            return;
+        for (QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (control->isEnabled() && std::find(open.begin(), open.end(), control) == open.end()) {
+                control->setEnabled(false);
+                m_locked.emplace_back(control);
+            }
+        }
+    }
+    ~ScreenLock()
+    {
+        for (const QPointer<QWidget> &control : m_locked)
+            if (control)
+                control->setEnabled(true);
+    }
+    ScreenLock(const ScreenLock &) = delete;
+    ScreenLock &operator=(const ScreenLock &) = delete;
+
+private:
+    std::vector<QPointer<QWidget>> m_locked;
 };
 
 // The busy cursor for as long as the run lasts, also when it ends early.
@@ -120,9 +158,15 @@ public:
         if (m_preview && !m_page.isEmpty())
             return;
         showRunMessage(msg);
-        // The first message is shown at once; later ones only bring the open popup to the front.
+        // The popup takes the frame's input away; during the run the screens are out of use anyway, and
+        // Cancel must stay in reach.
+        m_screen.window()->setEnabled(true);
+        // The first message is painted at once; later ones when the screen is painted next.
         keepPainting(m_messages++ == 0);
     }
+
+    bool stopRequested() const override { return m_stop; }
+    void requestStop() { m_stop = true; }
 
     void pageStarted(const QString &pagePath, std::int64_t index, std::int64_t count) override
     {
@@ -188,6 +232,7 @@ private:
     std::size_t m_index = 0;
     std::int64_t m_count = 1;
     int m_messages = 0;
+    bool m_stop = false;
     std::map<std::size_t, SideBySide> m_changes;
     QString m_mainPage;
     std::optional<std::string> m_mainBefore;
@@ -301,7 +346,7 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     Image1 = controls::create<QLabel>(this, QStringLiteral("Image1"), 4440, 1440, 1500, 1590);
     Image1->setPixmap(controls::picture(QStringLiteral("tagsmith"), QSize(100, 106)));
 
-    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4920, 5895 + ExtraWidth, 255);
+    Progress = controls::create<QProgressBar>(this, QStringLiteral("Progress"), 240, 4920, 4560 + ExtraWidth, 255);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setRange(0, 1);
     Progress->setValue(0);
@@ -326,6 +371,10 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     TxtSiteUrl = controls::create<QLineEdit>(this, QStringLiteral("TxtSiteUrl"), 1680, 4545, 4455 + ExtraWidth, 285);
     controls::setToolTipId(TxtSiteUrl, ids::SiteAddressTip);
     LblSiteUrl->setBuddy(TxtSiteUrl);
+    // Beside the progress of a run: it stops after the page under work.
+    CmdCancel = controls::create<QPushButton>(this, QStringLiteral("CmdCancel"), 4920 + ExtraWidth, 4860, 1215, 375);
+    controls::setTag(CmdCancel, ids::CancelButton);
+    controls::setToolTipId(CmdCancel, ids::CancelTip);
 
     PreviewButton =
         controls::create<QPushButton>(this, QStringLiteral("PreviewButton"), 4680 + ExtraWidth, 3075, 1455, 375);
@@ -340,6 +389,7 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     // of a group a single stop of the Tab key, and every box must be one.
     for (int i = 0; i < 9; ++i)
         connect(ChkVeld[i], &QCheckBox::toggled, this, [this, i] { chkVeldClick(i); });
+    connect(CmbSel[2], &QComboBox::currentIndexChanged, this, &FrmTsMain::choiceRules);
     CmbSel[0]->setEditText(QStringLiteral("3"));
     CmbSel[1]->setEditText(QStringLiteral("6"));
     for (int i : {0, 1, 2, 3, 4, 6, 8})
@@ -365,8 +415,9 @@ void FrmTsMain::applyFocusOrder()
 
 void FrmTsMain::choiceRules()
 {
-    // The number of words stays enabled, as every control of the screen is after the start.
     CmbSel[3]->setEnabled(ChkVeld[0]->isChecked());
+    // How many of the most telling words: nothing to count when every word is written.
+    SpnVeld[0]->setEnabled(CmbSel[2]->currentIndex() == 1);
 }
 
 void FrmTsMain::chkVeldClick(int index)
@@ -413,6 +464,7 @@ void FrmTsMain::showRunLabels(bool visible)
     for (int i = 11; i <= 14; ++i)
         LblVeld[i]->setVisible(visible);
     Progress->setVisible(visible);
+    CmdCancel->setVisible(visible);
     ChkUndo->setVisible(!visible);
     LblUndo->setVisible(!visible);
     CmdUndo->setVisible(!visible);
@@ -444,10 +496,18 @@ RunOptions FrmTsMain::runOptions() const
     options.topKeywordCount = SpnVeld[0]->value();
     options.pageDescriptions = CmbSel[3]->currentIndex() == 1;
     options.siteUrl = TxtSiteUrl->text().trimmed();
-    options.siteDescriptionIsPrompt = TxtVeld[2]->property(TagProperty).toString() == QString::number(ids::SitePrompt);
+    options.siteDescriptionIsPrompt = holdsPrompt(TxtVeld[2]->text());
     if (const FrmTsSet *format = Module1::screens().set)
         options.templates = format->templates();
     return options;
+}
+
+bool FrmTsMain::holdsPrompt(const QString &description)
+{
+    // What the box shows decides, however it got there: the prompt in either language, typed, pasted,
+    // or left from the start.
+    const QString text = description.trimmed();
+    return text == loadString(ids::SitePrompt + DutchOffset) || text == loadString(ids::SitePrompt + EnglishOffset);
 }
 
 void FrmTsMain::StartMeta()
@@ -488,6 +548,11 @@ void FrmTsMain::runAndReport(bool dryRun)
 
     RunOptions options = runOptions();
     options.dryRun = dryRun;
+    // The prompt as every page's description is what nobody wants, yet a run may write it: the user is
+    // asked first. (The preview and the report say it too.)
+    if (!dryRun && options.description && options.siteDescriptionIsPrompt &&
+        !Module1::askToGoOn(ids::WarningTitle, ids::PromptQuestion, options.siteDescription, ids::RunAnyway))
+        return;
     // The pages are named after the folder as the chooser's lists report it: absolute, no "." or "..",
     // no trailing separator.
     options.folder = chooser->path();
@@ -499,12 +564,20 @@ void FrmTsMain::runAndReport(bool dryRun)
     std::map<std::size_t, SideBySide> changes;
     {
         BusyCursor busy;
-        RunInputBlocker blocker;
+        // The screens take no input, their controls out of use, but Cancel.
+        frame->setEnabled(true);
+        ScreenLock barLock(Module1::screens().top, {});
+        ScreenLock screenLock(this, {CmdCancel, Progress, LblVeld[11], LblVeld[12], LblVeld[13], LblVeld[14]});
+        RunInputBlocker blocker(CmdCancel);
         Progress->setRange(0, 1);
         Progress->setValue(0);
         showRunLabels(true);
         ScreenRunObserver observer(*this, dryRun);
         observer.setMainPage(options.mainPage);
+        CmdCancel->setEnabled(true);
+        CmdCancel->setFocus();
+        const QMetaObject::Connection cancel =
+            connect(CmdCancel, &QPushButton::clicked, this, [&observer] { observer.requestStop(); });
         try {
             report = runMetaWithReport(options, observer, RunLimits(), PageTexts::Kept);
             changes = std::move(observer.changes());
@@ -512,6 +585,7 @@ void FrmTsMain::runAndReport(bool dryRun)
             // Nothing may escape into the event loop; the run has stopped at this page.
             Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileerr::DeviceIO, observer.page());
         }
+        disconnect(cancel);
         LblVeld[11]->clear();
         LblVeld[12]->clear();
         showRunLabels(false);

@@ -54,6 +54,8 @@ public:
     // On the row of the backup name, and hidden with the undo row during a run.
     QLabel *LblSiteUrl = nullptr;
     QLineEdit *TxtSiteUrl = nullptr;
+    // Stops a run or a preview after the page under work; shown beside the progress during a run.
+    QPushButton *CmdCancel = nullptr;
 
     // Where undo data is kept: the program's data folder.
     static QString undoDataFolder();
@@ -63,6 +65,9 @@ public:
     void StartMeta();
     // The same run with the writing switched off; shows the report of what it would do.
     void Preview();
+
+    // Whether a description is the prompt of the description box, in either language.
+    static bool holdsPrompt(const QString &description);
 
     // The options a run takes from the screens, as they stand now.
     RunOptions runOptions() const;

@@ -1,11 +1,11 @@
 #include "gui/FrmTsTop.h"
 
 #include "gui/FrmTsInfo.h"
+#include "gui/FrmTsMain.h"
+#include "gui/FrmTsSet.h"
 #include "gui/Module1.h"
 #include "gui/PictureButton.h"
 #include "gui/ScreenControls.h"
-#include "gui/FrmTsMain.h"
-#include "gui/FrmTsSet.h"
 
 #include <QApplication>
 #include <QButtonGroup>

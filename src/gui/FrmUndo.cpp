@@ -5,33 +5,56 @@
 #include "text/UndoText.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <climits>
 #include <optional>
 
 namespace tagsmith {
 namespace {
 
 // Messages of the undo: a file error goes to the popup at the end; pages left alone are in the
-// report already.
+// report already. The progress shows page i of n, as a run's does, and Cancel stops after the page
+// under work.
 class UndoObserver final : public RunObserver
 {
 public:
+    explicit UndoObserver(QProgressBar *progress) : m_progress(progress) {}
+
     void message(const Message &msg) override
     {
         if (msg.titleId == ids::ErrorTitle && !m_error)
             m_error = msg;
     }
-    void pageStarted(const QString &, std::int64_t index, std::int64_t) override
+    void pageStarted(const QString &, std::int64_t index, std::int64_t count) override
     {
-        if (index % 64 == 0)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_reached = index + 1;
+        m_count = count;
+        if (index == 0 || !m_sincePaint.isValid() || m_sincePaint.elapsed() >= 100) {
+            m_progress->setRange(0, int(std::clamp<std::int64_t>(count, 1, INT_MAX)));
+            m_progress->setValue(int(std::clamp<std::int64_t>(index + 1, 0, INT_MAX)));
+            QCoreApplication::processEvents();
+            m_sincePaint.start();
+        }
     }
+    bool stopRequested() const override { return m_stop; }
+
     std::optional<Message> m_error;
+    bool m_stop = false;
+    std::int64_t m_reached = 0;
+    std::int64_t m_count = 0;
+
+private:
+    QProgressBar *m_progress;
+    QElapsedTimer m_sincePaint;
 };
 
 } // namespace
@@ -69,8 +92,14 @@ FrmUndo::FrmUndo(const QString &dataFolder, const QString &folder, const UndoPla
     connect(CmdUndo, &QPushButton::clicked, this, &FrmUndo::carryOut);
     connect(CmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    Progress = new QProgressBar(this);
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setFormat(QStringLiteral("%v / %m"));
+    Progress->hide();
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll, 1);
+    layout->addWidget(Progress);
     layout->addWidget(buttons);
     resize(twipsToPixels(7200), twipsToPixels(3600));
 }
@@ -79,19 +108,26 @@ void FrmUndo::carryOut()
 {
     const int lang = Module1::LangOffset;
     CmdUndo->setEnabled(false);
-    CmdCancel->setEnabled(false);
-    UndoObserver observer;
+    // During the undo Cancel stops it after the page under work; the undo can be run again for the rest.
+    UndoObserver observer(Progress);
+    m_stop = &observer.m_stop;
+    Progress->show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    RunResult result = RunResult::Failed;
     try {
-        undoLastRun(m_dataFolder, m_folder, observer, &m_done);
+        result = undoLastRun(m_dataFolder, m_folder, observer, &m_done);
     } catch (...) {
         // Nothing may escape into the event loop; every page is whole whatever stopped the undo.
         observer.m_error = Message{ids::ErrorTitle, ids::FileErrorBase + 57, m_folder};
     }
     QApplication::restoreOverrideCursor();
+    m_stop = nullptr;
+    Progress->hide();
 
     // What was done with every page, then what failed.
     QStringList lines{m_done.folder, undoDoneLine(m_done, lang)};
+    if (result == RunResult::Cancelled)
+        lines << localText(ids::StoppedAfter, lang).arg(observer.m_reached).arg(observer.m_count);
     for (const UndoPage &page : m_done.pages)
         if (page.action == UndoAction::ChangedSince || page.action == UndoAction::CopyLost)
             lines << QStringLiteral("    ") + page.page;
@@ -105,6 +141,27 @@ void FrmUndo::carryOut()
     CmdCancel->setText(localText(ids::Ok, lang));
     CmdCancel->setEnabled(true);
     CmdCancel->setFocus();
+}
+
+void FrmUndo::reject()
+{
+    // Cancel, Escape or the window's close button while the undo runs: it stops after the page under
+    // work, and the dialog shows what was done.
+    if (m_stop) {
+        *m_stop = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void FrmUndo::closeEvent(QCloseEvent *event)
+{
+    if (m_stop) {
+        *m_stop = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 } // namespace tagsmith

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace tagsmith {
@@ -20,10 +21,15 @@ public:
 
     QLabel *LblPlan = nullptr;
     QPushButton *CmdUndo = nullptr;   // carries the undo out
-    QPushButton *CmdCancel = nullptr; // closes; after the undo it reads OK
+    QPushButton *CmdCancel = nullptr; // closes; stops the undo while it runs; after the undo it reads OK
+    QProgressBar *Progress = nullptr; // page i of n, during the undo
 
     // What the undo did, once it ran.
     const UndoPlan &done() const { return m_done; }
+
+protected:
+    void reject() override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void carryOut();
@@ -31,6 +37,7 @@ private:
     QString m_dataFolder;
     QString m_folder;
     UndoPlan m_done;
+    bool *m_stop = nullptr; // while the undo runs: set to stop it
 };
 
 } // namespace tagsmith

@@ -18,13 +18,17 @@
 #include "text/StringTable.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include <cstdio>
@@ -85,6 +89,17 @@ void hideScreen(QWidget *screen)
 
 } // namespace
 
+QPoint framePosition(QPoint wanted, QSize size, const QRect &room)
+{
+    // The window manager's title bar and borders, not known before the frame is shown.
+    const QSize outer = size + QSize(16, 40);
+    const auto within = [](int at, int extent, int first, int roomExtent) {
+        return std::clamp(at, first, std::max(first, first + roomExtent - extent));
+    };
+    return {within(wanted.x(), outer.width(), room.left(), room.width()),
+            within(wanted.y(), outer.height(), room.top(), room.height())};
+}
+
 Screens &screens()
 {
     static Screens instance;
@@ -144,6 +159,9 @@ bool Main(const QString &appFolder)
 
     LocaliseAll();
     s.mdi->setMinimumSize(roomForControls({s.top, s.main, s.dir, s.set, s.info}));
+    if (const QScreen *screen = s.mdi->screen())
+        s.mdi->move(
+            framePosition(s.mdi->pos(), s.mdi->size().expandedTo(s.mdi->minimumSize()), screen->availableGeometry()));
 
     s.mdi->setEnabled(true);
     s.mdi->showNormal();
@@ -199,18 +217,58 @@ void SeedToolTips()
     if (s.main) {
         controls::setToolTipId(s.main->ChkUndo, ids::KeepUndoTip);
         controls::setToolTipId(s.main->CmdUndo, ids::UndoButtonTip);
+        controls::setToolTipId(s.main->CmdCancel, ids::CancelTip);
     }
     seedToolTip(s.main, "CmbSel", 2, ids::KeywordsTip);
     seedToolTip(s.main, "SpnVeld", 0, ids::KeywordCountTip);
     seedToolTip(s.main, "CmbSel", 3, ids::DescriptionTip);
     for (int i = 0; i <= 1; ++i)
         seedToolTip(s.set, "CmdKnop", i, 1052 + i);
+    if (s.dir) {
+        const std::array<QWidget *, 4> chooser{s.dir->Drive, s.dir->Dir, s.dir->File, s.dir->TxtVeld[0]};
+        for (int i = 0; i < int(chooser.size()); ++i)
+            controls::setToolTipId(chooser[i], ids::ChooserTips + i);
+    }
 }
 
 void LocaliseForm(QWidget *form)
 {
     localiseForm(form, LangOffset);
+    if (form)
+        controls::nameForAccessibility(form);
 }
+
+namespace {
+
+// The window a message belongs to: the report of a run while it is open (a run's messages come before
+// its report, which would otherwise cover them), else the frame.
+QWidget *popupOwner()
+{
+    if (RunReportWindow *report = RunReportWindow::current(); report && report->isVisible())
+        return report;
+    return screens().mdi;
+}
+
+// The window manager keeps a window above the one it belongs to; it learns to which when the window is
+// shown, so a popup that changes owner is shown anew.
+void stackPopup(FrmPopUpOK *popup)
+{
+    QWidget *owner = popupOwner();
+    QWindow *ownerWindow = owner ? owner->windowHandle() : nullptr;
+    popup->winId();
+    if (popup->windowHandle()->transientParent() != ownerWindow) {
+        const bool shown = popup->isVisible();
+        if (shown)
+            popup->hide();
+        popup->windowHandle()->setTransientParent(ownerWindow);
+        if (shown)
+            popup->show();
+    }
+    popup->raise();
+    popup->activateWindow();
+}
+
+} // namespace
 
 void showMessage(int titleId, int textId, const QString &detail, const QString &argument)
 {
@@ -220,9 +278,10 @@ void showMessage(int titleId, int textId, const QString &detail, const QString &
     if (screens().mdi)
         screens().mdi->setEnabled(false);
     if (openPopup) {
-        // NOTE: a second message only brings the open one to the front; it keeps its first text.
-        openPopup->raise();
-        openPopup->activateWindow();
+        // The open popup shows the latest message: an older one left open would otherwise stand for a
+        // failure it does not describe.
+        openPopup->load(detail);
+        stackPopup(openPopup);
         return;
     }
     auto *popup = new FrmPopUpOK(detail);
@@ -234,21 +293,50 @@ void showMessage(int titleId, int textId, const QString &detail, const QString &
             screens().mdi->setEnabled(true);
     });
     QRect area;
-    if (screens().mdi)
-        area = screens().mdi->geometry();
+    if (QWidget *owner = popupOwner())
+        area = owner->geometry();
     else if (const QScreen *screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     popup->move(area.center() - popup->rect().center());
     // The popup has no parent widget, so that the disabled frame does not disable it too; the window
-    // manager still learns that it belongs to the frame and keeps it above the frame.
-    if (screens().mdi && screens().mdi->windowHandle()) {
-        popup->winId();
-        popup->windowHandle()->setTransientParent(screens().mdi->windowHandle());
-    }
+    // manager still learns which window it belongs to and keeps it above that one.
+    stackPopup(popup);
     popup->show();
     popup->raise();
     popup->activateWindow();
 }
+
+void keepPopupInFront()
+{
+    if (openPopup)
+        stackPopup(openPopup);
+}
+
+namespace {
+
+bool askInBox(int titleId, int textId, const QString &argument, int goOnId)
+{
+    const auto text = [](int id) { return loadString(id + LangOffset).value_or(QString()); };
+    // No parent widget: the frame is disabled while its action asks. The window manager still keeps the
+    // question above the frame.
+    QMessageBox box(QMessageBox::Warning, text(titleId), text(textId).arg(argument));
+    QPushButton *goOn = box.addButton(text(goOnId), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(text(ids::UndoCancel), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    goOn->setObjectName(QStringLiteral("GoOn"));
+    cancel->setObjectName(QStringLiteral("Cancel"));
+    if (screens().mdi && screens().mdi->windowHandle()) {
+        box.winId();
+        box.windowHandle()->setTransientParent(screens().mdi->windowHandle());
+    }
+    box.exec();
+    return box.clickedButton() == goOn;
+}
+
+} // namespace
+
+std::function<bool(int titleId, int textId, const QString &argument, int goOnId)> askToGoOn = askInBox;
 
 FrmPopUpOK *popup()
 {

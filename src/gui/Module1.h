@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class QWidget;
 
@@ -65,6 +66,10 @@ QString dataFile(const QString &name);
 // with every screen, in English. Returns false (after telling the user why) when the program cannot start.
 bool Main(const QString &appFolder);
 
+// Where the frame of the given size goes: where it is wanted, moved as little as it takes to be whole
+// on the screen's free area room (a large scale factor makes the frame large for the screen).
+QPoint framePosition(QPoint wanted, QSize size, const QRect &room);
+
 // Hides the four content screens, in the order FrmTsMain, FrmTsDir, FrmTsSet, FrmTsInfo.
 void HideChildForms();
 // Switches the content screen: HideChildForms, then shows screen in front.
@@ -77,9 +82,17 @@ void SeedToolTips();
 void LocaliseForm(QWidget *form);
 
 // Raises a message: sets PopTitleId and PopTextId, disables the frame and shows the popup without
-// waiting. An open popup is only brought to the front and keeps its first text. The detail line (the
-// page a file error is about) is shown under the text, argument in place of the text's "%1".
+// waiting. An open popup takes the new text and comes to the front. The detail line (the page a file
+// error is about) is shown under the text, argument in place of the text's "%1". The popup stays above
+// the run report while one is open, else above the frame.
 void showMessage(int titleId, int textId, const QString &detail = QString(), const QString &argument = QString());
+// Puts the open popup, if any, back above the window it belongs to now: a run report opened or closed.
+void keepPopupInFront();
+
+// Asks whether to go on: the title and the text (argument in place of its "%1") in the current language,
+// a button with goOnId's text and Cancel, which is the default; true when the user goes on. Waits for
+// the answer. The program's tests put an answer of their own here.
+extern std::function<bool(int titleId, int textId, const QString &argument, int goOnId)> askToGoOn;
 
 // The open message popup, or nullptr when none is open.
 FrmPopUpOK *popup();

@@ -107,7 +107,8 @@ QVariant RunReportModel::data(const QModelIndex &index, int role) const
     case 2:
         return outcomeCell(page, role);
     case KeywordsColumn:
-        return role == Qt::DisplayRole || role == Qt::ToolTipRole ? textCell(shown(page.keywords.view()), role) : QVariant();
+        return role == Qt::DisplayRole || role == Qt::ToolTipRole ? textCell(shown(page.keywords.view()), role)
+                                                                  : QVariant();
     case DescriptionColumn:
         return role == Qt::DisplayRole || role == Qt::ToolTipRole ? textCell(shown(page.description), role)
                                                                   : QVariant();

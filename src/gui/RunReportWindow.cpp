@@ -1,10 +1,10 @@
 #include "gui/RunReportWindow.h"
 
+#include "engine/encoding/TextCodec.h"
+#include "engine/encoding/Windows1252.h"
 #include "engine/fs/FileError.h"
 #include "engine/fs/FileSystem.h"
 #include "engine/page/PageDiff.h"
-#include "engine/encoding/TextCodec.h"
-#include "engine/encoding/Windows1252.h"
 #include "gui/Module1.h"
 #include "gui/RunReportModel.h"
 #include "text/ReportTexts.h"
@@ -13,11 +13,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -25,6 +27,7 @@
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -44,6 +47,30 @@ constexpr qsizetype LineShown = 400;
 constexpr int TextColumnWidth = 220;
 // Rows measured for the widths of the columns.
 constexpr int ColumnWidthRows = 100;
+
+// The folder the last report was saved in, for as long as the program runs.
+QString &lastCsvFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+bool isWithin(const QString &path, const QString &folder)
+{
+    const QString clean = fs::absoluteCleanPath(folder);
+    return path == clean || path.startsWith(clean.endsWith(QLatin1Char('/')) ? clean : clean + QLatin1Char('/'));
+}
+
+// Where "Save as CSV…" proposes to save: the folder used last, else the user's documents. Never the site:
+// an upload of the site would take the report along.
+QString csvFolder(const QString &site)
+{
+    for (const QString &folder :
+         {lastCsvFolder(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QDir::homePath()})
+        if (!folder.isEmpty() && !isWithin(fs::absoluteCleanPath(folder), site))
+            return folder;
+    return QDir::rootPath();
+}
 
 QString text(int id)
 {
@@ -303,6 +330,11 @@ RunReportWindow *RunReportWindow::showReport(RunReport report, std::map<std::siz
     window->show();
     window->raise();
     window->activateWindow();
+    // A message the run raised stays in sight, above the report; back above the frame when the report
+    // goes.
+    Module1::keepPopupInFront();
+    connect(window, &QObject::destroyed, qApp,
+            [] { QMetaObject::invokeMethod(qApp, &Module1::keepPopupInFront, Qt::QueuedConnection); });
     return window;
 }
 
@@ -319,6 +351,10 @@ void RunReportWindow::localise()
     QString summary = runSummary(m_report.pagesWritten(), m_report.pagesUnchanged(), m_report.warnings(),
                                  m_report.errors(), m_report.elapsedNs, m_report.dryRun, lang) +
                       QLatin1Char('.');
+    if (m_report.result == RunResult::Cancelled)
+        summary += QLatin1Char('\n') + text(ids::StoppedAfter)
+                                           .arg(localeOf(lang).toString(qlonglong(m_report.pagesReached())),
+                                                localeOf(lang).toString(qlonglong(m_report.pages.size())));
     if (m_report.descriptionIsPrompt)
         summary +=
             QLatin1Char('\n') + text(m_report.dryRun ? DescriptionWillGet : DescriptionGot).arg(m_report.description);
@@ -337,6 +373,22 @@ void RunReportWindow::localise()
     if (columns > width()) {
         const QScreen *shown = screen();
         resize(shown ? std::min(columns, shown->availableGeometry().width() - 40) : columns, height());
+    }
+}
+
+void RunReportWindow::keyPressEvent(QKeyEvent *event)
+{
+    // As in a dialog: Escape closes, Enter presses the default button.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        close();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_ok->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 
@@ -378,17 +430,21 @@ void RunReportWindow::showChange()
 void RunReportWindow::openPage(const QModelIndex &index)
 {
     const std::size_t row = std::size_t(index.siblingAtColumn(0).data(RunReportModel::RowRole).toInt());
-    if (row < m_report.pages.size())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(m_report.pages[row].PagePath));
+    if (row >= m_report.pages.size())
+        return;
+    const QString &page = m_report.pages[row].PagePath;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        Module1::showMessage(ids::ErrorTitle, ids::CannotOpenPage, page);
 }
 
 void RunReportWindow::saveCsv()
 {
-    const QString path = QFileDialog::getSaveFileName(this, text(ids::report::SaveCsv).remove(QStringLiteral("…")),
-                                                      fs::pathIn(m_report.folder, QStringLiteral("report.csv")),
-                                                      QStringLiteral("CSV (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, text(ids::report::SaveCsv).remove(QStringLiteral("…")),
+        fs::pathIn(csvFolder(m_report.folder), QStringLiteral("report.csv")), QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
+    lastCsvFolder() = fs::absoluteCleanPath(path + QStringLiteral("/.."));
     if (const int err = saveRunReportCsv(m_report, Module1::LangOffset, path); err != 0)
         Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), path);
 }

@@ -64,6 +64,9 @@ public:
 
     const RunReport &report() const { return m_report; }
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void fillTable();
     void showChange();

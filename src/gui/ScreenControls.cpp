@@ -2,7 +2,13 @@
 
 #include "gui/Localise.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QVariant>
@@ -21,6 +27,48 @@ void prepareScreen(QWidget *screen, const QString &name, int widthTwips, int hei
     QFont font = screen->font();
     font.setPointSizeF(8);
     screen->setFont(font);
+}
+
+namespace {
+
+// The caption beside a control on its row: the nearest label whose middle lies within the control's height.
+QString captionOf(const QWidget *control)
+{
+    const QLabel *nearest = nullptr;
+    int distance = 0;
+    const QRect place = control->geometry();
+    for (const QLabel *label : control->parentWidget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        const QRect at = label->geometry();
+        if (label->text().trimmed().isEmpty() || at.center().y() < place.top() || at.center().y() > place.bottom())
+            continue;
+        const int apart = at.left() >= place.right() ? at.left() - place.right() : place.left() - at.right();
+        if (apart >= 0 && (!nearest || apart < distance)) {
+            nearest = label;
+            distance = apart;
+        }
+    }
+    return nearest ? nearest->text().remove(QLatin1Char('&')).trimmed() : QString();
+}
+
+} // namespace
+
+void nameForAccessibility(QWidget *screen)
+{
+    for (QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const auto *button = qobject_cast<QAbstractButton *>(control);
+        if (!button && !qobject_cast<QLineEdit *>(control) && !qobject_cast<QComboBox *>(control) &&
+            !qobject_cast<QAbstractSpinBox *>(control) && !qobject_cast<QAbstractItemView *>(control))
+            continue;
+        // A button is named by its text, a picture button by its tooltip; a box or a list by the caption
+        // beside it, else its tooltip. The tooltip describes it.
+        QString name = button ? button->text().remove(QLatin1Char('&')).trimmed() : captionOf(control);
+        if (name.isEmpty())
+            name = control->toolTip();
+        if (name.isEmpty())
+            name = captionOf(control);
+        control->setAccessibleName(name);
+        control->setAccessibleDescription(control->toolTip());
+    }
 }
 
 QString elementName(const char *array, int index)

@@ -28,6 +28,10 @@ void clearTag(QWidget *control);
 // Stores a tooltip's base resource id as its text; the localisation pass replaces it by the text.
 void setToolTipId(QWidget *control, int id);
 
+// Gives every control of a screen an accessible name and description in the language of its texts now:
+// its text, else the caption beside it, else its tooltip; the tooltip as the description.
+void nameForAccessibility(QWidget *screen);
+
 // Creates a control of a screen with its object name at a position given in twips.
 template <class Control> Control *create(QWidget *parent, const QString &name, int left, int top, int width, int height)
 {

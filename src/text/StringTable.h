@@ -91,6 +91,18 @@ inline constexpr int IsFolder = 3203;
 // Why a page that declares a charset was read as Windows-1252 (%1 the charset).
 inline constexpr int CharsetNotDecoded = 3085;
 inline constexpr int CharsetUnknown = 3086;
+// The screens: stopping a run or an undo, the prompt notice before a run, a page that cannot be opened,
+// remembered choices.
+inline constexpr int StoppedAfter = 3235; // %1 pages of %2
+inline constexpr int CancelButton = 3236;
+inline constexpr int CancelTip = 3237;
+inline constexpr int PromptQuestion = 3238;
+inline constexpr int RunAnyway = 3239;
+inline constexpr int CannotOpenPage = 3240;
+inline constexpr int RememberChoices = 3241;
+inline constexpr int RememberChoicesTip = 3242;
+// The folder chooser's drive list, folder list, page list and chosen path.
+inline constexpr int ChooserTips = 3243; // 3243 to 3246
 } // namespace ids
 
 } // namespace tagsmith

@@ -12,6 +12,7 @@ enum class RunResult {
     Completed,  // every page was written (warnings such as a page without a mark allowed)
     NotStarted, // no folder, a folder that does not exist, or a folder without pages: nothing changed
     Failed,     // a file operation failed: pages before it are done, that page is as it was
+    Cancelled,  // stopped between two pages on request: pages before are done, the others as they were
 };
 
 // One generation run: every page of options.folder in page-list order with its own words, then the

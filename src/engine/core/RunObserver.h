@@ -58,6 +58,10 @@ public:
     // reached after a failure.
     virtual void pageReported(const PageReport &page) { (void)page; }
 
+    // Asked between two pages: true stops the run there. Every page before it is done, every page from
+    // it on stays as it was, and the run can be undone as one that ran to its end.
+    virtual bool stopRequested() const { return false; }
+
     // Whether pageBytes() is wanted: the run then keeps each page's old and new bytes for it.
     virtual bool wantsPageBytes() const { return false; }
     // A page's bytes before and after the run (or, in a dry run, what they would be), right before

@@ -192,6 +192,7 @@ RunResult MetaRun::runPages(const QStringList &pages)
     }
 
     std::int64_t index = 0;
+    bool stopped = false; // on request, between two pages
     {
         std::optional<PageReadAhead> ahead;
         if (m_limits.readAheadBudget > 0) {
@@ -215,6 +216,11 @@ RunResult MetaRun::runPages(const QStringList &pages)
                         ahead.reset();
                 }
                 continue;
+            }
+            if (index > 0 && m_observer.stopRequested()) {
+                reportNotReached(paths, i, mainInFolder, hasMainPage);
+                stopped = true;
+                break;
             }
             m_observer.pageStarted(PagePath, index++, count);
             PageReport report = reportFor(PagePath, false);
@@ -241,7 +247,7 @@ RunResult MetaRun::runPages(const QStringList &pages)
                 ahead->done(std::move(page));
             this->report(report, err);
             if (err != 0) {
-                reportNotReached(paths, index, hasMainPage);
+                reportNotReached(paths, i + 1, mainInFolder, hasMainPage);
                 return RunResult::Failed;
             }
         }
@@ -252,7 +258,11 @@ RunResult MetaRun::runPages(const QStringList &pages)
     }
     // NOTE: the main page comes after all pages of the folder, also when it is one of them; it is
     // then rewritten a second time, now with the words of the whole site.
-    if (hasMainPage) {
+    if (hasMainPage && !stopped && index > 0 && m_observer.stopRequested()) {
+        reportNotReached(paths, paths.size(), -1, true);
+        stopped = true;
+    }
+    if (hasMainPage && !stopped) {
         ScannedPage page;
         page.PagePath = m_options.mainPage;
         page.OnMainPage = true;
@@ -272,7 +282,7 @@ RunResult MetaRun::runPages(const QStringList &pages)
         m_observer.message({ids::ErrorTitle, ids::FileErrorBase + fileErrorFromErrno(err), where});
         return RunResult::Failed;
     }
-    return RunResult::Completed;
+    return stopped ? RunResult::Cancelled : RunResult::Completed;
 }
 
 void MetaRun::FolderListing::take(const fs::FolderEntry &entry)
@@ -394,10 +404,11 @@ void MetaRun::report(PageReport &page, int err)
     m_observer.pageReported(page);
 }
 
-void MetaRun::reportNotReached(const QStringList &paths, qsizetype from, bool mainPageToo)
+void MetaRun::reportNotReached(const QStringList &paths, qsizetype from, qsizetype skipped, bool mainPageToo)
 {
     for (qsizetype i = from; i < paths.size(); ++i)
-        m_observer.pageReported(reportFor(paths.at(i), false));
+        if (i != skipped)
+            m_observer.pageReported(reportFor(paths.at(i), false));
     if (mainPageToo)
         m_observer.pageReported(reportFor(m_options.mainPage, true));
 }

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "engine/core/Run.h"
 #include "engine/page/MarkScanner.h"
 #include "engine/page/MetaBlock.h"
-#include "engine/words/MinimumWordLength.h"
 #include "engine/page/PageBackup.h"
 #include "engine/page/PageReader.h"
-#include "engine/core/Run.h"
 #include "engine/page/ScannedPage.h"
 #include "engine/undo/UndoStore.h"
+#include "engine/words/MinimumWordLength.h"
 #include "engine/words/WordTable.h"
 
 #include <QStringList>
@@ -74,7 +74,8 @@ private:
     PageReport reportFor(const QString &PagePath, bool OnMainPage) const;
     // Tells the observer about the page and, after a failure, about every page not reached.
     void report(PageReport &page, int err);
-    void reportNotReached(const QStringList &paths, qsizetype from, bool mainPageToo);
+    // skipped: the main page among the folder's pages, written once at the end; -1 for none.
+    void reportNotReached(const QStringList &paths, qsizetype from, qsizetype skipped, bool mainPageToo);
     // Dry run: the files that more than one page of the run is.
     void findSharedFiles(const QStringList &paths);
     // Dry run: the new bytes of the file the page is, when a page before it would have written it.
@@ -120,7 +121,7 @@ private:
     MetaBlock m_block;
     MetaNames m_names;
     MinimumWordLength m_minimumLength;
-    PageReader m_reader;        // pages read on this thread: the main page, pages read again
+    PageReader m_reader; // pages read on this thread: the main page, pages read again
     // Pages read ahead: one for each thread, and the last for this thread while it waits for them.
     std::vector<std::unique_ptr<PageReader>> m_aheadReaders;
     std::vector<char> m_buffer; // a page rewritten in blocks
@@ -128,7 +129,7 @@ private:
     std::optional<UndoStore> m_undoStore;
     std::optional<UndoRecorder> m_undo;
     std::int64_t m_startedMs = 0;
-    QString m_folder;           // the pages are named relative to it in the report
+    QString m_folder; // the pages are named relative to it in the report
     // Dry run: the new bytes of the files that the run reaches again, by their path with every link
     // resolved (a page replaced through another name of it: a link to it, or the main page among
     // the folder's pages); and the backups it would have made.

@@ -56,6 +56,11 @@ std::int64_t RunReport::errors() const
     return countPages(*this, [](const PageReport &page) { return page.isError(); });
 }
 
+std::int64_t RunReport::pagesReached() const
+{
+    return countPages(*this, [](const PageReport &page) { return page.outcome != PageOutcome::NotReached; });
+}
+
 void RunReportRecorder::pageWritten(const PageKeywords &page)
 {
     if (m_keepTexts)

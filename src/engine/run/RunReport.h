@@ -83,6 +83,8 @@ struct RunReport
     std::int64_t pagesUnchanged() const;
     std::int64_t warnings() const;
     std::int64_t errors() const;
+    // The pages the run reached, written or not (all of them unless it stopped early).
+    std::int64_t pagesReached() const;
 };
 
 // Passes everything a run tells on to another observer and gathers the report on the way.
@@ -110,6 +112,7 @@ public:
         m_inner.pageStarted(pagePath, index, count);
     }
     void backupChosen(const QString &backupPath) override { m_inner.backupChosen(backupPath); }
+    bool stopRequested() const override { return m_inner.stopRequested(); }
     void pageReported(const PageReport &page) override;
     bool wantsPageBytes() const override { return m_inner.wantsPageBytes(); }
     void pageBytes(const PageReport &page, std::string_view before, std::string_view after) override

@@ -3,6 +3,7 @@
 #include "engine/core/Run.h"
 #include "engine/fs/FileSystem.h"
 #include "engine/page/PageHash.h"
+#include "engine/run/RunReport.h"
 #include "engine/undo/Undo.h"
 #include "text/StringTable.h"
 
@@ -75,6 +76,17 @@ struct Fixture
     }
 };
 
+// Asks the run or the undo to stop once it has started on pages pages.
+class StoppingObserver final : public RecordingObserver
+{
+public:
+    explicit StoppingObserver(qsizetype pages) : m_pages(pages) {}
+    bool stopRequested() const override { return started.size() >= m_pages; }
+
+private:
+    qsizetype m_pages;
+};
+
 } // namespace
 
 class TestUndo : public QObject
@@ -129,6 +141,51 @@ private slots:
             QCOMPARE(QDir(f.data + QStringLiteral("/Tagsmith.undo")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                      QStringList());
         }
+    }
+
+    void stoppedBetweenPages_data()
+    {
+        QTest::addColumn<int>("pages"); // where the run stops
+        QTest::addColumn<QString>("mainPage");
+        QTest::addColumn<bool>("topKeywords");
+        QTest::newRow("after the first page") << 1 << "" << false;
+        QTest::newRow("before the main page") << 4 << "index.htm" << false;
+        QTest::newRow("most telling words, main page among the pages") << 2 << "site/b.htm" << true;
+    }
+
+    // Every page whole, old or new; the report says how far the run came; the stopped run and a stopped
+    // undo are undone as any other.
+    void stoppedBetweenPages()
+    {
+        QFETCH(int, pages);
+        QFETCH(QString, mainPage);
+        QFETCH(bool, topKeywords);
+        Fixture f;
+        makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8"),
+                           QStringLiteral("site/c.htm plain"), QStringLiteral("site/d.htm 1252")});
+        const auto before = treeState(f.root);
+        RunOptions options = f.options();
+        if (!mainPage.isEmpty())
+            options.mainPage = f.root + QLatin1Char('/') + mainPage;
+        options.topKeywords = topKeywords;
+        StoppingObserver stopping(pages);
+        const RunReport report = runMetaWithReport(options, stopping);
+        QCOMPARE(report.result, RunResult::Cancelled);
+        QCOMPARE(report.pagesReached(), pages);
+        QCOMPARE(stopping.started.size(), qsizetype(pages));
+        const qsizetype total = 4 + (mainPage.isEmpty() ? 0 : 1) - (topKeywords ? 1 : 0);
+        QCOMPARE(qsizetype(report.pages.size()), total);
+        const auto after = treeState(f.root);
+        for (const PageReport &page : report.pages) {
+            const QString name = QDir(f.root).relativeFilePath(page.PagePath);
+            QVERIFY2(page.written() == (after.value(name) != before.value(name)), qPrintable(name));
+        }
+
+        StoppingObserver undoStopping(1);
+        QCOMPARE(undoLastRun(f.data, f.site, undoStopping), pages > 1 ? RunResult::Cancelled : RunResult::Completed);
+        if (pages > 1)
+            QCOMPARE(f.undo(), RunResult::Completed);
+        QCOMPARE(treeState(f.root), before);
     }
 
     void folderNamedFromTheCurrentFolder()

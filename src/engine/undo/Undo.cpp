@@ -651,6 +651,11 @@ RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObser
     const auto count = static_cast<std::int64_t>(undoer.entries().size());
     std::int64_t index = 0;
     for (const Entry &entry : undoer.entries()) {
+        // Stopped on request, the undo data stays: the undo can be run again for the rest.
+        if (index > 0 && observer.stopRequested()) {
+            result = RunResult::Cancelled;
+            break;
+        }
         UndoPage page = Undoer::pageOf(entry);
         observer.pageStarted(page.page, index++, count);
         int err = undoer.judge(entry, &page.action);

@@ -95,7 +95,8 @@ std::optional<Message> takeFolderLock(const QString &folder, fs::File *lock);
 // permission bits and links from before the run back (atomically, page by page), a page the run made
 // goes, and so do the backups the run made. Pages changed since are left as they are and reported.
 // Without undo data, or with damaged undo data, nothing changes. After a failure every page is
-// whole and the undo can be run again; after an undo that reached its end, the undo data is gone.
+// whole and the undo can be run again; so after an undo stopped between two pages (the observer's
+// stopRequested()); after an undo that reached its end, the undo data is gone.
 // done (when given) receives what was done with every page.
 RunResult undoLastRun(const QString &dataFolder, const QString &folder, RunObserver &observer,
                       UndoPlan *done = nullptr);

@@ -63,15 +63,22 @@ private slots:
         QVERIFY(open->rect().contains(open->OKButton->geometry()));
     }
 
-    void secondMessageKeepsFirst()
+    void secondMessageShowsItsText()
     {
-        Module1::showMessage(1030, 1032);
+        Module1::showMessage(ids::ErrorTitle, ids::NoUndoData, QStringLiteral("/site/of/a/club"));
         QPointer<FrmPopUpOK> first = Module1::popup();
+        const int tallHeight = first->height();
         Module1::showMessage(1046, 1047, QStringLiteral("/site/a.htm"));
         QCOMPARE(Module1::popup(), first.data());
-        QCOMPARE(popupText(), QStringLiteral("No directory selected."));
+        QVERIFY(popupText().startsWith(loadString(1147).value()));
+        QVERIFY(popupText().endsWith(QStringLiteral("/site/a.htm")));
+        QCOMPARE(popupTitle(), loadString(1146).value());
+        QVERIFY(first->height() <= tallHeight);
+        // A text the table lacks leaves the message empty, not the one before.
+        Module1::showMessage(ids::ErrorTitle, ids::FileErrorBase + 5);
+        QCOMPARE(popupText(), QString());
         QCOMPARE(QString::number(Module1::PopTitleId) + QString::number(Module1::PopTextId),
-                 QStringLiteral("10461047"));
+                 QStringLiteral("10302005"));
         const QWidgetList windows = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(windows.cbegin(), windows.cend(),
                                [](QWidget *w) { return qobject_cast<FrmPopUpOK *>(w) && w->isVisible(); }),

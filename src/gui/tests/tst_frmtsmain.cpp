@@ -2,6 +2,8 @@
 // backup warning, the description prompt, and StartMeta's checks, progress and paths.
 
 #include "TestSupport.h"
+#include "engine/undo/Undo.h"
+#include "gui/RunReportWindow.h"
 #include "gui/ScreenControls.h"
 #include "gui/tests/ProgramUnderTest.h"
 #include "text/StringTable.h"
@@ -14,6 +16,7 @@
 #include <QSpinBox>
 #include <QStorageInfo>
 
+#include <functional>
 #include <memory>
 
 using namespace tagsmith;
@@ -62,37 +65,31 @@ private:
     const FrmTsMain &m_screen;
 };
 
-// What the user does while a run is under way, done once, when the run's first message is open.
+// What the user does while a run is under way, done once, when the progress is painted and ready()
+// holds.
 class InputDuringRun : public QObject
 {
 public:
-    explicit InputDuringRun(FrmTsMain &screen) : m_screen(screen) {}
+    InputDuringRun(std::function<bool()> ready, std::function<void()> act)
+        : m_ready(std::move(ready)), m_act(std::move(act))
+    {
+    }
     bool tried = false;
-    bool frameEnabledAfter = true;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && !tried && popup()) {
+        if (event->type() == QEvent::Paint && !tried && m_ready()) {
             tried = true;
             // Not inside a paint: the run lets events through right after.
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    QWidget *open = popup();
-                    click(open->findChild<QPushButton *>(QStringLiteral("OKButton")));
-                    QTest::keyClick(open, Qt::Key_Escape);
-                    QTest::keyClicks(m_screen.TxtVeld[0], QStringLiteral("typed"));
-                    click(m_screen.ChkVeld[7]);
-                    frameEnabledAfter = frame()->isEnabled();
-                },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, m_act, Qt::QueuedConnection);
         }
         return false;
     }
 
 private:
-    FrmTsMain &m_screen;
+    std::function<bool()> m_ready;
+    std::function<void()> m_act;
 };
 
 } // namespace
@@ -285,15 +282,24 @@ private slots:
 
         FrmTsMain &screen = *screens().main;
         screen.TxtVeld[0]->setText(site);
-        InputDuringRun user(screen);
+        bool boxesEnabled = true;
+        InputDuringRun user([] { return popup() != nullptr; },
+                            [&] {
+                                QWidget *open = popup();
+                                click(open->findChild<QPushButton *>(QStringLiteral("OKButton")));
+                                QTest::keyClick(open, Qt::Key_Escape);
+                                QTest::keyClicks(screen.TxtVeld[0], QStringLiteral("typed"));
+                                click(screen.ChkVeld[7]);
+                                boxesEnabled = screen.TxtVeld[0]->isEnabled() || screens().top->CmdKnop[2]->isEnabled();
+                            });
         screen.LblVeld[11]->installEventFilter(&user);
         screen.StartMeta();
         screen.LblVeld[11]->removeEventFilter(&user);
 
-        // Nothing the user does during a run reaches the program: the message stays open, the frame stays
-        // disabled until the run is over, no box changes.
+        // Nothing the user does during a run reaches the program: the message stays open, the screens take
+        // no input until the run is over, no box changes.
         QVERIFY(user.tried);
-        QVERIFY(!user.frameEnabledAfter);
+        QVERIFY(!boxesEnabled);
         QCOMPARE(popupText().section(QLatin1Char('\n'), 0, 0),
                  QStringLiteral("No <Meta Name or </Head tag found, appending to end of file. "));
         QCOMPARE(screen.TxtVeld[0]->text(), site);
@@ -301,6 +307,77 @@ private slots:
         QVERIFY(readFile(site + QStringLiteral("/b.htm")).contains("CONTENT=\"printer, scanner\""));
         closePopup();
         QVERIFY(frame()->isEnabled());
+    }
+
+    // Cancel stops the run after the page under work: the pages after it stay as they were, the report
+    // says how far it came, and the run can be undone.
+    void cancelStopsRun()
+    {
+        const QString site = m_sites.filePath(QStringLiteral("cancel"));
+        test::makeSite(
+            site, {QStringLiteral("a.htm Keyboard"), QStringLiteral("b.htm Printer"), QStringLiteral("c.htm Scanner")});
+        const auto before = test::treeState(site);
+        FrmTsMain &screen = *screens().main;
+        screen.TxtVeld[0]->setText(site);
+        InputDuringRun user([] { return true; }, [&] { click(screen.CmdCancel); });
+        screen.LblVeld[11]->installEventFilter(&user);
+        screen.StartMeta();
+        screen.LblVeld[11]->removeEventFilter(&user);
+
+        const RunReportWindow *window = RunReportWindow::current();
+        QVERIFY(window);
+        QCOMPARE(window->report().result, RunResult::Cancelled);
+        QCOMPARE(window->report().pagesReached(), 1);
+        QVERIFY(window->findChild<QLabel *>(QStringLiteral("Summary"))
+                    ->text()
+                    .contains(QStringLiteral("Cancelled after 1 of 3 pages.")));
+        const auto after = test::treeState(site);
+        QVERIFY(after.value(QStringLiteral("a.htm")) != before.value(QStringLiteral("a.htm")));
+        for (const char *name : {"b.htm", "c.htm"})
+            QCOMPARE(after.value(QLatin1String(name)), before.value(QLatin1String(name)));
+        QVERIFY(planUndo(FrmTsMain::undoDataFolder(), site).ready());
+        QVERIFY(!screen.CmdCancel->isVisible());
+        QVERIFY(screen.TxtVeld[0]->isEnabled());
+    }
+
+    void promptAskedBeforeRun_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("goOn");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("English prompt, declined")
+            << loadString(ids::SitePrompt + EnglishOffset).value() << false << true;
+        QTest::newRow("Dutch prompt typed, accepted")
+            << QStringLiteral(" ") + loadString(ids::SitePrompt + DutchOffset).value() << true << true;
+        QTest::newRow("a description of its own") << QStringLiteral("Our harbour and sailing club") << false << false;
+    }
+
+    // The box's text decides, not how it got there; a declined run writes nothing.
+    void promptAskedBeforeRun()
+    {
+        QFETCH(QString, description);
+        QFETCH(bool, goOn);
+        QFETCH(bool, asked);
+        QTemporaryDir sites;
+        const QString site = sites.filePath(QStringLiteral("site"));
+        test::makeSite(site, {QStringLiteral("a.htm Keyboard")});
+        const auto before = test::treeState(site);
+        FrmTsMain &screen = *screens().main;
+        screen.TxtVeld[0]->setText(site);
+        screen.TxtVeld[2]->setText(description);
+        int questions = 0;
+        const auto answer = Module1::askToGoOn;
+        Module1::askToGoOn = [&](int, int textId, const QString &argument, int) {
+            ++questions;
+            return textId == ids::PromptQuestion && argument == description && goOn;
+        };
+        screen.Preview();
+        QCOMPARE(RunReportWindow::current()->report().descriptionIsPrompt, asked);
+        screen.StartMeta();
+        Module1::askToGoOn = answer;
+        QCOMPARE(questions, asked ? 1 : 0);
+        QCOMPARE(test::treeState(site) == before, asked && !goOn);
+        resetPrompt(screen);
     }
 
 private:

@@ -6,6 +6,7 @@
 #include "gui/tests/ProgramUnderTest.h"
 #include "text/StringTable.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -194,6 +195,35 @@ private slots:
                         cut << control->property("text").toString();
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
         }
+    }
+
+    // What a screen reader says for every control a user can reach, in the language shown.
+    void everyControlHasAName()
+    {
+        Module1::showMessage(ids::ErrorTitle, ids::NoDirectory);
+        for (const int language : {EnglishOffset, DutchOffset}) {
+            Module1::LangOffset = language;
+            Module1::LocaliseAll();
+            QStringList unnamed;
+            QStringList named;
+            for (QWidget *screen : contentScreens() + QWidgetList{screens().top, popup()}) {
+                const bool shown = screen->isVisible();
+                screen->show();
+                for (QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                    if (!control->isVisible() || control->focusPolicy() == Qt::NoFocus)
+                        continue;
+                    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
+                    const QString name = face ? face->text(QAccessible::Name) : QString();
+                    (name.trimmed().isEmpty() ? unnamed : named) << control->objectName() + QLatin1Char('=') + name;
+                }
+                screen->setVisible(shown);
+            }
+            QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(" | "))));
+            // The names follow the language: the exit button's tooltip.
+            QVERIFY(named.contains(QStringLiteral("CmdKnop_5=") + loadString(1051 + language).value()));
+        }
+        Module1::LangOffset = EnglishOffset;
+        Module1::LocaliseAll();
     }
 
     void smallestFrameShowsEveryControl()

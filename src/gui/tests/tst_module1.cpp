@@ -46,6 +46,25 @@ private slots:
         QCOMPARE(test::readFile(garbage), QByteArray(4096, 'x'));
     }
 
+    void frameWholeOnScreen_data()
+    {
+        QTest::addColumn<QRect>("room");
+        QTest::addColumn<QPoint>("placed");
+        const QPoint wanted(67, 67);
+        QTest::newRow("a large screen: where it always went") << QRect(0, 0, 1920, 1040) << wanted;
+        // 1280 × 900 at a scale factor of 2, a panel above.
+        QTest::newRow("scale factor 2") << QRect(0, 12, 640, 438) << QPoint(67, 12);
+        QTest::newRow("a screen smaller than the frame") << QRect(0, 0, 400, 300) << QPoint(0, 0);
+        QTest::newRow("a second screen to the right") << QRect(1920, 0, 1280, 1024) << QPoint(1920, 67);
+    }
+
+    void frameWholeOnScreen()
+    {
+        QFETCH(QRect, room);
+        QFETCH(QPoint, placed);
+        QCOMPARE(Module1::framePosition(QPoint(67, 67), QSize(464, 400), room), placed);
+    }
+
 private:
     QTemporaryDir m_folder;
 };

@@ -2,6 +2,7 @@
 // openbox): the screen is read back from the root window with xwd, as screenshot tools read it, and the
 // mouse goes through the window manager with xdotool.
 
+#include "gui/RunReportWindow.h"
 #include "gui/tests/ProgramUnderTest.h"
 #include "text/StringTable.h"
 
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QToolTip>
@@ -54,6 +56,16 @@ QWidget *toolTip()
     const auto tip = std::find_if(windows.begin(), windows.end(),
                                   [](QWidget *w) { return w->inherits("QTipLabel") && w->isVisible(); });
     return tip == windows.end() ? nullptr : *tip;
+}
+
+// The window the window manager keeps on top of all others.
+WId topmostWindow()
+{
+    const QByteArray list = shell(QStringLiteral("xprop -root _NET_CLIENT_LIST_STACKING"));
+    const QByteArray last = list.mid(list.lastIndexOf(' ') + 1).trimmed();
+    bool ok = false;
+    const WId id = last.toULongLong(&ok, 16);
+    return ok ? id : 0;
 }
 
 // On the screen and drawn there.
@@ -140,6 +152,29 @@ private slots:
         mouse(frame()->mapToGlobal(QPoint(10, 10)), "click 1"); // the bar, beside its buttons
         QTest::qWait(500);                                      // the window manager raises what was clicked
         QTRY_VERIFY2_WITH_TIMEOUT(shownShare(popup()) >= 0.9, "the frame covers the message", 10000);
+    }
+
+    void runMessageStaysAboveReport()
+    {
+        // A page without a head: the run says it appends the block at the end, then shows its report.
+        QTemporaryDir sites;
+        screens().main->TxtVeld[0]->setText(copySite(sites));
+        click(screens().top->CmdKnop[2]);
+        QTRY_VERIFY_WITH_TIMEOUT(RunReportWindow::current() && RunReportWindow::current()->isVisible(), 20000);
+        QVERIFY(settled(RunReportWindow::current()));
+        QVERIFY(popup());
+        QTRY_COMPARE_WITH_TIMEOUT(topmostWindow(), popup()->winId(), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(shownShare(popup()) >= 0.9, "the report covers the message", 10000);
+        // The popup asks the window manager for no minimise button and no minimising (the Motif hints: flags,
+        // functions, decorations), so that it cannot be put away unread.
+        const QByteArray motif = shell(QStringLiteral("xprop -id %1 _MOTIF_WM_HINTS").arg(popup()->winId()));
+        const QList<QByteArray> hints = motif.mid(motif.indexOf('=') + 1).split(',');
+        QCOMPARE(hints.size(), 5);
+        const auto hint = [&](int i) { return hints[i].trimmed().toUInt(nullptr, 16); };
+        QCOMPARE(hint(0) & 3, 3u);        // functions and decorations given
+        QCOMPARE(hint(1) & (1 | 8), 0u);  // neither all functions nor minimise
+        QCOMPARE(hint(2) & (1 | 32), 0u); // neither all decorations nor the minimise button
+        RunReportWindow::current()->close();
     }
 
 private:

@@ -147,12 +147,12 @@ public:
             while (nameEnd < m_text.size() && !isSpace(m_text[nameEnd]) && m_text[nameEnd] != '>' &&
                    m_text[nameEnd] != '/')
                 ++nameEnd;
-            const std::string tag = lowered(m_text.substr(pos, nameEnd - pos));
-            if (!inHead) {
-                // Past the head only the first large picture is wanted.
-                if (tag != "img")
-                    continue;
-            } else if (tag == "/head" || tag == "body") {
+            const std::string_view name = m_text.substr(pos, nameEnd - pos);
+            // Past the head only the first large picture is wanted.
+            if (!inHead && !(name.size() == 3 && startsWithIgnoringCase(name, "img")))
+                continue;
+            const std::string tag = lowered(name);
+            if (inHead && (tag == "/head" || tag == "body")) {
                 inHead = false;
                 if (!m_head.image.empty())
                     break;

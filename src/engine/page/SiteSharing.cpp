@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QUrl>
 
+#include <unordered_map>
+
 namespace tagsmith {
 namespace {
 
@@ -85,12 +87,19 @@ std::string SiteSharing::localeOf(std::string_view lang)
 {
     if (lang.empty())
         return {};
+    // A site has a few languages, and making a locale of one costs more than reading its page's head.
+    thread_local std::unordered_map<std::string, std::string> known;
+    const auto [at, added] = known.try_emplace(std::string(lang));
+    if (!added)
+        return at->second;
     const QLocale locale(QString::fromUtf8(lang.data(), static_cast<qsizetype>(lang.size())));
     if (locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage)
         return {};
     const QString name = locale.name();
     // A language with no territory of its own has no ll_CC form.
-    return name.contains(QLatin1Char('_')) ? utf8(name) : std::string();
+    if (name.contains(QLatin1Char('_')))
+        at->second = utf8(name);
+    return at->second;
 }
 
 std::string SiteSharing::relativePath(const QString &PagePath) const

@@ -330,7 +330,8 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         {2, 3480, ids::KeywordsTip, {ids::EveryWord, ids::TellingWords}},
         {3, 3840, ids::DescriptionTip, {ids::SameDescription, ids::OwnDescription}}};
     for (const ChoiceSpec &spec : choices) {
-        auto *list = controls::create<QComboBox>(this, elementName("CmbSel", spec.index), 1680, spec.top, 2880, 315);
+        // Wide enough for the longest choice in either language; the count of words stands at the row's end.
+        auto *list = controls::create<QComboBox>(this, elementName("CmbSel", spec.index), 1680, spec.top, 4080, 315);
         for (const int entry : spec.entries) {
             list->addItem(QString::number(entry));
             list->setItemData(list->count() - 1, QString::number(entry), ItemTagRole);
@@ -338,7 +339,7 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
         controls::setToolTipId(list, spec.toolTip);
         CmbSel[spec.index] = list;
     }
-    SpnVeld[0] = controls::create<QSpinBox>(this, elementName("SpnVeld", 0), 4680, 3480, 735, 315);
+    SpnVeld[0] = controls::create<QSpinBox>(this, elementName("SpnVeld", 0), 5880, 3480, 735, 315);
     SpnVeld[0]->setRange(1, 50);
     SpnVeld[0]->setValue(15);
     controls::setToolTipId(SpnVeld[0], ids::KeywordCountTip);

@@ -11,11 +11,13 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
@@ -23,6 +25,36 @@ namespace tagsmith {
 namespace {
 
 const QChar Separator = QLatin1Char('/');
+// An entry's own data: a folder's full path or a page's name, as fs::fromNative carries its bytes.
+constexpr int PathRole = Qt::UserRole;
+// How far in a folder of the directory list stands.
+constexpr int DepthRole = Qt::UserRole + 1;
+
+// Draws each entry of the directory list further in by its depth. The entry's text stays the folder's
+// name alone, so that typing its first letters finds it.
+class IndentedEntries final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem moved = option;
+        moved.rect.setLeft(option.rect.left() + indent(option, index));
+        QStyledItemDelegate::paint(painter, moved, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(option, index), 0);
+    }
+
+private:
+    static int indent(const QStyleOptionViewItem &option, const QModelIndex &index)
+    {
+        return index.data(DepthRole).toInt() * option.fontMetrics.horizontalAdvance(QStringLiteral("  "));
+    }
+};
 
 // A folder as the lists report it: absolute, no "." or "..", no trailing separator except for the root.
 QString cleanFolder(const QString &folder)
@@ -46,6 +78,7 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
     controls::setTag(CmdKnop[0], ids::Ok);
 
     Dir->setSelectionMode(QAbstractItemView::SingleSelection);
+    Dir->setItemDelegate(new IndentedEntries(Dir));
     File->setSelectionMode(QAbstractItemView::SingleSelection);
     setTabOrder(Drive, Dir);
     setTabOrder(Dir, File);
@@ -58,7 +91,7 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
     connect(Drive, &QComboBox::currentIndexChanged, this, &FrmTsDir::driveChange);
     // The folder is opened once the double click is over: the list it was made in is filled anew.
     connect(Dir, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
-        const QString folder = item->data(Qt::UserRole).toString();
+        const QString folder = item->data(PathRole).toString();
         QMetaObject::invokeMethod(
             this, [this, folder] { openFolder(folder); }, Qt::QueuedConnection);
     });
@@ -66,20 +99,31 @@ FrmTsDir::FrmTsDir(QWidget *parent) : QWidget(parent)
     // the folder was chosen); moving with the keys selects as well.
     connect(File, &QListWidget::itemClicked, this, &FrmTsDir::UpdateSelection);
     connect(File, &QListWidget::itemSelectionChanged, this, &FrmTsDir::UpdateSelection);
+    // A double click or Enter on a page chooses it, as OK does.
+    connect(File, &QListWidget::itemActivated, this, &FrmTsDir::choosePage);
 
-    // Start on the root of the program's own volume.
     setDriveList(mountedVolumes());
     const QString programFolder =
         Module1::AppPath.isEmpty() ? QCoreApplication::applicationDirPath() : Module1::AppPath;
     const int start = driveIndexOf(cleanFolder(programFolder));
-    // NOTE: that root is also the current folder of the program, so a folder or main page typed without
-    // its full path is found from there, whatever folder the program was started in.
+    // NOTE: the root of the program's own volume is the current folder of the program, so a folder or
+    // main page typed without its full path is found from there, whatever folder the program was started in.
     fs::setCurrentFolder(Drive->itemData(start).toString());
     {
         const QSignalBlocker quiet(Drive);
         Drive->setCurrentIndex(start);
     }
-    driveChange(start);
+    // The lists start in the user's home folder; on that root when there is none to read.
+    const QString home = homeFolder();
+    if (home.isEmpty() || setPath(home) != 0)
+        driveChange(start);
+}
+
+QString FrmTsDir::homeFolder()
+{
+    // As bytes: a home folder whose name is not UTF-8 is found all the same.
+    const QByteArray home = qgetenv("HOME");
+    return home.isEmpty() ? QString() : fs::fromNative(std::string_view(home.constData(), std::size_t(home.size())));
 }
 
 QStringList FrmTsDir::mountedVolumes()
@@ -116,7 +160,7 @@ QStringList FrmTsDir::fileList() const
 {
     QStringList names;
     for (int i = 0; i < File->count(); ++i)
-        names << File->item(i)->text();
+        names << File->item(i)->data(PathRole).toString();
     return names;
 }
 
@@ -177,10 +221,22 @@ int FrmTsDir::setPath(const QString &folder)
     {
         const QSignalBlocker quiet(File);
         File->clear();
-        File->addItems(pages);
+        // A byte of a name that is not UTF-8 shows as the replacement character; the entry keeps the name.
+        for (const QString &page : pages)
+            (new QListWidgetItem(fs::withReplacements(page), File))->setData(PathRole, page);
     }
     UpdateSelection();
     return 0;
+}
+
+void FrmTsDir::startAt(const QString &folder)
+{
+    if (folder.isEmpty())
+        return;
+    const QString target = cleanFolder(folder);
+    // The lists already there keep their selection (a page clicked, the text of the last OK).
+    if (target != m_path && fs::isFolder(target))
+        setPath(target);
 }
 
 int FrmTsDir::pointAt(const QString &folder)
@@ -206,10 +262,11 @@ void FrmTsDir::fillDirectoryList()
     QStringList parts = m_path.split(Separator, Qt::SkipEmptyParts);
     QString walked = QStringLiteral("/");
     int depth = 0;
-    auto add = [this](const QIcon &icon, const QString &name, const QString &folder, int indent) {
-        auto *item = new QListWidgetItem(icon, QString(indent * 2, QLatin1Char(' ')) + name, Dir);
-        item->setData(Qt::UserRole, folder);
-        item->setToolTip(folder);
+    auto add = [this](const QIcon &icon, const QString &name, const QString &folder, int level) {
+        auto *item = new QListWidgetItem(icon, fs::withReplacements(name), Dir);
+        item->setData(PathRole, folder);
+        item->setData(DepthRole, level);
+        item->setToolTip(fs::shown(folder));
         return item;
     };
     QListWidgetItem *current = add(open, walked, walked, depth);
@@ -238,9 +295,34 @@ void FrmTsDir::UpdateSelection()
             text += Separator;
         const QList<QListWidgetItem *> selected = File->selectedItems();
         if (!selected.isEmpty())
-            text += selected.first()->text();
+            text += selected.first()->data(PathRole).toString();
     }
     TxtVeld[0]->setText(text);
+}
+
+void FrmTsDir::choosePage(QListWidgetItem *item)
+{
+    // Enter chooses the page the keys stand on, also one they only reached.
+    if (item && !item->isSelected())
+        File->setCurrentItem(item);
+    cmdKnopClick(0);
+}
+
+void FrmTsDir::keyPressEvent(QKeyEvent *event)
+{
+    // Escape goes back to the main screen and leaves its fields as they are.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Module1::showChildForm(Module1::screens().main);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void FrmTsDir::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The keys work at once: in the pages when a page is wanted and there are any, else in the folders.
+    (Module1::BrowseTarget == 1 && hasFiles() ? File : Dir)->setFocus();
 }
 
 void FrmTsDir::cmdKnopClick(int index)

@@ -6,10 +6,12 @@
 #include <array>
 
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QShowEvent;
 
 namespace tagsmith {
 
@@ -24,9 +26,10 @@ public:
 
     // The mounted volumes by their mount points: "/" first, then the others in mount point order.
     QComboBox *Drive = nullptr;
-    // The current folder: its path from "/" down, then its subfolders. A double click opens a folder.
+    // The current folder: its path from "/" down, then its subfolders. A double click or Enter opens a
+    // folder; typing a name's first letters selects it.
     QListWidget *Dir = nullptr;
-    // The pages of the current folder, as a run takes them.
+    // The pages of the current folder, as a run takes them. A double click or Enter chooses a page.
     QListWidget *File = nullptr;
     // The selection text; written only by the program.
     std::array<QLineEdit *, 1> TxtVeld{};
@@ -37,7 +40,8 @@ public:
     QString drive() const;
     // The current folder of the directory and file lists: no trailing "/" except for the root.
     QString path() const { return m_path; }
-    // The pages in the file list, bare names in list order.
+    // The pages in the file list, bare names in list order (a byte that is not UTF-8 as fs::fromNative
+    // carries it).
     QStringList fileList() const;
     bool hasFiles() const;
 
@@ -47,15 +51,25 @@ public:
     // What a run does with its folder: select its drive, then the folder. Returns 0 when the lists show
     // the folder, -1 when its drive could not be read (already reported), else the folder's error number.
     int pointAt(const QString &folder);
+    // Before the chooser opens: the lists move to folder (the main screen's HTML folder) when it is a
+    // folder they do not show yet; an empty or unreadable one leaves them where they are.
+    void startAt(const QString &folder);
 
     // The volumes the drive list offers; start-up offers the mounted volumes.
     void setDriveList(const QStringList &roots);
     static QStringList mountedVolumes();
+    // Where the chooser starts before any folder is given: the user's home folder.
+    static QString homeFolder();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void driveChange(int index);
     void openFolder(const QString &folder);
     void cmdKnopClick(int index);
+    void choosePage(QListWidgetItem *item);
     void UpdateSelection();
     int driveIndexOf(const QString &folder) const;
     void fillDirectoryList();

@@ -446,6 +446,9 @@ void FrmTsMain::chkVeldClick(int index)
 void FrmTsMain::cmdKnopClick(int index)
 {
     Module1::BrowseTarget = index;
+    // The chooser opens on the folder of the HTML Dir box.
+    if (FrmTsDir *chooser = Module1::screens().dir)
+        chooser->startAt(TxtVeld[0]->text());
     Module1::showChildForm(Module1::screens().dir);
 }
 

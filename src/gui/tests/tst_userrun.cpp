@@ -28,9 +28,10 @@ private slots:
 
         click(main.CmdKnop[0]);
         QVERIFY(chooser.isVisible());
-        // Down from the root of the volume, one double click per folder.
+        // Up to the root by the path's first line, then down, one double click per folder.
+        QVERIFY(clickEntry(chooser.Dir, QStringLiteral("/"), true));
+        QTRY_COMPARE(chooser.path(), QStringLiteral("/"));
         QString walked = chooser.path();
-        QVERIFY(m_site.startsWith(walked));
         for (const QString &part : m_site.mid(walked.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
             walked = walked.endsWith(QLatin1Char('/')) ? walked + part : walked + QLatin1Char('/') + part;
             QVERIFY2(clickEntry(chooser.Dir, walked, true), qPrintable(walked));

@@ -249,7 +249,8 @@ private slots:
                         {QStringLiteral("b.htm"), "<p>x</p>"},
                         {QStringLiteral("c.htm"), Harbour}});
         const BatchOutput result =
-            batchProgram(QStringList{site} + options.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            batchProgram(QStringList{site} +
+                         options.replace(QStringLiteral("SITE"), site).split(QLatin1Char(' '), Qt::SkipEmptyParts));
         QCOMPARE(result.status, status.toInt());
         const QString err = QString(result.err).replace(site, QStringLiteral("SITE"));
         const QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromUtf8(unescape(lines))));

@@ -537,7 +537,8 @@ int MetaRun::RewritePage(ScannedPage &page, PageReport &report, std::string *fai
 
     report.outcome = outcomeOf(page);
     report.keywordsWritten = static_cast<std::int64_t>((page.OnMainPage ? SiteWords : PageWords).size());
-    if (page.marks.MarkCount == 0)
+    // A main page the run makes has no tag to replace: the report says it was made, and no message warns.
+    if (page.exists && page.marks.MarkCount == 0)
         m_observer.message({ids::ErrorTitle, ids::NoMarkAppending, page.PagePath});
 
     const std::string file = m_options.dryRun && !m_dryWritten.empty() ? resolved(page.target) : std::string();

@@ -161,7 +161,8 @@ private slots:
         options.backup = true;
         RecordingObserver observer;
         QCOMPARE(runMeta(options, observer), RunResult::Completed);
-        QCOMPARE(observer.messageList(), QStringList{QStringLiteral("1030/1048 ") + options.mainPage});
+        // Made, not appended to: nothing to warn about.
+        QVERIFY(observer.messages.empty());
         QCOMPARE(readFile(options.mainPage), QByteArray("<META NAME=\"keywords\" CONTENT=\"lanterns\">\r\n"));
         QCOMPARE(readFile(dir.filePath(QStringLiteral("home.bak"))), QByteArray());
         QCOMPARE(filesIn(dir.path()), (QStringList{QStringLiteral("home.bak"), QStringLiteral("home.htm")}));

@@ -231,16 +231,21 @@ private slots:
     {
         QTest::addColumn<QString>("folder"); // as typed: %1 the site, %2 the site from the root of the program's volume
         QTest::addColumn<QString>("mainPage");
+        QTest::addColumn<QString>("outcome"); // of the main page in the report
         QTest::newRow("a detour and a trailing separator") << "%1/../site/"
-                                                           << "";
+                                                           << "" << "";
         QTest::newRow("from the root of the volume") << "%2"
-                                                     << "%2/index.htm";
+                                                     << "%2/index.htm" << "replaced";
+        // A main page the run makes is reported as made, without the warning of a page that has no tag.
+        QTest::newRow("a main page the run makes") << "%1"
+                                                   << "%1/home.htm" << "created";
     }
 
     void runFromTypedPaths()
     {
         QFETCH(QString, folder);
         QFETCH(QString, mainPage);
+        QFETCH(QString, outcome);
         QTemporaryDir sites;
         const QString site = sites.filePath(QStringLiteral("site"));
         test::makeSite(site, {QStringLiteral("a.htm Keyboard Monitor"), QStringLiteral("b.html Printer Scanner"),
@@ -271,7 +276,10 @@ private slots:
         QVERIFY(frame()->isEnabled());
         QVERIFY(readFile(site + QStringLiteral("/a.htm")).contains("CONTENT=\"keyboard, monitor\""));
         if (!mainPage.isEmpty())
-            QVERIFY(readFile(site + QStringLiteral("/index.htm")).contains("CONTENT=\"keyboard, monitor, printer"));
+            QVERIFY(readFile(site + mainPage.mid(2)).contains("CONTENT=\"keyboard, monitor, printer"));
+        const RunReport &report = RunReportWindow::current()->report();
+        QCOMPARE(report.pages.back().OnMainPage ? QString::fromLatin1(outcomeName(report.pages.back().outcome)) : QString(),
+                 outcome);
     }
 
     void runDiscardsInput()

@@ -7,8 +7,9 @@ the same with its undo data on the site's file system ("undo same fs"),
 `tagsmith-batch SITE --main SITE/index.htm --no-undo` and `floor_rewrite SITE --main SITE/index.htm`
 (the least work that still replaces every page atomically), taking turns. Prints pages/s, MB/s,
 the ratio to the floor and the peak memory (maximum resident set) of each run, and the cost of
-the undo data (the run with it against the run without, round by round). Each round's run with
-undo data also replaces the undo data of the round before, as a run of a folder does.
+the undo data (the run with it against the run without, round by round). Every run starts from the same
+state: the copy's undo data of earlier rounds is forgotten first (untimed), so that runs ten deep and
+the size budget do not make later rounds slower than the first.
 
     bench/run_bench.py --build-dir build-release            # 20,000 pages, 3 rounds
     bench/run_bench.py --build-dir build-release --pages 100000 --rounds 1
@@ -131,9 +132,11 @@ def main():
     results = {name: [] for name in tools}
     for round_number in range(args.rounds):
         for name, argv in tools.items():
-            copy = os.path.join(work, "copy")  # one folder, so that each run replaces its undo data
+            copy = os.path.join(work, "copy")
             shutil.rmtree(copy, ignore_errors=True)
             shutil.copytree(site, copy)
+            for program in (batch, batch_beside):
+                subprocess.run([program, "--forget", copy], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             subprocess.run(["sync"], check=True)
             seconds, peak, cpu = run_timed(argv(copy), work)
             results[name].append((seconds, peak, cpu))
@@ -148,6 +151,13 @@ def main():
         peak = max(p for _, p, _ in runs)
         print(f"{name:15s} median {seconds:7.3f} s  cpu {cpu:7.3f} s  {pages / seconds:9.0f} pages/s  "
               f"{size / 1e6 / seconds:7.1f} MB/s  ratio {seconds / floor_time:5.2f}  peak memory {peak:6.1f} MB")
+    for undo in ("tagsmith-batch", "undo same fs"):
+        if undo in results and "--no-undo" in results:
+            ratios = [u[0] / n[0] for u, n in zip(results[undo], results["--no-undo"])]
+            cpu_ratios = [u[2] / n[2] for u, n in zip(results[undo], results["--no-undo"])]
+            print(f"{undo} / --no-undo: median time ratio {statistics.median(ratios):.2f} "
+                  f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
+                  f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
     if "baseline-top" in results:
         # Round by round against the other build's run of the same round.
         ratios = [t[0] / b[0] for t, b in zip(results["tagsmith-top"], results["baseline-top"])]

@@ -532,6 +532,13 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
                 << QStringLiteral(": ") << error << Qt::endl;
             return batchexit::Failed;
         }
+        // A short table would write a block of empty lines that no later run finds again.
+        if (rows->size() < std::size_t(TemplateCount)) {
+            err << programName() << QStringLiteral(": cannot read the template texts from ") << fs::shown(database)
+                << QStringLiteral(": table Settings holds %1 of its %2 rows").arg(rows->size()).arg(TemplateCount)
+                << Qt::endl;
+            return batchexit::Failed;
+        }
         parsed.options.templates = templatesFromRows(*rows);
     } else {
         parsed.options.templates = defaultTemplates();

@@ -116,6 +116,15 @@ private slots:
             batchInProcess({dir.path(), QStringLiteral("--database"), dir.filePath(QStringLiteral("a.htm"))});
         QCOMPARE(broken.status, batchexit::Failed);
         QVERIFY(broken.err.contains(QStringLiteral("cannot read the template texts")));
+
+        // A Settings table that lost rows is refused before the page is touched.
+        QVERIFY(Database::open(database, Database::Mode::ReadWrite, &error)
+                    ->exec(QStringLiteral("DELETE FROM Settings WHERE rowid > 3"), &error));
+        const QByteArray page = readFile(dir.filePath(QStringLiteral("a.htm")));
+        const BatchOutput shortTable = batchInProcess({dir.path(), QStringLiteral("--database"), database});
+        QCOMPARE(shortTable.status, batchexit::Failed);
+        QVERIFY2(shortTable.err.contains(QStringLiteral("holds 3 of its 8 rows")), qPrintable(shortTable.err));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("a.htm"))), page);
     }
 
     void undoAndDryRun_data() { addTableRows(QFINDTESTDATA("data/undo.txt"), {"runOptions", "status", "dryRun"}); }

@@ -4,11 +4,13 @@
 #include "TestSupport.h"
 #include "gui/tests/ProgramUnderTest.h"
 
+#include "engine/fs/FileSystem.h"
 #include "gui/FrmUndo.h"
 #include "text/StringTable.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 
 using namespace tagsmith;
@@ -95,6 +97,52 @@ private slots:
         click(window->CmdCancel);
         QTRY_VERIFY(!undoWindow());
         QVERIFY(frame()->isEnabled() && main.CmdUndo->isVisible());
+    }
+
+    // A site copied from an old machine: a folder and a main page whose names are Latin-1 bytes, run and
+    // undone from the screens.
+    void byteNamesRunAndUndo()
+    {
+        FrmTsMain &main = *screens().main;
+        const std::string folder = fs::native(m_sites.path()) + "/d\xe9" "f";
+        const std::string page = folder + "/caf\xe9.htm";
+        QCOMPARE(fs::makeFolder(folder, 0755), 0);
+        QCOMPARE(fs::replaceWholeFile(page, "<head></head><p>Harbour lighthouses</p>\n"), 0);
+        QCOMPARE(fs::replaceWholeFile(folder + "/plain.htm", "<head></head><p>Plain sailing</p>\n"), 0);
+        // The name reaches the shell as bytes (a QProcess argument would be text).
+        const auto inSites = [&](const char *script) {
+            QProcess shell;
+            shell.setWorkingDirectory(m_sites.path());
+            shell.start(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                               QStringLiteral("site=$(printf 'd\\351f'); ") + QLatin1String(script)});
+            return shell.waitForFinished() && shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+        };
+        QCOMPARE(inSites("cp -a \"$site\" before"), 0);
+        main.TxtVeld[0]->setText(fs::fromNative(folder));
+        main.TxtVeld[1]->setText(fs::fromNative(page));
+        if (!main.ChkUndo->isChecked())
+            click(main.ChkUndo);
+
+        click(screens().top->CmdKnop[2]);
+        QVERIFY2(!popup(), qPrintable(popupText()));
+        std::string bytes(4096, '\0');
+        fs::File file;
+        std::size_t got = 0;
+        QCOMPARE(fs::openForReading(page, fs::Links::Follow, &file), 0);
+        QCOMPARE(fs::readAt(file.fd(), bytes.data(), 0, bytes.size(), &got), 0);
+        bytes.resize(got);
+        QVERIFY2(bytes.find("lighthouses") != std::string::npos && bytes.find("sailing") != std::string::npos,
+                 bytes.c_str());
+
+        click(main.CmdUndo);
+        FrmUndo *window = undoWindow();
+        QVERIFY(window);
+        click(window->CmdUndo);
+        QCOMPARE(window->done().count(UndoAction::Restore), 2);
+        click(window->CmdCancel);
+        QTRY_VERIFY(!undoWindow());
+        QCOMPARE(inSites("diff -r before \"$site\""), 0);
+        QCOMPARE(inSites("rm -r before \"$site\""), 0); // a name Qt cannot spell is not removed by QTemporaryDir
     }
 
 private:

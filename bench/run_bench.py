@@ -66,6 +66,15 @@ def site_size(folder):
     return pages, size
 
 
+def print_ratios(label, runs, against):
+    """Round by round against the other program's run of the same round."""
+    ratios = [r[0] / a[0] for r, a in zip(runs, against)]
+    cpu_ratios = [r[2] / a[2] for r, a in zip(runs, against)]
+    print(f"{label}: median time ratio {statistics.median(ratios):.2f} "
+          f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
+          f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build-dir", default=os.path.join(REPO, "build-release"))
@@ -151,31 +160,15 @@ def main():
         peak = max(p for _, p, _ in runs)
         print(f"{name:15s} median {seconds:7.3f} s  cpu {cpu:7.3f} s  {pages / seconds:9.0f} pages/s  "
               f"{size / 1e6 / seconds:7.1f} MB/s  ratio {seconds / floor_time:5.2f}  peak memory {peak:6.1f} MB")
-    for undo in ("tagsmith-batch", "undo same fs"):
-        if undo in results and "--no-undo" in results:
-            ratios = [u[0] / n[0] for u, n in zip(results[undo], results["--no-undo"])]
-            cpu_ratios = [u[2] / n[2] for u, n in zip(results[undo], results["--no-undo"])]
-            print(f"{undo} / --no-undo: median time ratio {statistics.median(ratios):.2f} "
-                  f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
-                  f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
-    if "baseline-top" in results:
-        # Round by round against the other build's run of the same round.
-        ratios = [t[0] / b[0] for t, b in zip(results["tagsmith-top"], results["baseline-top"])]
-        print(f"most telling words, this build / baseline: median time ratio {statistics.median(ratios):.2f} "
-              f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)})")
-    if "tagsmith-top" in results and "tagsmith-batch" in results:
-        # Round by round against the every-word run of the same round.
-        ratios = [t[0] / e[0] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
-        cpu_ratios = [t[2] / e[2] for t, e in zip(results["tagsmith-top"], results["tagsmith-batch"])]
-        print(f"most telling words / every word: median time ratio {statistics.median(ratios):.2f} "
-              f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
-              f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
-    if "tagsmith-site" in results and "tagsmith-batch" in results:
-        ratios = [t[0] / e[0] for t, e in zip(results["tagsmith-site"], results["tagsmith-batch"])]
-        cpu_ratios = [t[2] / e[2] for t, e in zip(results["tagsmith-site"], results["tagsmith-batch"])]
-        print(f"with a site address / without: median time ratio {statistics.median(ratios):.2f} "
-              f"(rounds: {', '.join(f'{r:.2f}' for r in ratios)}), "
-              f"median processor time ratio {statistics.median(cpu_ratios):.2f}")
+
+    pairs = [("tagsmith-batch", "--no-undo", "undo data / --no-undo"),
+             ("undo same fs", "--no-undo", "undo data on the site's file system / --no-undo"),
+             ("tagsmith-top", "baseline-top", "most telling words, this build / baseline"),
+             ("tagsmith-top", "tagsmith-batch", "most telling words / every word"),
+             ("tagsmith-site", "tagsmith-batch", "with a site address / without")]
+    for name, other, label in pairs:
+        if name in results and other in results:
+            print_ratios(label, results[name], results[other])
     shutil.rmtree(work, ignore_errors=True)
 
 

@@ -521,6 +521,8 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
             return refuse(QStringLiteral("--report"), *refused);
     if (const std::optional<Refusal> refused = refuseMainPage(parsed.options))
         return refuse(QStringLiteral("--main"), *refused);
+    if (const std::optional<Refusal> refused = refuseShareImage(parsed.options))
+        return refuse(QStringLiteral("--share-image"), *refused);
 
     // The template texts: the Settings rows of the database, or the texts a new database gets when
     // there is no database beside the program.

@@ -43,18 +43,22 @@ SiteSharing::SiteSharing(const RunOptions &options)
         m_folder += QLatin1Char('/');
     if (const QString image = options.shareImage.trimmed(); !image.isEmpty()) {
         const QUrl url(image, QUrl::StrictMode);
-        if (isHttpUrl(url)) {
-            m_image = url.toEncoded().toStdString();
-        } else {
-            // A file of the site: named under the folder, or by its path there.
-            QString path = image;
-            if (path.startsWith(m_folder))
-                path = path.mid(m_folder.size());
-            while (path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("./")))
-                path = path.mid(path.startsWith(QLatin1Char('/')) ? 1 : 2);
-            m_image = m_base + percentEncoded(fs::native(path));
-        }
+        m_image = isHttpUrl(url) ? url.toEncoded().toStdString()
+                                 : m_base + percentEncoded(fs::native(pictureInSite(options)));
     }
+}
+
+QString SiteSharing::pictureInSite(const RunOptions &options)
+{
+    QString path = options.shareImage.trimmed();
+    if (path.isEmpty() || isHttpUrl(QUrl(path, QUrl::StrictMode)))
+        return {};
+    const QString folder = options.folder.endsWith(QLatin1Char('/')) ? options.folder : options.folder + QLatin1Char('/');
+    if (path.startsWith(folder))
+        path = path.mid(folder.size());
+    while (path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("./")))
+        path = path.mid(path.startsWith(QLatin1Char('/')) ? 1 : 2);
+    return path;
 }
 
 bool SiteSharing::validSiteUrl(const QString &text)

@@ -125,10 +125,11 @@ RunResult MetaRun::run()
         m_observer.message({ids::ErrorTitle, ids::NoPages, m_options.folder});
         return RunResult::NotStarted;
     }
-    if (const std::optional<Refusal> refused = refuseMainPage(m_options)) {
-        m_observer.message({ids::ErrorTitle, refused->textId, refused->path, -1, refused->argument});
-        return RunResult::NotStarted;
-    }
+    for (const auto refuse : {refuseMainPage, refuseShareImage})
+        if (const std::optional<Refusal> refused = refuse(m_options)) {
+            m_observer.message({ids::ErrorTitle, refused->textId, refused->path, -1, refused->argument});
+            return RunResult::NotStarted;
+        }
 
     if (!m_options.dataFolder.isEmpty() && !m_options.dryRun) {
         m_undoStore.emplace(m_options.dataFolder);

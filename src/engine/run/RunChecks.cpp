@@ -2,6 +2,7 @@
 
 #include "engine/fs/FileError.h"
 #include "engine/fs/FileSystem.h"
+#include "engine/page/SiteSharing.h"
 #include "text/StringTable.h"
 
 #include <cerrno>
@@ -58,6 +59,25 @@ std::optional<Refusal> refuseMainPage(const RunOptions &options)
     if (err != 0 && err != ENOENT && err != ENOTDIR)
         return fileRefusal(err, page);
     return refuseFolderOf(page, !options.dryRun);
+}
+
+std::optional<Refusal> refuseShareImage(const RunOptions &options)
+{
+    if (options.siteUrl.isEmpty())
+        return std::nullopt;
+    const QString inSite = SiteSharing::pictureInSite(options);
+    if (inSite.isEmpty())
+        return std::nullopt;
+    const QString path = fs::pathIn(options.folder, inSite);
+    fs::Status st;
+    const int err = fs::pathStatus(fs::native(path), &st);
+    if (err == 0 && st.isFolder())
+        return Refusal{ids::IsFolder, path, {}, true};
+    if (err == ENOENT || err == ENOTDIR)
+        return Refusal{ids::FileErrorBase + fileerr::FileNotFound, path, {}, false};
+    if (err != 0)
+        return fileRefusal(err, fs::native(path));
+    return std::nullopt;
 }
 
 std::optional<Refusal> refuseOutputFile(const QString &path)

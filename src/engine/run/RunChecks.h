@@ -25,6 +25,9 @@ struct Refusal
 // folder has a page of that name, the message suggests it.
 std::optional<Refusal> refuseMainPage(const RunOptions &options);
 
+// The site's picture, when it is given as a file of the site (with a site address): a file that is there.
+std::optional<Refusal> refuseShareImage(const RunOptions &options);
+
 // A file the run writes besides its pages (the report): not a folder, in a folder that exists and can
 // be written.
 std::optional<Refusal> refuseOutputFile(const QString &path);

@@ -7,11 +7,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -74,7 +77,10 @@ FrmUndo::FrmUndo(const QString &dataFolder, const QString &folder, const UndoPla
     LblPlan->setWordWrap(true);
     LblPlan->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LblPlan->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    LblPlan->setText(plan.folder + QLatin1Char('\n') + undoPlanLines(plan, lang).join(QLatin1Char('\n')));
+    // The runs kept are in the list below, not in these lines.
+    UndoPlan withoutRuns = plan;
+    withoutRuns.runs.clear();
+    LblPlan->setText(plan.folder + QLatin1Char('\n') + undoPlanLines(withoutRuns, lang).join(QLatin1Char('\n')));
     auto *scroll = new QScrollArea(this);
     scroll->setWidget(LblPlan);
     scroll->setWidgetResizable(true);
@@ -97,11 +103,69 @@ FrmUndo::FrmUndo(const QString &dataFolder, const QString &folder, const UndoPla
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->hide();
 
+    LblRuns = new QLabel(this);
+    LblRuns->setObjectName(QStringLiteral("LblRuns"));
+    LblRuns->setTextFormat(Qt::PlainText);
+    Runs = new QTreeWidget(this);
+    Runs->setObjectName(QStringLiteral("Runs"));
+    Runs->setRootIsDecorated(false);
+    Runs->setSelectionMode(QAbstractItemView::NoSelection);
+    Runs->setFocusPolicy(Qt::NoFocus);
+    Runs->setHeaderLabels({localText(ids::RunsStarted, lang), localText(ids::RunsPages, lang),
+                           localText(ids::RunsSize, lang), localText(ids::RunsOnUndo, lang)});
+    Runs->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Runs->header()->setStretchLastSection(true);
+    LblDropped = new QLabel(this);
+    LblDropped->setObjectName(QStringLiteral("LblDropped"));
+    LblDropped->setTextFormat(Qt::PlainText);
+    LblDropped->setWordWrap(true);
+    LblRuns->setBuddy(Runs);
+    showRuns();
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll, 1);
+    layout->addWidget(LblRuns);
+    layout->addWidget(Runs, 1);
+    layout->addWidget(LblDropped);
     layout->addWidget(Progress);
     layout->addWidget(buttons);
-    resize(twipsToPixels(7200), twipsToPixels(3600));
+    resize(twipsToPixels(7200), twipsToPixels(5400));
+}
+
+void FrmUndo::showRuns()
+{
+    const int lang = Module1::LangOffset;
+    const QLocale locale(lang == DutchOffset ? QLocale::Dutch : QLocale::English);
+    KeptFolder kept;
+    try {
+        if (std::vector<KeptFolder> folders = keptUndoData(m_dataFolder, m_folder); !folders.empty())
+            kept = std::move(folders.front());
+    } catch (...) {
+        // The list is only shown; the undo itself reads the undo data again and says what fails.
+    }
+    LblRuns->setText(localText(ids::UndoRunsKept, lang).arg(kept.runs.size()));
+    Runs->clear();
+    for (auto run = kept.runs.rbegin(); run != kept.runs.rend(); ++run) {
+        QStringList marks;
+        if (run == kept.runs.rbegin())
+            marks << localText(ids::RunsNext, lang);
+        if (!run->finished)
+            marks << localText(ids::RunsUnfinished, lang);
+        auto *item = new QTreeWidgetItem(
+            Runs, {QDateTime::fromMSecsSinceEpoch(run->startedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                   run->pages < 0 ? QStringLiteral("?") : locale.toString(run->pages),
+                   locale.formattedDataSize(run->space), marks.join(QStringLiteral(", "))});
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    // The runs dropped to make room: by the budget while fewer runs than the most are kept.
+    if (kept.dropped > 0 && kept.runs.size() < UndoStore::MostRuns)
+        LblDropped->setText(localText(ids::RunsDroppedBudget, lang)
+                                .arg(kept.dropped)
+                                .arg(locale.formattedDataSize(UndoStore::DefaultBudget)));
+    else if (kept.dropped > 0)
+        LblDropped->setText(localText(ids::RunsDroppedDepth, lang).arg(kept.dropped).arg(UndoStore::MostRuns));
+    LblDropped->setVisible(kept.dropped > 0);
 }
 
 void FrmUndo::carryOut()
@@ -137,6 +201,7 @@ void FrmUndo::carryOut()
               << QStringLiteral("    ") + msg.page;
     }
     LblPlan->setText(lines.join(QLatin1Char('\n')));
+    showRuns();
     CmdUndo->hide();
     CmdCancel->setText(localText(ids::Ok, lang));
     CmdCancel->setEnabled(true);

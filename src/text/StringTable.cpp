@@ -202,6 +202,13 @@ constexpr Entry Table[] = {
     {3051, "Omschrijving"},
     {3052, "%1 ongewijzigd|%1 ongewijzigd"},
     {3053, "%1, %2, %3, %4 in %5 s"},
+    // The undo window's list of the runs kept.
+    {3054, "Gestart"},
+    {3055, "Pagina's"},
+    {3056, "Grootte"},
+    {3057, "Bij ongedaan maken"},
+    {3058, "als volgende terug"},
+    {3059, "niet afgemaakt"},
     // A run's clean-up after an interrupted run ("%1" is the number of files).
     // The database's own lines (start-up and the batch command).
     {3060, "Bewaar herstelgegevens"},
@@ -282,6 +289,12 @@ constexpr Entry Table[] = {
     {3151, "Description"},
     {3152, "%1 unchanged|%1 unchanged"},
     {3153, "%1, %2, %3, %4 in %5 s"},
+    {3154, "Started"},
+    {3155, "Pages"},
+    {3156, "Size"},
+    {3157, "On undo"},
+    {3158, "put back next"},
+    {3159, "unfinished"},
     {3160, "Keep undo data"},
     {3161, "Undo last run…"},
     {3162, "Puts every page of the last run of the HTML folder back as it was before that run."},
@@ -350,6 +363,9 @@ constexpr Entry Table[] = {
     {3244, "Mappen: Enter opent de gekozen map"},
     {3245, "Pagina's: Enter kiest de gekozen pagina"},
     {3246, "Gekozen map of pagina"},
+    {3256, "%1 oudere runs van deze map zijn niet meer bewaard: de herstelgegevens van een map mogen %2 innemen "
+           "(tagsmith-batch --undo-budget stelt dat anders in)."},
+    {3257, "%1 oudere runs van deze map zijn niet meer bewaard: van een map blijven de laatste %2 runs bewaard."},
     // Where a page's description came from, and what to check in its title and description (Dutch).
     {3270, "Omschrijving uit"},
     {3271, "eigen tag"},
@@ -402,6 +418,9 @@ constexpr Entry Table[] = {
     {3344, "Folders: Enter opens the selected folder"},
     {3345, "Pages: Enter chooses the selected page"},
     {3346, "Chosen folder or page"},
+    {3356, "%1 older runs of this folder are no longer kept: the undo data of a folder may take %2 "
+           "(tagsmith-batch --undo-budget sets another size)."},
+    {3357, "%1 older runs of this folder are no longer kept: a folder keeps its last %2 runs."},
     // (English)
     {3370, "Description from"},
     {3371, "own tag"},

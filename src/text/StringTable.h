@@ -68,6 +68,15 @@ inline constexpr int UndoListGone = 3224;
 inline constexpr int UndoListNone = 3225;
 inline constexpr int UndoForgotten = 3226;
 inline constexpr int NoUndoDataHint = 3227;
+// The undo window's list of the runs kept: its columns, the run undo puts back next, and the runs dropped.
+inline constexpr int RunsStarted = 3054;
+inline constexpr int RunsPages = 3055;
+inline constexpr int RunsSize = 3056;
+inline constexpr int RunsOnUndo = 3057;
+inline constexpr int RunsNext = 3058;
+inline constexpr int RunsUnfinished = 3059;
+inline constexpr int RunsDroppedBudget = 3256; // %1 runs, %2 the budget
+inline constexpr int RunsDroppedDepth = 3257;  // %1 runs, %2 the most runs kept
 inline constexpr int EveryWord = 3041;
 inline constexpr int TellingWords = 3042;
 inline constexpr int KeywordsTip = 3043;

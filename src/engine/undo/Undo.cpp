@@ -562,6 +562,9 @@ std::vector<KeptFolder> keptUndoData(const QString &dataFolder, const QString &f
             kept.runs.push_back({run.startedMs, read ? static_cast<std::int64_t>(pages.size()) : -1, store.space(run),
                                  journal.finished});
         }
+        // The runs of a folder are numbered on from its newest kept one: the numbers below the oldest
+        // kept are runs dropped (an earlier version's undo data has none).
+        kept.dropped = std::max<std::int64_t>(runs.front().sequence - 1, 0);
         folders.push_back(std::move(kept));
     }
     std::sort(folders.begin(), folders.end(),

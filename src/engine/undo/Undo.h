@@ -77,6 +77,9 @@ struct KeptFolder
         bool finished = false;
     };
     std::vector<Run> runs;
+    // Older runs of the folder whose undo data went to make room, to keep the folder within its most
+    // runs or within its budget (counted since the folder's undo data was last empty).
+    std::int64_t dropped = 0;
 };
 
 // The undo data kept of every folder, or of the one folder given.

@@ -4,14 +4,17 @@
 #include "TestSupport.h"
 #include "gui/tests/ProgramUnderTest.h"
 
+#include "engine/core/Run.h"
 #include "engine/fs/FileSystem.h"
 #include "gui/FrmUndo.h"
+#include "gui/RunReportWindow.h"
 #include "text/StringTable.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTreeWidget>
 
 using namespace tagsmith;
 using namespace tagsmith::testing;
@@ -38,39 +41,49 @@ private slots:
     {
         QTest::addColumn<bool>("keepUndo");
         QTest::addColumn<bool>("edit"); // a page is edited between the run and the undo
-        QTest::newRow("undo data kept") << true << false;
-        QTest::newRow("a page edited since") << true << true;
-        QTest::newRow("undo data off") << false << false;
+        QTest::addColumn<QString>("mainPage");
+        QTest::newRow("undo data kept") << true << false << QString();
+        QTest::newRow("a page edited since") << true << true << QString();
+        QTest::newRow("undo data off") << false << false << QString();
+        QTest::newRow("main page in the folder") << true << false << QStringLiteral("a.htm");
     }
 
     void undoLastRun()
     {
         QFETCH(bool, keepUndo);
         QFETCH(bool, edit);
+        QFETCH(QString, mainPage);
         FrmTsMain &main = *screens().main;
         const QString site =
             m_sites.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
         test::makeSite(site, {QStringLiteral("a.htm Sailing boats"), QStringLiteral("b.htm Harbour pilots")});
         const auto before = test::treeState(site);
         main.TxtVeld[0]->setText(site);
-        main.TxtVeld[1]->clear();
+        main.TxtVeld[1]->setText(mainPage.isEmpty() ? QString() : site + QLatin1Char('/') + mainPage);
         if (main.ChkUndo->isChecked() != keepUndo)
             click(main.ChkUndo);
 
         click(screens().top->CmdKnop[2]);
         while (popup())
             closePopup();
+        QVERIFY(RunReportWindow::current());
+        // The report counts each write; the main page among the folder's pages is written twice.
+        QSet<QString> written;
+        for (const PageReport &page : RunReportWindow::current()->report().pages)
+            if (page.written())
+                written.insert(page.relativePath);
+        RunReportWindow::current()->close();
         QVERIFY(test::treeState(site) != before);
         if (edit)
             QVERIFY(writeFile(site + QStringLiteral("/b.htm"), "<p>by hand</p>"));
-        const auto written = test::treeState(site);
+        const auto writtenState = test::treeState(site);
 
         click(main.CmdUndo);
         if (!keepUndo) {
             QVERIFY(!undoWindow());
             QVERIFY(popupText().startsWith(*loadString(ids::NoUndoData + EnglishOffset)));
             closePopup();
-            QCOMPARE(test::treeState(site), written);
+            QCOMPARE(test::treeState(site), writtenState);
             QVERIFY(frame()->isEnabled());
             return;
         }
@@ -79,10 +92,15 @@ private slots:
         const QString plan = window->LblPlan->text();
         QVERIFY2(plan.contains(QStringLiteral("2 pages in the run")), qPrintable(plan));
         QCOMPARE(plan.contains(site + QStringLiteral("/b.htm")), edit);
+        // The run kept, with as many pages as the run's report says it wrote, is the one undo puts back.
+        QCOMPARE(window->Runs->topLevelItemCount(), 1);
+        QCOMPARE(window->Runs->topLevelItem(0)->text(1), QString::number(written.size()));
+        QCOMPARE(window->Runs->topLevelItem(0)->text(3), *loadString(ids::RunsNext + EnglishOffset));
+        QVERIFY(window->LblDropped->isHidden());
         // Cancel changes nothing.
         click(window->CmdCancel);
         QTRY_VERIFY(!undoWindow());
-        QCOMPARE(test::treeState(site), written);
+        QCOMPARE(test::treeState(site), writtenState);
 
         click(main.CmdUndo);
         window = undoWindow();
@@ -92,7 +110,7 @@ private slots:
         QCOMPARE(window->done().count(UndoAction::ChangedSince), edit ? 1 : 0);
         auto expected = before;
         if (edit)
-            expected[QStringLiteral("b.htm")] = written[QStringLiteral("b.htm")];
+            expected[QStringLiteral("b.htm")] = writtenState[QStringLiteral("b.htm")];
         QCOMPARE(test::treeState(site), expected);
         click(window->CmdCancel);
         QTRY_VERIFY(!undoWindow());
@@ -143,6 +161,32 @@ private slots:
         QTRY_VERIFY(!undoWindow());
         QCOMPARE(inSites("diff -r before \"$site\""), 0);
         QCOMPARE(inSites("rm -r before \"$site\""), 0); // a name Qt cannot spell is not removed by QTemporaryDir
+    }
+
+    // Runs of the batch command with a small budget leave only the newest run; the window says why.
+    void olderRunsDropped()
+    {
+        FrmTsMain &main = *screens().main;
+        const QString site = m_sites.filePath(QStringLiteral("budget"));
+        test::makeSite(site, {QStringLiteral("a.htm Sailing boats")});
+        main.TxtVeld[0]->setText(site);
+        main.TxtVeld[1]->clear();
+        RunOptions options = main.runOptions();
+        options.undoBudget = 1;
+        for (const bool generator : {true, false, true}) {
+            options.generator = generator;
+            test::RecordingObserver quiet;
+            QCOMPARE(runMeta(options, quiet), RunResult::Completed);
+        }
+        click(main.CmdUndo);
+        FrmUndo *window = undoWindow();
+        QVERIFY(window);
+        QCOMPARE(window->Runs->topLevelItemCount(), 1);
+        QVERIFY(window->LblDropped->isVisible());
+        QVERIFY2(window->LblDropped->text().startsWith(QStringLiteral("2 older runs of this folder are no longer kept: "
+                                                                      "the undo data of a folder may take")),
+                 qPrintable(window->LblDropped->text()));
+        window->close();
     }
 
 private:

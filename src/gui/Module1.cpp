@@ -48,6 +48,9 @@ namespace {
 
 QPointer<FrmPopUpOK> openPopup;
 
+// Keeps an open message on top of the frame or the report, whichever the user brings to the front.
+void followFrontWindow();
+
 // Every content screen shares the rectangle below the navigation bar.
 const QRect ContentRect = twipsRect(0, 800, ScreenWidth, Module1::ContentHeight);
 
@@ -141,6 +144,7 @@ bool Main(const QString &appFolder)
     s.mdi->move(twipsToPixels(1000), twipsToPixels(1000));
     s.mdi->resize(twipsToPixels(ScreenWidth + 10), twipsToPixels(800 + Module1::ContentHeight + 10));
     s.mdi->setWindowTitle(versionCaption());
+    followFrontWindow();
     QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
         if (openPopup)
             openPopup->close();
@@ -240,18 +244,23 @@ void LocaliseForm(QWidget *form)
 
 namespace {
 
-// The window a message belongs to: the report of a run while it is open (a run's messages come before
-// its report, which would otherwise cover them), else the frame.
+// The window of the program the user brought to the front last: the frame or the report of a run.
+QPointer<QWidget> frontWindow;
+
+// The window a message belongs to, which the window manager keeps it above: the frame or the report of a
+// run, whichever the user brought to the front last (a run's messages come before its report, which
+// would otherwise cover them: the report counts as brought to the front when it opens).
 QWidget *popupOwner()
 {
-    if (RunReportWindow *report = RunReportWindow::current(); report && report->isVisible())
-        return report;
+    if (frontWindow && frontWindow->isVisible())
+        return frontWindow;
     return screens().mdi;
 }
 
 // The window manager keeps a window above the one it belongs to; it learns to which when the window is
-// shown, so a popup that changes owner is shown anew.
-void stackPopup(FrmPopUpOK *popup)
+// shown, so a popup that changes owner is shown anew. Only a new message takes the keyboard from the
+// window the user works in.
+void stackPopup(FrmPopUpOK *popup, bool activate = true)
 {
     QWidget *owner = popupOwner();
     QWindow *ownerWindow = owner ? owner->windowHandle() : nullptr;
@@ -261,11 +270,43 @@ void stackPopup(FrmPopUpOK *popup)
         if (shown)
             popup->hide();
         popup->windowHandle()->setTransientParent(ownerWindow);
+        popup->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
         if (shown)
             popup->show();
+        popup->setAttribute(Qt::WA_ShowWithoutActivating, false);
     }
     popup->raise();
-    popup->activateWindow();
+    if (activate)
+        popup->activateWindow();
+}
+
+// Follows the user between the frame and the report of a run: an open message goes along and stays on
+// top of the one in front, as a window belonging to the program's main window stays on top of it.
+class FrontWindowFollower : public QObject
+{
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::WindowActivate || !watched->isWidgetType())
+            return false;
+        auto *window = static_cast<QWidget *>(watched);
+        if ((window != screens().mdi && !qobject_cast<RunReportWindow *>(window)) || window == frontWindow)
+            return false;
+        frontWindow = window;
+        if (openPopup)
+            stackPopup(openPopup, false);
+        return false;
+    }
+};
+
+void followFrontWindow()
+{
+    static QPointer<FrontWindowFollower> follower;
+    if (!follower) {
+        follower = new FrontWindowFollower;
+        follower->setParent(qApp);
+        qApp->installEventFilter(follower);
+    }
 }
 
 } // namespace
@@ -308,6 +349,8 @@ void showMessage(int titleId, int textId, const QString &detail, const QString &
 
 void keepPopupInFront()
 {
+    RunReportWindow *report = RunReportWindow::current();
+    frontWindow = report && report->isVisible() ? report : nullptr;
     if (openPopup)
         stackPopup(openPopup);
 }

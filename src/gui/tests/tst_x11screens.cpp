@@ -165,6 +165,12 @@ private slots:
         QVERIFY(popup());
         QTRY_COMPARE_WITH_TIMEOUT(topmostWindow(), popup()->winId(), 10000);
         QTRY_VERIFY2_WITH_TIMEOUT(shownShare(popup()) >= 0.9, "the report covers the message", 10000);
+        // The frame, then the report, brought to the front while the message is open: it stays on top.
+        for (QWidget *raised : {frame(), static_cast<QWidget *>(RunReportWindow::current())}) {
+            shell(QStringLiteral("xdotool windowactivate %1").arg(raised->winId()));
+            QTest::qWait(500);
+            QTRY_COMPARE_WITH_TIMEOUT(topmostWindow(), popup()->winId(), 10000);
+        }
         // The popup asks the window manager for no minimise button and no minimising (the Motif hints: flags,
         // functions, decorations), so that it cannot be put away unread.
         const QByteArray motif = shell(QStringLiteral("xprop -id %1 _MOTIF_WM_HINTS").arg(popup()->winId()));

@@ -125,11 +125,11 @@ FrmUndo::FrmUndo(const QString &dataFolder, const QString &folder, const UndoPla
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll, 1);
     layout->addWidget(LblRuns);
-    layout->addWidget(Runs, 1);
+    layout->addWidget(Runs);
     layout->addWidget(LblDropped);
     layout->addWidget(Progress);
     layout->addWidget(buttons);
-    resize(twipsToPixels(7200), twipsToPixels(5400));
+    resize(twipsToPixels(7200), twipsToPixels(4500));
 }
 
 void FrmUndo::showRuns()
@@ -158,6 +158,10 @@ void FrmUndo::showRuns()
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     }
+    // As tall as its runs (ten at most): the room left goes to what the undo will do.
+    Runs->setFixedHeight(Runs->header()->sizeHint().height() +
+                         int(std::max<std::size_t>(kept.runs.size(), 1)) * std::max(Runs->sizeHintForRow(0), 1) +
+                         2 * Runs->frameWidth());
     // The runs dropped to make room: by the budget while fewer runs than the most are kept.
     if (kept.dropped > 0 && kept.runs.size() < UndoStore::MostRuns)
         LblDropped->setText(localText(ids::RunsDroppedBudget, lang)

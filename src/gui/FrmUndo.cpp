@@ -6,8 +6,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDialogButtonBox>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>

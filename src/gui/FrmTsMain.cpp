@@ -11,6 +11,7 @@
 #include "gui/FrmUndo.h"
 #include "gui/Localise.h"
 #include "gui/Module1.h"
+#include "gui/RememberedChoices.h"
 #include "gui/RunReportWindow.h"
 #include "gui/ScreenControls.h"
 #include "text/ReportTexts.h"
@@ -377,6 +378,13 @@ FrmTsMain::FrmTsMain(QWidget *parent) : QWidget(parent)
     controls::setTag(CmdCancel, ids::CancelButton);
     controls::setToolTipId(CmdCancel, ids::CancelTip);
 
+    ChkRemember = controls::create<QCheckBox>(this, QStringLiteral("ChkRemember"), 240, 4920, 4560, 285);
+    controls::setTag(ChkRemember, ids::RememberChoices);
+    controls::setToolTipId(ChkRemember, ids::RememberChoicesTip);
+    // Ticked, the choices are kept at once (and again when the program ends); cleared, they are forgotten.
+    connect(ChkRemember, &QCheckBox::toggled, this,
+            [](bool on) { on ? RememberedChoices::keep(false) : RememberedChoices::forget(); });
+
     PreviewButton =
         controls::create<QPushButton>(this, QStringLiteral("PreviewButton"), 4680 + ExtraWidth, 3075, 1455, 375);
     controls::setTag(PreviewButton, ids::report::PreviewButton);
@@ -404,7 +412,7 @@ QList<QWidget *> FrmTsMain::focusOrder() const
     // The order the Tab key follows; a control added to the screen takes its place here.
     return {TxtVeld[0], TxtVeld[1], CmdKnop[0], ChkVeld[0],    ChkVeld[1], ChkVeld[2], TxtVeld[2], CmbSel[0],
             CmdKnop[1], ChkVeld[3], ChkVeld[4], ChkVeld[5],    ChkVeld[6], ChkVeld[7], CmbSel[1],  ChkVeld[8],
-            CmbSel[2],  SpnVeld[0], CmbSel[3],  PreviewButton, ChkUndo,    CmdUndo,    TxtSiteUrl};
+            CmbSel[2],  SpnVeld[0], CmbSel[3],  PreviewButton, ChkUndo,    CmdUndo,    TxtSiteUrl, ChkRemember};
 }
 
 void FrmTsMain::applyFocusOrder()
@@ -474,6 +482,7 @@ void FrmTsMain::showRunLabels(bool visible)
     CmdUndo->setVisible(!visible);
     LblSiteUrl->setVisible(!visible);
     TxtSiteUrl->setVisible(!visible);
+    ChkRemember->setVisible(!visible);
 }
 
 RunOptions FrmTsMain::runOptions() const

@@ -56,6 +56,9 @@ public:
     QLineEdit *TxtSiteUrl = nullptr;
     // Stops a run or a preview after the page under work; shown beside the progress during a run.
     QPushButton *CmdCancel = nullptr;
+    // "Remember my choices": the choices of this screen and the language come back at the next start.
+    // Off at first. On the row of the progress, and hidden with it during a run.
+    QCheckBox *ChkRemember = nullptr;
 
     // Where undo data is kept: the program's data folder.
     static QString undoDataFolder();

@@ -112,8 +112,8 @@ void FrmTsTop::switchLanguage()
 
 void FrmTsTop::quitProgram()
 {
-    // Nothing is saved and nothing is asked. The screens go once this click is over, the bar being one
-    // of them; the frame stays disabled until then.
+    // Nothing is asked; the choices are kept as the screens go, when the user asked for that. The screens
+    // go once this click is over, the bar being one of them; the frame stays disabled until then.
     QMetaObject::invokeMethod(
         qApp,
         [] {

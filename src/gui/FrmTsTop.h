@@ -19,9 +19,11 @@ public:
     // 0 options, 1 meta tag format, 2 start a run, 3 language, 4 about, 5 exit.
     std::array<PictureButton *, 6> CmdKnop{};
 
+    // Dutch to English or back: every text of every screen, and the button's pictures.
+    void switchLanguage();
+
 private:
     void cmdKnopClick(int index);
-    void switchLanguage();
     void quitProgram();
 };
 

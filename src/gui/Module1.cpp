@@ -9,6 +9,7 @@
 #include "gui/FrmTsSet.h"
 #include "gui/FrmTsTop.h"
 #include "gui/Localise.h"
+#include "gui/RememberedChoices.h"
 #include "gui/RunReportWindow.h"
 #include "gui/ScreenColormap.h"
 #include "gui/ScreenControls.h"
@@ -146,6 +147,7 @@ bool Main(const QString &appFolder)
     s.mdi->setWindowTitle(versionCaption());
     followFrontWindow();
     QObject::connect(s.mdi, &FrmMdiTs::closing, [] {
+        RememberedChoices::keep(true);
         if (openPopup)
             openPopup->close();
     });
@@ -162,6 +164,8 @@ bool Main(const QString &appFolder)
     s.info->hide();
 
     LocaliseAll();
+    // Every start is in English with the defaults, unless the user asked for the last choices.
+    RememberedChoices::restoreAtStart();
     s.mdi->setMinimumSize(roomForControls({s.top, s.main, s.dir, s.set, s.info}));
     if (const QScreen *screen = s.mdi->screen())
         s.mdi->move(
@@ -222,6 +226,7 @@ void SeedToolTips()
         controls::setToolTipId(s.main->ChkUndo, ids::KeepUndoTip);
         controls::setToolTipId(s.main->CmdUndo, ids::UndoButtonTip);
         controls::setToolTipId(s.main->CmdCancel, ids::CancelTip);
+        controls::setToolTipId(s.main->ChkRemember, ids::RememberChoicesTip);
     }
     seedToolTip(s.main, "CmbSel", 2, ids::KeywordsTip);
     seedToolTip(s.main, "SpnVeld", 0, ids::KeywordCountTip);
@@ -388,6 +393,8 @@ FrmPopUpOK *popup()
 
 void destroyScreens()
 {
+    // The program ends: the choices as they stand, when they are to be remembered.
+    RememberedChoices::keep(true);
     if (openPopup) {
         FrmPopUpOK *popup = openPopup;
         openPopup = nullptr;

@@ -363,6 +363,7 @@ constexpr Entry Table[] = {
     {3244, "Mappen: Enter opent de gekozen map"},
     {3245, "Pagina's: Enter kiest de gekozen pagina"},
     {3246, "Gekozen map of pagina"},
+    {3247, "De keuzes konden niet bewaard worden: %1"},
     {3256, "%1 oudere runs van deze map zijn niet meer bewaard: de herstelgegevens van een map mogen %2 innemen "
            "(tagsmith-batch --undo-budget stelt dat anders in)."},
     {3257, "%1 oudere runs van deze map zijn niet meer bewaard: van een map blijven de laatste %2 runs bewaard."},
@@ -418,6 +419,7 @@ constexpr Entry Table[] = {
     {3344, "Folders: Enter opens the selected folder"},
     {3345, "Pages: Enter chooses the selected page"},
     {3346, "Chosen folder or page"},
+    {3347, "Your choices could not be kept: %1"},
     {3356, "%1 older runs of this folder are no longer kept: the undo data of a folder may take %2 "
            "(tagsmith-batch --undo-budget sets another size)."},
     {3357, "%1 older runs of this folder are no longer kept: a folder keeps its last %2 runs."},

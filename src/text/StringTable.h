@@ -110,6 +110,7 @@ inline constexpr int RunAnyway = 3239;
 inline constexpr int CannotOpenPage = 3240;
 inline constexpr int RememberChoices = 3241;
 inline constexpr int RememberChoicesTip = 3242;
+inline constexpr int ChoicesNotKept = 3247; // %1 why
 // The folder chooser's drive list, folder list, page list and chosen path.
 inline constexpr int ChooserTips = 3243; // 3243 to 3246
 } // namespace ids

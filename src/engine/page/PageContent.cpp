@@ -113,15 +113,10 @@ struct ReaderClassTable
     }
 };
 
-CharacterClass readerClass(char32_t c)
+const std::uint8_t *readerClassTable()
 {
     static const ReaderClassTable table;
-    return c < 0x800 ? CharacterClass(table.classes[c]) : readerClassOf(c);
-}
-
-bool isLetter(char32_t c)
-{
-    return c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : readerClass(c) == WordCharacter && !QChar::isDigit(c);
+    return table.classes.data();
 }
 
 // Elements whose text says nothing of one page: what the site repeats around its pages.
@@ -174,9 +169,17 @@ constexpr std::size_t TextKept = 4 * PageContent::DescriptionLimit + 64;
 
 void appendCollapsed(std::string &to, std::string_view utf8)
 {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
     for (std::size_t i = 0; i < utf8.size() && to.size() < TextKept;) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
+        const auto b = bytes[i];
         const std::size_t start = i;
+        // Most of a page's text: ASCII that is no space, taken a run at a time.
+        if (b > 0x20 && b < 0x80) {
+            while (++i < utf8.size() && bytes[i] > 0x20 && bytes[i] < 0x80) {
+            }
+            to.append(utf8.data() + start, std::min(i - start, TextKept - to.size()));
+            continue;
+        }
         const char32_t c = b < 0x80 ? (++i, char32_t(b)) : nextCharacter(utf8, &i);
         if (isSpace(c)) {
             if (!to.empty() && to.back() != ' ')
@@ -192,6 +195,83 @@ void appendBreak(std::string &to)
     if (!to.empty() && to.back() != ' ' && to.size() < TextKept)
         to.push_back(' ');
 }
+
+// The text of the paragraph under way, white space collapsed as appendCollapsed() collapses it, in room
+// of its own: every paragraph of a page passes through here, and only a few are kept.
+class CollapsedText
+{
+public:
+    void clear() { m_size = 0; }
+    bool empty() const { return m_size == 0; }
+    std::string_view view() const { return {m_bytes.data(), m_size}; }
+    // Without the blank at its end, if any.
+    std::string_view trimmed() const
+    {
+        return {m_bytes.data(), m_size > 0 && m_bytes[m_size - 1] == ' ' ? m_size - 1 : m_size};
+    }
+
+    void append(std::string_view utf8)
+    {
+        const auto *begin = reinterpret_cast<const unsigned char *>(utf8.data());
+        const auto *p = begin;
+        const auto *end = begin + utf8.size();
+        char *out = m_bytes.data() + m_size;
+        char *const full = m_bytes.data() + TextKept;
+        while (p != end && out < full) {
+            // Eight bytes at a time while they are ASCII with no white space but single blanks after text.
+            constexpr std::uint64_t ones = 0x0101010101010101ULL;
+            constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7FULL;
+            for (std::uint64_t v; end - p >= 8 && full - out >= 8; p += 8, out += 8) {
+                std::memcpy(&v, p, 8);
+                const std::uint64_t blanks = v ^ (0x20 * ones);
+                const std::uint64_t isBlank = ~(((blanks & lows) + lows) | blanks | lows); // 0x80 in each blank
+                if (((((v - 0x20 * ones) & ~v) | v) & (0x80 * ones)) || (isBlank & (isBlank << 8)) ||
+                    (*p == ' ' && (out == m_bytes.data() || out[-1] == ' ')))
+                    break;
+                std::memcpy(out, p, 8);
+            }
+            if (p == end || out >= full)
+                break;
+            const unsigned char b = *p;
+            if (b < 0x80) {
+                ++p;
+                if (b > 0x20 || !isAsciiSpace(b))
+                    *out++ = static_cast<char>(b);
+                else if (out != m_bytes.data() && out[-1] != ' ')
+                    *out++ = ' ';
+                continue;
+            }
+            std::size_t at = static_cast<std::size_t>(p - begin);
+            const char32_t c = nextCharacter(utf8, &at);
+            const auto *next = begin + at;
+            if (isSpace(c)) {
+                if (out != m_bytes.data() && out[-1] != ' ')
+                    *out++ = ' ';
+            } else {
+                std::memcpy(out, p, static_cast<std::size_t>(next - p));
+                out += next - p;
+            }
+            p = next;
+        }
+        m_size = static_cast<std::size_t>(out - m_bytes.data());
+    }
+
+    void appendBreak()
+    {
+        if (m_size > 0 && m_bytes[m_size - 1] != ' ' && m_size < TextKept)
+            m_bytes[m_size++] = ' ';
+    }
+
+private:
+    static bool isAsciiSpace(unsigned char b)
+    {
+        return b == ' ' || b == '\t' || b == '\n' || b == '\r' || b == '\f' || b == '\v';
+    }
+
+    // The last character may begin just before TextKept: room for the rest of its bytes.
+    std::array<char, TextKept + 4> m_bytes;
+    std::size_t m_size = 0;
+};
 
 std::size_t wordCount(std::string_view collapsed)
 {
@@ -222,6 +302,7 @@ struct PageContent::Parser
 {
     htmlParserCtxtPtr context = nullptr;
     const std::uint8_t *classes = classTable();
+    const std::uint8_t *readerClasses = readerClassTable();
     WordSink words;
     const MinimumWordLength *minimum = nullptr;
     std::string word;
@@ -233,7 +314,7 @@ struct PageContent::Parser
     bool inBody = false;
     std::string bodyText;
     bool inParagraph = false;
-    std::string paragraph;
+    CollapsedText paragraph;
     std::string chosenParagraph;
 
     // Read for the site.
@@ -364,9 +445,9 @@ struct PageContent::Parser
             std::size_t at = static_cast<std::size_t>(p - begin);
             const char32_t c = *p < 0x80 ? (++at, char32_t(*p)) : nextCharacter(text, &at);
             p = begin + at;
-            switch (readerClass(c)) {
+            switch (c < 0x800 ? CharacterClass(readerClasses[c]) : readerClassOf(c)) {
             case WordCharacter:
-                appendReaderCharacter(c, isLetter(c));
+                appendReaderCharacter(c, c < 0x80 ? (c | 0x20) >= 'a' : !QChar::isDigit(c));
                 break;
             case Joiner:
                 if (inWord && afterLetter && joiner == 0)
@@ -444,7 +525,7 @@ struct PageContent::Parser
         if (wantDescription && isBlockElement(name)) {
             appendBreak(bodyText);
             if (inParagraph)
-                appendBreak(paragraph);
+                paragraph.appendBreak();
         }
     }
 
@@ -494,8 +575,8 @@ struct PageContent::Parser
             parser.inParagraph = false;
             if (parser.siteReading)
                 parser.keepParagraph();
-            else if (parser.chosenParagraph.empty() && wordCount(parser.paragraph) >= ParagraphWords)
-                parser.chosenParagraph = parser.paragraph;
+            else if (parser.chosenParagraph.empty() && wordCount(parser.paragraph.view()) >= ParagraphWords)
+                parser.chosenParagraph = parser.paragraph.view();
             if (parser.satisfied())
                 xmlStopParser(parser.context);
         }
@@ -527,14 +608,13 @@ struct PageContent::Parser
 
     void keepParagraph()
     {
-        if (longParagraphs.size() >= ParagraphsKept || wordCount(paragraph) < ParagraphWords)
+        if (longParagraphs.size() >= ParagraphsKept || wordCount(paragraph.view()) < ParagraphWords)
             return;
-        while (!paragraph.empty() && paragraph.back() == ' ')
-            paragraph.pop_back();
-        LongParagraph kept{std::hash<std::string_view>()(paragraph), paragraphInBoilerplate, paragraphInMain, {}};
+        const std::string_view text = paragraph.trimmed();
+        LongParagraph kept{std::hash<std::string_view>()(text), paragraphInBoilerplate, paragraphInMain, {}};
         // A paragraph outside the main content may be the description until the main content begins.
         if (!kept.boilerplate && (kept.inMain || !hasMainContent) && textsKept < TextsKept) {
-            kept.text = paragraph;
+            kept.text = text;
             ++textsKept;
         }
         longParagraphs.push_back(std::move(kept));
@@ -558,7 +638,7 @@ struct PageContent::Parser
             if (!parser.siteReading)
                 appendCollapsed(parser.bodyText, chars);
             if (parser.inParagraph && (parser.chosenParagraph.empty() || parser.siteReading))
-                appendCollapsed(parser.paragraph, chars);
+                parser.paragraph.append(chars);
         }
     }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tagsmith {
@@ -83,6 +84,8 @@ public:
     // After read() for the site with a description wanted: the page's long paragraphs in page order (no
     // more than a few dozen), none with a text when the page has a description tag.
     const std::vector<Paragraph> &paragraphs() const { return m_paragraphs; }
+    // The same, handed over: none are left.
+    std::vector<Paragraph> takeParagraphs() { return std::exchange(m_paragraphs, {}); }
     // After read() for the site: the text of its title element, white space collapsed; none without one.
     const std::optional<std::string> &title() const { return m_title; }
 

@@ -92,7 +92,7 @@ void SitePlanner::readPage(Worker &worker, const QString &path, bool OnMainPage,
     counts.description = worker.content.description();
     counts.descriptionFromTag = worker.content.descriptionFromTag();
     counts.title = worker.content.title();
-    counts.paragraphs = worker.content.paragraphs();
+    counts.paragraphs = worker.content.takeParagraphs();
 }
 
 void SitePlanner::work(const QStringList &paths)

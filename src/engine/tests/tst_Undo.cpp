@@ -398,6 +398,7 @@ private slots:
         QTest::newRow("last run without undo data") << "off" << ids::NoUndoData;
         QTest::newRow("damaged journal") << "damaged" << ids::UndoDamaged;
         QTest::newRow("journal not ours") << "emptied" << ids::UndoDamaged;
+        QTest::newRow("a folder that is not there") << "gone" << ids::NoUndoData;
     }
 
     void noUndoData()
@@ -406,7 +407,9 @@ private slots:
         QFETCH(int, textId);
         Fixture f;
         makePages(f.root, {QStringLiteral("site/a.htm 1252"), QStringLiteral("site/b.htm utf8")});
-        if (how != QLatin1String("never"))
+        if (how == QLatin1String("gone"))
+            QVERIFY(QDir(f.site).removeRecursively());
+        else if (how != QLatin1String("never"))
             QCOMPARE(f.run(f.options()), RunResult::Completed);
         if (how == QLatin1String("off")) {
             RunOptions off = f.options();

@@ -124,8 +124,9 @@ public:
         UndoPlan plan;
         plan.folder = UndoStore::canonicalFolder(m_folder);
         if (!fs::isFolder(plan.folder)) {
-            // Moved, renamed or not mounted: its undo data waits for it.
-            plan.status = UndoStore::Status::FolderGone;
+            // Moved, renamed or not mounted: its undo data waits for it. (A folder that never had any
+            // has none to keep.)
+            plan.status = m_store.runs(m_folder).empty() ? UndoStore::Status::Missing : UndoStore::Status::FolderGone;
             return plan;
         }
         std::vector<KeptRun> runs = m_store.runs(m_folder);

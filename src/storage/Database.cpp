@@ -1,5 +1,7 @@
 #include "storage/Database.h"
 
+#include "engine/fs/FileSystem.h"
+
 #include <sqlite3.h>
 
 namespace tagsmith {
@@ -27,8 +29,9 @@ std::unique_ptr<Database> Database::open(const QString &path, Mode mode, QString
         break;
     }
     sqlite3 *db = nullptr;
-    const QByteArray name = path.toUtf8();
-    if (sqlite3_open_v2(name.constData(), &db, flags, nullptr) != SQLITE_OK) {
+    // The file's name as the disk has it, also where it is not UTF-8.
+    const std::string name = fs::native(path);
+    if (sqlite3_open_v2(name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         if (error)
             *error = lastError(db);
         sqlite3_close(db);
@@ -50,8 +53,8 @@ Database::~Database()
 bool Database::exec(const QString &sql, QString *error)
 {
     char *message = nullptr;
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_exec(m_db, text.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string text = fs::native(sql); // a file named in it (VACUUM INTO) keeps its bytes
+    if (sqlite3_exec(m_db, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         if (error)
             *error = QString::fromUtf8(message ? message : "unknown error");
         sqlite3_free(message);

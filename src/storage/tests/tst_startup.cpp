@@ -84,6 +84,22 @@ private slots:
         QCOMPARE(readFile(dir.filePath(Bak)), second);
     }
 
+    // A program folder whose name is not UTF-8: the database is made and compacted under its bytes.
+    void folderNameNotUtf8()
+    {
+        QTemporaryDir dir;
+        const std::string folder = fs::native(dir.path()) + "/d\xe9" "f";
+        QCOMPARE(fs::makeFolder(folder, 0755), 0);
+        for (int start = 0; start < 2; ++start) {
+            const StartupResult result = prepareDatabase(fs::fromNative(folder));
+            QVERIFY2(result.ok, qPrintable(result.cause));
+        }
+        for (const char *name : {"/Tagsmith.mdb", "/Tagsmith.bak"})
+            QVERIFY2(fs::existsFollowingLinks(folder + name), name);
+        for (const char *name : {"/Tagsmith.mdb", "/Tagsmith.bak", ""})
+            QCOMPARE(fs::remove(folder + name), 0); // QTemporaryDir cannot spell the name
+    }
+
     // What a start that crashed leaves: a half copy beside the database, or (stopped between its renames)
     // the database as "Tagsmith.bak" and perhaps its compacted copy. The next start goes on from there.
     void startAfterACrash_data()

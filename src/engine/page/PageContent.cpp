@@ -336,6 +336,7 @@ struct PageContent::Parser
     std::size_t textsKept = 0;
     bool paragraphInBoilerplate = false;
     bool paragraphInMain = false;
+    std::size_t paragraphWords = 0; // of the paragraph under way, read for the site
     bool inTitle = false;
     std::optional<std::string> title;
 
@@ -407,6 +408,8 @@ struct PageContent::Parser
             if (n > 2 && word[n - 2] == '\'' && (word[n - 1] == 's' || word[n - 1] == 'S'))
                 word.resize(n - 2);
         }
+        if (inWord && inParagraph)
+            ++paragraphWords;
         if (inWord && words && (!minimum || minimum->admits(word)))
             words(word);
         inWord = false;
@@ -541,6 +544,7 @@ struct PageContent::Parser
         } else if (element == "p" && parser.wantDescription) {
             parser.inParagraph = true;
             parser.paragraph.clear();
+            parser.paragraphWords = 0;
             parser.paragraphInBoilerplate = parser.boilerplate > 0;
             parser.paragraphInMain = parser.mainContent > 0;
         } else if (element == "title" && parser.siteReading && !parser.title && !parser.inBody) {
@@ -608,7 +612,8 @@ struct PageContent::Parser
 
     void keepParagraph()
     {
-        if (longParagraphs.size() >= ParagraphsKept || wordCount(paragraph.view()) < ParagraphWords)
+        // Its words as a reader sees them: "|" or "–" between blanks is none.
+        if (longParagraphs.size() >= ParagraphsKept || paragraphWords < ParagraphWords)
             return;
         const std::string_view text = paragraph.trimmed();
         LongParagraph kept{std::hash<std::string_view>()(text), paragraphInBoilerplate, paragraphInMain, {}};
@@ -626,7 +631,8 @@ struct PageContent::Parser
         if (parser.skipped > 0 || length <= 0)
             return;
         const std::string_view chars(reinterpret_cast<const char *>(text), static_cast<std::size_t>(length));
-        if (parser.words) {
+        // Read for the site, a paragraph's words are counted whether or not they are wanted.
+        if (parser.words || (parser.siteReading && parser.inParagraph)) {
             if (parser.siteReading)
                 parser.scanReaderWords(chars);
             else

@@ -71,7 +71,7 @@ public:
     // It is the page's own description tag's text.
     bool descriptionFromTag() const { return m_fromTag; }
 
-    // A paragraph (p element) of at least eight words.
+    // A paragraph (p element) of at least eight words, as a reader sees them.
     struct Paragraph
     {
         std::size_t hash = 0; // of its text, white space collapsed

@@ -93,7 +93,8 @@ QVariant RunReportModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const PageReport &page = m_report.pages[std::size_t(index.row())];
-    const bool read = page.outcome != PageOutcome::NotReached;
+    const bool reached = page.outcome != PageOutcome::NotReached;
+    const bool read = reached && !page.siteFile; // a site file has no words
     switch (index.column()) {
     case 0:
         return pageCell(page, index.row(), role);
@@ -122,9 +123,9 @@ QVariant RunReportModel::data(const QModelIndex &index, int role) const
                                              : fs::withReplacements(fs::relativePath(m_report.folder, page.BackupPath));
         return {};
     case 8:
-        return numberCell(page.bytesBefore, read, role);
+        return numberCell(page.bytesBefore, reached, role);
     case 9:
-        return numberCell(page.bytesAfter, page.hasBlock(), role);
+        return numberCell(page.bytesAfter, page.hasBytesAfter(), role);
     case SourceColumn:
         if (role == Qt::DisplayRole && page.hasBlock()) {
             // In the order of DescriptionSource after None: own tag, page text, text given; none last.
@@ -188,6 +189,8 @@ QVariant RunReportModel::outcomeCell(const PageReport &page, int role) const
     case Qt::DisplayRole: {
         if (page.outcome == PageOutcome::Unchanged)
             return text(ids::Unchanged);
+        if (page.siteFile && (page.outcome == PageOutcome::Created || page.outcome == PageOutcome::Replaced))
+            return text(page.outcome == PageOutcome::Created ? ids::report::FileCreated : ids::report::FileChanged);
         const QString outcome = text(ids::report::FirstOutcome + int(page.outcome));
         if (page.outcome == PageOutcome::Failed)
             return outcome.arg(fileErrorText(page.fileError, Module1::LangOffset));

@@ -354,7 +354,7 @@ void RunReportWindow::localise()
     if (m_report.result == RunResult::Cancelled)
         summary += QLatin1Char('\n') + text(ids::StoppedAfter)
                                            .arg(localeOf(lang).toString(qlonglong(m_report.pagesReached())),
-                                                localeOf(lang).toString(qlonglong(m_report.pages.size())));
+                                                localeOf(lang).toString(qlonglong(m_report.pageCount())));
     if (m_report.descriptionIsPrompt)
         summary +=
             QLatin1Char('\n') + text(m_report.dryRun ? DescriptionWillGet : DescriptionGot).arg(m_report.description);

@@ -24,6 +24,9 @@ inline constexpr int DescriptionGot = 3011;
 inline constexpr int FirstColumn = 3012;  // 3012 to 3019: page, encoding, outcome, words found,
                                           // keywords written, backup, bytes before, bytes after
 inline constexpr int FirstOutcome = 3020; // 3020 to 3025, in the order of PageOutcome
+// A site file (sitemap.xml, robots.txt) the run made or changed: no main page made, no META tags replaced.
+inline constexpr int FileCreated = 3082;
+inline constexpr int FileChanged = 3083;
 inline constexpr int OnlyProblems = 3026;
 inline constexpr int SaveCsv = 3027;
 inline constexpr int Before = 3028;

@@ -844,6 +844,7 @@ int MetaRun::writeSiteFile(const std::string &name,
     // Reported as a page is, after the pages.
     m_observer.pageStarted(file.PagePath, index++, count);
     PageReport report = reportFor(file.PagePath, false);
+    report.siteFile = true;
     std::string failedPath;
     if (err == 0)
         err = replaceSiteFile(file, *after, report, &failedPath);

@@ -38,12 +38,13 @@ template <typename Counts> std::int64_t countPages(const RunReport &report, Coun
 
 std::int64_t RunReport::pagesWritten() const
 {
-    return countPages(*this, [](const PageReport &page) { return page.written(); });
+    return countPages(*this, [](const PageReport &page) { return !page.siteFile && page.written(); });
 }
 
 std::int64_t RunReport::pagesUnchanged() const
 {
-    return countPages(*this, [](const PageReport &page) { return page.outcome == PageOutcome::Unchanged; });
+    return countPages(*this,
+                      [](const PageReport &page) { return !page.siteFile && page.outcome == PageOutcome::Unchanged; });
 }
 
 std::int64_t RunReport::warnings() const
@@ -58,7 +59,13 @@ std::int64_t RunReport::errors() const
 
 std::int64_t RunReport::pagesReached() const
 {
-    return countPages(*this, [](const PageReport &page) { return page.outcome != PageOutcome::NotReached; });
+    return countPages(*this,
+                      [](const PageReport &page) { return !page.siteFile && page.outcome != PageOutcome::NotReached; });
+}
+
+std::int64_t RunReport::pageCount() const
+{
+    return countPages(*this, [](const PageReport &page) { return !page.siteFile; });
 }
 
 void RunReportRecorder::pageWritten(const PageKeywords &page)
@@ -241,7 +248,8 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
                        "bytes_before", "bytes_after", "encoding_note", "keywords", "description", "description_source",
                        "checks"});
     for (const PageReport &page : report.pages) {
-        const bool read = page.outcome != PageOutcome::NotReached;
+        // A site file has no words, no block and no description.
+        const bool read = page.outcome != PageOutcome::NotReached && !page.siteFile;
         // Read where the report keeps it, not copied: the row is made at once.
         const QByteArrayView keywords = page.keywords.view();
         appendCsvRow(out,
@@ -253,11 +261,11 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
                       page.BackupPath.isEmpty()
                           ? QByteArray()
                           : QByteArray::fromStdString(fs::native(fs::relativePath(report.folder, page.BackupPath))),
-                      read ? QByteArray::number(page.bytesBefore) : QByteArray(),
-                      page.hasBlock() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
+                      page.outcome != PageOutcome::NotReached ? QByteArray::number(page.bytesBefore) : QByteArray(),
+                      page.hasBytesAfter() ? QByteArray::number(page.bytesAfter) : QByteArray(), encodingNoteName(page),
                       QByteArray::fromRawData(keywords.data(), keywords.size()), page.description.toUtf8(),
-                       page.hasBlock() ? QByteArray(descriptionSourceName(page.descriptionSource)) : QByteArray(),
-                       checkNames(page)});
+                      page.hasBlock() ? QByteArray(descriptionSourceName(page.descriptionSource)) : QByteArray(),
+                      checkNames(page)});
         if (out.size() >= Piece) {
             if (const int err = write(std::string_view(out.constData(), std::size_t(out.size()))); err != 0)
                 return err;

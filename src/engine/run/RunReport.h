@@ -36,6 +36,8 @@ struct PageReport
     QString PagePath;     // as the run names it
     QString relativePath; // to the folder of the run
     bool OnMainPage = false;
+    // sitemap.xml or robots.txt, written with a site address: a file of the site, no page.
+    bool siteFile = false;
     std::optional<PageEncoding> encoding;           // unknown when the page could not be read
     QString charset;                                // the encoding the page declares ("koi8-r"), if any
     EncodingNote encodingNote = EncodingNote::None; // why it was read as Windows-1252 all the same
@@ -57,8 +59,10 @@ struct PageReport
     std::uint8_t checks = 0; // pagecheck flags: what a site check finds in its title and description
 
     bool written() const;
-    // It holds the run's META block: written, or unchanged because it had it already.
-    bool hasBlock() const { return written() || outcome == PageOutcome::Unchanged; }
+    // It holds the run's META block: a page written, or unchanged because it had it already.
+    bool hasBlock() const { return !siteFile && hasBytesAfter(); }
+    // Its bytes after the run are known: written, or unchanged.
+    bool hasBytesAfter() const { return written() || outcome == PageOutcome::Unchanged; }
     bool isWarning() const { return outcome == PageOutcome::Appended; }
     bool isError() const { return outcome == PageOutcome::Failed; }
 };
@@ -79,12 +83,16 @@ struct RunReport
     std::shared_ptr<TextStore> texts; // the pages' keywords, when the report keeps them
 
     bool started() const { return result != RunResult::NotStarted; }
+    // The counts of pages leave out the site's files (sitemap.xml, robots.txt); warnings and errors
+    // count every row.
     std::int64_t pagesWritten() const;
     std::int64_t pagesUnchanged() const;
     std::int64_t warnings() const;
     std::int64_t errors() const;
     // The pages the run reached, written or not (all of them unless it stopped early).
     std::int64_t pagesReached() const;
+    // The pages of the report, reached or not.
+    std::int64_t pageCount() const;
 };
 
 // Passes everything a run tells on to another observer and gathers the report on the way.

@@ -4,6 +4,7 @@
 #include "engine/page/MarkScanner.h"
 #include "engine/page/PageHead.h"
 #include "engine/page/SiteSharing.h"
+#include "engine/run/RunReport.h"
 #include "engine/run/Sitemap.h"
 #include "engine/undo/Undo.h"
 
@@ -379,6 +380,31 @@ private slots:
         QCOMPARE(observer.names.mid(observer.names.size() - 2),
                  QStringList({QStringLiteral("sitemap.xml"), QStringLiteral("robots.txt")}));
         QVERIFY(observer.afters.last().endsWith("Sitemap: " + Site.toUtf8() + "sitemap.xml\r\n"));
+    }
+
+    // The two files stand in the report after the pages, but the counts of pages leave them out.
+    void siteFilesAreNoPages_data()
+    {
+        QTest::addColumn<bool>("dryRun");
+        QTest::newRow("run") << false;
+        QTest::newRow("preview") << true;
+    }
+
+    void siteFilesAreNoPages()
+    {
+        QFETCH(bool, dryRun);
+        SharedSite s;
+        makeSharedSite(s.site);
+        RunOptions o = s.options();
+        o.dryRun = dryRun;
+        RecordingObserver observer;
+        const RunReport report = runMetaWithReport(o, observer);
+        QCOMPARE(report.result, RunResult::Completed);
+        const auto pages = std::int64_t(report.pages.size()) - 2;
+        QVERIFY(report.pages[std::size_t(pages)].siteFile && report.pages[std::size_t(pages) + 1].siteFile);
+        QCOMPARE(report.pageCount(), pages);
+        QCOMPARE(report.pagesReached(), pages);
+        QCOMPARE(report.pagesWritten(), pages);
     }
 
     // A site address the run cannot use changes nothing.

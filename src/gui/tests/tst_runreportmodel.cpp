@@ -1,6 +1,7 @@
 // The report's table reads each page's keywords from their UTF-8 bytes: a long line shows the same start,
 // and the same tooltip, as the whole line cut where a cell ends. Where a page's description came from and
-// what to check in it show in words, and the window's filter finds the pages by them.
+// what to check in it show in words, and the window's filter finds the pages by them. A site file
+// (sitemap.xml, robots.txt) shows no words and no description source, and is no main page made.
 
 #include "gui/RunReportModel.h"
 
@@ -17,6 +18,8 @@ private slots:
     void longKeywordsCutAsTheirText();
     void descriptionSourceAndChecks_data();
     void descriptionSourceAndChecks();
+    void siteFiles_data();
+    void siteFiles();
 };
 
 void TestRunReportModel::longKeywordsCutAsTheirText_data()
@@ -86,6 +89,31 @@ void TestRunReportModel::descriptionSourceAndChecks()
                           model.index(0, 0).data(RunReportModel::FilterRole).toString()})
                  .join(QLatin1Char('|')),
              shown);
+}
+
+void TestRunReportModel::siteFiles_data()
+{
+    QTest::addColumn<PageOutcome>("outcome");
+    QTest::addColumn<QString>("shown"); // outcome | words found | keywords written | bytes after | source
+    QTest::newRow("sitemap made") << PageOutcome::Created << QStringLiteral("created|||417|");
+    QTest::newRow("robots.txt changed") << PageOutcome::Replaced << QStringLiteral("changed|||417|");
+}
+
+void TestRunReportModel::siteFiles()
+{
+    QFETCH(PageOutcome, outcome);
+    QFETCH(QString, shown);
+    RunReport report;
+    report.pages.emplace_back();
+    PageReport &file = report.pages.back();
+    file.siteFile = true;
+    file.outcome = outcome;
+    file.bytesAfter = 417;
+    const RunReportModel model(report, nullptr);
+    QStringList cells;
+    for (const int column : {2, 5, 6, 9, int(RunReportModel::SourceColumn)})
+        cells << model.index(0, column).data().toString();
+    QCOMPARE(cells.join(QLatin1Char('|')), shown);
 }
 
 QTEST_MAIN(TestRunReportModel)

@@ -442,6 +442,10 @@ static int listUndoData(const BatchArguments &parsed, QIODevice &outDevice)
                 out << QStringLiteral("  ") << localText(ids::UndoRunUnfinished, lang);
             out << Qt::endl;
         }
+        const std::int64_t budget =
+            parsed.options.undoBudget > 0 ? parsed.options.undoBudget : UndoStore::DefaultBudget;
+        if (const QString dropped = undoDroppedLine(folder, budget, lang); !dropped.isEmpty())
+            out << QStringLiteral("  ") << dropped << Qt::endl;
     }
     return batchexit::Completed;
 }

@@ -162,14 +162,9 @@ void FrmUndo::showRuns()
     Runs->setFixedHeight(Runs->header()->sizeHint().height() +
                          int(std::max<std::size_t>(kept.runs.size(), 1)) * std::max(Runs->sizeHintForRow(0), 1) +
                          2 * Runs->frameWidth());
-    // The runs dropped to make room: by the budget while fewer runs than the most are kept.
-    if (kept.dropped > 0 && kept.runs.size() < UndoStore::MostRuns)
-        LblDropped->setText(localText(ids::RunsDroppedBudget, lang)
-                                .arg(kept.dropped)
-                                .arg(locale.formattedDataSize(UndoStore::DefaultBudget)));
-    else if (kept.dropped > 0)
-        LblDropped->setText(localText(ids::RunsDroppedDepth, lang).arg(kept.dropped).arg(UndoStore::MostRuns));
-    LblDropped->setVisible(kept.dropped > 0);
+    // The runs of the screens keep within the usual budget.
+    LblDropped->setText(undoDroppedLine(kept, UndoStore::DefaultBudget, lang));
+    LblDropped->setVisible(!LblDropped->text().isEmpty());
 }
 
 void FrmUndo::carryOut()

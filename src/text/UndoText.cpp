@@ -47,6 +47,18 @@ QStringList undoPlanLines(const UndoPlan &plan, int langOffset)
     return lines;
 }
 
+QString undoDroppedLine(const KeptFolder &kept, std::int64_t budget, int langOffset)
+{
+    if (kept.dropped <= 0)
+        return {};
+    // Fewer runs than the most kept: the budget made room.
+    if (kept.runs.size() < UndoStore::MostRuns) {
+        const QLocale locale(langOffset == DutchOffset ? QLocale::Dutch : QLocale::English);
+        return localText(ids::RunsDroppedBudget, langOffset).arg(kept.dropped).arg(locale.formattedDataSize(budget));
+    }
+    return localText(ids::RunsDroppedDepth, langOffset).arg(kept.dropped).arg(UndoStore::MostRuns);
+}
+
 QString undoDoneLine(const UndoPlan &done, int langOffset)
 {
     return localText(ids::UndoDone, langOffset)

@@ -349,10 +349,10 @@ constexpr Entry Table[] = {
            "blijven bewaard (tagsmith-batch --forget verwijdert ze)."},
     {3221, "Bewaarde runs van deze map: %1"},
     {3222, "Herstelgegevens gevonden van de map die hierheen is verplaatst:"},
-    {3223, "%1 pagina's"},
+    {3223, "pagina's: %1"},
     {3224, "(bestaat niet meer)"},
     {3225, "Er zijn geen herstelgegevens bewaard."},
-    {3226, "Herstelgegevens van deze map verwijderd: %1 runs."},
+    {3226, "Herstelgegevens van deze map verwijderd (runs: %1)."},
     {3227, "tagsmith-batch --undo --list toont de mappen waarvan herstelgegevens bewaard zijn."},
     // The screens: cancel, the prompt notice, remembered choices (Dutch).
     {3235, "Afgebroken na %1 van %2 pagina's."},
@@ -368,9 +368,9 @@ constexpr Entry Table[] = {
     {3245, "Pagina's: Enter kiest de gekozen pagina"},
     {3246, "Gekozen map of pagina"},
     {3247, "De keuzes konden niet bewaard worden: %1"},
-    {3256, "%1 oudere runs van deze map zijn niet meer bewaard: de herstelgegevens van een map mogen %2 innemen "
+    {3256, "Oudere runs van deze map niet meer bewaard: %1. De herstelgegevens van een map mogen %2 innemen "
            "(tagsmith-batch --undo-budget stelt dat anders in)."},
-    {3257, "%1 oudere runs van deze map zijn niet meer bewaard: van een map blijven de laatste %2 runs bewaard."},
+    {3257, "Oudere runs van deze map niet meer bewaard: %1. Van een map blijven de laatste %2 runs bewaard."},
     // Where a page's description came from, and what to check in its title and description (Dutch).
     {3270, "Omschrijving uit"},
     {3271, "eigen tag"},
@@ -405,10 +405,10 @@ constexpr Entry Table[] = {
            "(tagsmith-batch --forget removes it)."},
     {3321, "Runs kept for this folder: %1"},
     {3322, "Undo data found of the folder that was moved here:"},
-    {3323, "%1 pages"},
+    {3323, "pages: %1"},
     {3324, "(no longer exists)"},
     {3325, "No undo data is kept."},
-    {3326, "Undo data of this folder removed: %1 runs."},
+    {3326, "Undo data of this folder removed (runs: %1)."},
     {3327, "tagsmith-batch --undo --list shows the folders that have undo data."},
     // The screens (English).
     {3335, "Cancelled after %1 of %2 pages."},
@@ -424,9 +424,9 @@ constexpr Entry Table[] = {
     {3345, "Pages: Enter chooses the selected page"},
     {3346, "Chosen folder or page"},
     {3347, "Your choices could not be kept: %1"},
-    {3356, "%1 older runs of this folder are no longer kept: the undo data of a folder may take %2 "
+    {3356, "Older runs of this folder no longer kept: %1. The undo data of a folder may take %2 "
            "(tagsmith-batch --undo-budget sets another size)."},
-    {3357, "%1 older runs of this folder are no longer kept: a folder keeps its last %2 runs."},
+    {3357, "Older runs of this folder no longer kept: %1. A folder keeps its last %2 runs."},
     // (English)
     {3370, "Description from"},
     {3371, "own tag"},

@@ -196,7 +196,7 @@ private slots:
         QVERIFY(QDir(moved).removeRecursively());
         const BatchOutput forgot = batch({QStringLiteral("--forget"), moved});
         QCOMPARE(forgot.status, batchexit::Completed);
-        QVERIFY2(forgot.err.contains(QStringLiteral("removed: 1 runs")), qPrintable(forgot.err));
+        QVERIFY2(forgot.err.contains(QStringLiteral("removed (runs: 1)")), qPrintable(forgot.err));
         QCOMPARE(QString::fromUtf8(batch({QStringLiteral("--undo"), QStringLiteral("--list")}).out),
                  QStringLiteral("No undo data is kept.\n"));
     }

@@ -6,6 +6,7 @@
 #include "storage/SettingsTable.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRandomGenerator>
@@ -213,10 +214,17 @@ private slots:
         const QStringList names{QStringLiteral("a, b.htm"), QStringLiteral("caf\u00e9 \"best\".htm"),
                                 QStringLiteral("plain.htm")};
         makeSite(site, {{names[0], Harbour}, {names[1], "<p>no head at all</p>"}, {names[2], Harbour}});
+        // The report through a link (as /dev/stdout is one): the link stays, what it names gets the CSV.
         const QString csv = dir.filePath(QStringLiteral("report.csv"));
+        QVERIFY(QFile::link(QStringLiteral("kept.csv"), dir.filePath(QStringLiteral("report-link.csv"))));
         const BatchOutput toOut = batchProgram({site, QStringLiteral("--dry-run"), QStringLiteral("--quiet"),
                                                 QStringLiteral("--report"), QStringLiteral("-")});
-        QCOMPARE(batchProgram({site, QStringLiteral("--backup"), QStringLiteral("--report"), csv}).status, 0);
+        QCOMPARE(batchProgram({site, QStringLiteral("--backup"), QStringLiteral("--report"),
+                               dir.filePath(QStringLiteral("report-link.csv"))})
+                     .status,
+                 0);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("report-link.csv"))).isSymLink());
+        QVERIFY(QFile::rename(dir.filePath(QStringLiteral("kept.csv")), csv));
         QVERIFY(toOut.status == 0 && writeFile(dir.filePath(QStringLiteral("dry.csv")), toOut.out));
 
         const QString parse = QStringLiteral("import csv, json, sys\n"

@@ -385,6 +385,22 @@ int replaceWholeFile(const std::string &path, const std::function<int(int fd)> &
     return err;
 }
 
+int saveFile(const std::string &path, const std::function<int(int fd)> &write)
+{
+    Status st;
+    const int err = linkStatus(path, &st);
+    if (err == ENOENT || (err == 0 && st.isRegular()))
+        return replaceWholeFile(path, write);
+    if (err != 0)
+        return err;
+    File file;
+    if (const int openErr = openFile(Call::CreateNew, path, O_WRONLY | O_CREAT | O_TRUNC, 0666, &file); openErr != 0)
+        return openErr;
+    const int writeErr = write(file.fd());
+    const int closeErr = file.close();
+    return writeErr != 0 ? writeErr : closeErr;
+}
+
 int writeAll(int fd, std::string_view bytes)
 {
     if (bytes.empty())

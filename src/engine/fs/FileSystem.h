@@ -96,6 +96,10 @@ int replaceWholeFile(const std::string &path, std::string_view bytes);
 // The same with bytes that write() writes to the fresh file's descriptor, in as many pieces as it likes;
 // its error number (0 for none) keeps the name as it was.
 int replaceWholeFile(const std::string &path, const std::function<int(int fd)> &write);
+// Puts bytes under a name the user gave for an output: a regular file, or a name not taken yet, is
+// replaced whole as replaceWholeFile() does; anything else (a device such as /dev/null, a pipe, a link
+// such as /dev/stdout) is opened and written as a shell's '>' writes it, never replaced by a file.
+int saveFile(const std::string &path, const std::function<int(int fd)> &write);
 // Puts what was written to fd on the disk.
 int sync(int fd);
 // Asks for the bytes of fd from offset on (length of them) to go to the disk now, without waiting for

@@ -277,7 +277,7 @@ int writeRunReportCsv(const RunReport &report, int langOffset, const std::functi
 
 int saveRunReportCsv(const RunReport &report, int langOffset, const QString &path)
 {
-    return fs::replaceWholeFile(fs::native(path), [&](int fd) {
+    return fs::saveFile(fs::native(path), [&](int fd) {
         return writeRunReportCsv(report, langOffset, [fd](std::string_view piece) { return fs::writeAll(fd, piece); });
     });
 }

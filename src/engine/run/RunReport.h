@@ -153,7 +153,8 @@ QByteArray runReportCsv(const RunReport &report, int langOffset);
 // The same CSV handed to write() in pieces, so that a large report is not held a second time; write's
 // error number (0 for none) ends it and is returned.
 int writeRunReportCsv(const RunReport &report, int langOffset, const std::function<int(std::string_view)> &write);
-// The CSV into a file, whole or not at all; the error number of what failed, else 0.
+// The CSV into a file, whole or not at all (a device, a pipe or a link such as /dev/stdout is written
+// through); the error number of what failed, else 0.
 int saveRunReportCsv(const RunReport &report, int langOffset, const QString &path);
 
 // The text of a run-time file error number in a language; the number itself when it has no text.

@@ -75,7 +75,7 @@ private slots:
         const auto fill = [&page](int words) {
             page.ClearWordTable();
             for (int i = 0; i < words; ++i)
-                page.insert("w" + std::to_string(i));
+                page.insert(std::string(1, 'w').append(std::to_string(i)));
         };
         fill(500);
         const std::size_t usual = page.memoryUse();

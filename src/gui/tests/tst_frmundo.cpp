@@ -183,8 +183,8 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->Runs->topLevelItemCount(), 1);
         QVERIFY(window->LblDropped->isVisible());
-        QVERIFY2(window->LblDropped->text().startsWith(QStringLiteral("2 older runs of this folder are no longer kept: "
-                                                                      "the undo data of a folder may take")),
+        QVERIFY2(window->LblDropped->text().startsWith(QStringLiteral("Older runs of this folder no longer kept: 2. "
+                                                                      "The undo data of a folder may take")),
                  qPrintable(window->LblDropped->text()));
         window->close();
     }

@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(list.status, batchexit::Completed);
         QVERIFY2(QString::fromUtf8(list.out).startsWith(site + QStringLiteral(" (no longer exists)\n  ")),
                  list.out.constData());
-        QVERIFY2(list.out.contains(" 3 pages "), list.out.constData());
+        QVERIFY2(list.out.contains(" pages: 3 "), list.out.constData());
         // Found by what the run wrote in the pages.
         QCOMPARE(batch({QStringLiteral("--undo"), QStringLiteral("--dry-run"), moved}).status, batchexit::Completed);
         QCOMPARE(batch({QStringLiteral("--undo"), moved}).status, batchexit::Completed);

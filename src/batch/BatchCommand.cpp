@@ -466,7 +466,9 @@ static int forgetBatch(const BatchArguments &parsed, QIODevice &out, QTextStream
         return batchexit::Failed;
     }
     err << UndoStore::canonicalFolder(folder) << QStringLiteral(": ")
-        << localText(ids::UndoForgotten, parsed.langOffset).arg(runs) << Qt::endl;
+        << (runs > 0 ? localText(ids::UndoForgotten, parsed.langOffset).arg(runs)
+                     : localText(ids::UndoListNone, parsed.langOffset))
+        << Qt::endl;
     return batchexit::Completed;
 }
 

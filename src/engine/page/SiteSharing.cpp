@@ -2,6 +2,7 @@
 
 #include "engine/fs/FileSystem.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QUrl>
 
@@ -56,9 +57,9 @@ QString SiteSharing::pictureInSite(const RunOptions &options)
     const QString folder = options.folder.endsWith(QLatin1Char('/')) ? options.folder : options.folder + QLatin1Char('/');
     if (path.startsWith(folder))
         path = path.mid(folder.size());
-    while (path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("./")))
-        path = path.mid(path.startsWith(QLatin1Char('/')) ? 1 : 2);
-    return path;
+    while (path.startsWith(QLatin1Char('/')))
+        path = path.mid(1);
+    return QDir::cleanPath(path);
 }
 
 bool SiteSharing::validSiteUrl(const QString &text)

@@ -49,7 +49,8 @@ public:
     static std::string localeOf(std::string_view lang);
 
     // The path under the site's folder of a picture given as a file of the site (named under the folder,
-    // or by its path there, with or without a leading "/"); empty when it is given by its address.
+    // or by its path there, with or without a leading "/"), its "." and ".." folded ("../x" lies above
+    // the folder); empty when it is given by its address.
     static QString pictureInSite(const RunOptions &options);
 
     bool on() const { return !m_base.empty(); }

@@ -68,6 +68,9 @@ std::optional<Refusal> refuseShareImage(const RunOptions &options)
     const QString inSite = SiteSharing::pictureInSite(options);
     if (inSite.isEmpty())
         return std::nullopt;
+    // Its address is made from its path under the folder: a picture above it has none.
+    if (inSite == QLatin1String("..") || inSite.startsWith(QLatin1String("../")))
+        return Refusal{ids::PictureOutside, options.shareImage.trimmed(), {}, true};
     const QString path = fs::pathIn(options.folder, inSite);
     fs::Status st;
     const int err = fs::pathStatus(fs::native(path), &st);

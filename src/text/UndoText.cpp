@@ -1,5 +1,6 @@
 #include "text/UndoText.h"
 
+#include "text/ReportTexts.h"
 #include "text/StringTable.h"
 
 #include <QDateTime>
@@ -18,17 +19,17 @@ QStringList undoPlanLines(const UndoPlan &plan, int langOffset)
     const QString started =
         QDateTime::fromMSecsSinceEpoch(plan.startedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     QStringList lines;
-    lines << localText(ids::UndoPagesOfRun, langOffset).arg(plan.pages.size()).arg(started);
+    lines << countText(ids::UndoPagesOfRun, std::int64_t(plan.pages.size()), langOffset).arg(started);
     if (!plan.finished)
         lines << localText(ids::UndoRunUnfinished, langOffset);
-    lines << localText(ids::UndoWillRestore, langOffset).arg(plan.count(UndoAction::Restore));
+    lines << countText(ids::UndoWillRestore, plan.count(UndoAction::Restore), langOffset);
     if (const int made = plan.count(UndoAction::Remove); made > 0)
-        lines << localText(ids::UndoWillRemove, langOffset).arg(made);
+        lines << countText(ids::UndoWillRemove, made, langOffset);
     if (const int same = plan.count(UndoAction::AsBefore); same > 0)
         lines << localText(ids::UndoAlreadyBefore, langOffset).arg(same);
     const int left = plan.count(UndoAction::ChangedSince) + plan.count(UndoAction::CopyLost);
     if (left > 0) {
-        lines << localText(ids::UndoWillLeave, langOffset).arg(left);
+        lines << countText(ids::UndoWillLeave, left, langOffset);
         for (const UndoPage &page : plan.pages)
             if (page.action == UndoAction::ChangedSince || page.action == UndoAction::CopyLost)
                 lines << QStringLiteral("    ") + page.page;
@@ -61,8 +62,7 @@ QString undoDroppedLine(const KeptFolder &kept, std::int64_t budget, int langOff
 
 QString undoDoneLine(const UndoPlan &done, int langOffset)
 {
-    return localText(ids::UndoDone, langOffset)
-        .arg(done.count(UndoAction::Restore))
+    return countText(ids::UndoDone, done.count(UndoAction::Restore), langOffset)
         .arg(done.count(UndoAction::Remove))
         .arg(done.count(UndoAction::ChangedSince) + done.count(UndoAction::CopyLost));
 }

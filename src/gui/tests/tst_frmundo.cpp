@@ -92,6 +92,7 @@ private slots:
         const QString plan = window->LblPlan->text();
         QVERIFY2(plan.contains(QStringLiteral("2 pages in the run")), qPrintable(plan));
         QCOMPARE(plan.contains(site + QStringLiteral("/b.htm")), edit);
+        QCOMPARE(plan.contains(QStringLiteral("1 changed since the run: it stays as it is:")), edit);
         // The run kept, with as many pages as the run's report says it wrote, is the one undo puts back.
         QCOMPARE(window->Runs->topLevelItemCount(), 1);
         QCOMPARE(window->Runs->topLevelItem(0)->text(1), QString::number(written.size()));

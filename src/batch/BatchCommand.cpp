@@ -258,8 +258,7 @@ BatchArguments parseBatchArguments(const QStringList &arguments)
         QStringLiteral("--main"),       QStringLiteral("--description"), QStringLiteral("--revisit-months"),
         QStringLiteral("--min-length"), QStringLiteral("--case"),        QStringLiteral("--language"),
         QStringLiteral("--database"),   QStringLiteral("--report"),      QStringLiteral("--top-keywords"),
-        QStringLiteral("--site-url"),   QStringLiteral("--share-image"),
-        QStringLiteral("--undo-budget"),
+        QStringLiteral("--site-url"),   QStringLiteral("--share-image"), QStringLiteral("--undo-budget"),
     };
 
     QString folder;

@@ -79,7 +79,8 @@ private slots:
         Site sharing = goldenSite(QStringLiteral("sharing"));
         sharing.insert(QStringLiteral("own-tags.htm"), sharing.take(QStringLiteral("own tags.htm")));
         QTest::newRow("site address: sitemap.xml made, robots.txt changed")
-            << sharing << index + QStringList{QStringLiteral("--site-url"), QStringLiteral("https://example.org/harbour/")};
+            << sharing
+            << index + QStringList{QStringLiteral("--site-url"), QStringLiteral("https://example.org/harbour/")};
         QTest::newRow("pages without a last line end, without a mark, empty; main page made")
             << Site{{QStringLiteral("a.htm"), "<html><head></head><body>Anchors aweigh</body></html>"},
                     {QStringLiteral("b.htm"), "<p>Boats ashore\r\non the beach</p>\r\n"},

@@ -54,7 +54,8 @@ QString SiteSharing::pictureInSite(const RunOptions &options)
     QString path = options.shareImage.trimmed();
     if (path.isEmpty() || isHttpUrl(QUrl(path, QUrl::StrictMode)))
         return {};
-    const QString folder = options.folder.endsWith(QLatin1Char('/')) ? options.folder : options.folder + QLatin1Char('/');
+    const QString folder =
+        options.folder.endsWith(QLatin1Char('/')) ? options.folder : options.folder + QLatin1Char('/');
     if (path.startsWith(folder))
         path = path.mid(folder.size());
     while (path.startsWith(QLatin1Char('/')))

@@ -522,8 +522,10 @@ int runBatch(const QStringList &arguments, const QString &defaultDatabase, QIODe
         if (const std::optional<Refusal> refused = refuseDatabase(database))
             return refuse(QStringLiteral("--database"), *refused);
     if (!parsed.reportFile.isEmpty() && parsed.reportFile != QLatin1String("-"))
-        if (const std::optional<Refusal> refused = refuseOutputFile(parsed.reportFile))
-            return refuse(QStringLiteral("--report"), *refused);
+        for (const auto &refused :
+             {refuseOutputFile(parsed.reportFile), refuseReportOverPage(parsed.reportFile, parsed.options)})
+            if (refused)
+                return refuse(QStringLiteral("--report"), *refused);
     if (const std::optional<Refusal> refused = refuseMainPage(parsed.options))
         return refuse(QStringLiteral("--main"), *refused);
     if (const std::optional<Refusal> refused = refuseShareImage(parsed.options))

@@ -341,6 +341,7 @@ constexpr Entry Table[] = {
     {3205, "%1 (geen databankbestand)"},
     {3206, "herstelgegevens: %1"},
     {3207, "De afbeelding staat buiten de map van de site: ze heeft daar geen adres."},
+    {3208, "Het verslag zou de plaats innemen van een pagina die de run schrijft."},
     {3215, "Een andere run of herstelactie werkt aan deze map (proces %1); er is niets veranderd."},
     {3216, "Herstelgegevens kunnen niet bewaard worden: de run is niet begonnen en er is niets veranderd. Zet \"Bewaar "
            "herstelgegevens\" uit (--no-undo) om zonder te werken."},
@@ -400,6 +401,7 @@ constexpr Entry Table[] = {
     {3305, "%1 (no database file there)"},
     {3306, "undo data: %1"},
     {3307, "The picture is outside the site's folder: it has no address there."},
+    {3308, "The report would take the place of a page the run writes."},
     {3315, "Another run or undo is at work on this folder (process %1); nothing was changed."},
     {3316, "Undo data cannot be kept: the run did not start and nothing was changed. Turn \"Keep undo data\" off "
            "(--no-undo) to run without it."},

@@ -98,6 +98,7 @@ inline constexpr int MainPageOutside = 3201;
 inline constexpr int MainPageMeant = 3202; // %1 the page of the site's folder that may be meant
 inline constexpr int IsFolder = 3203;
 inline constexpr int PictureOutside = 3207;
+inline constexpr int ReportOverPage = 3208;
 // Why a page that declares a charset was read as Windows-1252 (%1 the charset).
 inline constexpr int CharsetNotDecoded = 3085;
 inline constexpr int CharsetUnknown = 3086;

@@ -11,16 +11,12 @@
 #include <vector>
 
 namespace tagsmith {
-namespace {
 
-// Told from the name's bytes, before it is made text.
 bool isPageName(std::string_view name)
 {
     return !name.empty() && name.front() != '.' &&
            (ascii::endsWithIgnoringCase(name, ".htm") || ascii::endsWithIgnoringCase(name, ".html"));
 }
-
-} // namespace
 
 QStringList listPages(const QString &folder, int *error, const std::function<void(const fs::FolderEntry &)> &alsoEach)
 {

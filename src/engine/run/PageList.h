@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <string_view>
 
 namespace tagsmith {
 
@@ -19,5 +20,7 @@ class FolderEntry;
 // alsoEach, when given, sees every entry of the folder too, so that a caller needs no second listing.
 QStringList listPages(const QString &folder, int *error = nullptr,
                       const std::function<void(const fs::FolderEntry &)> &alsoEach = nullptr);
+// Whether a file of that name (its bytes, no folder) is a page when it is a regular file.
+bool isPageName(std::string_view name);
 
 } // namespace tagsmith

@@ -3,6 +3,8 @@
 #include "engine/fs/FileError.h"
 #include "engine/fs/FileSystem.h"
 #include "engine/page/SiteSharing.h"
+#include "engine/run/PageList.h"
+#include "engine/run/Sitemap.h"
 #include "text/StringTable.h"
 
 #include <cerrno>
@@ -39,7 +41,44 @@ bool inSiteFolder(const QString &page, const QString &site)
     return made.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
 }
 
+// Where a path leads: the folder its file is in, every link resolved (the file's own too, where it is
+// there), and the file's name in it. False when its folder is not there.
+bool resolvedPlace(const std::string &path, std::string *folder, std::string *name)
+{
+    std::string resolved;
+    if (fs::realPath(path, &resolved) != 0) {
+        const std::size_t slash = path.rfind('/');
+        const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (fs::realPath(fs::folderOf(path), &resolved) != 0)
+            return false;
+        resolved += resolved.ends_with('/') ? base : '/' + base;
+    }
+    *folder = fs::folderOf(resolved);
+    *name = resolved.substr(resolved.rfind('/') + 1);
+    return true;
+}
+
 } // namespace
+
+std::optional<Refusal> refuseReportOverPage(const QString &report, const RunOptions &options)
+{
+    std::string folder, name;
+    if (!resolvedPlace(fs::native(report), &folder, &name))
+        return std::nullopt;
+    const Refusal refusal{ids::ReportOverPage, report, {}, true};
+    std::string mainFolder, mainName;
+    if (!options.mainPage.isEmpty() && resolvedPlace(fs::native(options.mainPage), &mainFolder, &mainName) &&
+        mainFolder == folder && mainName == name)
+        return refusal;
+    std::string site;
+    if (fs::realPath(fs::native(options.folder), &site) != 0 || site != folder)
+        return std::nullopt;
+    const bool siteFile = !options.siteUrl.isEmpty() && (name == sitemap::FileName || name == sitemap::RobotsName ||
+                                                         (name.starts_with("sitemap-") && name.ends_with(".xml")));
+    if (isPageName(name) || siteFile)
+        return refusal;
+    return std::nullopt;
+}
 
 std::optional<Refusal> refuseMainPage(const RunOptions &options)
 {

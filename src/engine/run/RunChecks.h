@@ -31,5 +31,9 @@ std::optional<Refusal> refuseShareImage(const RunOptions &options);
 // A file the run writes besides its pages (the report): not a folder, in a folder that exists and can
 // be written.
 std::optional<Refusal> refuseOutputFile(const QString &path);
+// The report must not take the place of what the run writes: the main page, a page of the site's folder,
+// or (with a site address) its sitemap or robots.txt, also through a link. A dry run would otherwise write
+// over a page too.
+std::optional<Refusal> refuseReportOverPage(const QString &report, const RunOptions &options);
 
 } // namespace tagsmith

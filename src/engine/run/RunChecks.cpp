@@ -73,9 +73,7 @@ std::optional<Refusal> refuseReportOverPage(const QString &report, const RunOpti
     std::string site;
     if (fs::realPath(fs::native(options.folder), &site) != 0 || site != folder)
         return std::nullopt;
-    const bool siteFile = !options.siteUrl.isEmpty() && (name == sitemap::FileName || name == sitemap::RobotsName ||
-                                                         (name.starts_with("sitemap-") && name.ends_with(".xml")));
-    if (isPageName(name) || siteFile)
+    if (isPageName(name) || (!options.siteUrl.isEmpty() && sitemap::isSiteFileName(name)))
         return refusal;
     return std::nullopt;
 }

@@ -8,6 +8,9 @@ namespace tagsmith::sitemap {
 namespace {
 
 constexpr std::string_view Namespace = "http://www.sitemaps.org/schemas/sitemap/0.9";
+// Beyond MaxUrls the entries go to sitemap-1.xml, sitemap-2.xml ...
+constexpr std::string_view PartPrefix = "sitemap-";
+constexpr std::string_view PartSuffix = ".xml";
 
 std::string text(QStringView view)
 {
@@ -62,6 +65,16 @@ void readDates(std::string_view xml, std::map<std::string, std::string> &dates, 
     // A damaged sitemap gives the dates read up to the damage: the others are as if new.
 }
 
+bool isSiteFileName(std::string_view name)
+{
+    if (name == FileName || name == RobotsName)
+        return true;
+    if (!name.starts_with(PartPrefix) || !name.ends_with(PartSuffix))
+        return false;
+    const std::string_view number = name.substr(PartPrefix.size(), name.size() - PartPrefix.size() - PartSuffix.size());
+    return !number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 std::vector<std::pair<std::string, std::string>> files(const std::vector<Entry> &entries, const std::string &base)
 {
     std::vector<std::pair<std::string, std::string>> result;
@@ -83,7 +96,7 @@ std::vector<std::pair<std::string, std::string>> files(const std::vector<Entry> 
     std::string index;
     for (std::size_t from = 0, n = 1; from < entries.size(); from += MaxUrls, ++n) {
         const std::size_t to = std::min(entries.size(), from + MaxUrls);
-        std::string name = "sitemap-" + std::to_string(n) + ".xml";
+        std::string name = std::string(PartPrefix) + std::to_string(n) + std::string(PartSuffix);
         std::string newest;
         for (std::size_t i = from; i < to; ++i)
             newest = std::max(newest, entries[i].lastmod);

@@ -27,6 +27,9 @@ void readDates(std::string_view xml, std::map<std::string, std::string> &dates, 
 // The files that list the entries, by name: sitemap.xml alone up to MaxUrls entries; beyond, sitemap.xml
 // is an index of sitemap-1.xml, sitemap-2.xml ... under base (the site address, ending in "/").
 std::vector<std::pair<std::string, std::string>> files(const std::vector<Entry> &entries, const std::string &base);
+// Whether a file of the site's folder is one a run with a site address writes: one of files(), or
+// robots.txt.
+bool isSiteFileName(std::string_view name);
 
 // robots.txt with a Sitemap line for the address: the file's bytes with the line added at its end, in
 // the file's own line ends; nothing when the file has that line already.
